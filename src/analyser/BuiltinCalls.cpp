@@ -1,0 +1,190 @@
+#include "analyser/BuiltinSpec.h"
+#include "analyser/Semanticanalysor.h"
+
+namespace rulecalc {
+
+namespace {
+
+using S = EMScreen;
+using C = EMCallShape;
+
+// Messages a function does not use are given as mOperandSyntaxError; the
+// pattern never reaches them.
+constexpr SBuiltinSpec kBuiltins[] = {
+    {wtTodate, opTodate, 0, C::OneArgument, S::Text, S::None, false, mTodateMissingLeftBracket,
+     mTodateMissingArgument, mTodateArgumentNotText, mOperandSyntaxError, mOperandSyntaxError,
+     mTodateMissingRightBracket},
+    {wtTochar, opTochar, 1, C::Tochar, S::Numeric, S::TextLiteral, false, mTocharMissingLeftBracket,
+     mTocharMissingArgument, mTocharFirstNotDate, mTocharIncomplete, mTocharSecondNotText,
+     mTocharMissingRightBracket},
+    {wtAddyears, opAddyears, 0, C::Pair, S::Numeric, S::Numeric, false, mAddyearsMissingLeftBracket,
+     mAddyearsMissingArgument, mAddyearsFirstNotDate, mAddyearsIncomplete, mAddyearsSecondNotNumber,
+     mAddyearsMissingRightBracket},
+    {wtAddmonths, opAddmonths, 0, C::Pair, S::Numeric, S::Numeric, false, mAddmonthsMissingLeftBracket,
+     mAddmonthsMissingArgument, mAddmonthsFirstNotDate, mAddmonthsIncomplete,
+     mAddmonthsSecondNotNumber, mAddmonthsMissingRightBracket},
+    {wtAdddays, opAdddays, 0, C::Pair, S::Numeric, S::Numeric, false, mAdddaysMissingLeftBracket,
+     mAdddaysMissingArgument, mAdddaysFirstNotDate, mAdddaysIncomplete, mAdddaysSecondNotNumber,
+     mAdddaysMissingRightBracket},
+    {wtYear, opYear, 0, C::OneArgument, S::Numeric, S::None, false, mYearMissingLeftBracket,
+     mYearMissingArgument, mYearArgumentNotDate, mOperandSyntaxError, mOperandSyntaxError,
+     mYearMissingRightBracket},
+    {wtMonth, opMonth, 0, C::OneArgument, S::Numeric, S::None, false, mMonthMissingLeftBracket,
+     mMonthMissingArgument, mMonthArgumentNotDate, mOperandSyntaxError, mOperandSyntaxError,
+     mMonthMissingRightBracket},
+    {wtDay, opDay, 0, C::OneArgument, S::Numeric, S::None, false, mDayMissingLeftBracket,
+     mDayMissingArgument, mDayArgumentNotDate, mOperandSyntaxError, mOperandSyntaxError,
+     mDayMissingRightBracket},
+    {wtLastday, opLastday, 0, C::OneArgument, S::Numeric, S::None, false, mLastdayMissingLeftBracket,
+     mLastdayMissingArgument, mLastdayArgumentNotDate, mOperandSyntaxError, mOperandSyntaxError,
+     mLastdayMissingRightBracket},
+    {wtLength, opLength, 0, C::OneArgument, S::Text, S::None, false, mLengthMissingLeftBracket,
+     mLengthMissingArgument, mLengthArgumentNotText, mOperandSyntaxError, mOperandSyntaxError,
+     mLengthMissingRightBracket},
+    {wtSubstr, opSubstr, 1, C::Substr, S::Text, S::None, false, mSubstrMissingLeftBracket,
+     mSubstrMissingArgument, mSubstrFirstNotText, mSubstrIncomplete, mOperandSyntaxError,
+     mSubstrMissingRightBracket},
+    {wtFindstr, opFindstr, 0, C::Pair, S::Text, S::Text, true, mFindstrMissingLeftBracket,
+     mFindstrMissingArgument, mFindstrFirstNotText, mFindstrIncomplete, mFindstrSecondNotText,
+     mFindstrMissingRightBracket},
+    {wtLg, opLg, 0, C::OneArgument, S::Numeric, S::None, false, mLgMissingLeftBracket,
+     mLgMissingArgument, mLgArgumentNotNumber, mOperandSyntaxError, mOperandSyntaxError,
+     mLgMissingRightBracket},
+    {wtNvl, opNvl, 0, C::Nvl, S::None, S::None, false, mNvlMissingLeftBracket, mNvlMissingArgument,
+     mOperandSyntaxError, mNvlIncomplete, mOperandSyntaxError, mNvlMissingRightBracket},
+};
+
+}  // namespace
+
+const SBuiltinSpec* FindBuiltinSpec(EMWordType keyword) {
+  for (const SBuiltinSpec& spec : kBuiltins)
+    if (spec.Keyword == keyword) return &spec;
+  return nullptr;
+}
+
+// Every call begins alike: the keyword, "(", and an argument that is not ")".
+bool TSemanticAnalysor::ParseCallArguments(const SBuiltinSpec& spec) {
+  Advance();
+  if (!Is(wtLeftBracket)) return Fail(spec.LeftBracket);
+  Advance();
+  if (Is(wtRightBracket)) return Fail(spec.MissingArgument);
+  switch (spec.Shape) {
+    case EMCallShape::OneArgument: return ParseOneArgumentCall(spec);
+    case EMCallShape::Tochar: return ParseTocharCall(spec);
+    case EMCallShape::Pair: return ParsePairCall(spec);
+    case EMCallShape::Substr: return ParseSubstrCall(spec);
+    default: return ParseNvlCall(spec);
+  }
+}
+
+// Checks the current token as the first token of an argument. The order is:
+// the literal test, then the variable lookup, then the type code.
+bool TSemanticAnalysor::Screen(EMScreen screen, EMMessage typeMessage) {
+  const EMWordType k = Tokeniser.WordType;
+  if (screen == EMScreen::None) return true;
+  if (screen == EMScreen::TextLiteral) return k == wtString ? true : Fail(typeMessage);
+  if (k == wtNumber) return screen == EMScreen::Text ? Fail(typeMessage) : true;
+  if (k == wtString) return screen == EMScreen::Text ? true : Fail(typeMessage);
+  if (k != wtFieldName) return true;
+  const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
+  if (!type) return FailUnassigned(Tokeniser.Word);
+  const bool refused = (screen == EMScreen::Text && *type == 0) ||
+                       (screen == EMScreen::Numeric && *type != 0) ||
+                       (screen == EMScreen::NvlNumeric && *type == 1);
+  return refused ? Fail(typeMessage) : true;
+}
+
+bool TSemanticAnalysor::ParseScreenedArgument(EMScreen screen, EMMessage typeMessage) {
+  return Screen(screen, typeMessage) && ParseExpression();
+}
+
+bool TSemanticAnalysor::Require(EMWordType kind, EMMessage message) {
+  return Is(kind) ? true : Fail(message);
+}
+
+// Appends the function's own instruction and steps past ")".
+bool TSemanticAnalysor::FinishCall(const SBuiltinSpec& spec) {
+  Emit(spec.OpCode, {}, {}, spec.ResultType);
+  Advance();
+  return true;
+}
+
+// f(a)
+bool TSemanticAnalysor::ParseOneArgumentCall(const SBuiltinSpec& spec) {
+  if (!ParseScreenedArgument(spec.FirstScreen, spec.FirstType)) return false;
+  if (!Require(wtRightBracket, spec.RightBracket)) return false;
+  return FinishCall(spec);
+}
+
+// TOCHAR(date, "format"): the date stays in $C0 while the format loads into $S0.
+bool TSemanticAnalysor::ParseTocharCall(const SBuiltinSpec& spec) {
+  if (!ParseScreenedArgument(spec.FirstScreen, spec.FirstType)) return false;
+  if (!Require(wtComma, spec.Incomplete)) return false;
+  Advance();
+  if (!ParseScreenedArgument(spec.SecondScreen, spec.SecondType)) return false;
+  if (!Require(wtRightBracket, spec.RightBracket)) return false;
+  return FinishCall(spec);
+}
+
+// f(a, b): a is pushed while b is compiled, then b moves to the second
+// register and a comes back into the accumulator.
+bool TSemanticAnalysor::ParsePairCall(const SBuiltinSpec& spec) {
+  const std::uint8_t type = spec.PairOfTexts ? 1 : 0;
+  const char* accumulator = spec.PairOfTexts ? kRegS0 : kRegC0;
+  const char* second = spec.PairOfTexts ? kRegS1 : kRegC1;
+  if (!ParseScreenedArgument(spec.FirstScreen, spec.FirstType)) return false;
+  if (!Require(wtComma, spec.Incomplete)) return false;
+  Advance();
+  if (!Screen(spec.SecondScreen, spec.SecondType)) return false;
+  Emit(opPush, accumulator, {}, type);
+  if (!ParseExpression()) return false;
+  Emit(opMovR, second, accumulator, type);
+  Emit(opPop, accumulator, {}, type);
+  if (!Require(wtRightBracket, spec.RightBracket)) return false;
+  return FinishCall(spec);
+}
+
+// SUBSTR(text, start, count): text in $S0, start in $C0, count in $C1.
+bool TSemanticAnalysor::ParseSubstrCall(const SBuiltinSpec& spec) {
+  if (!ParseScreenedArgument(spec.FirstScreen, spec.FirstType)) return false;
+  if (!Require(wtComma, spec.Incomplete)) return false;
+  Advance();
+  if (!ParseExpression()) return false;
+  Emit(opPush, kRegC0);
+  if (!Require(wtComma, spec.Incomplete)) return false;
+  Advance();
+  if (!ParseExpression()) return false;
+  Emit(opMovR, kRegC1, kRegC0);
+  Emit(opPop, kRegC0);
+  if (!Require(wtRightBracket, spec.RightBracket)) return false;
+  return FinishCall(spec);
+}
+
+// NVL(value, default): the first token alone picks the form. A string
+// literal or a text variable gives the text form; anything else, a variable
+// of a type code other than 1 included, gives the numeric form.
+bool TSemanticAnalysor::ParseNvlCall(const SBuiltinSpec& spec) {
+  bool text = Is(wtString);
+  if (Is(wtFieldName)) {
+    const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
+    if (!type) return FailUnassigned(Tokeniser.Word);
+    text = *type == 1;
+  }
+  const std::uint8_t form = text ? 1 : 0;
+  const char* accumulator = text ? kRegS0 : kRegC0;
+  if (!ParseExpression()) return false;
+  if (!Require(wtComma, spec.Incomplete)) return false;
+  Advance();
+  Emit(opPush, accumulator, {}, form);
+  if (!Screen(text ? EMScreen::Text : EMScreen::NvlNumeric, text ? mNvlSecondNotText : mNvlSecondNotNumber))
+    return false;
+  if (!ParseExpression()) return false;
+  if (!Require(wtRightBracket, spec.RightBracket)) return false;
+  Emit(opMovR, text ? kRegS1 : kRegC1, accumulator, form);
+  Emit(opPop, accumulator, {}, form);
+  Emit(opNvl, {}, {}, form);
+  Advance();
+  return true;
+}
+
+}  // namespace rulecalc

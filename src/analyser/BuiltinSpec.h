@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+
+#include "common/Messages.h"
+#include "lexer/WordType.h"
+#include "vm/OpCode.h"
+
+namespace rulecalc {
+
+// How a built-in function checks an argument by its first token alone,
+// before parsing it.
+enum class EMScreen : std::uint8_t {
+  None,         // no check
+  Text,         // a text: no number literal, no numeric variable
+  Numeric,      // a number or date: no string literal, no text variable
+  TextLiteral,  // must begin with a string literal
+  NvlNumeric,   // NVL's numeric default: no string literal, no variable of type code 1
+};
+
+// The call pattern of a built-in function.
+enum class EMCallShape : std::uint8_t {
+  OneArgument,  // f(a)
+  Tochar,       // TOCHAR(date, "format"): date in $C0, format in $S0, no push
+  Pair,         // f(a, b) with the first saved on the stack: $C0/$C1 or $S0/$S1
+  Substr,       // SUBSTR(text, start, count)
+  Nvl,          // NVL(value, default), numeric or text by the first token
+};
+
+// One built-in function: its pattern, screens, opcode, result type and its
+// own messages (left bracket, missing argument, first type, incomplete,
+// second type, right bracket).
+struct SBuiltinSpec {
+  EMWordType Keyword;
+  EMOpCode OpCode;
+  std::uint8_t ResultType;
+  EMCallShape Shape;
+  EMScreen FirstScreen;
+  EMScreen SecondScreen;
+  bool PairOfTexts;  // Pair shape over $S0/$S1 (FINDSTR) rather than $C0/$C1
+  EMMessage LeftBracket;
+  EMMessage MissingArgument;
+  EMMessage FirstType;
+  EMMessage Incomplete;
+  EMMessage SecondType;
+  EMMessage RightBracket;
+};
+
+// The entry of a function keyword; nullptr for any other kind.
+const SBuiltinSpec* FindBuiltinSpec(EMWordType keyword);
+
+}  // namespace rulecalc

@@ -1,0 +1,276 @@
+#include "analyser/Semanticanalysor.h"
+
+#include <string>
+
+#include "analyser/BuiltinSpec.h"
+#include "boundary/VarTable.h"
+
+namespace rulecalc {
+
+namespace {
+
+bool IsComparisonOperator(EMWordType k) {
+  return k == wtEqual || k == wtLess || k == wtGreat || k == wtLessEqual || k == wtGreatEqual ||
+         k == wtUnequal;
+}
+
+EMOpCode ComparisonOpCode(EMWordType k) {
+  switch (k) {
+    case wtEqual: return opEqual;
+    case wtLess: return opLess;
+    case wtGreat: return opGreat;
+    case wtLessEqual: return opLessEqual;
+    case wtGreatEqual: return opGreatEqual;
+    default: return opUnequal;
+  }
+}
+
+bool EndsClause(EMWordType k) { return k == wtEnd || k == wtSemicolon || k == wtError; }
+
+}  // namespace
+
+void TSemanticAnalysor::Advance() {
+  Tokeniser.NextToken();
+  if (Tokeniser.WordType == wtSpliter) Tokeniser.NextToken();
+}
+
+bool TSemanticAnalysor::Fail(EMMessage message) {
+  AnalyseError = Message(message);
+  return false;
+}
+
+// "变量" + name + "未赋值!": the name is not in the variable table.
+bool TSemanticAnalysor::FailUnassigned(std::string_view name) {
+  std::string text(Message(mUnassignedVariablePrefix));
+  text.append(name).append(Message(mUnassignedVariableSuffix));
+  AnalyseError = std::move(text);
+  return false;
+}
+
+std::optional<std::int32_t> TSemanticAnalysor::VariableType(std::string_view name) const {
+  const SVarStruct* record = Machine.Vars.Find(name);
+  if (record == nullptr) return std::nullopt;
+  return record->Type;
+}
+
+// sentence := ";" | IF if-tail | logical ";"
+bool TSemanticAnalysor::Analyse() {
+  Depth = 0;
+  Advance();
+  if (Is(wtSemicolon)) return true;
+  if (Is(wtIf)) {
+    Emit(opNOP, kMarkerIf);
+    Advance();
+    if (EndsClause(Tokeniser.WordType)) return Fail(mIfMissingCondition);
+    return ParseIfStatement();
+  }
+  if (!ParseLogical()) return false;
+  if (!Is(wtSemicolon)) return Fail(mStatementMissingSemicolon);
+  return true;
+}
+
+// if-tail := logical THEN logical ( ";" | ELSE logical ";" )
+// Code: cond, JNB false, $THEN, then-clause, [JMP end, false:, $ELSE, else-clause, end:]
+// Both labels are made first, so every IF uses up two label numbers.
+bool TSemanticAnalysor::ParseIfStatement() {
+  const std::string falseLabel = Machine.NewLabel();
+  const std::string endLabel = Machine.NewLabel();
+  if (!ParseLogical()) return false;
+  if (!Is(wtThen)) return Fail(mIfMissingThenKeyword);
+  Emit(opJNB, falseLabel);
+  Emit(opNOP, kMarkerThen);
+  Advance();
+  if (EndsClause(Tokeniser.WordType)) return Fail(mIfMissingThenClause);
+  if (!ParseLogical()) return false;
+  if (Is(wtEnd) || Is(wtError)) return Fail(mIfMissingSemicolon);
+  if (Is(wtSemicolon)) {
+    Emit(opNOP, falseLabel);
+    return true;
+  }
+  if (!Is(wtElse)) return Fail(mIfMissingElseKeyword);
+  Emit(opJMP, endLabel);
+  Emit(opNOP, falseLabel);
+  Emit(opNOP, kMarkerElse);
+  Advance();
+  if (EndsClause(Tokeniser.WordType)) return Fail(mIfMissingElseClause);
+  if (!ParseLogical()) return false;
+  if (!Is(wtSemicolon)) return Fail(mIfMissingSemicolon);
+  Emit(opNOP, endLabel);
+  return true;
+}
+
+// logical := comparison { (AND | OR) comparison }
+// AND and OR have equal precedence and apply from left to right; every
+// comparison is evaluated.
+bool TSemanticAnalysor::ParseLogical() {
+  if (!ParseComparison()) return false;
+  for (;;) {
+    const EMWordType k = Tokeniser.WordType;
+    if (k == wtEnd || k == wtSemicolon || k == wtThen || k == wtElse) return true;
+    if (k == wtError) return Fail(mExpressionSyntaxError);
+    Advance();
+    if (k != wtAnd && k != wtOr) return Fail(mLogicalOperatorExpected);
+    if (Is(wtEnd)) return true;  // the caller fails on the missing ";" or keyword
+    Emit(opPush, kRegBR);
+    if (!ParseComparison()) return false;
+    Emit(opPop, kRegBR1);
+    Emit(k == wtAnd ? opAnd : opOr);
+  }
+}
+
+// comparison := expression compare-op expression
+// The left side is saved by its own type; the comparison takes the type of
+// the right side.
+bool TSemanticAnalysor::ParseComparison() {
+  if (!ParseExpression()) return false;
+  const EMWordType k = Tokeniser.WordType;
+  if (!IsComparisonOperator(k)) return Fail(mComparisonOperatorExpected);
+  if (LastType() == 0) Emit(opMovR, kRegR0, kRegC0, 0);
+  else Emit(opMovR, kRegRS, kRegS0, 1);
+  Advance();
+  const EMWordType next = Tokeniser.WordType;
+  if (next == wtEnd || next == wtError || next == wtAnd || next == wtOr || IsComparisonOperator(next))
+    return Fail(mComparisonMissingRightSide);
+  if (!ParseExpression()) return false;
+  Emit(ComparisonOpCode(k), {}, {}, LastType());
+  return true;
+}
+
+// expression := term { ("+" | "-") term }     numbers only; a text term ends it
+bool TSemanticAnalysor::ParseExpression() {
+  if (!ParseTerm()) return false;
+  EMWordType k = Tokeniser.WordType;
+  if (LastType() != 0) return true;
+  while (k == wtAdd || k == wtSub) {
+    Advance();
+    Emit(opPush, kRegC0);
+    if (!ParseTerm()) return false;
+    Emit(opMovR, kRegC1, kRegC0);
+    Emit(opPop, kRegC0);
+    Emit(k == wtAdd ? opAdd : opSub);
+    k = Tokeniser.WordType;
+  }
+  return true;
+}
+
+// term := factor { ("*" | "/") factor }     for numbers
+//       | factor { "||" factor }            for texts
+// An operator of the other type is left for the caller.
+bool TSemanticAnalysor::ParseTerm() {
+  if (!ParseFactor()) return false;
+  EMWordType k = Tokeniser.WordType;
+  if (LastType() == 1) {
+    while (k == wtContacter) {
+      Advance();
+      // A name that is not found passes here; ParseFactor reports it.
+      if (Is(wtFieldName)) {
+        const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
+        if (type && *type != 1) return Fail(mConcatNeedsTextVariable);
+      }
+      Emit(opPush, kRegS0, {}, 1);
+      if (!ParseFactor()) return false;
+      Emit(opMovR, kRegS1, kRegS0, 1);
+      Emit(opPop, kRegS0, {}, 1);
+      Emit(opContact, {}, {}, 1);
+      k = Tokeniser.WordType;
+    }
+    return true;
+  }
+  while (k == wtMul || k == wtDiv) {
+    Advance();
+    Emit(opPush, kRegC0);
+    if (!ParseFactor()) return false;
+    Emit(opMovR, kRegC1, kRegC0);
+    Emit(opPop, kRegC0);
+    Emit(k == wtMul ? opMul : opDiv);
+    k = Tokeniser.WordType;
+  }
+  return true;
+}
+
+// factor := "(" expression ")" | variable | number | NULL | string
+//         | built-in call | sign
+// A sign loads 0 and stays current, so that ParseExpression applies it as
+// "0 - x" or "0 + x".
+bool TSemanticAnalysor::ParseFactor() {
+  switch (Tokeniser.WordType) {
+    case wtLeftBracket:
+      return ParseBracketedExpression();
+    case wtFieldName:
+      return ParseVariable();
+    case wtNumber:
+      Emit(opMovD, kRegC0, Tokeniser.Word, 0);
+      Advance();
+      return true;
+    case wtNull:
+      return ParseNull();
+    case wtString:
+      Emit(opMovD, kRegS0, std::string_view(Tokeniser.Word).substr(1, Tokeniser.Word.size() - 2), 1);
+      Advance();
+      return true;
+    case wtTodate: case wtTochar: case wtAddyears: case wtAddmonths: case wtAdddays:
+    case wtYear: case wtMonth: case wtDay: case wtLastday: case wtLength: case wtSubstr:
+    case wtFindstr: case wtLg: case wtNvl:
+      return ParseBuiltinCall();
+    case wtSub: case wtAdd:
+      Emit(opMovD, kRegC0, "0", 0);
+      return true;
+    default:
+      return Fail(mOperandSyntaxError);
+  }
+}
+
+namespace {
+
+// Counts one level of brackets or calls while it lives.
+class TNestingLevel {
+ public:
+  explicit TNestingLevel(int& depth) : Depth(++depth) {}
+  ~TNestingLevel() { --Depth; }
+  TNestingLevel(const TNestingLevel&) = delete;
+  TNestingLevel& operator=(const TNestingLevel&) = delete;
+  bool TooDeep() const { return Depth > kMaxNestingDepth; }
+
+ private:
+  int& Depth;
+};
+
+}  // namespace
+
+// "(" expression ")": no code of its own; the type is the enclosed one.
+bool TSemanticAnalysor::ParseBracketedExpression() {
+  const TNestingLevel level(Depth);
+  if (level.TooDeep()) return Fail(mNestingTooDeep);
+  Advance();
+  if (!ParseExpression()) return false;
+  if (!Is(wtRightBracket)) return Fail(mMissingRightBracket);
+  Advance();
+  return true;
+}
+
+// A text variable loads into $S0, any other type code into $C0.
+bool TSemanticAnalysor::ParseVariable() {
+  const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
+  if (!type) return FailUnassigned(Tokeniser.Word);
+  if (*type == 1) Emit(opMovF, kRegS0, Tokeniser.Word, 1);
+  else Emit(opMovF, kRegC0, Tokeniser.Word, 0);
+  Advance();
+  return true;
+}
+
+// NULL takes the type of the last record: the empty text after a text, the
+// null number otherwise (also when nothing was compiled yet).
+bool TSemanticAnalysor::ParseNull() {
+  if (LastType() == 1) Emit(opMovD, kRegS0, {}, 1);
+  else Emit(opMovD, kRegC0, NullNumberText, 0);
+  Advance();
+  return true;
+}
+
+bool TSemanticAnalysor::ParseBuiltinCall() {
+  const TNestingLevel level(Depth);
+  if (level.TooDeep()) return Fail(mNestingTooDeep);
+  return ParseCallArguments(*FindBuiltinSpec(Tokeniser.WordType));
+}
+
+}  // namespace rulecalc

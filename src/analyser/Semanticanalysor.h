@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/Messages.h"
+#include "lexer/TokenAnalyser.h"
+#include "vm/VirtualMachine.h"
+
+namespace rulecalc {
+
+// The deepest nesting of brackets and function calls a sentence may use.
+constexpr int kMaxNestingDepth = 1000;
+
+struct SBuiltinSpec;
+enum class EMScreen : std::uint8_t;
+
+// Turns the sentence into code for the machine in one pass of recursive
+// descent: each routine checks the tokens it expects and appends
+// instructions as it goes. The type of whatever was compiled last is the
+// ValueType of the last record in the code list. The first error replaces
+// AnalyseError and makes every level return false; records appended before
+// it stay.
+class TSemanticAnalysor {
+ public:
+  TSemanticAnalysor(TVirtualMachine& machine, TTokenAnalyser& tokeniser)
+      : Machine(machine), Tokeniser(tokeniser) {}
+
+  // sentence := ";" | IF if-tail | logical ";"
+  // Compiles the statement after the tokeniser's current position.
+  bool Analyse();
+
+  TVirtualMachine& Machine;
+  TTokenAnalyser& Tokeniser;
+  std::string AnalyseError;  // the last failure's message; never cleared
+
+ private:
+  bool ParseIfStatement();
+  bool ParseLogical();
+  bool ParseComparison();
+  bool ParseExpression();
+  bool ParseTerm();
+  bool ParseFactor();
+  bool ParseBracketedExpression();
+  bool ParseVariable();
+  bool ParseNull();
+  bool ParseBuiltinCall();
+
+  // Built-in call patterns (BuiltinCalls.cpp).
+  bool ParseCallArguments(const SBuiltinSpec& spec);
+  bool ParseOneArgumentCall(const SBuiltinSpec& spec);
+  bool ParseTocharCall(const SBuiltinSpec& spec);
+  bool ParsePairCall(const SBuiltinSpec& spec);
+  bool ParseSubstrCall(const SBuiltinSpec& spec);
+  bool ParseNvlCall(const SBuiltinSpec& spec);
+  bool Screen(EMScreen screen, EMMessage typeMessage);
+  bool ParseScreenedArgument(EMScreen screen, EMMessage typeMessage);
+  bool Require(EMWordType kind, EMMessage message);
+  bool FinishCall(const SBuiltinSpec& spec);
+
+  // Takes the next token, and one more if that one is white space.
+  void Advance();
+  bool Is(EMWordType kind) const { return Tokeniser.WordType == kind; }
+  // Replaces AnalyseError and returns false.
+  bool Fail(EMMessage message);
+  bool FailUnassigned(std::string_view name);
+  // The type code of the named variable; nothing when the table lacks it.
+  std::optional<std::int32_t> VariableType(std::string_view name) const;
+  void Emit(EMOpCode op, std::string_view operand1 = {}, std::string_view operand2 = {},
+            std::uint8_t valueType = 0) {
+    Machine.AddCode(op, operand1, operand2, valueType);
+  }
+  std::uint8_t LastType() const { return Machine.LastValueType(); }
+
+  int Depth = 0;  // brackets and calls open around the current token
+};
+
+}  // namespace rulecalc

@@ -1,0 +1,84 @@
+#include "boundary/RuleCalc.h"
+
+#include <new>
+#include <string>
+#include <utility>
+
+#include "boundary/Listings.h"
+
+namespace rulecalc {
+
+namespace {
+
+// Runs a text-producing step; when memory runs out the answer is the empty text.
+template <typename MakeText>
+const char* HoldText(SResultBuffer& buffer, MakeText makeText) noexcept {
+  try {
+    return buffer.Hold(makeText());
+  } catch (const std::bad_alloc&) {
+    return buffer.Hold({});
+  }
+}
+
+}  // namespace
+
+TRuleCalc::TRuleCalc() : TRuleCalc(ReadHostEnvironment()) {}
+
+TRuleCalc::TRuleCalc(SHostEnvironment environment)
+    : Environment(std::move(environment)), Machine(Tokeniser, Environment), Analysor(Machine, Tokeniser) {}
+
+void TRuleCalc::SetSentence(const char* sentence) noexcept {
+  try {
+    Tokeniser.SetSentence(sentence);
+  } catch (const std::bad_alloc&) {
+    // The old sentence stays; nothing else changed.
+  }
+}
+
+const char* TRuleCalc::GetTokens() noexcept {
+  return HoldText(ResultBuffer, [this] { return TokenListing(Tokeniser); });
+}
+
+const char* TRuleCalc::GetNumbers() noexcept {
+  return HoldText(ResultBuffer, [this] { return NumberListing(Tokeniser); });
+}
+
+const char* TRuleCalc::GetVarnames() noexcept {
+  return HoldText(ResultBuffer, [this] { return VarnameListing(Tokeniser); });
+}
+
+void TRuleCalc::ClearMemory() noexcept { Machine.ClearMemory(); }
+
+void TRuleCalc::SetVarValue(const char* name, const char* value, std::int32_t type) noexcept {
+  try {
+    Machine.SetVar(name ? name : "", value ? value : "", type);
+  } catch (const std::bad_alloc&) {
+    // The table is as it was before the call.
+  }
+}
+
+bool TRuleCalc::Analyse() noexcept {
+  try {
+    return Analysor.Analyse();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+const char* TRuleCalc::GetAnalyseError() noexcept {
+  return HoldText(ResultBuffer, [this]() -> const std::string& { return Analysor.AnalyseError; });
+}
+
+bool TRuleCalc::Run() noexcept {
+  try {
+    return Machine.Run();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+const char* TRuleCalc::GetRuntimeError() noexcept {
+  return HoldText(ResultBuffer, [this]() -> const std::string& { return Machine.RuntimeError; });
+}
+
+}  // namespace rulecalc

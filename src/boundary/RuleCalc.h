@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+
+#include "analyser/Semanticanalysor.h"
+#include "boundary/ResultBuffer.h"
+#include "lexer/TokenAnalyser.h"
+#include "platform/HostEnvironment.h"
+#include "vm/VirtualMachine.h"
+
+namespace rulecalc {
+
+// One complete rule calculator: a tokeniser, a machine, an analyser and a
+// result buffer, created in that order and destroyed in reverse. The flat C
+// exports use one global instance; a C++ host may create more, one per
+// thread, each independent of the others.
+//
+// The operations mirror the C exports and never throw: when memory runs out
+// the state stays consistent, Analyse and Run answer false and a text getter
+// answers the empty text.
+class TRuleCalc {
+ public:
+  // Reads the host's regional settings and uses the host clock.
+  TRuleCalc();
+  // Uses the given settings and clock (for tests and hosts that choose their own).
+  explicit TRuleCalc(SHostEnvironment environment);
+  TRuleCalc(const TRuleCalc&) = delete;
+  TRuleCalc& operator=(const TRuleCalc&) = delete;
+
+  void SetSentence(const char* sentence) noexcept;
+  const char* GetTokens() noexcept;
+  const char* GetNumbers() noexcept;
+  const char* GetVarnames() noexcept;
+  void ClearMemory() noexcept;
+  void SetVarValue(const char* name, const char* value, std::int32_t type) noexcept;
+  bool Analyse() noexcept;
+  const char* GetAnalyseError() noexcept;
+  bool Run() noexcept;
+  const char* GetRuntimeError() noexcept;
+
+  const SHostEnvironment Environment;
+  TTokenAnalyser Tokeniser;
+  TVirtualMachine Machine;
+  TSemanticAnalysor Analysor;
+  SResultBuffer ResultBuffer;
+};
+
+}  // namespace rulecalc

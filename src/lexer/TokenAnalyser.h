@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lexer/BaseNode.h"
+#include "lexer/WordType.h"
+
+namespace rulecalc {
+
+// Cuts the sentence into tokens on demand, one per NextToken. Each call runs
+// the 39 automata from the current position and keeps the longest match; on
+// equal length the automaton of the lower kind wins. There is no
+// backtracking: an automaton that dies in a non-accepting state matches
+// nothing. White space is a token of its own (wtSpliter).
+class TTokenAnalyser {
+ public:
+  TTokenAnalyser();
+
+  // Scans one token at Position and updates WordType, Word and Position.
+  // At or past the end: WordType is wtEnd and Word, Position stay as they were.
+  // No match: wtError with the single byte at Position as Word.
+  void NextToken();
+
+  // Replaces the sentence (up to its first NUL) and rewinds Position to 0.
+  // Word and WordType are left as they were.
+  void SetSentence(const char* text);
+
+  std::vector<const TBaseNode*> StartNodes;  // start state of each automaton
+  std::vector<EMWordType> WordTypes;         // kind recognised by each automaton
+  std::string Word;                          // text of the current token
+  EMWordType WordType = wtEnd;               // kind of the current token
+  std::string Sentence;                      // the sentence; always NUL-terminated
+  std::int32_t SentenceLength = 0;           // bytes, terminator not counted
+  std::int32_t Position = 0;                 // first byte not yet consumed
+
+ private:
+  // Length of the bytes that automaton i accepts at p, or 0 when it matches nothing.
+  std::int32_t MatchLength(std::size_t automaton, std::int32_t p) const;
+
+  // For each first byte, the automata whose start state does not reject it,
+  // in kind order. Derived from the automata at construction.
+  std::array<std::vector<std::uint8_t>, 256> CandidatesByFirstByte;
+};
+
+}  // namespace rulecalc

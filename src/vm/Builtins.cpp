@@ -1,0 +1,82 @@
+#include "vm/Builtins.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "vm/DateBuiltins.h"
+#include "vm/VirtualMachine.h"
+
+namespace rulecalc {
+
+namespace {
+
+// A count truncated toward zero to a signed 32-bit integer; values beyond
+// the range stop at its ends, and NaN counts as 0.
+std::int64_t TruncateCount(double value) {
+  if (std::isnan(value)) return 0;
+  constexpr double low = std::numeric_limits<std::int32_t>::min();
+  constexpr double high = std::numeric_limits<std::int32_t>::max();
+  if (value <= low) return static_cast<std::int64_t>(low);
+  if (value >= high) return static_cast<std::int64_t>(high);
+  return static_cast<std::int64_t>(value);
+}
+
+// SUBSTR: from the 0-based byte offset, at most count bytes (a negative or
+// too large count takes the rest). A start outside the text gives "".
+void Substring(SRegisters& r) {
+  const std::int64_t start = TruncateCount(r.C0);
+  const std::int64_t count = TruncateCount(r.C1);
+  const auto length = static_cast<std::int64_t>(r.S0.size());
+  if (start < 0 || start >= length) {
+    r.S0.clear();
+    return;
+  }
+  const std::int64_t rest = length - start;
+  const std::int64_t taken = (count < 0 || count > rest) ? rest : count;
+  r.S0.erase(static_cast<std::size_t>(start + taken));
+  r.S0.erase(0, static_cast<std::size_t>(start));
+}
+
+// FINDSTR: byte offset of the first occurrence of $S1 in $S0, or -1; nothing
+// is found in an empty text.
+void FindText(SRegisters& r) {
+  if (r.S0.empty()) {
+    r.C0 = -1;
+    return;
+  }
+  const std::size_t found = r.S0.find(r.S1);
+  r.C0 = found == std::string::npos ? -1.0 : static_cast<double>(found);
+}
+
+// NVL: a null number (or, for texts, the empty text) is replaced by the default.
+void NullValue(SRegisters& r, std::uint8_t valueType) {
+  if (valueType == 0 && r.C0 == NullNumber) r.C0 = r.C1;
+  else if (valueType == 1 && r.S0.empty()) r.S0 = r.S1;
+}
+
+}  // namespace
+
+bool IsBuiltin(EMOpCode op) { return (op >= opLength && op <= opLastday) || op == opLg; }
+
+void ExecuteBuiltin(EMOpCode op, std::uint8_t valueType, SRegisters& r, const SHostEnvironment& env) {
+  switch (op) {
+    case opLength: r.C0 = static_cast<double>(r.S0.size()); break;
+    case opSubstr: Substring(r); break;
+    case opFindstr: FindText(r); break;
+    case opNvl: NullValue(r, valueType); break;
+    case opLg: r.C0 = std::log10(r.C0); break;
+    case opTodate: r.C0 = TextToDate(r.S0, env.Settings, env.CurrentYear()); break;
+    case opTochar: r.S0 = FormatDate(r.C0, r.S0, env.Settings); break;
+    case opAddyears: r.C0 = AddYearsToDate(r.C0, r.C1); break;
+    case opAddmonths: r.C0 = AddMonthsToDate(r.C0, r.C1); break;
+    case opAdddays: r.C0 = AddDaysToDate(r.C0, r.C1); break;
+    case opYear: r.C0 = YearOfDate(r.C0); break;
+    case opMonth: r.C0 = MonthOfDate(r.C0); break;
+    case opDay: r.C0 = DayOfDate(r.C0); break;
+    case opLastday: r.C0 = DaysInMonthOfDate(r.C0); break;
+    default: break;
+  }
+}
+
+}  // namespace rulecalc
