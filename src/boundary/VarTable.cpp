@@ -6,14 +6,18 @@ namespace rulecalc {
 
 void TVarTable::SetVar(std::string_view name, std::string_view value, std::int32_t type) {
   const std::string_view stored = (type == 0 && value.empty()) ? std::string_view(NullNumberText) : value;
-  for (SVarStruct& record : Records) {
-    if (SameName(record.Name, name)) {
-      record.Type = type;
-      record.Value.assign(stored);
+  for (std::size_t i = 0; i < Records.size(); ++i) {
+    if (SameName(Records[i].Name, name)) {
+      // The value first: if copying it runs out of memory, the record stays as it was.
+      Records[i].Value.assign(stored);
+      Records[i].Type = type;
+      Revisions[i] = NextRevision++;
       return;
     }
   }
+  Revisions.reserve(Records.size() + 1);
   Records.push_back(SVarStruct{type, std::string(name), std::string(stored)});
+  Revisions.push_back(NextRevision++);  // cannot throw: capacity reserved
 }
 
 const SVarStruct* TVarTable::Find(std::string_view name) const {

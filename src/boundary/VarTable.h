@@ -34,11 +34,20 @@ class TVarTable {
   // Copies the first record of the same name into out; false when none.
   bool FindVar(std::string_view name, SVarStruct& out) const;
 
-  void Clear() { Records.clear(); }
+  void Clear() {
+    Records.clear();
+    Revisions.clear();
+  }
   const std::vector<SVarStruct>& All() const { return Records; }
+
+  // Changes whenever the record at index is stored, so readers can keep
+  // what they derived from a value until the value changes.
+  std::uint64_t Revision(std::size_t index) const { return Revisions[index]; }
 
  private:
   std::vector<SVarStruct> Records;
+  std::vector<std::uint64_t> Revisions;  // parallel to Records
+  std::uint64_t NextRevision = 1;
 };
 
 }  // namespace rulecalc

@@ -3,23 +3,15 @@
 #include <cstring>
 
 #include "lexer/Automata.h"
+#include "lexer/StartCandidates.h"
 
 namespace rulecalc {
 
-TTokenAnalyser::TTokenAnalyser() {
+TTokenAnalyser::TTokenAnalyser() : Candidates(&StartCandidates()) {
   const auto& starts = AutomatonStartNodes();
   StartNodes.assign(starts.begin(), starts.end());
   for (int kind = kFirstAutomatonKind; kind <= kLastAutomatonKind; ++kind)
     WordTypes.push_back(static_cast<EMWordType>(kind));
-  // An automaton whose start state rejects a byte cannot match at that byte
-  // (no start state accepts), so it need not be run there.
-  for (int byte = 0; byte < 256; ++byte) {
-    for (std::size_t i = 0; i < StartNodes.size(); ++i) {
-      const TBaseNode* start = StartNodes[i];
-      if (IsAccepting(*start) || !start->Next(static_cast<std::uint8_t>(byte))->IsError())
-        CandidatesByFirstByte[byte].push_back(static_cast<std::uint8_t>(i));
-    }
-  }
 }
 
 void TTokenAnalyser::SetSentence(const char* text) {
@@ -30,38 +22,65 @@ void TTokenAnalyser::SetSentence(const char* text) {
 }
 
 std::int32_t TTokenAnalyser::MatchLength(std::size_t automaton, std::int32_t p) const {
-  const char* bytes = Sentence.c_str();
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(Sentence.c_str());
+  // The error node is the one state whose IsError is true, so reaching it is
+  // recognised by its address.
+  const TBaseNode* const dead = &TErrorNode::Instance;
   const TBaseNode* node = StartNodes[automaton];
   const TBaseNode* previous = node;
   std::int32_t j = p;
   // Every state goes to the error node on the terminating NUL, so the walk
   // never passes the end of the sentence.
-  while (!node->IsError()) {
+  while (node != dead) {
     previous = node;
-    node = node->Next(static_cast<std::uint8_t>(bytes[j]));
+    node = node->Next(bytes[j]);
     ++j;
   }
-  return IsAccepting(*previous) ? j - 1 - p : 0;
+  // previous is never the error node, so accepting means final.
+  return previous->IsFinal() ? j - 1 - p : 0;
 }
 
 void TTokenAnalyser::NextToken() {
   WordType = wtEnd;
   if (Position < 0 || Position >= SentenceLength) return;
   const std::int32_t p = Position;
-  std::int32_t bestLength = 0;
-  EMWordType bestKind = wtError;
-  const auto first = static_cast<std::uint8_t>(Sentence[static_cast<std::size_t>(p)]);
-  for (std::uint8_t i : CandidatesByFirstByte[first]) {
+  const std::int32_t length = UseFirstByteFilter ? LongestMatchOfCandidates(p) : LongestMatchOfAll(p);
+  Word.assign(Sentence.data() + p, static_cast<std::size_t>(length));
+  ++WordsRead;
+  Position = p + length;
+}
+
+// Runs every automaton in kind order; a later one must be strictly longer to
+// win. No match is a one-byte wtError token.
+std::int32_t TTokenAnalyser::LongestMatchOfAll(std::int32_t p) {
+  std::int32_t best = 0;
+  WordType = wtError;
+  for (std::size_t i = 0; i < StartNodes.size(); ++i) {
     const std::int32_t length = MatchLength(i, p);
-    if (length > bestLength) {
-      bestLength = length;
-      bestKind = WordTypes[i];
+    if (length > best) {
+      best = length;
+      WordType = WordTypes[i];
     }
   }
-  if (bestLength == 0) bestLength = 1;  // wtError: the one byte that starts no token
-  WordType = bestKind;
-  Word.assign(Sentence, static_cast<std::size_t>(p), static_cast<std::size_t>(bestLength));
-  Position = p + bestLength;
+  return best > 0 ? best : 1;
+}
+
+// The same answer, running only the automata whose first two states do not
+// already decide the outcome.
+std::int32_t TTokenAnalyser::LongestMatchOfCandidates(std::int32_t p) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(Sentence.c_str());
+  const std::uint8_t second = bytes[p + 1];  // the terminating NUL at the end
+  std::int32_t best = 0;
+  WordType = wtError;
+  for (const SStartCandidate& candidate : (*Candidates)[bytes[p]]) {
+    const std::int32_t length = candidate.SecondBytes[second] ? MatchLength(candidate.Automaton, p)
+                                                              : (candidate.AcceptsOneByte ? 1 : 0);
+    if (length > best) {
+      best = length;
+      WordType = WordTypes[candidate.Automaton];
+    }
+  }
+  return best > 0 ? best : 1;
 }
 
 }  // namespace rulecalc

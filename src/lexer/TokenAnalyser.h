@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lexer/BaseNode.h"
+#include "lexer/StartCandidates.h"
 #include "lexer/WordType.h"
 
 namespace rulecalc {
@@ -36,13 +37,22 @@ class TTokenAnalyser {
   std::int32_t SentenceLength = 0;           // bytes, terminator not counted
   std::int32_t Position = 0;                 // first byte not yet consumed
 
+  // Counts the tokens read (every NextToken that set Word), so that a reader
+  // can tell whether Word changed.
+  std::uint64_t WordsRead = 0;
+  // Runs only the automata whose first two states do not already decide the
+  // outcome at the current bytes. Off, every automaton runs at every
+  // position; the tokens are the same.
+  bool UseFirstByteFilter = true;
+
  private:
   // Length of the bytes that automaton i accepts at p, or 0 when it matches nothing.
   std::int32_t MatchLength(std::size_t automaton, std::int32_t p) const;
+  // The length of the token at p; sets WordType to its kind.
+  std::int32_t LongestMatchOfAll(std::int32_t p);
+  std::int32_t LongestMatchOfCandidates(std::int32_t p);
 
-  // For each first byte, the automata whose start state does not reject it,
-  // in kind order. Derived from the automata at construction.
-  std::array<std::vector<std::uint8_t>, 256> CandidatesByFirstByte;
+  const std::array<std::vector<SStartCandidate>, 256>* Candidates;
 };
 
 }  // namespace rulecalc

@@ -16,7 +16,14 @@ bool TVirtualMachine::Run() {
   }
   if (Prepared.size() != Code.size()) PrepareAll();
   if (JumpsResolvedFor != Code.size()) ResolveJumps();
+  if (UseExplanationCache) Explanations.UseSentence(Tokeniser.Sentence);
   SRunState run;
+  const bool holds = RunCode(run);
+  run.PendingEnd.ApplyTo(Tokeniser);
+  return holds;
+}
+
+bool TVirtualMachine::RunCode(SRunState& run) {
   for (std::size_t pc = 0; pc < Code.size(); ++pc)
     if (Execute(pc, run) == EMStep::Stop) return false;
   return FinishRun(run);
@@ -36,9 +43,9 @@ TVirtualMachine::EMStep TVirtualMachine::Execute(std::size_t& pc, SRunState& run
     case opMovR: case opMovF: case opMovD:
       return ExecuteMove(ins, prepared);
     case opPush:
-      return ExecutePush(ins, prepared);
+      return ExecutePush(ins.ValueType, prepared);
     case opPop:
-      return ExecutePop(ins, prepared);
+      return ExecutePop(ins.ValueType, prepared);
     case opAnd: case opOr:
       ExecuteLogic(op);
       return EMStep::Next;
@@ -52,9 +59,7 @@ TVirtualMachine::EMStep TVirtualMachine::Execute(std::size_t& pc, SRunState& run
       if (!Registers.BR) Jump(pc, prepared);
       return EMStep::Next;
     case opNOP:
-      if (ins.Operand1 == kMarkerIf) run.SectionMarker = kMarkerIf;
-      else if (ins.Operand1 == kMarkerThen) run.SectionMarker = kMarkerThen;
-      else if (ins.Operand1 == kMarkerElse) run.SectionMarker = kMarkerElse;
+      if (prepared.Marker != EMSection::None) run.Section = prepared.Marker;
       return EMStep::Next;
     default:
       if (IsBuiltin(op)) ExecuteBuiltin(op, ins.ValueType, Registers, Environment);
@@ -122,30 +127,46 @@ const SVarStruct* TVirtualMachine::LookUpVariable(const SCodeStruct& ins, SPrepa
   return found;
 }
 
+// The value text of the variable just found, read as a number, or the null
+// number when it is not one. Each value is read once until it changes.
+double TVirtualMachine::VariableAsNumber(const SPreparedCode& prepared) {
+  const auto index = static_cast<std::size_t>(prepared.VarIndex);
+  if (LoadedNumbers.size() < Vars.All().size()) LoadedNumbers.resize(Vars.All().size());
+  SLoadedNumber& loaded = LoadedNumbers[index];
+  const std::uint64_t revision = Vars.Revision(index);
+  if (loaded.Revision != revision) {
+    const std::string& text = Vars.All()[index].Value;
+    loaded.IsNumber = ReadNumber(text, Environment.Settings.DecimalSeparator, loaded.Value);
+    loaded.Revision = revision;
+  }
+  return loaded.IsNumber ? loaded.Value : NullNumber;
+}
+
+// Moves between registers, from a variable, or from a constant. ValueType
+// selects the number registers (0) or the text registers (1); a register
+// name the opcode does not accept makes the move do nothing.
 TVirtualMachine::EMStep TVirtualMachine::ExecuteMove(const SCodeStruct& ins, SPreparedCode& prepared) {
   if (ins.ValueType != 0 && ins.ValueType != 1) return EMStep::Next;
-  const bool numbers = ins.ValueType == 0;
   const SVarStruct* variable = nullptr;
   if (ins.OpCode == opMovF) {
     variable = LookUpVariable(ins, prepared);
     if (variable == nullptr)
       return Fail(std::string(Message(mNoInitialValuePrefix)) + ins.Operand2 + Message(mNoInitialValueSuffix));
   }
-  if (numbers && IsNumberRegister(prepared.Target)) {
-    double& target = NumberRegister(Registers, prepared.Target);
+  if (ins.ValueType == 0) {
+    if (prepared.NumberTarget == nullptr) return EMStep::Next;
     if (ins.OpCode == opMovR) {
-      if (IsNumberRegister(prepared.Source)) target = NumberRegister(Registers, prepared.Source);
+      if (prepared.NumberSource != nullptr) *prepared.NumberTarget = *prepared.NumberSource;
     } else if (ins.OpCode == opMovF) {
-      if (!ReadNumber(variable->Value, Environment.Settings.DecimalSeparator, target)) target = NullNumber;
+      *prepared.NumberTarget = VariableAsNumber(prepared);
     } else {
-      target = prepared.ConstantIsNumber ? prepared.Constant : NullNumber;
+      *prepared.NumberTarget = prepared.ConstantIsNumber ? prepared.Constant : NullNumber;
     }
-  } else if (!numbers && IsTextRegister(prepared.Target)) {
-    std::string& target = TextRegister(Registers, prepared.Target);
+  } else if (prepared.TextTarget != nullptr) {
     if (ins.OpCode == opMovR) {
-      if (IsTextRegister(prepared.Source)) target = TextRegister(Registers, prepared.Source);
+      if (prepared.TextSource != nullptr) *prepared.TextTarget = *prepared.TextSource;
     } else {
-      target = (ins.OpCode == opMovF) ? variable->Value : ins.Operand2;
+      *prepared.TextTarget = (ins.OpCode == opMovF) ? variable->Value : ins.Operand2;
     }
   }
   return EMStep::Next;
@@ -153,33 +174,33 @@ TVirtualMachine::EMStep TVirtualMachine::ExecuteMove(const SCodeStruct& ins, SPr
 
 // A register name the opcode does not accept pushes 0 (or the empty text);
 // popping into one discards the entry.
-TVirtualMachine::EMStep TVirtualMachine::ExecutePush(const SCodeStruct& ins, const SPreparedCode& prepared) {
-  if (ins.ValueType == 0) {
+TVirtualMachine::EMStep TVirtualMachine::ExecutePush(std::uint8_t valueType, const SPreparedCode& prepared) {
+  if (valueType == 0) {
     if (FloatTop >= kStackCapacity) return Fail(Message(mFloatStackOverflow));
     double value = 0.0;
-    if (IsNumberRegister(prepared.Target)) value = NumberRegister(Registers, prepared.Target);
-    else if (IsBooleanRegister(prepared.Target)) value = BooleanRegister(Registers, prepared.Target) ? 1.0 : 0.0;
+    if (prepared.NumberTarget != nullptr) value = *prepared.NumberTarget;
+    else if (prepared.BooleanTarget != nullptr) value = *prepared.BooleanTarget ? 1.0 : 0.0;
     FloatStack[static_cast<std::size_t>(FloatTop++)] = value;
-  } else if (ins.ValueType == 1) {
+  } else if (valueType == 1) {
     if (StringTop >= kStackCapacity) return Fail(Message(mStringStackOverflow));
     std::string& slot = StringStack[static_cast<std::size_t>(StringTop)];
-    if (IsTextRegister(prepared.Target)) slot = TextRegister(Registers, prepared.Target);
+    if (prepared.TextTarget != nullptr) slot = *prepared.TextTarget;
     else slot.clear();
     ++StringTop;
   }
   return EMStep::Next;
 }
 
-TVirtualMachine::EMStep TVirtualMachine::ExecutePop(const SCodeStruct& ins, const SPreparedCode& prepared) {
-  if (ins.ValueType == 0) {
+TVirtualMachine::EMStep TVirtualMachine::ExecutePop(std::uint8_t valueType, const SPreparedCode& prepared) {
+  if (valueType == 0) {
     if (FloatTop <= 0) return Fail(Message(mFloatStackOverflow));
     const double value = FloatStack[static_cast<std::size_t>(--FloatTop)];
-    if (IsNumberRegister(prepared.Target)) NumberRegister(Registers, prepared.Target) = value;
-    else if (IsBooleanRegister(prepared.Target)) BooleanRegister(Registers, prepared.Target) = value != 0.0;
-  } else if (ins.ValueType == 1) {
+    if (prepared.NumberTarget != nullptr) *prepared.NumberTarget = value;
+    else if (prepared.BooleanTarget != nullptr) *prepared.BooleanTarget = value != 0.0;
+  } else if (valueType == 1) {
     if (StringTop <= 0) return Fail(Message(mStringStackOverflow));
     std::string& slot = StringStack[static_cast<std::size_t>(--StringTop)];
-    if (IsTextRegister(prepared.Target)) TextRegister(Registers, prepared.Target).swap(slot);
+    if (prepared.TextTarget != nullptr) prepared.TextTarget->swap(slot);
   }
   return EMStep::Next;
 }
@@ -196,15 +217,31 @@ void TVirtualMachine::Jump(std::size_t& pc, const SPreparedCode& prepared) {
 }
 
 // Each jump's target is the first label record after it with the same name.
+// Short lists are searched directly; long ones (many statements compiled
+// without ClearMemory) through a map of the nearest label of each name.
 void TVirtualMachine::ResolveJumps() {
-  std::unordered_map<std::string_view, std::int32_t> nearestLabel;
-  for (std::size_t i = Code.size(); i-- > 0;) {
-    const SCodeStruct& ins = Code[i];
-    if (ins.OpCode == opJMP || ins.OpCode == opJNB) {
-      const auto found = nearestLabel.find(ins.Operand1);
-      Prepared[i].JumpTarget = found == nearestLabel.end() ? -1 : found->second;
-    } else if (ins.OpCode == opNOP) {
-      nearestLabel[ins.Operand1] = static_cast<std::int32_t>(i);
+  constexpr std::size_t kDirectSearchLimit = 256;
+  if (Code.size() <= kDirectSearchLimit) {
+    for (std::size_t i = 0; i < Code.size(); ++i) {
+      if (Code[i].OpCode != opJMP && Code[i].OpCode != opJNB) continue;
+      Prepared[i].JumpTarget = -1;
+      for (std::size_t j = i + 1; j < Code.size(); ++j) {
+        if (Code[j].OpCode == opNOP && Code[j].Operand1 == Code[i].Operand1) {
+          Prepared[i].JumpTarget = static_cast<std::int32_t>(j);
+          break;
+        }
+      }
+    }
+  } else {
+    std::unordered_map<std::string_view, std::int32_t> nearestLabel;
+    for (std::size_t i = Code.size(); i-- > 0;) {
+      const SCodeStruct& ins = Code[i];
+      if (ins.OpCode == opJMP || ins.OpCode == opJNB) {
+        const auto found = nearestLabel.find(ins.Operand1);
+        Prepared[i].JumpTarget = found == nearestLabel.end() ? -1 : found->second;
+      } else if (ins.OpCode == opNOP) {
+        nearestLabel[ins.Operand1] = static_cast<std::int32_t>(i);
+      }
     }
   }
   JumpsResolvedFor = Code.size();
@@ -214,11 +251,11 @@ void TVirtualMachine::ResolveJumps() {
 // explained by the branch; an IF whose condition failed without ELSE holds.
 bool TVirtualMachine::FinishRun(SRunState& run) {
   if (Registers.BR) return true;
-  if (run.SectionMarker == kMarkerThen || run.SectionMarker == kMarkerElse) {
-    ExplainBranch(run.SectionMarker, run);
+  if (run.Section == EMSection::Then || run.Section == EMSection::Else) {
+    ExplainBranch(run.Section == EMSection::Then, run);
     return false;
   }
-  if (run.SectionMarker == kMarkerIf) {
+  if (run.Section == EMSection::If) {
     Registers.BR = true;
     RuntimeError.clear();
     return true;

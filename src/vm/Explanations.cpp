@@ -76,26 +76,88 @@ void TVirtualMachine::ScanBranch(std::int32_t position, std::string& names, std:
   }
 }
 
+// The explanation of the clause at the cursor, "names::clause;", or "" when
+// the clause names no variable or is empty. The cursor moves past the clause.
+std::string TVirtualMachine::ClauseEntry(std::int32_t& cursor) {
+  std::string names, text;
+  ScanClause(cursor, names, text);
+  if (names.empty() || text.empty()) return {};
+  return names + kNamesSeparator + text + kEntryEnd;
+}
+
+// The explanation of a false THEN or ELSE branch: the condition, "holds,
+// then" or "does not hold, then", and the branch, led by the branch's
+// variable names when it has any.
+std::string TVirtualMachine::BranchText(bool thenBranch) {
+  std::string condition;
+  ScanCondition(0, condition);
+  std::string explanation = condition + Message(thenBranch ? mBranchHolds : mBranchFails);
+  std::int32_t branchStart = 0;
+  SkipPastWord(branchStart, thenBranch ? wtThen : wtElse);
+  std::string names, text;
+  ScanBranch(branchStart, names, text);
+  if (names.empty() || text.empty()) return explanation;
+  return names + kNamesSeparator + explanation + text;
+}
+
+STokeniserEnd TVirtualMachine::TokeniserEnd(std::uint64_t wordsReadBefore) const {
+  STokeniserEnd end;
+  end.Position = Tokeniser.Position;
+  end.WordType = Tokeniser.WordType;
+  end.WordRead = Tokeniser.WordsRead != wordsReadBefore;
+  if (end.WordRead) end.Word = Tokeniser.Word;
+  return end;
+}
+
+// The clause of the run's next comparison, read from the sentence the first
+// time and reused afterwards.
+const SClauseExplanation& TVirtualMachine::CachedClause(SRunState& run) {
+  auto& clauses = Explanations.Clauses;
+  if (run.ClauseIndex < clauses.size()) {
+    run.PendingEnd.Record(clauses[run.ClauseIndex].End);
+    return clauses[run.ClauseIndex++];
+  }
+  run.PendingEnd.ApplyTo(Tokeniser);
+  std::int32_t cursor = clauses.empty() ? 0 : clauses.back().End.Position;
+  const std::uint64_t wordsRead = Tokeniser.WordsRead;
+  SClauseExplanation clause;
+  clause.Entry = ClauseEntry(cursor);
+  clause.End = TokeniserEnd(wordsRead);
+  clauses.push_back(std::move(clause));
+  ++run.ClauseIndex;
+  return clauses.back();
+}
+
 // Every comparison consumes the next clause of the sentence; a false one
 // that names variables adds "names::clause;" to the run-time text.
 void TVirtualMachine::ExplainComparison(SRunState& run) {
-  ScanClause(run.ClauseCursor, run.Names, run.ClauseText);
-  if (Registers.BR || run.Names.empty() || run.ClauseText.empty()) return;
-  RuntimeError.append(run.Names).append(kNamesSeparator).append(run.ClauseText).append(kEntryEnd);
+  if (UseExplanationCache) {
+    const SClauseExplanation& clause = CachedClause(run);
+    if (!Registers.BR) RuntimeError += clause.Entry;
+    return;
+  }
+  const std::string entry = ClauseEntry(run.ClauseCursor);
+  if (!Registers.BR) RuntimeError += entry;
 }
 
-// A false THEN or ELSE branch: the condition, "holds, then" or "does not
-// hold, then", and the branch, led by the branch's variable names.
-void TVirtualMachine::ExplainBranch(std::string_view marker, SRunState& run) {
-  const bool thenBranch = marker == kMarkerThen;
-  std::string condition;
-  ScanCondition(0, condition);
-  RuntimeError = condition + Message(thenBranch ? mBranchHolds : mBranchFails);
-  std::int32_t branchStart = 0;
-  SkipPastWord(branchStart, thenBranch ? wtThen : wtElse);
-  ScanBranch(branchStart, run.Names, run.ClauseText);
-  if (run.Names.empty() || run.ClauseText.empty()) return;
-  RuntimeError = run.Names + kNamesSeparator + RuntimeError + run.ClauseText;
+// Replaces the run-time text with the explanation of the failed branch.
+void TVirtualMachine::ExplainBranch(bool thenBranch, SRunState& run) {
+  if (!UseExplanationCache) {
+    RuntimeError = BranchText(thenBranch);
+    return;
+  }
+  std::optional<SBranchExplanation>& cached = thenBranch ? Explanations.ThenBranch : Explanations.ElseBranch;
+  if (!cached) {
+    run.PendingEnd.ApplyTo(Tokeniser);
+    const std::uint64_t wordsRead = Tokeniser.WordsRead;
+    SBranchExplanation branch;
+    branch.Text = BranchText(thenBranch);
+    branch.End = TokeniserEnd(wordsRead);
+    cached = std::move(branch);
+  } else {
+    run.PendingEnd.Record(cached->End);
+  }
+  RuntimeError = cached->Text;
 }
 
 }  // namespace rulecalc

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <system_error>
 
@@ -10,6 +11,10 @@ namespace rulecalc {
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Every power of ten that a double holds exactly.
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 std::size_t SkipBlanks(std::string_view text, std::size_t i) {
   while (i < text.size() && text[i] == ' ') ++i;
@@ -68,17 +73,95 @@ long SignificantExponent(const SNumberParts& parts) {
   return exponent - static_cast<long>(inFraction == std::string_view::npos ? 0 : inFraction);
 }
 
+// Digits and a power of ten small enough for one exact multiplication or
+// division (at most 15 significant digits, a power up to 22): the result is
+// then correctly rounded, exactly as the full reader would give it.
+bool ReadShortNumber(const SNumberParts& parts, double& magnitude) {
+  std::uint64_t mantissa = 0;
+  int significant = 0;
+  for (std::string_view digits : {parts.Integer, parts.Fraction}) {
+    for (char c : digits) {
+      if (significant > 0 || c != '0') ++significant;
+      if (significant > 15) return false;
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+  }
+  long exponent = -static_cast<long>(parts.Fraction.size());
+  if (!parts.Exponent.empty()) {
+    const bool negative = parts.Exponent[0] == '-';
+    long written = 0;
+    for (char c : parts.Exponent) {
+      if (!IsDigit(c)) continue;
+      written = written * 10 + (c - '0');
+      if (written > 1000) return false;
+    }
+    exponent += negative ? -written : written;
+  }
+  if (mantissa == 0) {
+    magnitude = 0.0;
+    return true;
+  }
+  if (exponent < -22 || exponent > 22) return false;
+  const auto m = static_cast<double>(mantissa);
+  magnitude = exponent < 0 ? m / kPowersOfTen[-exponent] : m * kPowersOfTen[exponent];
+  return true;
+}
+
+// The number in the plain form the standard reader takes: digits, ".",
+// digits, "e", exponent; no sign, no blanks.
+std::string_view PlainNumber(const SNumberParts& parts, std::string& storage) {
+  storage.clear();
+  storage.append(parts.Integer.empty() ? std::string_view("0") : parts.Integer);
+  if (!parts.Fraction.empty()) storage.append(".").append(parts.Fraction);
+  if (!parts.Exponent.empty()) storage.append("e").append(parts.Exponent);
+  return storage;
+}
+
+// A text that is already in the plain form (the usual case) is read in place.
+bool IsPlain(std::string_view text, const SNumberParts& parts, char separator) {
+  return separator == '.' && !text.empty() && text.front() != '+' && text.front() != '-' &&
+         text.front() != ' ' && text.back() != ' ' && !parts.Integer.empty();
+}
+
 }  // namespace
 
+// The usual shape, digits with an optional separator and fraction and at
+// most 15 significant digits, read in one pass. Any other text is left to the
+// full reader (which also refuses what is not a number).
+bool ReadPlainDecimal(std::string_view text, char separator, double& value) {
+  std::uint64_t mantissa = 0;
+  int significant = 0;
+  int fractionDigits = 0;
+  bool separatorSeen = false;
+  bool digitSeen = false;
+  for (char c : text) {
+    if (IsDigit(c)) {
+      digitSeen = true;
+      if ((significant > 0 || c != '0') && ++significant > 15) return false;
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      if (separatorSeen) ++fractionDigits;
+    } else if (c == separator && !separatorSeen) {
+      separatorSeen = true;
+    } else {
+      return false;
+    }
+  }
+  if (!digitSeen || fractionDigits > 22) return false;
+  value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+  return true;
+}
+
 bool ReadNumber(std::string_view text, char decimalSeparator, double& value) {
+  if (ReadPlainDecimal(text, decimalSeparator, value)) return true;
   SNumberParts parts;
   if (!SplitNumber(text, decimalSeparator, parts)) return false;
-  std::string plain;
-  plain.reserve(parts.Integer.size() + parts.Fraction.size() + parts.Exponent.size() + 4);
-  plain.append(parts.Integer.empty() ? std::string_view("0") : parts.Integer);
-  if (!parts.Fraction.empty()) plain.append(".").append(parts.Fraction);
-  if (!parts.Exponent.empty()) plain.append("e").append(parts.Exponent);
   double magnitude = 0.0;
+  if (ReadShortNumber(parts, magnitude)) {
+    value = parts.Negative ? -magnitude : magnitude;
+    return true;
+  }
+  std::string storage;
+  const std::string_view plain = IsPlain(text, parts, decimalSeparator) ? text : PlainNumber(parts, storage);
   const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), magnitude);
   if (result.ec == std::errc::result_out_of_range) {
     if (SignificantExponent(parts) > 0) return false;

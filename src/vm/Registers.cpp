@@ -3,6 +3,7 @@
 namespace rulecalc {
 
 EMRegister RegisterNamed(std::string_view name) {
+  if (name.size() < 3 || name.size() > 4 || name[0] != '$') return rNone;
   if (name == "$C0") return rC0;
   if (name == "$C1") return rC1;
   if (name == "$R0") return rR0;

@@ -10,6 +10,7 @@
 #include "lexer/TokenAnalyser.h"
 #include "platform/HostEnvironment.h"
 #include "vm/CodeStruct.h"
+#include "vm/ExplanationCache.h"
 #include "vm/OpCode.h"
 #include "vm/Registers.h"
 
@@ -22,23 +23,38 @@ inline constexpr double NullNumber = 0.0000001;
 // Tolerance of numeric equality: the single-precision value nearest 1e-9.
 inline constexpr double EqualEpsilon = 9.999999717180685e-10;
 
-// An instruction with its operand texts resolved for execution.
+// The section of an IF statement that a run last entered.
+enum class EMSection : std::uint8_t { None, If, Then, Else };
+
+// An instruction with its operand texts resolved for execution: registers
+// become the machine's own registers, markers a section, constants numbers.
 struct SPreparedCode {
-  EMRegister Target = rNone;   // register named by Operand1
-  EMRegister Source = rNone;   // register named by Operand2
+  double* NumberTarget = nullptr;   // Operand1 when it names $C0, $C1 or $R0
+  double* NumberSource = nullptr;   // Operand2 when it names $C0, $C1 or $R0
+  bool* BooleanTarget = nullptr;    // Operand1 when it names $BR or $BR1
+  std::string* TextTarget = nullptr;  // Operand1 when it names $S0, $S1 or $RS
+  std::string* TextSource = nullptr;  // Operand2 when it names $S0, $S1 or $RS
+  EMSection Marker = EMSection::None;  // opNOP with "$IF", "$THEN" or "$ELSE"
   bool ConstantIsNumber = false;
-  double Constant = 0.0;       // Operand2 read as a number (opMovD)
-  std::int32_t JumpTarget = -1;  // index of the label record (opJMP, opJNB); -1: none
-  std::int32_t VarIndex = -1;    // index of the variable last found (opMovF)
+  double Constant = 0.0;             // Operand2 read as a number (opMovD)
+  std::int32_t JumpTarget = -1;      // index of the label record (opJMP, opJNB); -1: none
+  std::int32_t VarIndex = -1;        // index of the variable last found (opMovF)
 };
 
-// Per-run state: which section of an IF statement is running, and where the
-// explanation of the next comparison starts in the sentence.
+// A variable's value read as a number, kept until the value changes.
+struct SLoadedNumber {
+  std::uint64_t Revision = 0;  // the variable's revision when it was read; 0: never
+  bool IsNumber = false;
+  double Value = 0.0;
+};
+
+// Per-run state: which section of an IF statement is running, and which
+// clause of the sentence explains the next comparison.
 struct SRunState {
-  std::string_view SectionMarker;
-  std::int32_t ClauseCursor = 0;
-  std::string Names;
-  std::string ClauseText;
+  EMSection Section = EMSection::None;
+  std::int32_t ClauseCursor = 0;  // where the next clause starts in the sentence
+  std::size_t ClauseIndex = 0;    // how many comparisons ran so far
+  TPendingTokeniserEnd PendingEnd;
 };
 
 // The register-and-stack machine: holds the variables, the code list, the
@@ -47,6 +63,9 @@ struct SRunState {
 class TVirtualMachine {
  public:
   TVirtualMachine(TTokenAnalyser& tokeniser, const SHostEnvironment& environment);
+  // Instructions hold the addresses of the machine's registers.
+  TVirtualMachine(const TVirtualMachine&) = delete;
+  TVirtualMachine& operator=(const TVirtualMachine&) = delete;
 
   // --- Variables ---
   void SetVar(std::string_view name, std::string_view value, std::int32_t type) {
@@ -65,12 +84,19 @@ class TVirtualMachine {
 
   // Resets registers, stack depths, run-time text, labels, variables and code.
   void ClearMemory();
+  // Empties the code list and restarts the labels, keeping everything else.
+  void ClearCode();
 
   // Executes the code list once; true when the sentence holds or there is no code.
   bool Run();
 
   // Empties the run-time text alone (C++ hosts; the flat exports never do).
   void ClearRuntimeError() { RuntimeError.clear(); }
+
+  // Reuses the explanations read from a sentence in later runs of the same
+  // sentence. Off, every run reads the sentence again; the results and the
+  // tokeniser's final state are the same.
+  bool UseExplanationCache = true;
 
   SRegisters Registers;
   TVarTable Vars;
@@ -87,18 +113,20 @@ class TVirtualMachine {
  private:
   // --- The run loop and its steps (Engine.cpp) ---
   enum class EMStep { Next, Stop };
+  bool RunCode(SRunState& run);
   EMStep Execute(std::size_t& pc, SRunState& run);
   void ExecuteArithmetic(EMOpCode op);
   void ExecuteComparison(EMOpCode op, std::uint8_t valueType, SRunState& run);
   EMStep ExecuteMove(const SCodeStruct& ins, SPreparedCode& prepared);
-  EMStep ExecutePush(const SCodeStruct& ins, const SPreparedCode& prepared);
-  EMStep ExecutePop(const SCodeStruct& ins, const SPreparedCode& prepared);
+  EMStep ExecutePush(std::uint8_t valueType, const SPreparedCode& prepared);
+  EMStep ExecutePop(std::uint8_t valueType, const SPreparedCode& prepared);
   void ExecuteLogic(EMOpCode op);
   void Jump(std::size_t& pc, const SPreparedCode& prepared);
   bool FinishRun(SRunState& run);
   const SVarStruct* LookUpVariable(const SCodeStruct& ins, SPreparedCode& prepared);
+  double VariableAsNumber(const SPreparedCode& prepared);
   void ResolveJumps();
-  static SPreparedCode Prepare(const SCodeStruct& record);
+  SPreparedCode Prepare(const SCodeStruct& record);
   void PrepareAll();
   EMStep Fail(const std::string& message);
 
@@ -107,10 +135,16 @@ class TVirtualMachine {
   EMWordType ScanCondition(std::int32_t position, std::string& text);
   void SkipPastWord(std::int32_t& position, EMWordType kind);
   void ScanBranch(std::int32_t position, std::string& names, std::string& text);
+  std::string ClauseEntry(std::int32_t& cursor);
+  std::string BranchText(bool thenBranch);
   void ExplainComparison(SRunState& run);
-  void ExplainBranch(std::string_view marker, SRunState& run);
+  void ExplainBranch(bool thenBranch, SRunState& run);
+  const SClauseExplanation& CachedClause(SRunState& run);
+  STokeniserEnd TokeniserEnd(std::uint64_t wordsReadBefore) const;
 
   std::vector<SPreparedCode> Prepared;  // parallel to Code
+  std::vector<SLoadedNumber> LoadedNumbers;  // parallel to the variable table
+  TExplanationCache Explanations;
   std::size_t JumpsResolvedFor = 0;     // Code size when the jump targets were last resolved
   char LabelBuffer[256] = {};
 };

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
 
 #include "vm/NumberText.h"
 
@@ -40,6 +44,29 @@ INSTANTIATE_TEST_SUITE_P(
                       SNumberCase{"0x10", '.', false, 0}, SNumberCase{"inf", '.', false, 0},
                       SNumberCase{"nan", '.', false, 0}, SNumberCase{"1e400", '.', false, 0},
                       SNumberCase{"1e-400", '.', true, 0}, SNumberCase{"-0.0001e-400", '.', true, 0}));
+
+}  // namespace
+}  // namespace rulecalc
+
+namespace rulecalc {
+namespace {
+
+// The quick reading of short numbers gives the very same doubles as the
+// standard reader, bit for bit.
+TEST(NumberTextExactness, ShortNumbersMatchTheStandardReader) {
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    std::string text = std::to_string(random() % 1000000000000000ULL);
+    const int point = static_cast<int>(random() % (text.size() + 1));
+    if (point < static_cast<int>(text.size())) text.insert(static_cast<std::size_t>(point), ".");
+    if (random() % 3 == 0) text += "e" + std::to_string(static_cast<int>(random() % 60) - 30);
+    double quick = 0, standard = 0;
+    ASSERT_TRUE(ReadNumber(text, '.', quick)) << text;
+    const std::string plain = text.front() == '.' ? "0" + text : text;
+    std::from_chars(plain.data(), plain.data() + plain.size(), standard);
+    ASSERT_EQ(std::memcmp(&quick, &standard, sizeof quick), 0) << text;
+  }
+}
 
 }  // namespace
 }  // namespace rulecalc

@@ -1,0 +1,111 @@
+// The library measured through its flat exports (the global calculator),
+// the way a host uses it.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "Rules.h"
+#include "boundary/RuleCalc.h"
+#include "lexer/TokenAnalyser.h"
+#include "rulecalc.h"
+
+namespace rulecalc::bench {
+namespace {
+
+void SetVariables(const SRule& rule, const Record& record) {
+  for (std::size_t i = 0; i < rule.Variables.size(); ++i)
+    SetVarValue(rule.Variables[i].Name, record[i].c_str(), rule.Variables[i].Type);
+}
+
+void SetVariablesOn(TRuleCalc& calc, const SRule& rule, const Record& record) {
+  for (std::size_t i = 0; i < rule.Variables.size(); ++i)
+    calc.SetVarValue(rule.Variables[i].Name, record[i].c_str(), rule.Variables[i].Type);
+}
+
+// Run only: the rule is analysed once; each record sets its variables and runs.
+void RunOnly(benchmark::State& state, const SRule& rule) {
+  const auto& records = RecordsFor(rule);
+  ClearMemory();
+  SetVariables(rule, records[0]);
+  SetSentence(rule.Sentence);
+  if (!Analyse()) state.SkipWithError(GetAnalyseError());
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Record& record = records[i++ & 1023];
+    SetVariables(rule, record);
+    benchmark::DoNotOptimize(Run());
+    if ((i & 1023) == 0) {
+      state.PauseTiming();
+      ClearMemory();  // the run-time text of a plain condition accumulates
+      SetVariables(rule, record);
+      SetSentence(rule.Sentence);
+      Analyse();
+      state.ResumeTiming();
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+// Full cycle: a host that compiles a fresh rule for every record.
+void FullCycle(benchmark::State& state, const SRule& rule) {
+  const auto& records = RecordsFor(rule);
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Record& record = records[i++ & 1023];
+    ClearMemory();
+    SetVariables(rule, record);
+    SetSentence(rule.Sentence);
+    benchmark::DoNotOptimize(Analyse());
+    benchmark::DoNotOptimize(Run());
+    benchmark::DoNotOptimize(GetRuntimeError());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+// Analysis alone, on an instance whose variables stay set.
+void AnalyseOnly(benchmark::State& state, const SRule& rule) {
+  TRuleCalc calc;
+  SetVariablesOn(calc, rule, RecordsFor(rule)[0]);
+  for (auto _ : state) {
+    calc.Machine.ClearCode();
+    calc.SetSentence(rule.Sentence);
+    benchmark::DoNotOptimize(calc.Analyse());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+std::string LongSentence() {
+  std::string sentence;
+  while (sentence.size() < 2048) sentence += "IF AGE >= 18 AND NAME <> \"X\" THEN SCORE*2+LENGTH(NAME) >= 60.5 ELSE ";
+  sentence.resize(2048);
+  return sentence;
+}
+
+// Tokens per second over a 2 KB sentence, reported as bytes per second.
+void Tokeniser(benchmark::State& state) {
+  TTokenAnalyser tokeniser;
+  const std::string sentence = LongSentence();
+  tokeniser.SetSentence(sentence.c_str());
+  for (auto _ : state) {
+    tokeniser.Position = 0;
+    for (tokeniser.NextToken(); tokeniser.WordType != wtEnd; tokeniser.NextToken()) {
+    }
+    benchmark::DoNotOptimize(tokeniser.Position);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(sentence.size()));
+}
+
+const bool kRegistered = [] {
+  benchmark::RegisterBenchmark("tokeniser/2KB", Tokeniser);
+  for (const SRule& rule : Rules()) {
+    const std::string id = rule.Id;
+    benchmark::RegisterBenchmark(("rulecalc/run-only/" + id).c_str(), RunOnly, rule);
+    benchmark::RegisterBenchmark(("rulecalc/full-cycle/" + id).c_str(), FullCycle, rule);
+    benchmark::RegisterBenchmark(("rulecalc/analyse/" + id).c_str(), AnalyseOnly, rule);
+  }
+  return true;
+}();
+
+}  // namespace
+}  // namespace rulecalc::bench

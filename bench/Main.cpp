@@ -1,0 +1,74 @@
+// Runs every benchmark, then prints one table: per rule and mode, each
+// system's median time per record and its ratio to the library's.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Keeps the median of every benchmark as it is reported.
+class TCollectingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      const double nanoseconds = run.GetAdjustedRealTime() * Scale(run.time_unit);
+      Times[run.run_name.function_name] = nanoseconds;
+    }
+  }
+  std::map<std::string, double> Times;  // "system/mode/rule" -> ns per record
+
+ private:
+  static double Scale(benchmark::TimeUnit unit) {
+    switch (unit) {
+      case benchmark::kSecond: return 1e9;
+      case benchmark::kMillisecond: return 1e6;
+      case benchmark::kMicrosecond: return 1e3;
+      default: return 1.0;
+    }
+  }
+};
+
+void PrintRatios(const std::map<std::string, double>& times) {
+  static const char* const systems[] = {"rulecalc", "native", "lua", "muparser"};
+  static const char* const modes[] = {"run-only", "full-cycle"};
+  std::printf("\n%-12s %-5s", "mode", "rule");
+  for (const char* system : systems) std::printf(" %22s", system);
+  std::printf("\n");
+  for (const char* mode : modes) {
+    for (const char* rule : {"R1", "R2", "R3", "R4", "R5"}) {
+      const auto base = times.find(std::string("rulecalc/") + mode + "/" + rule);
+      std::printf("%-12s %-5s", mode, rule);
+      for (const char* system : systems) {
+        const auto found = times.find(std::string(system) + "/" + mode + "/" + rule);
+        if (found == times.end() || base == times.end()) {
+          std::printf(" %22s", "-");
+          continue;
+        }
+        std::printf(" %11.1f ns (x%5.2f)", found->second, found->second / base->second);
+      }
+      std::printf("\n");
+    }
+  }
+  const auto tokeniser = times.find("tokeniser/2KB");
+  if (tokeniser != times.end())
+    std::printf("\ntokeniser: %.1f MB/s on a 2 KB sentence\n", 2048.0 / tokeniser->second * 1e3);
+  std::printf("(xN: that system's time divided by the library's; above 1 the library is faster)\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  TCollectingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  PrintRatios(reporter.Times);
+  benchmark::Shutdown();
+  return 0;
+}

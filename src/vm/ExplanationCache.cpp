@@ -1,0 +1,29 @@
+#include "vm/ExplanationCache.h"
+
+namespace rulecalc {
+
+void TExplanationCache::UseSentence(const std::string& sentence) {
+  if (sentence == Sentence) return;
+  Sentence = sentence;
+  Clauses.clear();
+  ThenBranch.reset();
+  ElseBranch.reset();
+}
+
+void TPendingTokeniserEnd::Record(const STokeniserEnd& end) {
+  Pending = true;
+  Position = end.Position;
+  WordType = end.WordType;
+  if (end.WordRead) Word = &end.Word;
+}
+
+void TPendingTokeniserEnd::ApplyTo(TTokenAnalyser& tokeniser) {
+  if (!Pending) return;
+  tokeniser.Position = Position;
+  tokeniser.WordType = WordType;
+  if (Word != nullptr) tokeniser.Word = *Word;
+  Pending = false;
+  Word = nullptr;
+}
+
+}  // namespace rulecalc

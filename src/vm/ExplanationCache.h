@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "lexer/TokenAnalyser.h"
+
+namespace rulecalc {
+
+// Where a scan of the sentence left the shared tokeniser.
+struct STokeniserEnd {
+  std::int32_t Position = 0;
+  EMWordType WordType = wtEnd;
+  bool WordRead = false;  // false: the scan read no token, so Word kept its text
+  std::string Word;
+};
+
+// The explanation of the n-th comparison of a run: "names::clause;", or ""
+// when the clause names no variable or is empty.
+struct SClauseExplanation {
+  std::string Entry;
+  STokeniserEnd End;  // End.Position is where the next clause starts
+};
+
+// The run-time text of a run that ended false in a THEN or ELSE branch.
+struct SBranchExplanation {
+  std::string Text;
+  STokeniserEnd End;
+};
+
+// Explanations depend only on the sentence, so they are read from it once
+// and reused by every later run of the same sentence.
+class TExplanationCache {
+ public:
+  // Forgets what was read when the sentence is not the one cached.
+  void UseSentence(const std::string& sentence);
+
+  std::vector<SClauseExplanation> Clauses;     // in the order comparisons run
+  std::optional<SBranchExplanation> ThenBranch;
+  std::optional<SBranchExplanation> ElseBranch;
+
+ private:
+  std::string Sentence;
+};
+
+// The tokeniser state that cached scans would have left, applied once a run
+// ends (or before the tokeniser is used for real again).
+class TPendingTokeniserEnd {
+ public:
+  void Record(const STokeniserEnd& end);
+  void ApplyTo(TTokenAnalyser& tokeniser);
+
+ private:
+  bool Pending = false;
+  std::int32_t Position = 0;
+  EMWordType WordType = wtEnd;
+  const std::string* Word = nullptr;  // the last word a pending scan read
+};
+
+}  // namespace rulecalc
