@@ -2,17 +2,19 @@
 
 #include <array>
 #include <string>
+#include <tuple>
 
 namespace rulecalc {
 
 // The host's regional date and number settings, read once when an instance
 // is created. Formats are written in the TOCHAR format language; names and
-// designators are GBK texts.
+// designators are GBK texts. The defaults are what the plain "C" locale
+// gives: month/day/year with "/", a 24-hour clock with ":", English names.
 struct SRegionalSettings {
-  std::string ShortDateFormat = "m/d/yyyy";
-  std::string LongDateFormat = "dddd, mmmm d, yyyy";
-  std::string ShortTimeFormat = "h:nn AMPM";
-  std::string LongTimeFormat = "h:nn:ss AMPM";
+  std::string ShortDateFormat = "mm/dd/yy";
+  std::string LongDateFormat = "ddd mmm d";
+  std::string ShortTimeFormat = "hh:nn";
+  std::string LongTimeFormat = "hh:nn:ss";
   char DateSeparator = '/';
   char TimeSeparator = ':';
   char DecimalSeparator = '.';
@@ -27,7 +29,19 @@ struct SRegionalSettings {
                                           "Thursday", "Friday", "Saturday"};
   std::string TimeAMString = "AM";
   std::string TimePMString = "PM";
+
+  bool operator==(const SRegionalSettings& other) const;
+  bool operator!=(const SRegionalSettings& other) const { return !(*this == other); }
 };
+
+inline bool SRegionalSettings::operator==(const SRegionalSettings& other) const {
+  const auto fields = [](const SRegionalSettings& s) {
+    return std::tie(s.ShortDateFormat, s.LongDateFormat, s.ShortTimeFormat, s.LongTimeFormat, s.DateSeparator,
+                    s.TimeSeparator, s.DecimalSeparator, s.ShortMonthNames, s.LongMonthNames, s.ShortDayNames,
+                    s.LongDayNames, s.TimeAMString, s.TimePMString);
+  };
+  return fields(*this) == fields(other);
+}
 
 // The settings of the host's regional configuration (the process locale on
 // POSIX, the user's default locale on Windows).

@@ -2,25 +2,14 @@
 
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
+#include "vm/Counts.h"
 #include "vm/DateBuiltins.h"
 #include "vm/VirtualMachine.h"
 
 namespace rulecalc {
 
 namespace {
-
-// A count truncated toward zero to a signed 32-bit integer; values beyond
-// the range stop at its ends, and NaN counts as 0.
-std::int64_t TruncateCount(double value) {
-  if (std::isnan(value)) return 0;
-  constexpr double low = std::numeric_limits<std::int32_t>::min();
-  constexpr double high = std::numeric_limits<std::int32_t>::max();
-  if (value <= low) return static_cast<std::int64_t>(low);
-  if (value >= high) return static_cast<std::int64_t>(high);
-  return static_cast<std::int64_t>(value);
-}
 
 // SUBSTR: from the 0-based byte offset, at most count bytes (a negative or
 // too large count takes the rest). A start outside the text gives "".

@@ -1,0 +1,172 @@
+// The built-in functions through whole sentences of the C++ API.
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "builtins/DateSettings.h"
+#include "support/TestCalc.h"
+
+namespace rulecalc {
+namespace {
+
+using testing::EnvironmentWith;
+using testing::Gbk;
+using testing::MakeCalc;
+using testing::Utf8;
+
+struct SSentenceCase {
+  const char* Sentence;  // UTF-8; run as GBK
+  bool Holds;
+};
+
+void PrintTo(const SSentenceCase& c, std::ostream* out) { *out << c.Sentence; }
+
+// D is Tuesday 5 March 2024, 14:07; N a number set empty, X one that is not
+// a number, T an empty text, S a text of two GBK characters.
+void SetVariables(TRuleCalc& calc) {
+  calc.SetVarValue("D", "45356.588194444", 0);
+  calc.SetVarValue("N", "", 0);
+  calc.SetVarValue("X", "abc", 0);
+  calc.SetVarValue("T", "", 1);
+  calc.SetVarValue("S", Gbk("中文").c_str(), 1);
+}
+
+// Analyses and runs the sentence; a true result leaves no run-time text.
+void ExpectSentence(TRuleCalc& calc, const SSentenceCase& c) {
+  calc.ClearMemory();
+  SetVariables(calc);
+  calc.SetSentence(Gbk(c.Sentence).c_str());
+  ASSERT_TRUE(calc.Analyse()) << Utf8(calc.GetAnalyseError());
+  EXPECT_EQ(calc.Run(), c.Holds) << Utf8(calc.GetRuntimeError());
+  if (c.Holds) {
+    EXPECT_STREQ(calc.GetRuntimeError(), "");
+  }
+}
+
+class YearMonthDaySentences : public ::testing::TestWithParam<SSentenceCase> {};
+
+TEST_P(YearMonthDaySentences, Run) {
+  auto calc = MakeCalc(EnvironmentWith(testing::YearMonthDaySettings()));
+  ExpectSentence(*calc, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, YearMonthDaySentences,
+    ::testing::Values(
+        SSentenceCase{"TODATE(\"2024-2-29\")=45351;", true},
+        SSentenceCase{"YEAR(TODATE(\"2024-2-29\"))=2024;", true},
+        SSentenceCase{"MONTH(TODATE(\"2024-2-29\"))=2 AND DAY(TODATE(\"2024-2-29\"))=29;", true},
+        SSentenceCase{"TODATE(\"2023-2-29\")=0;", true},
+        SSentenceCase{"TODATE(\"2024-02-29 \")=TODATE(\"2024-2-29\");", true},
+        SSentenceCase{"TODATE(\"2024-2-29 12:00\")=0;", true},
+        SSentenceCase{"TODATE(\"2/29/2024\")=0;", true},
+        SSentenceCase{"TODATE(\"\")=0;", true},
+        SSentenceCase{"YEAR(TODATE(\"\"))=1899;", true},
+        SSentenceCase{"TODATE(\"3-5\")=TODATE(\"2026-3-5\");", true},
+        SSentenceCase{"TODATE(\"76-1-1\")=TODATE(\"1976-1-1\") AND TODATE(\"75-1-1\")=TODATE(\"2075-1-1\");", true},
+        SSentenceCase{"ADDMONTHS(TODATE(\"2023-1-31\"),1)=TODATE(\"2023-2-28\");", true},
+        SSentenceCase{"ADDYEARS(TODATE(\"2024-2-29\"),1)=TODATE(\"2025-2-28\");", true},
+        SSentenceCase{"ADDMONTHS(TODATE(\"2024-3-15\"),-13)=TODATE(\"2023-2-15\");", true},
+        SSentenceCase{"ADDMONTHS(TODATE(\"2023-1-31\")+0.25,1)=TODATE(\"2023-2-28\")+0.25;", true},
+        SSentenceCase{"ADDYEARS(TODATE(\"2024-2-29\")+0.25,1)=TODATE(\"2025-2-28\")+0.25;", true},
+        SSentenceCase{"ADDMONTHS(TODATE(\"2024-3-15\")+0.25,-13)=TODATE(\"2023-2-15\")+0.25;", true},
+        SSentenceCase{"ADDDAYS(TODATE(\"2024-2-28\"),1)=TODATE(\"2024-2-29\");", true},
+        SSentenceCase{"ADDDAYS(D,-1)=D-1;", true},
+        SSentenceCase{"LASTDAY(TODATE(\"2000-2-10\"))=29 AND LASTDAY(TODATE(\"1900-2-10\"))=28;", true},
+        SSentenceCase{"LASTDAY(TODATE(\"2024-2-1\"))=29 AND LASTDAY(TODATE(\"2023-2-1\"))=28;", true},
+        SSentenceCase{"TOCHAR(D,\"yyyy-mm-dd hh:nn\")=\"2024-03-05 14:07\";", true},
+        SSentenceCase{"TOCHAR(D,\"hh:mm\")=\"14:07\";", true},
+        SSentenceCase{"TOCHAR(D,\"m/d/yy\")=\"3-5-24\";", true},
+        SSentenceCase{"TOCHAR(D,\"h:nn am/pm\")=\"2:07 pm\";", true},
+        SSentenceCase{"TOCHAR(D,\"\")=\"2024-03-05 14:07:00\";", true},
+        SSentenceCase{"TOCHAR(D,\"yyyy年m月d日 dddd\")=\"2024年3月5日 Tuesday\";", true},
+        SSentenceCase{"TOCHAR(10000000,\"yyyy\")=\"\";", true},
+        SSentenceCase{"TOCHAR(TODATE(\"100-1-1\"),\"yyyy/mm/dd\")=\"0100-01-01\";", true},
+        SSentenceCase{"TOCHAR(TODATE(\"9999-12-31\"),\"yyyy/mm/dd\")=\"9999-12-31\";", true},
+        SSentenceCase{"TOCHAR(ADDDAYS(TODATE(\"100-1-1\"),-1),\"yyyy\")=\"\";", true},
+        SSentenceCase{"YEAR(ADDDAYS(TODATE(\"9999-12-31\"),1))=0;", true},
+        SSentenceCase{"ADDYEARS(TODATE(\"9999-1-1\"),1)=0;", true},
+        SSentenceCase{"ADDMONTHS(TODATE(\"2024-1-1\"),99999999999)=0;", true},
+        SSentenceCase{"TOCHAR(-1.5,\"yyyy-mm-dd hh:nn\")=\"1899-12-29 12:00\";", true},
+        SSentenceCase{"YEAR(NULL)=1899 AND YEAR(N)=1899;", true},
+        SSentenceCase{"YEAR(0-657435)=0 AND MONTH(10000000)=0 AND DAY(10000000)=0 AND LASTDAY(10000000)=0;", true}));
+
+class MonthDayYearSentences : public ::testing::TestWithParam<SSentenceCase> {};
+
+TEST_P(MonthDayYearSentences, Run) {
+  auto calc = MakeCalc(EnvironmentWith(testing::MonthDayYearSettings()));
+  ExpectSentence(*calc, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, MonthDayYearSentences,
+    ::testing::Values(SSentenceCase{"TODATE(\"2/29/2024\")=45351;", true},
+                      SSentenceCase{"YEAR(TODATE(\"2/29/2024\"))=2024;", true},
+                      SSentenceCase{"TODATE(\"2/29/2023\")=0;", true},
+                      SSentenceCase{"TODATE(\"02/29/2024 \")=45351;", true},
+                      SSentenceCase{"TODATE(\"2/29/2024 12:00\")=0;", true},
+                      SSentenceCase{"TODATE(\"2024-2-29\")=0;", true},
+                      SSentenceCase{"TODATE(\"2/29/24\")=45351;", true},
+                      SSentenceCase{"TODATE(\"3/5\")=TODATE(\"3/5/2026\");", true},
+                      SSentenceCase{"TODATE(\"2/29\")=0;", true},
+                      SSentenceCase{"ADDMONTHS(TODATE(\"1/31/2023\"),1)=TODATE(\"2/28/2023\");", true},
+                      SSentenceCase{"TOCHAR(D,\"m/d/yy\")=\"3/5/24\";", true},
+                      SSentenceCase{"TOCHAR(D,\"yyyy-mm-dd hh:nn\")=\"2024-03-05 14:07\";", true},
+                      SSentenceCase{"TOCHAR(D,\"c\")=\"03/05/24 14:07:00\";", true},
+                      SSentenceCase{"TOCHAR(D,\"dddddd\")=\"Tue Mar 5\";", true}));
+
+// Text and number built-ins do not depend on the settings.
+INSTANTIATE_TEST_SUITE_P(
+    TextsAndNumbers, MonthDayYearSentences,
+    ::testing::Values(
+        SSentenceCase{"LENGTH(\"中文\")=4 AND LENGTH(S)=4;", true}, SSentenceCase{"LENGTH(\"\")=0;", true},
+        SSentenceCase{"SUBSTR(\"abcdef\",2,3)=\"cde\";", true}, SSentenceCase{"SUBSTR(\"abcdef\",4,100)=\"ef\";", true},
+        SSentenceCase{"SUBSTR(\"abcdef\",6,1)=\"\";", true}, SSentenceCase{"SUBSTR(\"abcdef\",-1,2)=\"\";", true},
+        SSentenceCase{"SUBSTR(\"abcdef\",7,1)=\"\";", true},
+        SSentenceCase{"SUBSTR(\"abcdef\",99999999999,1)=\"\";", true},
+        SSentenceCase{"SUBSTR(\"abcdef\",0,-1)=\"abcdef\";", true},
+        SSentenceCase{"SUBSTR(\"abcdef\",1.9,2.9)=\"bc\";", true},
+        SSentenceCase{"SUBSTR(S,1,2)=SUBSTR(\"中文\",1,2);", true},
+        SSentenceCase{"FINDSTR(\"abcabc\",\"bc\")=1;", true}, SSentenceCase{"FINDSTR(\"abc\",\"x\")=-1;", true},
+        SSentenceCase{"FINDSTR(\"abc\",\"\")=0;", true}, SSentenceCase{"FINDSTR(\"\",\"\")=-1;", true},
+        SSentenceCase{"NVL(N,5)=5;", true}, SSentenceCase{"NVL(X,5)=5;", true}, SSentenceCase{"NVL(0,5)=0;", true},
+        SSentenceCase{"NVL(NULL,5)=5;", true}, SSentenceCase{"NVL(T,\"x\")=\"x\";", true},
+        SSentenceCase{"NVL(\"a\",\"x\")=\"a\";", true}, SSentenceCase{"LG(1000)=3;", true},
+        SSentenceCase{"LG(1)=0;", true}, SSentenceCase{"LG(NULL)=-7;", true},
+        // LG of 0 is minus infinity and of a negative number NaN, which
+        // equals nothing; the run goes on.
+        SSentenceCase{"LG(0)<-1000000000 AND 1=1;", true}, SSentenceCase{"LG(0-1)=LG(0-1);", false},
+        SSentenceCase{"LG(0-1)<>0 AND 2>1;", true}, SSentenceCase{"LG(0-1)<0 OR LG(0-1)>=0;", false}));
+
+// Every run of a sentence, on every thread, gives the same answer.
+TEST(BuiltinSentences, GiveTheSameAnswerOnEveryRunAndThread) {
+  const std::vector<SSentenceCase> cases = {
+      {"TODATE(\"2024-2-29\")=45351;", true},
+      {"TOCHAR(D,\"dddd d mmmm yyyy hh:nn:ss am/pm\")=\"Tuesday 5 March 2024 02:07:00 pm\";", true},
+      {"ADDMONTHS(TODATE(\"2024-3-15\"),-13)=TODATE(\"2023-2-15\");", true},
+      {"TODATE(\"2023-2-29\")=1;", false}};
+  std::vector<std::thread> threads;
+  std::vector<int> failures(8, 0);
+  for (std::size_t t = 0; t < failures.size(); ++t) {
+    threads.emplace_back([&cases, &failures, t] {
+      auto calc = MakeCalc(EnvironmentWith(testing::YearMonthDaySettings()));
+      for (int round = 0; round < 200; ++round) {
+        for (const SSentenceCase& c : cases) {
+          calc->ClearMemory();
+          SetVariables(*calc);
+          calc->SetSentence(c.Sentence);
+          if (!calc->Analyse() || calc->Run() != c.Holds) ++failures[t];
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t t = 0; t < failures.size(); ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+}
+
+}  // namespace
+}  // namespace rulecalc
