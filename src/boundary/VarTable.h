@@ -37,12 +37,18 @@ class TVarTable {
   void Clear() {
     Records.clear();
     Revisions.clear();
+    ++Generation;
   }
   const std::vector<SVarStruct>& All() const { return Records; }
 
   // Changes whenever the record at index is stored, so readers can keep
   // what they derived from a value until the value changes.
   std::uint64_t Revision(std::size_t index) const { return Revisions[index]; }
+
+  // Changes whenever the table is emptied: a record's index stays valid
+  // while the generation does (records are never removed one by one, and a
+  // name is never stored twice).
+  std::uint64_t Generation = 1;
 
  private:
   std::vector<SVarStruct> Records;

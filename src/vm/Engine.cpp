@@ -24,7 +24,8 @@ bool TVirtualMachine::Run() {
 }
 
 bool TVirtualMachine::RunCode(SRunState& run) {
-  for (std::size_t pc = 0; pc < Code.size(); ++pc)
+  const std::size_t count = Code.size();  // running never changes the code list
+  for (std::size_t pc = 0; pc < count; ++pc)
     if (Execute(pc, run) == EMStep::Stop) return false;
   return FinishRun(run);
 }
@@ -117,13 +118,12 @@ void TVirtualMachine::ExecuteComparison(EMOpCode op, std::uint8_t valueType, SRu
 
 const SVarStruct* TVirtualMachine::LookUpVariable(const SCodeStruct& ins, SPreparedCode& prepared) {
   const auto& records = Vars.All();
-  const auto cached = static_cast<std::size_t>(prepared.VarIndex);
-  // A name is stored once, and records are only removed together with the
-  // code, so a cached index stays right while its name matches.
-  if (prepared.VarIndex >= 0 && cached < records.size() && SameName(records[cached].Name, ins.Operand2))
-    return &records[cached];
+  if (prepared.VarIndex >= 0 && prepared.VarGeneration == Vars.Generation)
+    return &records[static_cast<std::size_t>(prepared.VarIndex)];
   const SVarStruct* found = Vars.Find(ins.Operand2);
-  prepared.VarIndex = found ? static_cast<std::int32_t>(found - records.data()) : -1;
+  if (found == nullptr) return nullptr;  // a later SetVar may add it: look again next time
+  prepared.VarIndex = static_cast<std::int32_t>(found - records.data());
+  prepared.VarGeneration = Vars.Generation;
   return found;
 }
 

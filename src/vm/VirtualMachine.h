@@ -39,6 +39,7 @@ struct SPreparedCode {
   double Constant = 0.0;             // Operand2 read as a number (opMovD)
   std::int32_t JumpTarget = -1;      // index of the label record (opJMP, opJNB); -1: none
   std::int32_t VarIndex = -1;        // index of the variable last found (opMovF)
+  std::uint64_t VarGeneration = 0;   // the variable table's generation when it was found
 };
 
 // A variable's value read as a number, kept until the value changes.
