@@ -180,3 +180,22 @@ TEST(EngineState, RunDoesNotChangeTheCode) {
 
 }  // namespace
 }  // namespace rulecalc
+
+namespace rulecalc {
+namespace {
+
+// Under a decimal comma, host values use the comma while number literals in
+// a sentence keep their point.
+TEST(EngineDecimalComma, LiteralsKeepThePointAndValuesFollowThePlatform) {
+  SHostEnvironment environment = testing::FixedEnvironment();
+  environment.Settings.DecimalSeparator = ',';
+  auto calc = testing::MakeCalc(environment);
+  calc->SetVarValue("A", "2,5", 0);
+  calc->SetVarValue("B", "2.5", 0);
+  calc->SetSentence("A=2.5 AND 2.5*2=5 AND B=NULL;");
+  ASSERT_TRUE(calc->Analyse());
+  EXPECT_TRUE(calc->Run()) << calc->GetRuntimeError();
+}
+
+}  // namespace
+}  // namespace rulecalc
