@@ -1,0 +1,141 @@
+#include "batch/CsvReader.h"
+
+#include <cstring>
+
+namespace rulecalc::cli {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 16;
+
+}  // namespace
+
+TCsvReader::TCsvReader(std::FILE* file) : File(file), Buffer(kBufferSize) {}
+
+// Makes at least count unread bytes available unless the file ends first.
+bool TCsvReader::Ensure(std::size_t count) {
+  if (Filled - Pos >= count) return true;
+  std::memmove(Buffer.data(), Buffer.data() + Pos, Filled - Pos);
+  BufferStart += Pos;
+  Filled -= Pos;
+  Pos = 0;
+  while (Filled < count) {
+    const std::size_t read = std::fread(Buffer.data() + Filled, 1, Buffer.size() - Filled, File);
+    if (read == 0) return false;
+    Filled += read;
+  }
+  return true;
+}
+
+int TCsvReader::PeekAt(std::size_t ahead) {
+  if (!Ensure(ahead + 1)) return kEnd;
+  return static_cast<unsigned char>(Buffer[Pos + ahead]);
+}
+
+int TCsvReader::Peek() {
+  if (Pos < Filled) return static_cast<unsigned char>(Buffer[Pos]);
+  return PeekAt(0);
+}
+
+int TCsvReader::Get() {
+  const int c = Peek();
+  if (c == kEnd) return kEnd;
+  ++Pos;
+  if (c == '\n') ++LinesDone;
+  return c;
+}
+
+// Consumes a line break (LF or CRLF) when one comes next.
+// A lone CR is data.
+bool TCsvReader::AtLineEnd() {
+  const int c = Peek();
+  if (c == '\n') {
+    Get();
+    return true;
+  }
+  if (c != '\r' || PeekAt(1) != '\n') return false;
+  Get();
+  Get();
+  return true;
+}
+
+void TCsvReader::SkipEmptyLines() {
+  while (AtLineEnd()) {
+  }
+}
+
+void TCsvReader::SkipRestOfLine() {
+  for (int c = Get(); c != kEnd && c != '\n'; c = Get()) {
+  }
+}
+
+void TCsvReader::Keep(std::string& field, char c) {
+  if (++RecordBytes <= kMaxRecordBytes) field += c;
+}
+
+void TCsvReader::ReadUnquotedField(std::string& field, bool& recordEnds) {
+  while (true) {
+    if (AtLineEnd() || Peek() == kEnd) {
+      recordEnds = true;
+      return;
+    }
+    const int c = Get();
+    if (c == ',') return;
+    Keep(field, static_cast<char>(c));
+  }
+}
+
+void TCsvReader::ReadQuotedField(std::string& field, SCsvRecord& record) {
+  Get();  // the opening quote
+  while (true) {
+    const int c = Get();
+    if (c == kEnd) {
+      record.Problem = "a quoted field is not closed before the end of the file";
+      return;
+    }
+    if (c == '"') {
+      if (Peek() != '"') return;
+      Get();
+    }
+    Keep(field, static_cast<char>(c));
+  }
+}
+
+// After a closing quote only a comma, a line break or the end may follow.
+void TCsvReader::FinishQuotedField(SCsvRecord& record, bool& recordEnds) {
+  if (!record.Problem.empty() || AtLineEnd() || Peek() == kEnd) {
+    recordEnds = true;
+    return;
+  }
+  if (Get() == ',') return;
+  record.Problem = "text follows the closing quote of a field";
+  SkipRestOfLine();
+  recordEnds = true;
+}
+
+bool TCsvReader::Next(SCsvRecord& record) {
+  SkipEmptyLines();
+  if (Peek() == kEnd) return false;
+  record.Line = LinesDone + 1;
+  record.Problem.clear();
+  RecordBytes = 0;
+  std::size_t count = 0;
+  for (bool recordEnds = false; !recordEnds; ++count) {
+    if (count == record.Fields.size()) record.Fields.emplace_back();
+    std::string& field = record.Fields[count];
+    field.clear();
+    if (Peek() == '"') {
+      ReadQuotedField(field, record);
+      FinishQuotedField(record, recordEnds);
+    } else {
+      ReadUnquotedField(field, recordEnds);
+    }
+  }
+  record.Fields.resize(count);
+  if (record.Problem.empty() && RecordBytes > kMaxRecordBytes) {
+    record.Problem = "the record is longer than " + std::to_string(kMaxRecordBytes) + " bytes";
+  }
+  return true;
+}
+
+}  // namespace rulecalc::cli

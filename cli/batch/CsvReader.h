@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace rulecalc::cli {
+
+// One record of a CSV file, as written (no conversion).
+struct SCsvRecord {
+  std::vector<std::string> Fields;
+  std::uint64_t Line = 0;  // line of the file where the record starts, from 1
+  std::string Problem;     // why the record is malformed; empty when it is well formed
+};
+
+// Reads RFC 4180 CSV one record at a time: fields separated by commas,
+// records by CRLF or LF, fields in double quotes may hold commas, line breaks
+// and doubled quotes. A quote inside an unquoted field is an ordinary
+// character. Empty lines between records are skipped. Memory stays bounded:
+// a record longer than kMaxRecordBytes is read to its end but kept only as a
+// malformed record.
+class TCsvReader {
+ public:
+  static constexpr std::size_t kMaxRecordBytes = std::size_t{1} << 20;
+
+  // Reads from file, which the caller keeps open.
+  explicit TCsvReader(std::FILE* file);
+
+  // Reads the next record into record (reusing its storage). Returns false
+  // at the end of the input.
+  bool Next(SCsvRecord& record);
+
+  // Bytes of the file read so far.
+  std::uint64_t BytesConsumed() const { return BufferStart + Pos; }
+
+ private:
+  static constexpr int kEnd = -1;
+
+  int Peek();
+  int PeekAt(std::size_t ahead);
+  int Get();
+  bool Ensure(std::size_t count);
+  void SkipEmptyLines();
+  void ReadQuotedField(std::string& field, SCsvRecord& record);
+  void ReadUnquotedField(std::string& field, bool& recordEnds);
+  void FinishQuotedField(SCsvRecord& record, bool& recordEnds);
+  void SkipRestOfLine();
+  void Keep(std::string& field, char c);
+  bool AtLineEnd();
+
+  std::FILE* File;
+  std::vector<char> Buffer;
+  std::size_t Pos = 0;
+  std::size_t Filled = 0;
+  std::uint64_t BufferStart = 0;
+  std::uint64_t LinesDone = 0;
+  std::size_t RecordBytes = 0;
+};
+
+}  // namespace rulecalc::cli

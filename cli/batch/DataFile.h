@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace rulecalc::cli {
+
+// An open input file with its size, read from the start once per pass.
+class TDataFile {
+ public:
+  // Throws TUsageError when the file cannot be opened.
+  explicit TDataFile(const std::string& path);
+  ~TDataFile();
+  TDataFile(const TDataFile&) = delete;
+  TDataFile& operator=(const TDataFile&) = delete;
+
+  std::FILE* File() const { return Handle; }
+  std::uint64_t Size() const { return Bytes; }
+  // Goes back to the first byte; throws TUsageError when the file cannot seek.
+  void Rewind();
+
+ private:
+  std::string Path;
+  std::FILE* Handle;
+  std::uint64_t Bytes = 0;
+};
+
+}  // namespace rulecalc::cli

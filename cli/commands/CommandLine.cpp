@@ -1,0 +1,59 @@
+#include "commands/CommandLine.h"
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "Failures.h"
+#include "Version.h"
+#include "commands/Commands.h"
+
+namespace rulecalc::cli {
+
+namespace {
+
+constexpr const char* kDescription =
+    "rulecalc: analyse and run sentences of the rule language, one at a time or a whole\n"
+    "rules file against every row of a CSV file. Texts are converted between the\n"
+    "terminal's encoding and the library's GBK.";
+
+void Complain(const std::string& message) { std::fprintf(stderr, "rulecalc: %s\n", message.c_str()); }
+
+void BuildApp(CLI::App& app, SCommandContext& context) {
+  app.set_version_flag("--version", std::string("rulecalc ") + kVersion, "Show the version and exit");
+  app.add_option("--encoding", context.RequestedEncoding,
+                 "Encoding of arguments, files and output (default: the locale's codeset; UTF-8 under the C locale)");
+  app.require_subcommand(1);
+  app.fallthrough();
+  app.footer("Example:\n  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"
+             "Exit status: 0 true, 1 false, 2 analysis or run-time error, 64 usage error.");
+  AddEvalCommand(app, context);
+  AddCheckCommand(app, context);
+  AddListingCommands(app, context);
+  AddBatchCommand(app, context);
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+  CLI::App app(kDescription, "rulecalc");
+  SCommandContext context;
+  BuildApp(app, context);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error) == 0 ? esHeld : esUsageError;
+  } catch (const TUsageError& error) {
+    Complain(error.what());
+    return esUsageError;
+  } catch (const TConversionError& error) {
+    Complain(error.what());
+    return esUsageError;
+  } catch (const std::exception& error) {
+    Complain(error.what());
+    return esRuleError;
+  }
+  return context.ExitStatus;
+}
+
+}  // namespace rulecalc::cli

@@ -1,0 +1,69 @@
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "boundary/RuleCalc.h"
+#include "calc/Evaluation.h"
+#include "calc/AnalysisReport.h"
+#include "commands/Commands.h"
+#include "commands/Variables.h"
+#include "text/Codeset.h"
+
+namespace rulecalc::cli {
+
+namespace {
+
+struct SEvalArguments {
+  std::string Sentence;
+  std::vector<std::string> Assignments;
+};
+
+// Prints the outcome the way the eval command shows it and returns the exit status.
+int ShowOutcome(const std::string& gbkSentence, const SEvaluation& evaluation, TTextCodec& codec) {
+  switch (evaluation.Outcome) {
+    case EMOutcome::Held:
+      std::puts("true");
+      return esHeld;
+    case EMOutcome::Failed:
+      std::puts("false");
+      if (!evaluation.Text.empty()) std::puts(codec.FromGbk(evaluation.Text).c_str());
+      return esFailed;
+    case EMOutcome::AnalysisError:
+      std::fputs(("rulecalc: " + DescribeAnalysisError(gbkSentence, evaluation, codec)).c_str(), stderr);
+      return esRuleError;
+    case EMOutcome::RunError:
+      std::fprintf(stderr, "rulecalc: run-time error: %s\n", codec.FromGbk(evaluation.Text).c_str());
+      return esRuleError;
+  }
+  return esRuleError;
+}
+
+int RunEval(const SEvalArguments& arguments, const SCommandContext& context) {
+  TTextCodec codec(OutsideEncoding(context.RequestedEncoding));
+  const std::string gbkSentence = codec.ToGbk(arguments.Sentence, "the sentence");
+  TRuleCalc calc;
+  const std::vector<SVariable> variables =
+      VariablesFromArguments(arguments.Assignments, codec, calc.Environment.Settings.DecimalSeparator);
+  return ShowOutcome(gbkSentence, Evaluate(calc, gbkSentence, variables, EMStep::AnalyseAndRun), codec);
+}
+
+}  // namespace
+
+void AddEvalCommand(CLI::App& app, SCommandContext& context) {
+  auto arguments = std::make_shared<SEvalArguments>();
+  CLI::App* command = app.add_subcommand("eval", "Analyse and run one sentence; print true, or false and why");
+  command->add_option("sentence", arguments->Sentence, "The sentence, ending with ';'")->required();
+  command->add_option("variables", arguments->Assignments,
+                      "NAME=VALUE: numeric when VALUE is empty or a number, else text; "
+                      "NAME:num=VALUE and NAME:text=VALUE force the type");
+  command->footer(
+      "Example:\n"
+      "  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"
+      "  (prints false, then the explanation: the failed THEN branch and its variable SCORE)\n"
+      "Exit status: 0 true, 1 false, 2 analysis or run-time error, 64 usage error.\n"
+      "A sentence that starts with '-' goes after '--'.");
+  command->callback([arguments, &context] { context.ExitStatus = RunEval(*arguments, context); });
+}
+
+}  // namespace rulecalc::cli

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <iconv.h>
+
+#include <string_view>
+
+namespace rulecalc::cli {
+
+// Counts the terminal columns that GBK text takes once shown: each character
+// is as wide as the locale says (a Chinese character takes two columns). A
+// character whose width the locale does not know counts one column per byte,
+// which is how GBK terminals show it.
+class TDisplayColumns {
+ public:
+  TDisplayColumns();
+  ~TDisplayColumns();
+  TDisplayColumns(const TDisplayColumns&) = delete;
+  TDisplayColumns& operator=(const TDisplayColumns&) = delete;
+
+  // Columns of the GBK text.
+  int Of(std::string_view gbk);
+
+ private:
+  int OfCharacter(std::string_view character);
+
+  iconv_t ToWide;
+};
+
+}  // namespace rulecalc::cli

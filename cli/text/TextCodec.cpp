@@ -1,0 +1,105 @@
+#include "text/TextCodec.h"
+
+#include <cerrno>
+
+#include "Failures.h"
+
+namespace rulecalc::cli {
+
+namespace {
+
+constexpr const char* kGbk = "GBK";
+constexpr std::size_t kAllConverted = std::string_view::npos;
+const iconv_t kNoHandle = reinterpret_cast<iconv_t>(-1);
+
+iconv_t OpenHandle(const std::string& to, const std::string& from, const std::string& named) {
+  iconv_t handle = iconv_open(to.c_str(), from.c_str());
+  if (handle == kNoHandle) throw TUsageError("unknown encoding '" + named + "'");
+  return handle;
+}
+
+// Converts in with handle, appending to out; stops at the first byte that
+// cannot be converted and returns its offset, or kAllConverted.
+std::size_t ConvertUntilError(iconv_t handle, std::string_view in, std::string& out) {
+  iconv(handle, nullptr, nullptr, nullptr, nullptr);
+  char* inPtr = const_cast<char*>(in.data());
+  std::size_t inLeft = in.size();
+  char buffer[1024];
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    const std::size_t rc = iconv(handle, &inPtr, &inLeft, &outPtr, &outLeft);
+    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+    if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) return in.size() - inLeft;
+  }
+  char* outPtr = buffer;
+  std::size_t outLeft = sizeof buffer;
+  iconv(handle, nullptr, nullptr, &outPtr, &outLeft);
+  out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+  return kAllConverted;
+}
+
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TTextCodec::TTextCodec(const std::string& outsideEncoding)
+    : Outside(outsideEncoding),
+      IntoGbk(OpenHandle(kGbk, outsideEncoding, outsideEncoding)),
+      OutOfGbk(kNoHandle) {
+  try {
+    OutOfGbk = OpenHandle(outsideEncoding + "//TRANSLIT", kGbk, outsideEncoding);
+  } catch (...) {
+    iconv_close(IntoGbk);
+    throw;
+  }
+  const std::string_view probe = "AZaz09 ;,.\"'=<>()|+-*/_:";
+  std::string in;
+  std::string out;
+  AsciiCompatible = ConvertUntilError(IntoGbk, probe, in) == kAllConverted && in == probe &&
+                    ConvertUntilError(OutOfGbk, probe, out) == kAllConverted && out == probe;
+}
+
+TTextCodec::~TTextCodec() {
+  iconv_close(IntoGbk);
+  iconv_close(OutOfGbk);
+}
+
+bool TTextCodec::TryToGbk(std::string_view text, std::string& gbk, std::size_t& badOffset) {
+  gbk.clear();
+  if (AsciiCompatible && IsAscii(text)) {
+    gbk.assign(text);
+    return true;
+  }
+  badOffset = ConvertUntilError(IntoGbk, text, gbk);
+  return badOffset == kAllConverted;
+}
+
+std::string TTextCodec::ToGbk(std::string_view text, const std::string& what) {
+  std::string gbk;
+  std::size_t badOffset = 0;
+  if (!TryToGbk(text, gbk, badOffset)) {
+    throw TConversionError(what + " cannot be converted to GBK at byte " + std::to_string(badOffset + 1) +
+                           ": it is not valid " + Outside + " or has a character GBK lacks");
+  }
+  return gbk;
+}
+
+std::string TTextCodec::FromGbk(std::string_view gbk) {
+  std::string out;
+  if (AsciiCompatible && IsAscii(gbk)) return std::string(gbk);
+  while (true) {
+    const std::size_t bad = ConvertUntilError(OutOfGbk, gbk, out);
+    if (bad == kAllConverted) break;
+    out += '?';
+    gbk.remove_prefix(bad + 1);
+  }
+  return out;
+}
+
+}  // namespace rulecalc::cli

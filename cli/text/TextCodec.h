@@ -1,0 +1,44 @@
+#pragma once
+
+#include <iconv.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace rulecalc::cli {
+
+// Converts between the outside encoding (the terminal's, or the one asked
+// for) and GBK, the only encoding the library speaks. Going in is strict:
+// text that is invalid or has characters GBK lacks is refused. Coming out is
+// lenient: what the outside encoding cannot show becomes "?".
+// One codec per thread: the conversion handles keep state while they work.
+class TTextCodec {
+ public:
+  // Throws TUsageError when the system does not know the encoding.
+  explicit TTextCodec(const std::string& outsideEncoding);
+  ~TTextCodec();
+  TTextCodec(const TTextCodec&) = delete;
+  TTextCodec& operator=(const TTextCodec&) = delete;
+
+  // Converts text to GBK into gbk. On failure returns false with badOffset at
+  // the first byte that could not be converted.
+  bool TryToGbk(std::string_view text, std::string& gbk, std::size_t& badOffset);
+
+  // As TryToGbk, but throws TConversionError naming what and where; what
+  // says which text it was ("the sentence", "the value of AGE", ...).
+  std::string ToGbk(std::string_view text, const std::string& what);
+
+  // GBK text in the outside encoding.
+  std::string FromGbk(std::string_view gbk);
+
+  const std::string& Encoding() const { return Outside; }
+
+ private:
+  std::string Outside;
+  iconv_t IntoGbk;
+  iconv_t OutOfGbk;
+  bool AsciiCompatible = false;  // ASCII bytes mean the same on both sides
+};
+
+}  // namespace rulecalc::cli

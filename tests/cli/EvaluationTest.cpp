@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CliTestSupport.h"
+#include "boundary/RuleCalc.h"
+#include "calc/Evaluation.h"
+#include "calc/RunErrors.h"
+#include "common/Messages.h"
+
+namespace rulecalc::cli {
+namespace {
+
+using testing::Gbk;
+
+struct SOutcomeCase {
+  const char* Sentence;
+  std::vector<SVariable> Variables;
+  EMOutcome Outcome;
+  std::string Text;  // UTF-8
+};
+
+class OutcomeCases : public ::testing::TestWithParam<SOutcomeCase> {};
+
+TEST_P(OutcomeCases, TellsHeldFailedAndAnalysisErrorsApart) {
+  const SOutcomeCase& c = GetParam();
+  TRuleCalc calc;
+  const SEvaluation evaluation = Evaluate(calc, c.Sentence, c.Variables, EMStep::AnalyseAndRun);
+  EXPECT_EQ(evaluation.Outcome, c.Outcome);
+  EXPECT_EQ(evaluation.Text, Gbk(c.Text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sentences, OutcomeCases,
+    ::testing::Values(SOutcomeCase{"A>1;", {{"A", "5", vtNumber}}, EMOutcome::Held, ""},
+                      SOutcomeCase{"A>1;", {{"A", "0", vtNumber}}, EMOutcome::Failed, "A::A>1;"},
+                      SOutcomeCase{"2<1;", {}, EMOutcome::Failed, ""},
+                      SOutcomeCase{"A>1", {{"A", "5", vtNumber}}, EMOutcome::AnalysisError, "表达式语句结尾处缺少分号!"},
+                      SOutcomeCase{"IF A>1 THEN B<2;", {{"A", "5", vtNumber}, {"B", "7", vtNumber}},
+                                   EMOutcome::Failed, "B::IF A>1 成立则 B<2"}));
+
+// The library keeps explanations across runs unless it is cleared; every
+// evaluation starts afresh, so the second one explains itself only.
+TEST(Evaluate, ExplanationDoesNotCarryOverToTheNextEvaluation) {
+  TRuleCalc calc;
+  const std::vector<SVariable> first{{"A", "0", vtNumber}, {"B", "9", vtNumber}};
+  const std::vector<SVariable> second{{"A", "9", vtNumber}, {"B", "0", vtNumber}};
+  EXPECT_EQ(Evaluate(calc, "A>1 AND B>1;", first, EMStep::AnalyseAndRun).Text, "A::A>1 ;");
+  EXPECT_EQ(Evaluate(calc, "A>1 AND B>1;", second, EMStep::AnalyseAndRun).Text, "B:: B>1;");
+  EXPECT_EQ(Evaluate(calc, "A>1 AND B>1;", second, EMStep::AnalyseAndRun).Text, "B:: B>1;");
+}
+
+TEST(Evaluate, AnalyseOnlyDoesNotRun) {
+  TRuleCalc calc;
+  const SEvaluation evaluation = Evaluate(calc, "A>1;", {{"A", "0", vtNumber}}, EMStep::AnalyseOnly);
+  EXPECT_EQ(evaluation.Outcome, EMOutcome::Held);
+  EXPECT_EQ(evaluation.Text, "");
+}
+
+struct SRunTextCase {
+  std::string Text;
+  bool IsError;
+};
+
+class RunTextCases : public ::testing::TestWithParam<SRunTextCase> {};
+
+TEST_P(RunTextCases, RunErrorsAreTheLibraryRunTimeMessages) {
+  EXPECT_EQ(IsRunError(GetParam().Text), GetParam().IsError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RunTextCases,
+    ::testing::Values(SRunTextCase{Message(mFloatStackOverflow), true},
+                      SRunTextCase{Message(mStringStackOverflow), true},
+                      SRunTextCase{std::string(Message(mNoInitialValuePrefix)) + "AGE" + Message(mNoInitialValueSuffix), true},
+                      SRunTextCase{Message(mNoInitialValuePrefix), false},
+                      SRunTextCase{"A::A>1;", false},
+                      SRunTextCase{"", false}));
+
+}  // namespace
+}  // namespace rulecalc::cli

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Failures.h"
+#include "text/DisplayColumns.h"
+#include "text/TextCodec.h"
+
+namespace rulecalc::cli {
+namespace {
+
+const std::string kZhongUtf8 = "\xE4\xB8\xAD";  // 中
+const std::string kZhongGbk = "\xD6\xD0";
+
+TEST(TextCodec, ConvertsUtf8ToGbkAndBack) {
+  TTextCodec codec("UTF-8");
+  EXPECT_EQ(codec.ToGbk("A=" + kZhongUtf8, "text"), "A=" + kZhongGbk);
+  EXPECT_EQ(codec.FromGbk("A=" + kZhongGbk), "A=" + kZhongUtf8);
+}
+
+TEST(TextCodec, ConvertsFromAnotherOutsideEncoding) {
+  TTextCodec codec("GB18030");
+  EXPECT_EQ(codec.ToGbk(kZhongGbk, "text"), kZhongGbk);
+  TTextCodec utf16("UTF-16LE");
+  EXPECT_EQ(utf16.ToGbk(std::string("A\0", 2), "text"), "A");
+}
+
+TEST(TextCodec, RefusesInvalidInputAndNamesTheByte) {
+  TTextCodec codec("UTF-8");
+  try {
+    codec.ToGbk("ab\xFF", "the sentence");
+    FAIL() << "no error";
+  } catch (const TConversionError& error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find("the sentence"), std::string::npos) << message;
+    EXPECT_NE(message.find("byte 3"), std::string::npos) << message;
+  }
+}
+
+TEST(TextCodec, RefusesCharactersGbkLacks) {
+  TTextCodec codec("UTF-8");
+  std::string gbk;
+  std::size_t badOffset = 0;
+  EXPECT_FALSE(codec.TryToGbk("ok \xF0\x9F\x98\x80", gbk, badOffset));  // an emoji
+  EXPECT_EQ(badOffset, 3u);
+}
+
+TEST(TextCodec, ShowsWhatCannotBeShownAsQuestionMarks) {
+  TTextCodec codec("UTF-8");
+  EXPECT_EQ(codec.FromGbk("a" + kZhongGbk.substr(0, 1)), "a?");  // a character cut in half
+  TTextCodec latin("ISO-8859-1");
+  EXPECT_EQ(latin.FromGbk("x=" + kZhongGbk), "x=?");
+}
+
+TEST(TextCodec, UnknownEncodingIsAUsageError) {
+  EXPECT_THROW(TTextCodec("NO-SUCH-ENCODING"), TUsageError);
+}
+
+TEST(DisplayColumns, ChineseCharactersTakeTwoColumns) {
+  TDisplayColumns columns;
+  EXPECT_EQ(columns.Of("abc"), 3);
+  EXPECT_EQ(columns.Of(kZhongGbk + kZhongGbk + "x"), 5);
+  EXPECT_EQ(columns.Of(""), 0);
+}
+
+}  // namespace
+}  // namespace rulecalc::cli

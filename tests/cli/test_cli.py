@@ -1,0 +1,340 @@
+"""The rulecalc command-line tool, end to end.
+
+Runs the built tool (RULECALC_CLI) as a person would and checks exit
+statuses, the UTF-8 round trip through the library's GBK, the caret of
+check, the listings and the batch report. The date rules of the shipped
+example only need to analyse here; no expectation depends on a date result.
+"""
+
+import csv
+import io
+import json
+import os
+import subprocess
+import tempfile
+import unittest
+
+CLI = os.environ.get("RULECALC_CLI", "rulecalc")
+EXAMPLES = os.environ.get("RULECALC_EXAMPLES", os.path.join(os.path.dirname(__file__), "..", "..", "examples"))
+UTF8_ENV = dict(os.environ, LC_ALL="C.UTF-8")
+
+
+def run(*args, env=None, encoding="utf-8"):
+    """Runs the tool; returns (status, stdout, stderr) as text."""
+    completed = subprocess.run([CLI, *args], capture_output=True, env=env or UTF8_ENV, timeout=120)
+    return completed.returncode, completed.stdout.decode(encoding), completed.stderr.decode(encoding)
+
+
+class TemporaryFiles:
+    """Files written into a temporary directory for one test."""
+
+    def __init__(self, test):
+        self.directory = tempfile.TemporaryDirectory()
+        test.addCleanup(self.directory.cleanup)
+
+    def write(self, name, content, encoding="utf-8"):
+        path = os.path.join(self.directory.name, name)
+        data = content if isinstance(content, bytes) else content.encode(encoding)
+        with open(path, "wb") as file:
+            file.write(data)
+        return path
+
+
+class EvalExitStatus(unittest.TestCase):
+    CASES = [
+        # (arguments, status, stdout)
+        (["A>1;", "A=5"], 0, "true\n"),
+        (["A>1;", "A=0"], 1, "false\nA::A>1;\n"),
+        (["2<1;"], 1, "false\n"),
+        (["IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;", "AGE=20", "SCORE=50"], 1,
+         "false\nSCORE::IF AGE>=18 成立则 SCORE>=60 \n"),
+        (["IF AGE>=18 THEN SCORE>=60;", "AGE=10", "SCORE=50"], 0, "true\n"),
+        (["A>1"], 2, ""),
+        (["A>1;"], 2, ""),
+        (["N = NULL;", "N="], 0, "true\n"),
+        (["C = \"007\";", "C:text=007"], 0, "true\n"),
+        (["C = 7;", "C=007"], 0, "true\n"),
+        (["C = 7;", "C:num=007"], 0, "true\n"),
+        (["T || \"x\" = \"ax\";", "T=a"], 0, "true\n"),
+        (["A>1;", "A"], 64, ""),
+        (["A>1;", "A:date=1"], 64, ""),
+        ([], 64, ""),
+        (["--no-such-option", "A>1;"], 64, ""),
+    ]
+
+    def test_statuses_and_output(self):
+        for arguments, status, stdout in self.CASES:
+            with self.subTest(arguments=arguments):
+                code, out, _ = run("eval", *arguments)
+                self.assertEqual(code, status)
+                self.assertEqual(out, stdout)
+
+    def test_analysis_error_names_the_message_on_stderr(self):
+        code, out, err = run("eval", "A>1", "A=5")
+        self.assertEqual((code, out), (2, ""))
+        self.assertIn("表达式语句结尾处缺少分号!", err)
+
+    def test_the_type_suffix_decides_text_or_number(self):
+        self.assertEqual(run("eval", "LENGTH(C) = 3;", "C:text=007")[0], 0)
+        self.assertEqual(run("eval", "LENGTH(C) = 3;", "C=007")[0], 2)
+
+
+class Utf8RoundTrip(unittest.TestCase):
+    def test_a_chinese_character_is_two_gbk_bytes(self):
+        self.assertEqual(run("eval", "LENGTH(N) = 2;", "N=中")[0], 0)
+        self.assertEqual(run("eval", "LENGTH(N) = 6;", "N=北京市")[0], 0)
+        self.assertEqual(run("eval", "SUBSTR(N, 2, 2) = \"京\";", "N=北京市")[0], 0)
+
+    def test_chinese_literals_and_values_compare_equal(self):
+        self.assertEqual(run("eval", "CITY = \"北京\";", "CITY=北京")[0], 0)
+        self.assertEqual(run("eval", "CITY = \"北京\";", "CITY=上海")[:2], (1, "false\nCITY::CITY = \"北京\";\n"))
+
+    def test_another_terminal_encoding(self):
+        env = dict(os.environ, LC_ALL="C")
+        sentence = "CITY = \"北京\";".encode("gb18030")
+        completed = subprocess.run([CLI, "--encoding", "GB18030", "eval", sentence, "CITY=上海".encode("gb18030")],
+                                   capture_output=True, env=env, timeout=60)
+        self.assertEqual(completed.returncode, 1)
+        self.assertEqual(completed.stdout.decode("gb18030"), "false\nCITY::CITY = \"北京\";\n")
+
+    def test_the_c_locale_counts_as_utf8(self):
+        env = dict(os.environ, LC_ALL="C")
+        self.assertEqual(run("eval", "LENGTH(N) = 2;", "N=中", env=env)[0], 0)
+        self.assertIn("成立则", run("eval", "IF A>1 THEN B<2;", "A=5", "B=7", env=env)[1])
+
+    def test_unconvertible_input_is_a_clear_error(self):
+        completed = subprocess.run([CLI, "eval", b"N = \"\xff\";", b"N=x"], capture_output=True, env=UTF8_ENV)
+        self.assertEqual(completed.returncode, 64)
+        self.assertIn("the sentence cannot be converted to GBK at byte 6", completed.stderr.decode())
+        code, _, err = run("eval", "N = \"x\";", "N=😀")
+        self.assertEqual(code, 64)
+        self.assertIn("the value of N cannot be converted to GBK", err)
+
+    def test_unknown_encoding_is_a_usage_error(self):
+        code, _, err = run("--encoding", "NO-SUCH", "eval", "A>1;", "A=1")
+        self.assertEqual(code, 64)
+        self.assertIn("unknown encoding", err)
+
+
+class Check(unittest.TestCase):
+    def caret(self, sentence, *variables):
+        code, out, err = run("check", sentence, *variables)
+        self.assertEqual((code, out), (2, ""))
+        lines = err.splitlines()
+        return lines[0], lines[-2], lines[-1]
+
+    def test_ok(self):
+        self.assertEqual(run("check", "A>1;", "A=0"), (0, "ok\n", ""))
+
+    def test_caret_under_the_token_where_analysis_stopped(self):
+        message, line, marker = self.caret("IF AGE>=18 THEN SCORE;", "AGE=20", "SCORE=50")
+        self.assertEqual(message, "analysis error: 表达式后必须跟比较运算符!")
+        self.assertEqual(line, "  IF AGE>=18 THEN SCORE;")
+        self.assertEqual(marker, "  " + " " * line[2:].index(";") + "^")
+
+    def test_caret_counts_terminal_columns_after_chinese_text(self):
+        _, line, marker = self.caret("N = \"北京\" X;", "N=a")
+        self.assertEqual(line, "  N = \"北京\" X;")
+        # the two Chinese characters take four columns: the caret is under ";" (the token after X)
+        self.assertEqual(marker, "  " + " " * 12 + "^")
+
+    def test_caret_at_the_end_of_an_unfinished_sentence(self):
+        _, line, marker = self.caret("A>1", "A=0")
+        self.assertEqual((line, marker), ("  A>1", "     ^"))
+
+    def test_an_unknown_variable(self):
+        message, _, marker = self.caret("AGE > LIMIT;", "AGE=1")
+        self.assertIn("LIMIT", message)
+        self.assertEqual(marker, "        ^^^^^")
+
+
+class Listings(unittest.TestCase):
+    def test_tokens_numbers_and_names(self):
+        self.assertEqual(run("tokens", "IF x >= 10 THEN y = \"a;b\";")[1], "IF\nx\n>=\n10\nTHEN\ny\n=\n\"a;b\"\n;\n")
+        self.assertEqual(run("numbers", "IF x >= 10 THEN y = 2.5 ELSE y = 0;")[1], "10\n2.5\n0\n")
+        self.assertEqual(run("varnames", "a + A + b1 + B1 > 0;")[1], "a\nb1\n")
+        self.assertEqual(run("tokens", "--raw", "A+B")[1], "A;+;B;\n")
+        self.assertEqual(run("tokens", "N=\"中\";")[1], "N\n=\n\"中\"\n;\n")
+
+
+class HelpAndVersion(unittest.TestCase):
+    def test_every_command_has_help_with_an_example(self):
+        for command in ([], ["eval"], ["check"], ["tokens"], ["numbers"], ["varnames"], ["batch"]):
+            with self.subTest(command=command):
+                code, out, _ = run(*command, "--help")
+                self.assertEqual(code, 0)
+                self.assertIn("Example:", out)
+                self.assertIn("rulecalc ", out[out.index("Example:"):])
+
+    def test_version(self):
+        code, out, _ = run("--version")
+        self.assertEqual(code, 0)
+        self.assertEqual(out.strip(), "rulecalc " + os.environ.get("RULECALC_VERSION", out.split()[-1]))
+
+
+SMALL_RULES = """\
+# small rules for the tests
+adult: AGE >= 18;
+name: LENGTH(NAME) >= 4 AND FINDSTR(NOTE, ",") >= 0;
+both: AGE >= 18 AND SCORE >= 60;
+"""
+
+SMALL_DATA = (
+    'NAME,AGE,SCORE,NOTE:text\r\n'
+    '张伟,20,70,"a, b"\r\n'
+    '李,17,50,"line one\nline two"\r\n'
+    'too,few\r\n'
+    '"王""小""明",30,,"x,y"\r\n'
+)
+
+
+class Batch(unittest.TestCase):
+    def setUp(self):
+        self.files = TemporaryFiles(self)
+        self.rules = self.files.write("rules.txt", SMALL_RULES)
+        self.data = self.files.write("data.csv", SMALL_DATA)
+
+    def batch(self, *extra, rules=None, data=None):
+        return run("batch", "--rules", rules or self.rules, "--data", data or self.data, *extra)
+
+    def test_csv_report_row_by_row(self):
+        code, out, err = self.batch("--format", "csv")
+        self.assertEqual(code, 0)
+        records = list(csv.reader(io.StringIO(out, newline="")))
+        self.assertEqual(records, [
+            ["row", "rule", "result", "explanation"],
+            ["1", "adult", "true", ""],
+            ["1", "name", "true", ""],
+            ["1", "both", "true", ""],
+            ["2", "adult", "false", "AGE::AGE >= 18;"],
+            ["2", "name", "false", 'NAME::LENGTH(NAME) >= 4 ;NOTE:: FINDSTR(NOTE, ",") >= 0;'],
+            ["2", "both", "false", "AGE::AGE >= 18 ;SCORE:: SCORE >= 60;"],
+            ["4", "adult", "true", ""],
+            ["4", "name", "true", ""],
+            ["4", "both", "false", "SCORE:: SCORE >= 60;"],
+        ])
+        self.assertIn("data.csv:5: row 3 skipped: it has 2 fields where the header has 4", err)
+        self.assertIn("summary: 3 rows evaluated, 1 skipped as malformed", err)
+
+    def test_text_report_and_summary(self):
+        code, out, err = self.batch("--failed-only")
+        self.assertEqual(code, 0)
+        lines = out.splitlines()
+        self.assertEqual(lines[0].split(), ["row", "rule", "result", "explanation"])
+        self.assertEqual([line.split()[:3] for line in lines[1:5]],
+                         [["2", "adult", "false"], ["2", "name", "false"], ["2", "both", "false"], ["4", "both", "false"]])
+        self.assertIn("summary: 3 rows evaluated, 1 skipped as malformed", out)
+        self.assertEqual(out.splitlines()[-3:], [
+            "adult         2         1         0",
+            "name          2         1         0",
+            "both          1         2         0",
+        ])
+        self.assertIn("row 3 skipped", err)
+
+    def test_jsonl_report(self):
+        code, out, _ = self.batch("--format", "jsonl")
+        self.assertEqual(code, 0)
+        objects = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual(objects[3], {"row": 2, "rule": "adult", "result": "false", "explanation": "AGE::AGE >= 18;"})
+        self.assertEqual(objects[-1], {"summary": {"rows_evaluated": 3, "rows_skipped": 1}})
+        self.assertEqual(objects[-2], {"summary": {"rule": "both", "held": 1, "failed": 2, "errors": 0}})
+
+    def test_explanations_belong_to_their_own_row(self):
+        data = self.files.write("same.csv", "NAME,AGE,SCORE,NOTE\nab,1,1,x\nab,1,1,x\nab,1,1,x\n")
+        _, out, _ = self.batch("--format", "csv", data=data)
+        explanations = [record[3] for record in csv.reader(io.StringIO(out, newline="")) if record[1] == "both"]
+        self.assertEqual(explanations, ["AGE::AGE >= 18 ;SCORE:: SCORE >= 60;"] * 3)
+
+    def test_bad_encoding_row_is_skipped_with_its_line(self):
+        data = self.files.write("bad.csv", SMALL_DATA.encode() + b'\xff\xfe,40,90,x\r\n' + "赵,40,90,x\r\n".encode())
+        code, out, err = self.batch("--format", "csv", data=data)
+        self.assertEqual(code, 0)
+        self.assertIn("bad.csv:7: row 5 skipped: the value of NAME cannot be converted to GBK at byte 1", err)
+        self.assertEqual([r[0] for r in csv.reader(io.StringIO(out, newline=""))][-3:], ["6", "6", "6"])
+
+    def test_output_file(self):
+        target = os.path.join(self.files.directory.name, "report.csv")
+        code, out, _ = self.batch("--format", "csv", "--output", target)
+        self.assertEqual((code, out), (0, ""))
+        with open(target, encoding="utf-8", newline="") as file:
+            self.assertEqual(next(csv.reader(file)), ["row", "rule", "result", "explanation"])
+
+    def test_a_rule_that_does_not_analyse_is_left_out_and_the_status_is_2(self):
+        rules = self.files.write("broken.txt", SMALL_RULES + "broken: AGE >= ;\nunknown: NOBODY > 1;\n")
+        code, out, err = self.batch("--format", "csv", rules=rules)
+        self.assertEqual(code, 2)
+        self.assertIn("broken.txt:5: rule broken is left out: analysis error: 表达式语法定义错误!\n  AGE >= ;\n         ^\n", err)
+        self.assertIn("broken.txt:6: rule unknown is left out: analysis error: 变量NOBODY未赋值!", err)
+        self.assertNotIn(",broken,", out)
+        self.assertIn("not analysed", err)
+
+    def test_data_from_a_pipe_when_every_column_is_typed(self):
+        typed = "AGE:num,NAME:text,SCORE:num,NOTE:text\n20,ab,70,x\n10,ab,70,x\n"
+        completed = subprocess.run([CLI, "batch", "--rules", self.rules, "--data", "/dev/stdin", "--format", "csv"],
+                                   input=typed.encode(), capture_output=True, env=UTF8_ENV, timeout=60)
+        self.assertEqual(completed.returncode, 0)
+        self.assertIn("2,adult,false,AGE::AGE >= 18;", completed.stdout.decode())
+        untyped = typed.replace("AGE:num", "AGE")
+        completed = subprocess.run([CLI, "batch", "--rules", self.rules, "--data", "/dev/stdin"],
+                                   input=untyped.encode(), capture_output=True, env=UTF8_ENV, timeout=60)
+        self.assertEqual(completed.returncode, 64)
+        self.assertIn("give every column a type", completed.stderr.decode())
+
+    def test_usage_errors(self):
+        cases = [
+            ("no colon", self.files.write("r1.txt", "AGE >= 18;\n"), self.data, "expected 'id: sentence'"),
+            ("repeated id", self.files.write("r2.txt", "a: AGE>1;\na: AGE>2;\n"), self.data, "used twice"),
+            ("missing data", self.rules, "/nonexistent.csv", "cannot read the data file"),
+            ("repeated column", self.rules, self.files.write("d.csv", "AGE,age\n1,2\n"), "twice"),
+            ("empty data", self.rules, self.files.write("e.csv", ""), "no header"),
+        ]
+        for name, rules, data, message in cases:
+            with self.subTest(name):
+                code, _, err = self.batch(rules=rules, data=data)
+                self.assertEqual(code, 64)
+                self.assertIn(message, err)
+        self.assertEqual(self.batch("--jobs", "0")[0], 64)
+        self.assertEqual(self.batch("--format", "xml")[0], 64)
+
+
+class BatchJobs(unittest.TestCase):
+    """Several workers give the very same report as one."""
+
+    def compare_jobs(self, rules, data, *extra):
+        for report_format in ("text", "csv", "jsonl"):
+            with self.subTest(format=report_format):
+                one = run("batch", "--rules", rules, "--data", data, "--format", report_format, "--jobs", "1", *extra)
+                two = run("batch", "--rules", rules, "--data", data, "--format", report_format, "--jobs", "2", *extra)
+                self.assertEqual(one, two)
+                self.assertEqual(one[0], 0)
+
+    def test_the_shipped_example(self):
+        self.compare_jobs(os.path.join(EXAMPLES, "applicants.rules"), os.path.join(EXAMPLES, "applicants.csv"))
+
+    def test_many_chunks_with_bad_rows_among_them(self):
+        files = TemporaryFiles(self)
+        rows = ["NAME,AGE,SCORE,NOTE"]
+        for i in range(5000):
+            rows.append("bad,row" if i % 977 == 0 else f'"名{i % 13},x",{i % 40},{i % 100},"n\n{i}"')
+        data = files.write("many.csv", "\r\n".join(rows) + "\r\n")
+        rules = files.write("rules.txt", SMALL_RULES)
+        self.compare_jobs(rules, data)
+
+
+class ShippedExample(unittest.TestCase):
+    def test_every_rule_analyses_and_every_row_is_read(self):
+        code, out, err = run("batch", "--rules", os.path.join(EXAMPLES, "applicants.rules"),
+                             "--data", os.path.join(EXAMPLES, "applicants.csv"), "--format", "jsonl")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(err, "")
+        summaries = [json.loads(line)["summary"] for line in out.splitlines() if line.startswith('{"summary"')]
+        self.assertEqual(summaries[-1], {"rows_evaluated": 300, "rows_skipped": 0})
+        self.assertEqual(len(summaries), 10)
+        for summary in summaries[:-1]:
+            self.assertNotIn("analysis_error", summary)
+            self.assertEqual(summary["held"] + summary["failed"], 300)
+            self.assertEqual(summary["errors"], 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
