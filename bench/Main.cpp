@@ -18,7 +18,9 @@ class TCollectingReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
       const double nanoseconds = run.GetAdjustedRealTime() * Scale(run.time_unit);
-      Times[run.run_name.function_name] = nanoseconds;
+      std::string name = run.run_name.function_name;
+      if (!run.run_name.args.empty()) name += "/" + run.run_name.args;
+      Times[name] = nanoseconds;
     }
   }
   std::map<std::string, double> Times;  // "system/mode/rule" -> ns per record
@@ -55,6 +57,12 @@ void PrintRatios(const std::map<std::string, double>& times) {
       std::printf("\n");
     }
   }
+  for (const char* jobs : {"1", "2"}) {
+    const auto batch = times.find(std::string("cli/batch/jobs/") + jobs);
+    if (batch != times.end())
+      std::printf("\ncli batch, --jobs %s: %.0f rows/s", jobs, 30000.0 / (batch->second / 1e9));
+  }
+  std::printf("\n");
   const auto tokeniser = times.find("tokeniser/2KB");
   if (tokeniser != times.end())
     std::printf("\ntokeniser: %.1f MB/s on a 2 KB sentence\n", 2048.0 / tokeniser->second * 1e3);
