@@ -2,7 +2,6 @@
 #include <unordered_map>
 
 #include "common/Messages.h"
-#include "common/NameFold.h"
 #include "vm/Builtins.h"
 #include "vm/NumberText.h"
 #include "vm/VirtualMachine.h"
@@ -21,64 +20,6 @@ bool TVirtualMachine::Run() {
   const bool holds = RunCode(run);
   run.PendingEnd.ApplyTo(Tokeniser);
   return holds;
-}
-
-bool TVirtualMachine::RunCode(SRunState& run) {
-  const std::size_t count = Code.size();  // running never changes the code list
-  for (std::size_t pc = 0; pc < count; ++pc)
-    if (Execute(pc, run) == EMStep::Stop) return false;
-  return FinishRun(run);
-}
-
-TVirtualMachine::EMStep TVirtualMachine::Execute(std::size_t& pc, SRunState& run) {
-  const SCodeStruct& ins = Code[pc];
-  SPreparedCode& prepared = Prepared[pc];
-  const auto op = static_cast<EMOpCode>(ins.OpCode);
-  switch (op) {
-    case opAdd: case opSub: case opMul: case opDiv:
-      ExecuteArithmetic(op);
-      return EMStep::Next;
-    case opLess: case opGreat: case opEqual: case opUnequal: case opLessEqual: case opGreatEqual:
-      ExecuteComparison(op, ins.ValueType, run);
-      return EMStep::Next;
-    case opMovR: case opMovF: case opMovD:
-      return ExecuteMove(ins, prepared);
-    case opPush:
-      return ExecutePush(ins.ValueType, prepared);
-    case opPop:
-      return ExecutePop(ins.ValueType, prepared);
-    case opAnd: case opOr:
-      ExecuteLogic(op);
-      return EMStep::Next;
-    case opContact:
-      Registers.S0 += Registers.S1;
-      return EMStep::Next;
-    case opJMP:
-      Jump(pc, prepared);
-      return EMStep::Next;
-    case opJNB:
-      if (!Registers.BR) Jump(pc, prepared);
-      return EMStep::Next;
-    case opNOP:
-      if (prepared.Marker != EMSection::None) run.Section = prepared.Marker;
-      return EMStep::Next;
-    default:
-      if (IsBuiltin(op)) ExecuteBuiltin(op, ins.ValueType, Registers, Environment);
-      return EMStep::Next;  // opcodes outside the set are no-ops
-  }
-}
-
-// A null number in either operand counts as 0; a zero divisor gives 0.
-void TVirtualMachine::ExecuteArithmetic(EMOpCode op) {
-  SRegisters& r = Registers;
-  if (r.C1 == NullNumber) r.C1 = 0.0;
-  if (r.C0 == NullNumber) r.C0 = 0.0;
-  switch (op) {
-    case opAdd: r.C0 = r.C0 + r.C1; break;
-    case opSub: r.C0 = r.C0 - r.C1; break;
-    case opMul: r.C0 = r.C0 * r.C1; break;
-    default: r.C0 = (r.C1 == 0.0) ? 0.0 : r.C0 / r.C1; break;
-  }
 }
 
 namespace {
@@ -108,20 +49,121 @@ bool CompareTexts(EMOpCode op, std::string_view left, std::string_view right) {
   }
 }
 
-}  // namespace
-
-void TVirtualMachine::ExecuteComparison(EMOpCode op, std::uint8_t valueType, SRunState& run) {
-  if (valueType == 0) Registers.BR = CompareNumbers(op, Registers.R0, Registers.C0);
-  else if (valueType == 1) Registers.BR = CompareTexts(op, Registers.RS, Registers.S0);
-  ExplainComparison(run);
+// The next entry of the number stack, or nullptr when it is full.
+double* PushSlot(std::vector<double>& stack, std::int32_t& top) {
+  return top < kStackCapacity ? &stack[static_cast<std::size_t>(top++)] : nullptr;
 }
 
-const SVarStruct* TVirtualMachine::LookUpVariable(const SCodeStruct& ins, SPreparedCode& prepared) {
+// The text stack's next entry, or nullptr when it is full.
+std::string* PushSlot(std::vector<std::string>& stack, std::int32_t& top) {
+  return top < kStackCapacity ? &stack[static_cast<std::size_t>(top++)] : nullptr;
+}
+
+// The top entry, taken off the stack, or nullptr when the stack is empty.
+template <typename Entry>
+Entry* PopSlot(std::vector<Entry>& stack, std::int32_t& top) {
+  return top > 0 ? &stack[static_cast<std::size_t>(--top)] : nullptr;
+}
+
+}  // namespace
+
+// Executes the instructions in order; a run-time error stops the run with
+// its message. Each case is one decoded action (see EMAction).
+bool TVirtualMachine::RunCode(SRunState& run) {
+  SRegisters& r = Registers;
+  const std::size_t count = Code.size();  // running never changes the code list
+  for (std::size_t pc = 0; pc < count; ++pc) {
+    SPreparedCode& p = Prepared[pc];
+    switch (p.Action) {
+      case EMAction::Nothing: break;
+      case EMAction::Arithmetic: ExecuteArithmetic(p.Op); break;
+      case EMAction::CompareNumbers:
+        r.BR = CompareNumbers(p.Op, r.R0, r.C0);
+        ExplainComparison(run);
+        break;
+      case EMAction::CompareTexts:
+        r.BR = CompareTexts(p.Op, r.RS, r.S0);
+        ExplainComparison(run);
+        break;
+      case EMAction::ExplainOnly: ExplainComparison(run); break;
+      case EMAction::MoveNumber: *p.NumberTarget = *p.NumberSource; break;
+      case EMAction::MoveText: *p.TextTarget = *p.TextSource; break;
+      case EMAction::LoadNumberVariable:
+        if (LookUpVariable(pc) == nullptr) return FailMissingVariable(pc);
+        if (p.NumberTarget != nullptr) *p.NumberTarget = VariableAsNumber(p);
+        break;
+      case EMAction::LoadTextVariable: {
+        const SVarStruct* variable = LookUpVariable(pc);
+        if (variable == nullptr) return FailMissingVariable(pc);
+        if (p.TextTarget != nullptr) *p.TextTarget = variable->Value;
+        break;
+      }
+      case EMAction::LoadNumberConstant: *p.NumberTarget = p.Constant; break;
+      case EMAction::LoadTextConstant: *p.TextTarget = Code[pc].Operand2; break;
+      case EMAction::PushNumber: case EMAction::PushBoolean: case EMAction::PushZero: {
+        double* slot = PushSlot(FloatStack, FloatTop);
+        if (slot == nullptr) return Fail(mFloatStackOverflow);
+        if (p.Action == EMAction::PushNumber) *slot = *p.NumberTarget;
+        else if (p.Action == EMAction::PushBoolean) *slot = *p.BooleanTarget ? 1.0 : 0.0;
+        else *slot = 0.0;
+        break;
+      }
+      case EMAction::PushText: case EMAction::PushEmptyText: {
+        std::string* slot = PushSlot(StringStack, StringTop);
+        if (slot == nullptr) return Fail(mStringStackOverflow);
+        if (p.Action == EMAction::PushText) *slot = *p.TextTarget;
+        else slot->clear();
+        break;
+      }
+      case EMAction::PopNumber: case EMAction::PopBoolean: case EMAction::PopNumberAway: {
+        const double* slot = PopSlot(FloatStack, FloatTop);
+        if (slot == nullptr) return Fail(mFloatStackOverflow);
+        if (p.Action == EMAction::PopNumber) *p.NumberTarget = *slot;
+        else if (p.Action == EMAction::PopBoolean) *p.BooleanTarget = *slot != 0.0;
+        break;
+      }
+      case EMAction::PopText: case EMAction::PopTextAway: {
+        std::string* slot = PopSlot(StringStack, StringTop);
+        if (slot == nullptr) return Fail(mStringStackOverflow);
+        if (p.Action == EMAction::PopText) p.TextTarget->swap(*slot);
+        break;
+      }
+      case EMAction::Logic: ExecuteLogic(p.Op); break;
+      case EMAction::Contact: r.S0 += r.S1; break;
+      case EMAction::Jump: Jump(pc, p); break;
+      case EMAction::JumpIfFalse:
+        if (!r.BR) Jump(pc, p);
+        break;
+      case EMAction::Marker: run.Section = p.Marker; break;
+      case EMAction::Builtin: ExecuteBuiltin(p.Op, p.ValueType, r, Environment); break;
+    }
+  }
+  return FinishRun(run);
+}
+
+// A null number in either operand counts as 0; a zero divisor gives 0.
+void TVirtualMachine::ExecuteArithmetic(EMOpCode op) {
+  SRegisters& r = Registers;
+  if (r.C1 == NullNumber) r.C1 = 0.0;
+  if (r.C0 == NullNumber) r.C0 = 0.0;
+  switch (op) {
+    case opAdd: r.C0 = r.C0 + r.C1; break;
+    case opSub: r.C0 = r.C0 - r.C1; break;
+    case opMul: r.C0 = r.C0 * r.C1; break;
+    default: r.C0 = (r.C1 == 0.0) ? 0.0 : r.C0 / r.C1; break;
+  }
+}
+
+// The variable an opMovF names. A name is stored once, and records are only
+// removed all together, so the index found stays right while the table's
+// generation does; a name not found is looked up again next time.
+const SVarStruct* TVirtualMachine::LookUpVariable(std::size_t pc) {
+  SPreparedCode& prepared = Prepared[pc];
   const auto& records = Vars.All();
   if (prepared.VarIndex >= 0 && prepared.VarGeneration == Vars.Generation)
     return &records[static_cast<std::size_t>(prepared.VarIndex)];
-  const SVarStruct* found = Vars.Find(ins.Operand2);
-  if (found == nullptr) return nullptr;  // a later SetVar may add it: look again next time
+  const SVarStruct* found = Vars.Find(Code[pc].Operand2);
+  if (found == nullptr) return nullptr;
   prepared.VarIndex = static_cast<std::int32_t>(found - records.data());
   prepared.VarGeneration = Vars.Generation;
   return found;
@@ -140,69 +182,6 @@ double TVirtualMachine::VariableAsNumber(const SPreparedCode& prepared) {
     loaded.Revision = revision;
   }
   return loaded.IsNumber ? loaded.Value : NullNumber;
-}
-
-// Moves between registers, from a variable, or from a constant. ValueType
-// selects the number registers (0) or the text registers (1); a register
-// name the opcode does not accept makes the move do nothing.
-TVirtualMachine::EMStep TVirtualMachine::ExecuteMove(const SCodeStruct& ins, SPreparedCode& prepared) {
-  if (ins.ValueType != 0 && ins.ValueType != 1) return EMStep::Next;
-  const SVarStruct* variable = nullptr;
-  if (ins.OpCode == opMovF) {
-    variable = LookUpVariable(ins, prepared);
-    if (variable == nullptr)
-      return Fail(std::string(Message(mNoInitialValuePrefix)) + ins.Operand2 + Message(mNoInitialValueSuffix));
-  }
-  if (ins.ValueType == 0) {
-    if (prepared.NumberTarget == nullptr) return EMStep::Next;
-    if (ins.OpCode == opMovR) {
-      if (prepared.NumberSource != nullptr) *prepared.NumberTarget = *prepared.NumberSource;
-    } else if (ins.OpCode == opMovF) {
-      *prepared.NumberTarget = VariableAsNumber(prepared);
-    } else {
-      *prepared.NumberTarget = prepared.ConstantIsNumber ? prepared.Constant : NullNumber;
-    }
-  } else if (prepared.TextTarget != nullptr) {
-    if (ins.OpCode == opMovR) {
-      if (prepared.TextSource != nullptr) *prepared.TextTarget = *prepared.TextSource;
-    } else {
-      *prepared.TextTarget = (ins.OpCode == opMovF) ? variable->Value : ins.Operand2;
-    }
-  }
-  return EMStep::Next;
-}
-
-// A register name the opcode does not accept pushes 0 (or the empty text);
-// popping into one discards the entry.
-TVirtualMachine::EMStep TVirtualMachine::ExecutePush(std::uint8_t valueType, const SPreparedCode& prepared) {
-  if (valueType == 0) {
-    if (FloatTop >= kStackCapacity) return Fail(Message(mFloatStackOverflow));
-    double value = 0.0;
-    if (prepared.NumberTarget != nullptr) value = *prepared.NumberTarget;
-    else if (prepared.BooleanTarget != nullptr) value = *prepared.BooleanTarget ? 1.0 : 0.0;
-    FloatStack[static_cast<std::size_t>(FloatTop++)] = value;
-  } else if (valueType == 1) {
-    if (StringTop >= kStackCapacity) return Fail(Message(mStringStackOverflow));
-    std::string& slot = StringStack[static_cast<std::size_t>(StringTop)];
-    if (prepared.TextTarget != nullptr) slot = *prepared.TextTarget;
-    else slot.clear();
-    ++StringTop;
-  }
-  return EMStep::Next;
-}
-
-TVirtualMachine::EMStep TVirtualMachine::ExecutePop(std::uint8_t valueType, const SPreparedCode& prepared) {
-  if (valueType == 0) {
-    if (FloatTop <= 0) return Fail(Message(mFloatStackOverflow));
-    const double value = FloatStack[static_cast<std::size_t>(--FloatTop)];
-    if (prepared.NumberTarget != nullptr) *prepared.NumberTarget = value;
-    else if (prepared.BooleanTarget != nullptr) *prepared.BooleanTarget = value != 0.0;
-  } else if (valueType == 1) {
-    if (StringTop <= 0) return Fail(Message(mStringStackOverflow));
-    std::string& slot = StringStack[static_cast<std::size_t>(--StringTop)];
-    if (prepared.TextTarget != nullptr) prepared.TextTarget->swap(slot);
-  }
-  return EMStep::Next;
 }
 
 // A true AND or OR drops the explanations gathered so far.
@@ -263,9 +242,15 @@ bool TVirtualMachine::FinishRun(SRunState& run) {
   return false;
 }
 
-TVirtualMachine::EMStep TVirtualMachine::Fail(const std::string& message) {
-  RuntimeError = message;
-  return EMStep::Stop;
+// "虚拟机运行时错误,变量" + the name as written in the instruction + "无初始值!"
+bool TVirtualMachine::FailMissingVariable(std::size_t pc) {
+  RuntimeError = std::string(Message(mNoInitialValuePrefix)) + Code[pc].Operand2 + Message(mNoInitialValueSuffix);
+  return false;
+}
+
+bool TVirtualMachine::Fail(EMMessage message) {
+  RuntimeError = Message(message);
+  return false;
 }
 
 }  // namespace rulecalc

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "vm/Builtins.h"
 #include "vm/NumberText.h"
 
 namespace rulecalc {
@@ -44,10 +45,76 @@ SPreparedCode TVirtualMachine::Prepare(const SCodeStruct& record) {
     else if (record.Operand1 == kMarkerThen) prepared.Marker = EMSection::Then;
     else if (record.Operand1 == kMarkerElse) prepared.Marker = EMSection::Else;
   }
-  // Number literals in a sentence are always written with a point.
+  // Number literals in a sentence are always written with a point; a
+  // constant that is not a number loads the null number.
   if (record.OpCode == opMovD)
     prepared.ConstantIsNumber = ReadNumber(record.Operand2, '.', prepared.Constant);
+  if (!prepared.ConstantIsNumber) prepared.Constant = NullNumber;
+  prepared.Op = static_cast<EMOpCode>(record.OpCode);
+  prepared.ValueType = record.ValueType;
+  prepared.Action = ActionOf(record, prepared);
   return prepared;
+}
+
+namespace {
+
+EMAction ComparisonAction(std::uint8_t valueType) {
+  if (valueType == 0) return EMAction::CompareNumbers;
+  return valueType == 1 ? EMAction::CompareTexts : EMAction::ExplainOnly;
+}
+
+// Moves and loads take the number registers with value type 0 and the text
+// registers with value type 1; a variable is looked up even when the target
+// names no register, so that a missing one still stops the run.
+EMAction MoveAction(EMOpCode op, std::uint8_t valueType, const SPreparedCode& p) {
+  if (valueType == 0) {
+    if (op == opMovF) return EMAction::LoadNumberVariable;
+    if (p.NumberTarget == nullptr) return EMAction::Nothing;
+    if (op == opMovD) return EMAction::LoadNumberConstant;
+    return p.NumberSource != nullptr ? EMAction::MoveNumber : EMAction::Nothing;
+  }
+  if (valueType == 1) {
+    if (op == opMovF) return EMAction::LoadTextVariable;
+    if (p.TextTarget == nullptr) return EMAction::Nothing;
+    if (op == opMovD) return EMAction::LoadTextConstant;
+    return p.TextSource != nullptr ? EMAction::MoveText : EMAction::Nothing;
+  }
+  return EMAction::Nothing;
+}
+
+// A register the stack operation does not take pushes 0 (or the empty text);
+// popping into one drops the entry.
+EMAction StackAction(EMOpCode op, std::uint8_t valueType, const SPreparedCode& p) {
+  const bool push = op == opPush;
+  if (valueType == 0) {
+    if (p.NumberTarget != nullptr) return push ? EMAction::PushNumber : EMAction::PopNumber;
+    if (p.BooleanTarget != nullptr) return push ? EMAction::PushBoolean : EMAction::PopBoolean;
+    return push ? EMAction::PushZero : EMAction::PopNumberAway;
+  }
+  if (valueType == 1) {
+    if (p.TextTarget != nullptr) return push ? EMAction::PushText : EMAction::PopText;
+    return push ? EMAction::PushEmptyText : EMAction::PopTextAway;
+  }
+  return EMAction::Nothing;
+}
+
+}  // namespace
+
+EMAction TVirtualMachine::ActionOf(const SCodeStruct& record, const SPreparedCode& p) {
+  const auto op = static_cast<EMOpCode>(record.OpCode);
+  switch (op) {
+    case opAdd: case opSub: case opMul: case opDiv: return EMAction::Arithmetic;
+    case opLess: case opGreat: case opEqual: case opUnequal: case opLessEqual: case opGreatEqual:
+      return ComparisonAction(record.ValueType);
+    case opMovR: case opMovF: case opMovD: return MoveAction(op, record.ValueType, p);
+    case opPush: case opPop: return StackAction(op, record.ValueType, p);
+    case opAnd: case opOr: return EMAction::Logic;
+    case opContact: return EMAction::Contact;
+    case opJMP: return EMAction::Jump;
+    case opJNB: return EMAction::JumpIfFalse;
+    case opNOP: return p.Marker != EMSection::None ? EMAction::Marker : EMAction::Nothing;
+    default: return IsBuiltin(op) ? EMAction::Builtin : EMAction::Nothing;
+  }
 }
 
 void TVirtualMachine::PrepareAll() {

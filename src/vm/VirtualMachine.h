@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "boundary/VarTable.h"
+#include "common/Messages.h"
 #include "lexer/TokenAnalyser.h"
 #include "platform/HostEnvironment.h"
 #include "vm/CodeStruct.h"
@@ -26,9 +27,44 @@ inline constexpr double EqualEpsilon = 9.999999717180685e-10;
 // The section of an IF statement that a run last entered.
 enum class EMSection : std::uint8_t { None, If, Then, Else };
 
+// What an instruction does, decided once from its opcode, its value type and
+// the registers it names.
+enum class EMAction : std::uint8_t {
+  Nothing,             // an opcode outside the set, a value type or register it does not take
+  Arithmetic,          // opAdd, opSub, opMul, opDiv
+  CompareNumbers,      // a comparison with value type 0
+  CompareTexts,        // a comparison with value type 1
+  ExplainOnly,         // a comparison with another value type: $BR stays, the clause is consumed
+  MoveNumber,          // opMovR between number registers
+  MoveText,            // opMovR between text registers
+  LoadNumberVariable,  // opMovF, value type 0 (the target may name no register)
+  LoadTextVariable,    // opMovF, value type 1 (the target may name no register)
+  LoadNumberConstant,  // opMovD into a number register
+  LoadTextConstant,    // opMovD into a text register
+  PushNumber,          // opPush of $C0, $C1, $R0
+  PushBoolean,         // opPush of $BR, $BR1 (as 1.0 or 0.0)
+  PushZero,            // opPush, value type 0, of no register
+  PushText,            // opPush of $S0, $S1, $RS
+  PushEmptyText,       // opPush, value type 1, of no register
+  PopNumber,           // opPop into $C0, $C1, $R0
+  PopBoolean,          // opPop into $BR, $BR1 (true when not 0.0)
+  PopNumberAway,       // opPop, value type 0, into no register
+  PopText,             // opPop into $S0, $S1, $RS
+  PopTextAway,         // opPop, value type 1, into no register
+  Logic,               // opAnd, opOr
+  Contact,             // opContact
+  Jump,                // opJMP
+  JumpIfFalse,         // opJNB
+  Marker,              // opNOP with "$IF", "$THEN" or "$ELSE"
+  Builtin,             // the fourteen built-in operations
+};
+
 // An instruction with its operand texts resolved for execution: registers
 // become the machine's own registers, markers a section, constants numbers.
 struct SPreparedCode {
+  EMAction Action = EMAction::Nothing;
+  EMOpCode Op = opNOP;
+  std::uint8_t ValueType = 0;
   double* NumberTarget = nullptr;   // Operand1 when it names $C0, $C1 or $R0
   double* NumberSource = nullptr;   // Operand2 when it names $C0, $C1 or $R0
   bool* BooleanTarget = nullptr;    // Operand1 when it names $BR or $BR1
@@ -113,23 +149,21 @@ class TVirtualMachine {
 
  private:
   // --- The run loop and its steps (Engine.cpp) ---
-  enum class EMStep { Next, Stop };
   bool RunCode(SRunState& run);
-  EMStep Execute(std::size_t& pc, SRunState& run);
   void ExecuteArithmetic(EMOpCode op);
-  void ExecuteComparison(EMOpCode op, std::uint8_t valueType, SRunState& run);
-  EMStep ExecuteMove(const SCodeStruct& ins, SPreparedCode& prepared);
-  EMStep ExecutePush(std::uint8_t valueType, const SPreparedCode& prepared);
-  EMStep ExecutePop(std::uint8_t valueType, const SPreparedCode& prepared);
   void ExecuteLogic(EMOpCode op);
   void Jump(std::size_t& pc, const SPreparedCode& prepared);
   bool FinishRun(SRunState& run);
-  const SVarStruct* LookUpVariable(const SCodeStruct& ins, SPreparedCode& prepared);
+  const SVarStruct* LookUpVariable(std::size_t pc);
   double VariableAsNumber(const SPreparedCode& prepared);
+  bool FailMissingVariable(std::size_t pc);
+  bool Fail(EMMessage message);
   void ResolveJumps();
+
+  // --- Preparation (VirtualMachine.cpp) ---
   SPreparedCode Prepare(const SCodeStruct& record);
+  static EMAction ActionOf(const SCodeStruct& record, const SPreparedCode& prepared);
   void PrepareAll();
-  EMStep Fail(const std::string& message);
 
   // --- Explanations (Explanations.cpp) ---
   void ScanClause(std::int32_t& position, std::string& names, std::string& text);
