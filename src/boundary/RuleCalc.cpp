@@ -10,12 +10,12 @@ namespace rulecalc {
 
 namespace {
 
-// Runs a text-producing step; when memory runs out the answer is the empty text.
+// Runs a text-producing step; when it fails (memory ran out) the answer is the empty text.
 template <typename MakeText>
 const char* HoldText(SResultBuffer& buffer, MakeText makeText) noexcept {
   try {
     return buffer.Hold(makeText());
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     return buffer.Hold({});
   }
 }
@@ -30,7 +30,7 @@ TRuleCalc::TRuleCalc(SHostEnvironment environment)
 void TRuleCalc::SetSentence(const char* sentence) noexcept {
   try {
     Tokeniser.SetSentence(sentence);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     // The old sentence stays; nothing else changed.
   }
 }
@@ -52,7 +52,7 @@ void TRuleCalc::ClearMemory() noexcept { Machine.ClearMemory(); }
 void TRuleCalc::SetVarValue(const char* name, const char* value, std::int32_t type) noexcept {
   try {
     Machine.SetVar(name ? name : "", value ? value : "", type);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     // The table is as it was before the call.
   }
 }
@@ -60,7 +60,7 @@ void TRuleCalc::SetVarValue(const char* name, const char* value, std::int32_t ty
 bool TRuleCalc::Analyse() noexcept {
   try {
     return Analysor.Analyse();
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     return false;
   }
 }
@@ -72,7 +72,7 @@ const char* TRuleCalc::GetAnalyseError() noexcept {
 bool TRuleCalc::Run() noexcept {
   try {
     return Machine.Run();
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     return false;
   }
 }

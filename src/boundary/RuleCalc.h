@@ -16,8 +16,8 @@ namespace rulecalc {
 // thread, each independent of the others.
 //
 // The operations mirror the C exports and never throw: when memory runs out
-// the state stays consistent, Analyse and Run answer false and a text getter
-// answers the empty text.
+// (or anything else goes wrong inside) the state stays consistent, Analyse
+// and Run answer false and a text getter answers the empty text.
 class TRuleCalc {
  public:
   // Reads the host's regional settings and uses the host clock.

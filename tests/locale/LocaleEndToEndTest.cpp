@@ -60,6 +60,14 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The environment given plus this process's sanitizer settings, so that a
+// child built with the sanitizers reads the same ones.
+std::vector<std::string> WithSanitizerSettings(std::vector<std::string> environment) {
+  for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+    if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
+  return environment;
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -120,7 +128,7 @@ class LocaleEndToEnd : public ::testing::Test {
     }
     const std::string output = (fs::path(Folder) / (locale + ".out")).string();
     const int status = RunProgram(RULECALC_LOCALE_PROBE, {script.string()},
-                                  {"LOCPATH=" + Folder, "LC_ALL=" + locale}, output);
+                                  WithSanitizerSettings({"LOCPATH=" + Folder, "LC_ALL=" + locale}), output);
     ASSERT_EQ(status, 0) << ReadFile(output);
 
     std::istringstream lines(ReadFile(output));
