@@ -143,13 +143,25 @@ bool TSemanticAnalysor::ParseExpression() {
   if (LastType() != 0) return true;
   while (k == wtAdd || k == wtSub) {
     Advance();
-    Emit(opPush, kRegC0);
-    if (!ParseTerm()) return false;
-    Emit(opMovR, kRegC1, kRegC0);
-    Emit(opPop, kRegC0);
-    Emit(k == wtAdd ? opAdd : opSub);
+    if (!ParseRightOperand(&TSemanticAnalysor::ParseTerm, k == wtAdd ? opAdd : opSub, 0)) return false;
     k = Tokeniser.WordType;
   }
+  return true;
+}
+
+// The right operand of a two-operand operation: the left operand waits on
+// the stack while the right one is compiled, then the right one moves to the
+// second register ($C1 or $S1), the left one comes back into the accumulator
+// ($C0 or $S0), and the operation follows.
+bool TSemanticAnalysor::ParseRightOperand(bool (TSemanticAnalysor::*parseOperand)(), EMOpCode op,
+                                          std::uint8_t type) {
+  const char* accumulator = type == 1 ? kRegS0 : kRegC0;
+  const char* second = type == 1 ? kRegS1 : kRegC1;
+  Emit(opPush, accumulator, {}, type);
+  if (!(this->*parseOperand)()) return false;
+  Emit(opMovR, second, accumulator, type);
+  Emit(opPop, accumulator, {}, type);
+  Emit(op, {}, {}, type);
   return true;
 }
 
@@ -167,22 +179,14 @@ bool TSemanticAnalysor::ParseTerm() {
         const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
         if (type && *type != 1) return Fail(mConcatNeedsTextVariable);
       }
-      Emit(opPush, kRegS0, {}, 1);
-      if (!ParseFactor()) return false;
-      Emit(opMovR, kRegS1, kRegS0, 1);
-      Emit(opPop, kRegS0, {}, 1);
-      Emit(opContact, {}, {}, 1);
+      if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, opContact, 1)) return false;
       k = Tokeniser.WordType;
     }
     return true;
   }
   while (k == wtMul || k == wtDiv) {
     Advance();
-    Emit(opPush, kRegC0);
-    if (!ParseFactor()) return false;
-    Emit(opMovR, kRegC1, kRegC0);
-    Emit(opPop, kRegC0);
-    Emit(k == wtMul ? opMul : opDiv);
+    if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, k == wtMul ? opMul : opDiv, 0)) return false;
     k = Tokeniser.WordType;
   }
   return true;

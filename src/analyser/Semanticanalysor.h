@@ -43,6 +43,7 @@ class TSemanticAnalysor {
   bool ParseExpression();
   bool ParseTerm();
   bool ParseFactor();
+  bool ParseRightOperand(bool (TSemanticAnalysor::*parseOperand)(), EMOpCode op, std::uint8_t type);
   bool ParseBracketedExpression();
   bool ParseVariable();
   bool ParseNull();
