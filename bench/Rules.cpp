@@ -54,7 +54,7 @@ std::vector<Record> MakeRecords(const SRule& rule) {
   std::mt19937 random(12345);
   std::vector<Record> records(1024);
   for (Record& record : records) {
-    for (const SVariableSpec& variable : rule.Variables) {
+    for (const SVariableDefinition& variable : rule.Variables) {
       const std::string name = variable.Name;
       if (name == "NAME") record.push_back(RandomName(random));
       else if (name == "BIRTH") record.push_back(RandomDate(random));

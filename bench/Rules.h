@@ -5,7 +5,7 @@
 
 namespace rulecalc::bench {
 
-struct SVariableSpec {
+struct SVariableDefinition {
   const char* Name;
   int Type;  // 0 numeric, 1 text
 };
@@ -17,7 +17,7 @@ using Record = std::vector<std::string>;  // one value text per variable
 struct SRule {
   const char* Id;
   const char* Sentence;
-  std::vector<SVariableSpec> Variables;
+  std::vector<SVariableDefinition> Variables;
   const char* LuaChunk;
   const char* MuParserExpression;
   bool (*Native)(const Record&);

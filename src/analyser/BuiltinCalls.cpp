@@ -1,4 +1,4 @@
-#include "analyser/BuiltinSpec.h"
+#include "analyser/BuiltinFunction.h"
 #include "analyser/Semanticanalysor.h"
 
 namespace rulecalc {
@@ -10,7 +10,7 @@ using C = EMCallShape;
 
 // Messages a function does not use are given as mOperandSyntaxError; the
 // pattern never reaches them.
-constexpr SBuiltinSpec kBuiltins[] = {
+constexpr SBuiltinFunction kBuiltins[] = {
     {wtTodate, opTodate, 0, C::OneArgument, S::Text, S::None, false, mTodateMissingLeftBracket,
      mTodateMissingArgument, mTodateArgumentNotText, mOperandSyntaxError, mOperandSyntaxError,
      mTodateMissingRightBracket},
@@ -56,24 +56,24 @@ constexpr SBuiltinSpec kBuiltins[] = {
 
 }  // namespace
 
-const SBuiltinSpec* FindBuiltinSpec(EMWordType keyword) {
-  for (const SBuiltinSpec& spec : kBuiltins)
-    if (spec.Keyword == keyword) return &spec;
+const SBuiltinFunction* FindBuiltinFunction(EMWordType keyword) {
+  for (const SBuiltinFunction& function : kBuiltins)
+    if (function.Keyword == keyword) return &function;
   return nullptr;
 }
 
 // Every call begins alike: the keyword, "(", and an argument that is not ")".
-bool TSemanticAnalysor::ParseCallArguments(const SBuiltinSpec& spec) {
+bool TSemanticAnalysor::ParseCallArguments(const SBuiltinFunction& function) {
   Advance();
-  if (!Is(wtLeftBracket)) return Fail(spec.LeftBracket);
+  if (!Is(wtLeftBracket)) return Fail(function.LeftBracket);
   Advance();
-  if (Is(wtRightBracket)) return Fail(spec.MissingArgument);
-  switch (spec.Shape) {
-    case EMCallShape::OneArgument: return ParseOneArgumentCall(spec);
-    case EMCallShape::Tochar: return ParseTocharCall(spec);
-    case EMCallShape::Pair: return ParsePairCall(spec);
-    case EMCallShape::Substr: return ParseSubstrCall(spec);
-    default: return ParseNvlCall(spec);
+  if (Is(wtRightBracket)) return Fail(function.MissingArgument);
+  switch (function.Shape) {
+    case EMCallShape::OneArgument: return ParseOneArgumentCall(function);
+    case EMCallShape::Tochar: return ParseTocharCall(function);
+    case EMCallShape::Pair: return ParsePairCall(function);
+    case EMCallShape::Substr: return ParseSubstrCall(function);
+    default: return ParseNvlCall(function);
   }
 }
 
@@ -103,67 +103,67 @@ bool TSemanticAnalysor::Require(EMWordType kind, EMMessage message) {
 }
 
 // Appends the function's own instruction and steps past ")".
-bool TSemanticAnalysor::FinishCall(const SBuiltinSpec& spec) {
-  Emit(spec.OpCode, {}, {}, spec.ResultType);
+bool TSemanticAnalysor::FinishCall(const SBuiltinFunction& function) {
+  Emit(function.OpCode, {}, {}, function.ResultType);
   Advance();
   return true;
 }
 
 // f(a)
-bool TSemanticAnalysor::ParseOneArgumentCall(const SBuiltinSpec& spec) {
-  if (!ParseScreenedArgument(spec.FirstScreen, spec.FirstType)) return false;
-  if (!Require(wtRightBracket, spec.RightBracket)) return false;
-  return FinishCall(spec);
+bool TSemanticAnalysor::ParseOneArgumentCall(const SBuiltinFunction& function) {
+  if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
+  if (!Require(wtRightBracket, function.RightBracket)) return false;
+  return FinishCall(function);
 }
 
 // TOCHAR(date, "format"): the date stays in $C0 while the format loads into $S0.
-bool TSemanticAnalysor::ParseTocharCall(const SBuiltinSpec& spec) {
-  if (!ParseScreenedArgument(spec.FirstScreen, spec.FirstType)) return false;
-  if (!Require(wtComma, spec.Incomplete)) return false;
+bool TSemanticAnalysor::ParseTocharCall(const SBuiltinFunction& function) {
+  if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
+  if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
-  if (!ParseScreenedArgument(spec.SecondScreen, spec.SecondType)) return false;
-  if (!Require(wtRightBracket, spec.RightBracket)) return false;
-  return FinishCall(spec);
+  if (!ParseScreenedArgument(function.SecondScreen, function.SecondType)) return false;
+  if (!Require(wtRightBracket, function.RightBracket)) return false;
+  return FinishCall(function);
 }
 
 // f(a, b): a is pushed while b is compiled, then b moves to the second
 // register and a comes back into the accumulator.
-bool TSemanticAnalysor::ParsePairCall(const SBuiltinSpec& spec) {
-  const std::uint8_t type = spec.PairOfTexts ? 1 : 0;
-  const char* accumulator = spec.PairOfTexts ? kRegS0 : kRegC0;
-  const char* second = spec.PairOfTexts ? kRegS1 : kRegC1;
-  if (!ParseScreenedArgument(spec.FirstScreen, spec.FirstType)) return false;
-  if (!Require(wtComma, spec.Incomplete)) return false;
+bool TSemanticAnalysor::ParsePairCall(const SBuiltinFunction& function) {
+  const std::uint8_t type = function.PairOfTexts ? 1 : 0;
+  const char* accumulator = function.PairOfTexts ? kRegS0 : kRegC0;
+  const char* second = function.PairOfTexts ? kRegS1 : kRegC1;
+  if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
+  if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
-  if (!Screen(spec.SecondScreen, spec.SecondType)) return false;
+  if (!Screen(function.SecondScreen, function.SecondType)) return false;
   Emit(opPush, accumulator, {}, type);
   if (!ParseExpression()) return false;
   Emit(opMovR, second, accumulator, type);
   Emit(opPop, accumulator, {}, type);
-  if (!Require(wtRightBracket, spec.RightBracket)) return false;
-  return FinishCall(spec);
+  if (!Require(wtRightBracket, function.RightBracket)) return false;
+  return FinishCall(function);
 }
 
 // SUBSTR(text, start, count): text in $S0, start in $C0, count in $C1.
-bool TSemanticAnalysor::ParseSubstrCall(const SBuiltinSpec& spec) {
-  if (!ParseScreenedArgument(spec.FirstScreen, spec.FirstType)) return false;
-  if (!Require(wtComma, spec.Incomplete)) return false;
+bool TSemanticAnalysor::ParseSubstrCall(const SBuiltinFunction& function) {
+  if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
+  if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
   if (!ParseExpression()) return false;
   Emit(opPush, kRegC0);
-  if (!Require(wtComma, spec.Incomplete)) return false;
+  if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
   if (!ParseExpression()) return false;
   Emit(opMovR, kRegC1, kRegC0);
   Emit(opPop, kRegC0);
-  if (!Require(wtRightBracket, spec.RightBracket)) return false;
-  return FinishCall(spec);
+  if (!Require(wtRightBracket, function.RightBracket)) return false;
+  return FinishCall(function);
 }
 
 // NVL(value, default): the first token alone picks the form. A string
 // literal or a text variable gives the text form; anything else, a variable
 // of a type code other than 1 included, gives the numeric form.
-bool TSemanticAnalysor::ParseNvlCall(const SBuiltinSpec& spec) {
+bool TSemanticAnalysor::ParseNvlCall(const SBuiltinFunction& function) {
   bool text = Is(wtString);
   if (Is(wtFieldName)) {
     const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
@@ -173,13 +173,13 @@ bool TSemanticAnalysor::ParseNvlCall(const SBuiltinSpec& spec) {
   const std::uint8_t form = text ? 1 : 0;
   const char* accumulator = text ? kRegS0 : kRegC0;
   if (!ParseExpression()) return false;
-  if (!Require(wtComma, spec.Incomplete)) return false;
+  if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
   Emit(opPush, accumulator, {}, form);
   if (!Screen(text ? EMScreen::Text : EMScreen::NvlNumeric, text ? mNvlSecondNotText : mNvlSecondNotNumber))
     return false;
   if (!ParseExpression()) return false;
-  if (!Require(wtRightBracket, spec.RightBracket)) return false;
+  if (!Require(wtRightBracket, function.RightBracket)) return false;
   Emit(opMovR, text ? kRegS1 : kRegC1, accumulator, form);
   Emit(opPop, accumulator, {}, form);
   Emit(opNvl, {}, {}, form);

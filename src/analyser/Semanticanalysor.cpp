@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "analyser/BuiltinSpec.h"
+#include "analyser/BuiltinFunction.h"
 #include "boundary/VarTable.h"
 
 namespace rulecalc {
@@ -274,7 +274,7 @@ bool TSemanticAnalysor::ParseNull() {
 bool TSemanticAnalysor::ParseBuiltinCall() {
   const TNestingLevel level(Depth);
   if (level.TooDeep()) return Fail(mNestingTooDeep);
-  return ParseCallArguments(*FindBuiltinSpec(Tokeniser.WordType));
+  return ParseCallArguments(*FindBuiltinFunction(Tokeniser.WordType));
 }
 
 }  // namespace rulecalc

@@ -14,7 +14,7 @@ namespace rulecalc {
 // The deepest nesting of brackets and function calls a sentence may use.
 constexpr int kMaxNestingDepth = 1000;
 
-struct SBuiltinSpec;
+struct SBuiltinFunction;
 enum class EMScreen : std::uint8_t;
 
 // Turns the sentence into code for the machine in one pass of recursive
@@ -50,16 +50,16 @@ class TSemanticAnalysor {
   bool ParseBuiltinCall();
 
   // Built-in call patterns (BuiltinCalls.cpp).
-  bool ParseCallArguments(const SBuiltinSpec& spec);
-  bool ParseOneArgumentCall(const SBuiltinSpec& spec);
-  bool ParseTocharCall(const SBuiltinSpec& spec);
-  bool ParsePairCall(const SBuiltinSpec& spec);
-  bool ParseSubstrCall(const SBuiltinSpec& spec);
-  bool ParseNvlCall(const SBuiltinSpec& spec);
+  bool ParseCallArguments(const SBuiltinFunction& function);
+  bool ParseOneArgumentCall(const SBuiltinFunction& function);
+  bool ParseTocharCall(const SBuiltinFunction& function);
+  bool ParsePairCall(const SBuiltinFunction& function);
+  bool ParseSubstrCall(const SBuiltinFunction& function);
+  bool ParseNvlCall(const SBuiltinFunction& function);
   bool Screen(EMScreen screen, EMMessage typeMessage);
   bool ParseScreenedArgument(EMScreen screen, EMMessage typeMessage);
   bool Require(EMWordType kind, EMMessage message);
-  bool FinishCall(const SBuiltinSpec& spec);
+  bool FinishCall(const SBuiltinFunction& function);
 
   // Takes the next token, and one more if that one is white space.
   void Advance();

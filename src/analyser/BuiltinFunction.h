@@ -30,7 +30,7 @@ enum class EMCallShape : std::uint8_t {
 // One built-in function: its pattern, screens, opcode, result type and its
 // own messages (left bracket, missing argument, first type, incomplete,
 // second type, right bracket).
-struct SBuiltinSpec {
+struct SBuiltinFunction {
   EMWordType Keyword;
   EMOpCode OpCode;
   std::uint8_t ResultType;
@@ -47,6 +47,6 @@ struct SBuiltinSpec {
 };
 
 // The entry of a function keyword; nullptr for any other kind.
-const SBuiltinSpec* FindBuiltinSpec(EMWordType keyword);
+const SBuiltinFunction* FindBuiltinFunction(EMWordType keyword);
 
 }  // namespace rulecalc
