@@ -57,15 +57,27 @@ bool SplitNumber(std::string_view text, char separator, SNumberParts& parts) {
   return SkipBlanks(text, i) == text.size();
 }
 
+bool IsDigits(std::string_view text) {
+  for (char c : text)
+    if (!IsDigit(c)) return false;
+  return true;
+}
+
+// The value of a written exponent (sign and digits), held within +-100000.
+long WrittenExponent(std::string_view exponent) {
+  long value = 0;
+  for (char c : exponent) {
+    if (!IsDigit(c)) continue;
+    value = value * 10 + (c - '0');
+    if (value > 100000) break;
+  }
+  return !exponent.empty() && exponent[0] == '-' ? -value : value;
+}
+
 // Decimal exponent of the first significant digit, to tell an overflow from
 // an underflow when the value does not fit a double.
 long SignificantExponent(const SNumberParts& parts) {
-  long exponent = 0;
-  for (char c : parts.Exponent.substr(parts.Exponent.empty() || IsDigit(parts.Exponent[0]) ? 0 : 1)) {
-    exponent = exponent * 10 + (c - '0');
-    if (exponent > 100000) break;
-  }
-  if (!parts.Exponent.empty() && parts.Exponent[0] == '-') exponent = -exponent;
+  const long exponent = WrittenExponent(parts.Exponent);
   const std::size_t firstNonZero = parts.Integer.find_first_not_of('0');
   if (firstNonZero != std::string_view::npos)
     return exponent + static_cast<long>(parts.Integer.size() - firstNonZero);
@@ -86,17 +98,7 @@ bool ReadShortNumber(const SNumberParts& parts, double& magnitude) {
       mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
     }
   }
-  long exponent = -static_cast<long>(parts.Fraction.size());
-  if (!parts.Exponent.empty()) {
-    const bool negative = parts.Exponent[0] == '-';
-    long written = 0;
-    for (char c : parts.Exponent) {
-      if (!IsDigit(c)) continue;
-      written = written * 10 + (c - '0');
-      if (written > 1000) return false;
-    }
-    exponent += negative ? -written : written;
-  }
+  const long exponent = WrittenExponent(parts.Exponent) - static_cast<long>(parts.Fraction.size());
   if (mantissa == 0) {
     magnitude = 0.0;
     return true;
@@ -107,49 +109,28 @@ bool ReadShortNumber(const SNumberParts& parts, double& magnitude) {
   return true;
 }
 
-// The number in the plain form the standard reader takes: digits, ".",
-// digits, "e", exponent; no sign, no blanks.
-std::string_view PlainNumber(const SNumberParts& parts, std::string& storage) {
-  storage.clear();
-  storage.append(parts.Integer.empty() ? std::string_view("0") : parts.Integer);
-  if (!parts.Fraction.empty()) storage.append(".").append(parts.Fraction);
-  if (!parts.Exponent.empty()) storage.append("e").append(parts.Exponent);
-  return storage;
+// The usual shape, digits with an optional separator and fraction (no sign,
+// no blanks, no exponent), read without splitting the text further. Any
+// other text is left to the full reader.
+bool ReadPlainDecimal(std::string_view text, char separator, double& value) {
+  SNumberParts parts;
+  const std::size_t point = text.find(separator);
+  parts.Integer = text.substr(0, point);
+  if (point != std::string_view::npos) parts.Fraction = text.substr(point + 1);
+  if (parts.Integer.empty() && parts.Fraction.empty()) return false;
+  return IsDigits(parts.Integer) && IsDigits(parts.Fraction) && ReadShortNumber(parts, value);
 }
 
-// A text that is already in the plain form (the usual case) is read in place.
-bool IsPlain(std::string_view text, const SNumberParts& parts, char separator) {
-  return separator == '.' && !text.empty() && text.front() != '+' && text.front() != '-' &&
-         text.front() != ' ' && text.back() != ' ' && !parts.Integer.empty();
+// The number in the plain form the standard reader takes: digits, ".",
+// digits, "e", exponent; no sign, no blanks.
+std::string PlainNumber(const SNumberParts& parts) {
+  std::string plain(parts.Integer.empty() ? std::string_view("0") : parts.Integer);
+  if (!parts.Fraction.empty()) plain.append(".").append(parts.Fraction);
+  if (!parts.Exponent.empty()) plain.append("e").append(parts.Exponent);
+  return plain;
 }
 
 }  // namespace
-
-// The usual shape, digits with an optional separator and fraction and at
-// most 15 significant digits, read in one pass. Any other text is left to the
-// full reader (which also refuses what is not a number).
-bool ReadPlainDecimal(std::string_view text, char separator, double& value) {
-  std::uint64_t mantissa = 0;
-  int significant = 0;
-  int fractionDigits = 0;
-  bool separatorSeen = false;
-  bool digitSeen = false;
-  for (char c : text) {
-    if (IsDigit(c)) {
-      digitSeen = true;
-      if ((significant > 0 || c != '0') && ++significant > 15) return false;
-      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-      if (separatorSeen) ++fractionDigits;
-    } else if (c == separator && !separatorSeen) {
-      separatorSeen = true;
-    } else {
-      return false;
-    }
-  }
-  if (!digitSeen || fractionDigits > 22) return false;
-  value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
-  return true;
-}
 
 bool ReadNumber(std::string_view text, char decimalSeparator, double& value) {
   if (ReadPlainDecimal(text, decimalSeparator, value)) return true;
@@ -160,8 +141,8 @@ bool ReadNumber(std::string_view text, char decimalSeparator, double& value) {
     value = parts.Negative ? -magnitude : magnitude;
     return true;
   }
-  std::string storage;
-  const std::string_view plain = IsPlain(text, parts, decimalSeparator) ? text : PlainNumber(parts, storage);
+  // Long or large numbers: the standard reader.
+  const std::string plain = PlainNumber(parts);
   const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), magnitude);
   if (result.ec == std::errc::result_out_of_range) {
     if (SignificantExponent(parts) > 0) return false;
