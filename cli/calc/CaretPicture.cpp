@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "text/GbkCharacters.h"
+#include "common/GbkText.h"
 
 namespace rulecalc::cli {
 
@@ -24,7 +24,7 @@ std::size_t LineEnd(std::string_view text, std::size_t offset) {
 std::size_t CharacterBoundary(std::string_view line, std::size_t offset) {
   std::size_t i = 0;
   while (i < line.size()) {
-    const std::size_t next = i + GbkCharacterLength(line, i);
+    const std::size_t next = i + GbkCharLength(line, i);
     if (next > offset) return i;
     i = next;
   }
@@ -42,7 +42,7 @@ std::size_t BackOverWhiteSpace(std::string_view text, std::size_t offset) {
 // The end of the character in which offset falls (offset itself on a boundary).
 std::size_t CharacterEnd(std::string_view line, std::size_t offset) {
   const std::size_t start = CharacterBoundary(line, offset);
-  return start == offset || start >= line.size() ? offset : start + GbkCharacterLength(line, start);
+  return start == offset || start >= line.size() ? offset : start + GbkCharLength(line, start);
 }
 
 std::string TabsAsBlanks(std::string_view line) {

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "text/GbkCharacters.h"
+#include "common/GbkText.h"
 
 namespace rulecalc::cli {
 
@@ -15,7 +15,7 @@ TDisplayColumns::~TDisplayColumns() {
 int TDisplayColumns::Of(std::string_view gbk) {
   int columns = 0;
   for (std::size_t i = 0; i < gbk.size();) {
-    const std::size_t length = GbkCharacterLength(gbk, i);
+    const std::size_t length = GbkCharLength(gbk, i);
     columns += OfCharacter(gbk.substr(i, length));
     i += length;
   }
