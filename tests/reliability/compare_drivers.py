@@ -49,16 +49,6 @@ def run(command, script):
     return done.stdout
 
 
-def first_difference(a, b):
-    la, lb = a.split(b"\n"), b.split(b"\n")
-    for i in range(max(len(la), len(lb))):
-        x = la[i] if i < len(la) else b"<none>"
-        y = lb[i] if i < len(lb) else b"<none>"
-        if x != y:
-            return "line %d:\n      library  %r\n      instance %r" % (i + 1, x[:160], y[:160])
-    return "outputs differ"
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--driver", required=True, help="the scenario driver (loads the library)")
@@ -86,7 +76,7 @@ def main():
             print("same %s (%d calls)" % (name, calls))
         else:
             failures += 1
-            print("DIFF %s: %s" % (name, first_difference(library, instance)))
+            print("DIFF %s: %s" % (name, run_scenarios.first_difference(library, instance, ("library ", "instance"))))
     print("%d script(s), %d difference(s)" % (len(scripts), failures))
     return 1 if failures else 0
 

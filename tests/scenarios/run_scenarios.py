@@ -309,13 +309,14 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def first_difference(linux, wine):
+def first_difference(linux, wine, names=("linux", "wine ")):
+    """The first result line where two driver outputs differ, for a report."""
     a, b = linux.split(b"\n"), wine.split(b"\n")
     for i in range(max(len(a), len(b))):
         la = a[i] if i < len(a) else b"<none>"
         lb = b[i] if i < len(b) else b"<none>"
         if la != lb:
-            return "result line %d differs:\n      linux %r\n      wine  %r" % (i + 1, la[:120], lb[:120])
+            return "result line %d differs:\n      %s %r\n      %s %r" % (i + 1, names[0], la[:120], names[1], lb[:120])
     return "outputs differ"
 
 
