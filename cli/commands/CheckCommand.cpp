@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "boundary/RuleCalc.h"
 #include "calc/Evaluation.h"
 #include "calc/AnalysisReport.h"
 #include "commands/Commands.h"
@@ -14,30 +13,22 @@ namespace rulecalc::cli {
 
 namespace {
 
-struct SCheckArguments {
-  std::string Sentence;
-  std::vector<std::string> Assignments;
-};
 
-int RunCheck(const SCheckArguments& arguments, const SCommandContext& context) {
+int RunCheck(const SSentenceArguments& arguments, const SCommandContext& context) {
   TTextCodec codec(OutsideEncoding(context.RequestedEncoding));
-  const std::string gbkSentence = codec.ToGbk(arguments.Sentence, "the sentence");
-  TRuleCalc calc;
-  const std::vector<SVariable> variables =
-      VariablesFromArguments(arguments.Assignments, codec, calc.Environment.Settings.DecimalSeparator);
-  const SEvaluation evaluation = Evaluate(calc, gbkSentence, variables, EMStep::AnalyseOnly);
-  if (evaluation.Outcome == EMOutcome::Held) {
+  const SArgumentsEvaluation result = EvaluateArguments(arguments, codec, EMStep::AnalyseOnly);
+  if (result.Evaluation.Outcome == EMOutcome::Held) {
     std::puts("ok");
     return esHeld;
   }
-  std::fputs(DescribeAnalysisError(gbkSentence, evaluation, codec).c_str(), stderr);
+  std::fputs(DescribeAnalysisError(result.GbkSentence, result.Evaluation, codec).c_str(), stderr);
   return esRuleError;
 }
 
 }  // namespace
 
 void AddCheckCommand(CLI::App& app, SCommandContext& context) {
-  auto arguments = std::make_shared<SCheckArguments>();
+  auto arguments = std::make_shared<SSentenceArguments>();
   CLI::App* command = app.add_subcommand(
       "check", "Analyse one sentence without running it; on an error show where the analyser stopped");
   command->add_option("sentence", arguments->Sentence, "The sentence, ending with ';'")->required();

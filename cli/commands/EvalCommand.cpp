@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "boundary/RuleCalc.h"
 #include "calc/Evaluation.h"
 #include "calc/AnalysisReport.h"
 #include "commands/Commands.h"
@@ -14,10 +13,6 @@ namespace rulecalc::cli {
 
 namespace {
 
-struct SEvalArguments {
-  std::string Sentence;
-  std::vector<std::string> Assignments;
-};
 
 // Prints the outcome the way the eval command shows it and returns the exit status.
 int ShowOutcome(const std::string& gbkSentence, const SEvaluation& evaluation, TTextCodec& codec) {
@@ -39,19 +34,16 @@ int ShowOutcome(const std::string& gbkSentence, const SEvaluation& evaluation, T
   return esRuleError;
 }
 
-int RunEval(const SEvalArguments& arguments, const SCommandContext& context) {
+int RunEval(const SSentenceArguments& arguments, const SCommandContext& context) {
   TTextCodec codec(OutsideEncoding(context.RequestedEncoding));
-  const std::string gbkSentence = codec.ToGbk(arguments.Sentence, "the sentence");
-  TRuleCalc calc;
-  const std::vector<SVariable> variables =
-      VariablesFromArguments(arguments.Assignments, codec, calc.Environment.Settings.DecimalSeparator);
-  return ShowOutcome(gbkSentence, Evaluate(calc, gbkSentence, variables, EMStep::AnalyseAndRun), codec);
+  const SArgumentsEvaluation result = EvaluateArguments(arguments, codec, EMStep::AnalyseAndRun);
+  return ShowOutcome(result.GbkSentence, result.Evaluation, codec);
 }
 
 }  // namespace
 
 void AddEvalCommand(CLI::App& app, SCommandContext& context) {
-  auto arguments = std::make_shared<SEvalArguments>();
+  auto arguments = std::make_shared<SSentenceArguments>();
   CLI::App* command = app.add_subcommand("eval", "Analyse and run one sentence; print true, or false and why");
   command->add_option("sentence", arguments->Sentence, "The sentence, ending with ';'")->required();
   command->add_option("variables", arguments->Assignments,

@@ -1,5 +1,6 @@
 #include "commands/Variables.h"
 
+#include "boundary/RuleCalc.h"
 #include "calc/Assignment.h"
 #include "calc/ValueKind.h"
 
@@ -17,6 +18,16 @@ std::vector<SVariable> VariablesFromArguments(const std::vector<std::string>& ar
     variables.push_back(std::move(variable));
   }
   return variables;
+}
+
+SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TTextCodec& codec, EMStep step) {
+  SArgumentsEvaluation result;
+  result.GbkSentence = codec.ToGbk(arguments.Sentence, "the sentence");
+  TRuleCalc calc;
+  const std::vector<SVariable> variables =
+      VariablesFromArguments(arguments.Assignments, codec, calc.Environment.Settings.DecimalSeparator);
+  result.Evaluation = Evaluate(calc, result.GbkSentence, variables, step);
+  return result;
 }
 
 }  // namespace rulecalc::cli
