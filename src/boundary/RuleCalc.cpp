@@ -29,7 +29,7 @@ TRuleCalc::TRuleCalc(SHostEnvironment environment)
 
 void TRuleCalc::SetSentence(const char* sentence) noexcept {
   try {
-    Tokeniser.SetSentence(sentence);
+    Tokeniser.SetSentence(sentence ? sentence : "");
   } catch (...) {
     // The old sentence stays; nothing else changed.
   }

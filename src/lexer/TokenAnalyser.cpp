@@ -15,7 +15,6 @@ TTokenAnalyser::TTokenAnalyser() : Candidates(&StartCandidates()) {
 }
 
 void TTokenAnalyser::SetSentence(const char* text) {
-  if (text == nullptr) text = "";
   Sentence.assign(text, std::strlen(text));
   SentenceLength = static_cast<std::int32_t>(Sentence.size());
   Position = 0;
