@@ -11,46 +11,46 @@ using C = EMCallShape;
 // Messages a function does not use are given as mOperandSyntaxError; the
 // pattern never reaches them.
 constexpr SBuiltinFunction kBuiltins[] = {
-    {wtTodate, opTodate, 0, C::OneArgument, S::Text, S::None, false, mTodateMissingLeftBracket,
+    {wtTodate, opTodate, kNumberType, C::OneArgument, S::Text, S::None, false, mTodateMissingLeftBracket,
      mTodateMissingArgument, mTodateArgumentNotText, mOperandSyntaxError, mOperandSyntaxError,
      mTodateMissingRightBracket},
-    {wtTochar, opTochar, 1, C::Tochar, S::Numeric, S::TextLiteral, false, mTocharMissingLeftBracket,
+    {wtTochar, opTochar, kTextType, C::Tochar, S::Numeric, S::TextLiteral, false, mTocharMissingLeftBracket,
      mTocharMissingArgument, mTocharFirstNotDate, mTocharIncomplete, mTocharSecondNotText,
      mTocharMissingRightBracket},
-    {wtAddyears, opAddyears, 0, C::Pair, S::Numeric, S::Numeric, false, mAddyearsMissingLeftBracket,
+    {wtAddyears, opAddyears, kNumberType, C::Pair, S::Numeric, S::Numeric, false, mAddyearsMissingLeftBracket,
      mAddyearsMissingArgument, mAddyearsFirstNotDate, mAddyearsIncomplete, mAddyearsSecondNotNumber,
      mAddyearsMissingRightBracket},
-    {wtAddmonths, opAddmonths, 0, C::Pair, S::Numeric, S::Numeric, false, mAddmonthsMissingLeftBracket,
+    {wtAddmonths, opAddmonths, kNumberType, C::Pair, S::Numeric, S::Numeric, false, mAddmonthsMissingLeftBracket,
      mAddmonthsMissingArgument, mAddmonthsFirstNotDate, mAddmonthsIncomplete,
      mAddmonthsSecondNotNumber, mAddmonthsMissingRightBracket},
-    {wtAdddays, opAdddays, 0, C::Pair, S::Numeric, S::Numeric, false, mAdddaysMissingLeftBracket,
+    {wtAdddays, opAdddays, kNumberType, C::Pair, S::Numeric, S::Numeric, false, mAdddaysMissingLeftBracket,
      mAdddaysMissingArgument, mAdddaysFirstNotDate, mAdddaysIncomplete, mAdddaysSecondNotNumber,
      mAdddaysMissingRightBracket},
-    {wtYear, opYear, 0, C::OneArgument, S::Numeric, S::None, false, mYearMissingLeftBracket,
+    {wtYear, opYear, kNumberType, C::OneArgument, S::Numeric, S::None, false, mYearMissingLeftBracket,
      mYearMissingArgument, mYearArgumentNotDate, mOperandSyntaxError, mOperandSyntaxError,
      mYearMissingRightBracket},
-    {wtMonth, opMonth, 0, C::OneArgument, S::Numeric, S::None, false, mMonthMissingLeftBracket,
+    {wtMonth, opMonth, kNumberType, C::OneArgument, S::Numeric, S::None, false, mMonthMissingLeftBracket,
      mMonthMissingArgument, mMonthArgumentNotDate, mOperandSyntaxError, mOperandSyntaxError,
      mMonthMissingRightBracket},
-    {wtDay, opDay, 0, C::OneArgument, S::Numeric, S::None, false, mDayMissingLeftBracket,
+    {wtDay, opDay, kNumberType, C::OneArgument, S::Numeric, S::None, false, mDayMissingLeftBracket,
      mDayMissingArgument, mDayArgumentNotDate, mOperandSyntaxError, mOperandSyntaxError,
      mDayMissingRightBracket},
-    {wtLastday, opLastday, 0, C::OneArgument, S::Numeric, S::None, false, mLastdayMissingLeftBracket,
+    {wtLastday, opLastday, kNumberType, C::OneArgument, S::Numeric, S::None, false, mLastdayMissingLeftBracket,
      mLastdayMissingArgument, mLastdayArgumentNotDate, mOperandSyntaxError, mOperandSyntaxError,
      mLastdayMissingRightBracket},
-    {wtLength, opLength, 0, C::OneArgument, S::Text, S::None, false, mLengthMissingLeftBracket,
+    {wtLength, opLength, kNumberType, C::OneArgument, S::Text, S::None, false, mLengthMissingLeftBracket,
      mLengthMissingArgument, mLengthArgumentNotText, mOperandSyntaxError, mOperandSyntaxError,
      mLengthMissingRightBracket},
-    {wtSubstr, opSubstr, 1, C::Substr, S::Text, S::None, false, mSubstrMissingLeftBracket,
+    {wtSubstr, opSubstr, kTextType, C::Substr, S::Text, S::None, false, mSubstrMissingLeftBracket,
      mSubstrMissingArgument, mSubstrFirstNotText, mSubstrIncomplete, mOperandSyntaxError,
      mSubstrMissingRightBracket},
-    {wtFindstr, opFindstr, 0, C::Pair, S::Text, S::Text, true, mFindstrMissingLeftBracket,
+    {wtFindstr, opFindstr, kNumberType, C::Pair, S::Text, S::Text, true, mFindstrMissingLeftBracket,
      mFindstrMissingArgument, mFindstrFirstNotText, mFindstrIncomplete, mFindstrSecondNotText,
      mFindstrMissingRightBracket},
-    {wtLg, opLg, 0, C::OneArgument, S::Numeric, S::None, false, mLgMissingLeftBracket,
+    {wtLg, opLg, kNumberType, C::OneArgument, S::Numeric, S::None, false, mLgMissingLeftBracket,
      mLgMissingArgument, mLgArgumentNotNumber, mOperandSyntaxError, mOperandSyntaxError,
      mLgMissingRightBracket},
-    {wtNvl, opNvl, 0, C::Nvl, S::None, S::None, false, mNvlMissingLeftBracket, mNvlMissingArgument,
+    {wtNvl, opNvl, kNumberType, C::Nvl, S::None, S::None, false, mNvlMissingLeftBracket, mNvlMissingArgument,
      mOperandSyntaxError, mNvlIncomplete, mOperandSyntaxError, mNvlMissingRightBracket},
 };
 
@@ -88,9 +88,9 @@ bool TSemanticAnalysor::Screen(EMScreen screen, EMMessage typeMessage) {
   if (k != wtFieldName) return true;
   const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
   if (!type) return FailUnassigned(Tokeniser.Word);
-  const bool refused = (screen == EMScreen::Text && *type == 0) ||
-                       (screen == EMScreen::Numeric && *type != 0) ||
-                       (screen == EMScreen::NvlNumeric && *type == 1);
+  const bool refused = (screen == EMScreen::Text && *type == kNumberType) ||
+                       (screen == EMScreen::Numeric && *type != kNumberType) ||
+                       (screen == EMScreen::NvlNumeric && *type == kTextType);
   return refused ? Fail(typeMessage) : true;
 }
 
@@ -116,12 +116,16 @@ bool TSemanticAnalysor::ParseOneArgumentCall(const SBuiltinFunction& function) {
   return FinishCall(function);
 }
 
-// TOCHAR(date, "format"): the date stays in $C0 while the format loads into $S0.
+// TOCHAR(date, "format"): the date waits on the stack while the format is
+// computed into $S0, then comes back into $C0.
 bool TSemanticAnalysor::ParseTocharCall(const SBuiltinFunction& function) {
   if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
   if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
-  if (!ParseScreenedArgument(function.SecondScreen, function.SecondType)) return false;
+  if (!Screen(function.SecondScreen, function.SecondType)) return false;
+  Emit(opPush, kRegC0, {}, kNumberType);
+  if (!ParseExpression()) return false;
+  Emit(opPop, kRegC0, {}, kNumberType);
   if (!Require(wtRightBracket, function.RightBracket)) return false;
   return FinishCall(function);
 }
@@ -129,7 +133,7 @@ bool TSemanticAnalysor::ParseTocharCall(const SBuiltinFunction& function) {
 // f(a, b): a is pushed while b is compiled, then b moves to the second
 // register and a comes back into the accumulator.
 bool TSemanticAnalysor::ParsePairCall(const SBuiltinFunction& function) {
-  const std::uint8_t type = function.PairOfTexts ? 1 : 0;
+  const std::uint8_t type = function.PairOfTexts ? kTextType : kNumberType;
   const char* accumulator = function.PairOfTexts ? kRegS0 : kRegC0;
   const char* second = function.PairOfTexts ? kRegS1 : kRegC1;
   if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
@@ -144,9 +148,12 @@ bool TSemanticAnalysor::ParsePairCall(const SBuiltinFunction& function) {
   return FinishCall(function);
 }
 
-// SUBSTR(text, start, count): text in $S0, start in $C0, count in $C1.
+// SUBSTR(text, start, count): text in $S0, start in $C0, count in $C1. The
+// text waits on the text stack and the start on the number stack while the
+// later arguments are computed.
 bool TSemanticAnalysor::ParseSubstrCall(const SBuiltinFunction& function) {
   if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
+  Emit(opPush, kRegS0, {}, kTextType);
   if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
   if (!ParseExpression()) return false;
@@ -156,21 +163,22 @@ bool TSemanticAnalysor::ParseSubstrCall(const SBuiltinFunction& function) {
   if (!ParseExpression()) return false;
   Emit(opMovR, kRegC1, kRegC0);
   Emit(opPop, kRegC0);
+  Emit(opPop, kRegS0, {}, kTextType);
   if (!Require(wtRightBracket, function.RightBracket)) return false;
   return FinishCall(function);
 }
 
 // NVL(value, default): the first token alone picks the form. A string
 // literal or a text variable gives the text form; anything else, a variable
-// of a type code other than 1 included, gives the numeric form.
+// of a type code other than text included, gives the numeric form.
 bool TSemanticAnalysor::ParseNvlCall(const SBuiltinFunction& function) {
   bool text = Is(wtString);
   if (Is(wtFieldName)) {
     const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
     if (!type) return FailUnassigned(Tokeniser.Word);
-    text = *type == 1;
+    text = *type == kTextType;
   }
-  const std::uint8_t form = text ? 1 : 0;
+  const std::uint8_t form = text ? kTextType : kNumberType;
   const char* accumulator = text ? kRegS0 : kRegC0;
   if (!ParseExpression()) return false;
   if (!Require(wtComma, function.Incomplete)) return false;

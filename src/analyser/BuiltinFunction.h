@@ -15,15 +15,15 @@ enum class EMScreen : std::uint8_t {
   Text,         // a text: no number literal, no numeric variable
   Numeric,      // a number or date: no string literal, no text variable
   TextLiteral,  // must begin with a string literal
-  NvlNumeric,   // NVL's numeric default: no string literal, no variable of type code 1
+  NvlNumeric,   // NVL's numeric default: no string literal, no text variable (other codes pass)
 };
 
 // The call pattern of a built-in function.
 enum class EMCallShape : std::uint8_t {
   OneArgument,  // f(a)
-  Tochar,       // TOCHAR(date, "format"): date in $C0, format in $S0, no push
+  Tochar,       // TOCHAR(date, "format"): the date saved on the stack while the format is computed
   Pair,         // f(a, b) with the first saved on the stack: $C0/$C1 or $S0/$S1
-  Substr,       // SUBSTR(text, start, count)
+  Substr,       // SUBSTR(text, start, count): text and start saved while the later ones are computed
   Nvl,          // NVL(value, default), numeric or text by the first token
 };
 

@@ -125,8 +125,8 @@ bool TSemanticAnalysor::ParseComparison() {
   if (!ParseExpression()) return false;
   const EMWordType k = Tokeniser.WordType;
   if (!IsComparisonOperator(k)) return Fail(mComparisonOperatorExpected);
-  if (LastType() == 0) Emit(opMovR, kRegR0, kRegC0, 0);
-  else Emit(opMovR, kRegRS, kRegS0, 1);
+  if (LastType() == kNumberType) Emit(opMovR, kRegR0, kRegC0, kNumberType);
+  else Emit(opMovR, kRegRS, kRegS0, kTextType);
   Advance();
   const EMWordType next = Tokeniser.WordType;
   if (next == wtEnd || next == wtError || next == wtAnd || next == wtOr || IsComparisonOperator(next))
@@ -136,14 +136,15 @@ bool TSemanticAnalysor::ParseComparison() {
   return true;
 }
 
-// expression := term { ("+" | "-") term }     numbers only; a text term ends it
+// expression := term { ("+" | "-") signed-term }     numbers only; a text term ends it
 bool TSemanticAnalysor::ParseExpression() {
   if (!ParseTerm()) return false;
   EMWordType k = Tokeniser.WordType;
-  if (LastType() != 0) return true;
+  if (LastType() != kNumberType) return true;
   while (k == wtAdd || k == wtSub) {
     Advance();
-    if (!ParseRightOperand(&TSemanticAnalysor::ParseTerm, k == wtAdd ? opAdd : opSub, 0)) return false;
+    if (!ParseRightOperand(&TSemanticAnalysor::ParseSignedTerm, k == wtAdd ? opAdd : opSub, kNumberType))
+      return false;
     k = Tokeniser.WordType;
   }
   return true;
@@ -155,8 +156,8 @@ bool TSemanticAnalysor::ParseExpression() {
 // ($C0 or $S0), and the operation follows.
 bool TSemanticAnalysor::ParseRightOperand(bool (TSemanticAnalysor::*parseOperand)(), EMOpCode op,
                                           std::uint8_t type) {
-  const char* accumulator = type == 1 ? kRegS0 : kRegC0;
-  const char* second = type == 1 ? kRegS1 : kRegC1;
+  const char* accumulator = type == kTextType ? kRegS0 : kRegC0;
+  const char* second = type == kTextType ? kRegS1 : kRegC1;
   Emit(opPush, accumulator, {}, type);
   if (!(this->*parseOperand)()) return false;
   Emit(opMovR, second, accumulator, type);
@@ -165,37 +166,66 @@ bool TSemanticAnalysor::ParseRightOperand(bool (TSemanticAnalysor::*parseOperand
   return true;
 }
 
-// term := factor { ("*" | "/") factor }     for numbers
-//       | factor { "||" factor }            for texts
-// An operator of the other type is left for the caller.
-bool TSemanticAnalysor::ParseTerm() {
-  if (!ParseFactor()) return false;
+// term        := factor { ("*" | "/") signed-factor }    for numbers
+//              | factor { "||" factor }                 for texts
+bool TSemanticAnalysor::ParseTerm() { return ParseFactor() && ParseTermOperations(); }
+
+// signed-term := signed-factor, then as a term: the right operand of "+" or "-".
+bool TSemanticAnalysor::ParseSignedTerm() { return ParseSignedFactor() && ParseTermOperations(); }
+
+// The operations of a term after its first factor, chosen by that factor's
+// type. An operator of the other type is left for the caller.
+bool TSemanticAnalysor::ParseTermOperations() {
   EMWordType k = Tokeniser.WordType;
-  if (LastType() == 1) {
+  if (LastType() == kTextType) {
     while (k == wtContacter) {
       Advance();
       // A name that is not found passes here; ParseFactor reports it.
       if (Is(wtFieldName)) {
         const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
-        if (type && *type != 1) return Fail(mConcatNeedsTextVariable);
+        if (type && *type != kTextType) return Fail(mConcatNeedsTextVariable);
       }
-      if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, opContact, 1)) return false;
+      if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, opContact, kTextType)) return false;
       k = Tokeniser.WordType;
     }
     return true;
   }
   while (k == wtMul || k == wtDiv) {
     Advance();
-    if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, k == wtMul ? opMul : opDiv, 0)) return false;
+    if (!ParseRightOperand(&TSemanticAnalysor::ParseSignedFactor, k == wtMul ? opMul : opDiv, kNumberType))
+      return false;
     k = Tokeniser.WordType;
   }
   return true;
 }
 
+// signed-factor := { "+" | "-" } factor     right after "+", "-", "*" or "/"
+// The signs apply to this factor alone: each "-" turns it into 0 - factor
+// once it is compiled; "+" adds nothing. The signs are counted rather than
+// parsed recursively, so a long run of them needs no deep recursion.
+bool TSemanticAnalysor::ParseSignedFactor() {
+  std::size_t minusSigns = 0;
+  while (Is(wtAdd) || Is(wtSub)) {
+    if (Is(wtSub)) ++minusSigns;
+    Advance();
+  }
+  if (!ParseFactor()) return false;
+  for (; minusSigns > 0; --minusSigns) EmitNegation();
+  return true;
+}
+
+// $C0 := 0 - $C0, through $C1. A null number becomes 0, as in every subtraction.
+void TSemanticAnalysor::EmitNegation() {
+  Emit(opMovR, kRegC1, kRegC0, kNumberType);
+  Emit(opMovD, kRegC0, "0", kNumberType);
+  Emit(opSub, {}, {}, kNumberType);
+}
+
 // factor := "(" expression ")" | variable | number | NULL | string
 //         | built-in call | sign
-// A sign loads 0 and stays current, so that ParseExpression applies it as
-// "0 - x" or "0 + x".
+// A sign where no operator comes before it (at the start of an expression,
+// after "(", a comparison, a comma, AND, OR, THEN, ELSE) loads 0 and stays
+// current, so that ParseExpression applies it as "0 - x" or "0 + x".
 bool TSemanticAnalysor::ParseFactor() {
   switch (Tokeniser.WordType) {
     case wtLeftBracket:
@@ -203,13 +233,13 @@ bool TSemanticAnalysor::ParseFactor() {
     case wtFieldName:
       return ParseVariable();
     case wtNumber:
-      Emit(opMovD, kRegC0, Tokeniser.Word, 0);
+      Emit(opMovD, kRegC0, Tokeniser.Word, kNumberType);
       Advance();
       return true;
     case wtNull:
       return ParseNull();
     case wtString:
-      Emit(opMovD, kRegS0, std::string_view(Tokeniser.Word).substr(1, Tokeniser.Word.size() - 2), 1);
+      Emit(opMovD, kRegS0, std::string_view(Tokeniser.Word).substr(1, Tokeniser.Word.size() - 2), kTextType);
       Advance();
       return true;
     case wtTodate: case wtTochar: case wtAddyears: case wtAddmonths: case wtAdddays:
@@ -217,7 +247,7 @@ bool TSemanticAnalysor::ParseFactor() {
     case wtFindstr: case wtLg: case wtNvl:
       return ParseBuiltinCall();
     case wtSub: case wtAdd:
-      Emit(opMovD, kRegC0, "0", 0);
+      Emit(opMovD, kRegC0, "0", kNumberType);
       return true;
     default:
       return Fail(mOperandSyntaxError);
@@ -256,8 +286,8 @@ bool TSemanticAnalysor::ParseBracketedExpression() {
 bool TSemanticAnalysor::ParseVariable() {
   const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
   if (!type) return FailUnassigned(Tokeniser.Word);
-  if (*type == 1) Emit(opMovF, kRegS0, Tokeniser.Word, 1);
-  else Emit(opMovF, kRegC0, Tokeniser.Word, 0);
+  if (*type == kTextType) Emit(opMovF, kRegS0, Tokeniser.Word, kTextType);
+  else Emit(opMovF, kRegC0, Tokeniser.Word, kNumberType);
   Advance();
   return true;
 }
@@ -265,8 +295,8 @@ bool TSemanticAnalysor::ParseVariable() {
 // NULL takes the type of the last record: the empty text after a text, the
 // null number otherwise (also when nothing was compiled yet).
 bool TSemanticAnalysor::ParseNull() {
-  if (LastType() == 1) Emit(opMovD, kRegS0, {}, 1);
-  else Emit(opMovD, kRegC0, NullNumberText, 0);
+  if (LastType() == kTextType) Emit(opMovD, kRegS0, {}, kTextType);
+  else Emit(opMovD, kRegC0, NullNumberText, kNumberType);
   Advance();
   return true;
 }

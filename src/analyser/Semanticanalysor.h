@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/Messages.h"
+#include "common/TypeCode.h"
 #include "lexer/TokenAnalyser.h"
 #include "vm/VirtualMachine.h"
 
@@ -42,7 +43,11 @@ class TSemanticAnalysor {
   bool ParseComparison();
   bool ParseExpression();
   bool ParseTerm();
+  bool ParseSignedTerm();
+  bool ParseTermOperations();
+  bool ParseSignedFactor();
   bool ParseFactor();
+  void EmitNegation();
   bool ParseRightOperand(bool (TSemanticAnalysor::*parseOperand)(), EMOpCode op, std::uint8_t type);
   bool ParseBracketedExpression();
   bool ParseVariable();
@@ -70,7 +75,7 @@ class TSemanticAnalysor {
   // The type code of the named variable; nothing when the table lacks it.
   std::optional<std::int32_t> VariableType(std::string_view name) const;
   void Emit(EMOpCode op, std::string_view operand1 = {}, std::string_view operand2 = {},
-            std::uint8_t valueType = 0) {
+            std::uint8_t valueType = kNumberType) {
     Machine.AddCode(op, operand1, operand2, valueType);
   }
   std::uint8_t LastType() const { return Machine.LastValueType(); }

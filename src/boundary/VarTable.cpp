@@ -5,7 +5,7 @@
 namespace rulecalc {
 
 void TVarTable::SetVar(std::string_view name, std::string_view value, std::int32_t type) {
-  const std::string_view stored = (type == 0 && value.empty()) ? std::string_view(NullNumberText) : value;
+  const std::string_view stored = (type == kNumberType && value.empty()) ? std::string_view(NullNumberText) : value;
   for (std::size_t i = 0; i < Records.size(); ++i) {
     if (SameName(Records[i].Name, name)) {
       // The value first: if copying it runs out of memory, the record stays as it was.

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/TypeCode.h"
+
 namespace rulecalc {
 
 // The text that stands for a missing number: an empty numeric value is
@@ -14,7 +16,7 @@ inline constexpr const char* NullNumberText = "0.0000001";
 // One variable as the host set it. Numeric values stay text until the engine
 // loads them.
 struct SVarStruct {
-  std::int32_t Type = 0;  // 0 numeric (numbers and dates), 1 text; other codes kept as given
+  std::int32_t Type = kNumberType;  // kNumberType, kTextType, or any other code as given
   std::string Name;
   std::string Value;
 };

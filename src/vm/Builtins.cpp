@@ -40,8 +40,8 @@ void FindText(SRegisters& r) {
 
 // NVL: a null number (or, for texts, the empty text) is replaced by the default.
 void NullValue(SRegisters& r, std::uint8_t valueType) {
-  if (valueType == 0 && r.C0 == NullNumber) r.C0 = r.C1;
-  else if (valueType == 1 && r.S0.empty()) r.S0 = r.S1;
+  if (valueType == kNumberType && r.C0 == NullNumber) r.C0 = r.C1;
+  else if (valueType == kTextType && r.S0.empty()) r.S0 = r.S1;
 }
 
 }  // namespace

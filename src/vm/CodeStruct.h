@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/TypeCode.h"
+
 namespace rulecalc {
 
 // One instruction, copied by value. Every operand is a text.
@@ -10,7 +12,7 @@ struct SCodeStruct {
   std::uint8_t OpCode = 0;     // an EMOpCode value (others execute as no-ops)
   std::string Operand1;        // target register, label, or section marker
   std::string Operand2;        // source register, variable name, or constant
-  std::uint8_t ValueType = 0;  // 0 number, 1 text: the type of the value the record leaves
+  std::uint8_t ValueType = kNumberType;  // the type of the value the record leaves
 };
 
 // Register names and section markers as they appear in operands.

@@ -59,21 +59,21 @@ SPreparedCode TVirtualMachine::Prepare(const SCodeStruct& record) {
 namespace {
 
 EMAction ComparisonAction(std::uint8_t valueType) {
-  if (valueType == 0) return EMAction::CompareNumbers;
-  return valueType == 1 ? EMAction::CompareTexts : EMAction::ExplainOnly;
+  if (valueType == kNumberType) return EMAction::CompareNumbers;
+  return valueType == kTextType ? EMAction::CompareTexts : EMAction::ExplainOnly;
 }
 
-// Moves and loads take the number registers with value type 0 and the text
-// registers with value type 1; a variable is looked up even when the target
+// Moves and loads take the number registers with the number value type and
+// the text registers with the text value type; a variable is looked up even when the target
 // names no register, so that a missing one still stops the run.
 EMAction MoveAction(EMOpCode op, std::uint8_t valueType, const SPreparedCode& p) {
-  if (valueType == 0) {
+  if (valueType == kNumberType) {
     if (op == opMovF) return EMAction::LoadNumberVariable;
     if (p.NumberTarget == nullptr) return EMAction::Nothing;
     if (op == opMovD) return EMAction::LoadNumberConstant;
     return p.NumberSource != nullptr ? EMAction::MoveNumber : EMAction::Nothing;
   }
-  if (valueType == 1) {
+  if (valueType == kTextType) {
     if (op == opMovF) return EMAction::LoadTextVariable;
     if (p.TextTarget == nullptr) return EMAction::Nothing;
     if (op == opMovD) return EMAction::LoadTextConstant;
@@ -86,12 +86,12 @@ EMAction MoveAction(EMOpCode op, std::uint8_t valueType, const SPreparedCode& p)
 // popping into one drops the entry.
 EMAction StackAction(EMOpCode op, std::uint8_t valueType, const SPreparedCode& p) {
   const bool push = op == opPush;
-  if (valueType == 0) {
+  if (valueType == kNumberType) {
     if (p.NumberTarget != nullptr) return push ? EMAction::PushNumber : EMAction::PopNumber;
     if (p.BooleanTarget != nullptr) return push ? EMAction::PushBoolean : EMAction::PopBoolean;
     return push ? EMAction::PushZero : EMAction::PopNumberAway;
   }
-  if (valueType == 1) {
+  if (valueType == kTextType) {
     if (p.TextTarget != nullptr) return push ? EMAction::PushText : EMAction::PopText;
     return push ? EMAction::PushEmptyText : EMAction::PopTextAway;
   }

@@ -32,25 +32,25 @@ enum class EMSection : std::uint8_t { None, If, Then, Else };
 enum class EMAction : std::uint8_t {
   Nothing,             // an opcode outside the set, a value type or register it does not take
   Arithmetic,          // opAdd, opSub, opMul, opDiv
-  CompareNumbers,      // a comparison with value type 0
-  CompareTexts,        // a comparison with value type 1
+  CompareNumbers,      // a comparison of numbers
+  CompareTexts,        // a comparison of texts
   ExplainOnly,         // a comparison with another value type: $BR stays, the clause is consumed
   MoveNumber,          // opMovR between number registers
   MoveText,            // opMovR between text registers
-  LoadNumberVariable,  // opMovF, value type 0 (the target may name no register)
-  LoadTextVariable,    // opMovF, value type 1 (the target may name no register)
+  LoadNumberVariable,  // opMovF of a number (the target may name no register)
+  LoadTextVariable,    // opMovF of a text (the target may name no register)
   LoadNumberConstant,  // opMovD into a number register
   LoadTextConstant,    // opMovD into a text register
   PushNumber,          // opPush of $C0, $C1, $R0
   PushBoolean,         // opPush of $BR, $BR1 (as 1.0 or 0.0)
-  PushZero,            // opPush, value type 0, of no register
+  PushZero,            // opPush of a number from no register
   PushText,            // opPush of $S0, $S1, $RS
-  PushEmptyText,       // opPush, value type 1, of no register
+  PushEmptyText,       // opPush of a text from no register
   PopNumber,           // opPop into $C0, $C1, $R0
   PopBoolean,          // opPop into $BR, $BR1 (true when not 0.0)
-  PopNumberAway,       // opPop, value type 0, into no register
+  PopNumberAway,       // opPop of a number into no register
   PopText,             // opPop into $S0, $S1, $RS
-  PopTextAway,         // opPop, value type 1, into no register
+  PopTextAway,         // opPop of a text into no register
   Logic,               // opAnd, opOr
   Contact,             // opContact
   Jump,                // opJMP
@@ -64,7 +64,7 @@ enum class EMAction : std::uint8_t {
 struct SPreparedCode {
   EMAction Action = EMAction::Nothing;
   EMOpCode Op = opNOP;
-  std::uint8_t ValueType = 0;
+  std::uint8_t ValueType = kNumberType;
   double* NumberTarget = nullptr;   // Operand1 when it names $C0, $C1 or $R0
   double* NumberSource = nullptr;   // Operand2 when it names $C0, $C1 or $R0
   bool* BooleanTarget = nullptr;    // Operand1 when it names $BR or $BR1
@@ -116,8 +116,8 @@ class TVirtualMachine {
                std::uint8_t valueType);
   // A new label name: "Label" followed by the incremented counter.
   std::string NewLabel();
-  // ValueType of the last record; 0 when the list is empty.
-  std::uint8_t LastValueType() const { return Code.empty() ? 0 : Code.back().ValueType; }
+  // ValueType of the last record; a number when the list is empty.
+  std::uint8_t LastValueType() const { return Code.empty() ? kNumberType : Code.back().ValueType; }
 
   // Resets registers, stack depths, run-time text, labels, variables and code.
   void ClearMemory();

@@ -38,16 +38,21 @@ INSTANTIATE_TEST_SUITE_P(
         SCallCase{"YEAR(TODATE(\"2024-1-1\"))",
                   {{opMovD, "$S0", "2024-1-1", 1}, {opTodate, "", "", 0}, {opYear, "", "", 0}}},
         SCallCase{"lg( 100 )", {{opMovD, "$C0", "100", 0}, {opLg, "", "", 0}}},
-        SCallCase{"TOCHAR(A, \"yyyy\")", {{opMovF, "$C0", "A", 0}, {opMovD, "$S0", "yyyy", 1}, {opTochar, "", "", 1}}},
+        // The date waits on the stack while the format is computed.
+        SCallCase{"TOCHAR(A, \"yyyy\")",
+                  {{opMovF, "$C0", "A", 0}, {opPush, "$C0", "", 0}, {opMovD, "$S0", "yyyy", 1}, {opPop, "$C0", "", 0},
+                   {opTochar, "", "", 1}}},
         SCallCase{"ADDDAYS(A,2)",
                   {{opMovF, "$C0", "A", 0}, {opPush, "$C0", "", 0}, {opMovD, "$C0", "2", 0}, {opMovR, "$C1", "$C0", 0},
                    {opPop, "$C0", "", 0}, {opAdddays, "", "", 0}}},
         SCallCase{"FINDSTR(S,\"b\")",
                   {{opMovF, "$S0", "S", 1}, {opPush, "$S0", "", 1}, {opMovD, "$S0", "b", 1}, {opMovR, "$S1", "$S0", 1},
                    {opPop, "$S0", "", 1}, {opFindstr, "", "", 0}}},
+        // The text waits on the text stack while the counts are computed.
         SCallCase{"SUBSTR(S,1,2)",
-                  {{opMovF, "$S0", "S", 1}, {opMovD, "$C0", "1", 0}, {opPush, "$C0", "", 0}, {opMovD, "$C0", "2", 0},
-                   {opMovR, "$C1", "$C0", 0}, {opPop, "$C0", "", 0}, {opSubstr, "", "", 1}}},
+                  {{opMovF, "$S0", "S", 1}, {opPush, "$S0", "", 1}, {opMovD, "$C0", "1", 0}, {opPush, "$C0", "", 0},
+                   {opMovD, "$C0", "2", 0}, {opMovR, "$C1", "$C0", 0}, {opPop, "$C0", "", 0}, {opPop, "$S0", "", 1},
+                   {opSubstr, "", "", 1}}},
         SCallCase{"NVL(A,2)",
                   {{opMovF, "$C0", "A", 0}, {opPush, "$C0", "", 0}, {opMovD, "$C0", "2", 0}, {opMovR, "$C1", "$C0", 0},
                    {opPop, "$C0", "", 0}, {opNvl, "", "", 0}}},
@@ -65,10 +70,11 @@ INSTANTIATE_TEST_SUITE_P(
         SCallCase{"FINDSTR(S,NULL)",
                   {{opMovF, "$S0", "S", 1}, {opPush, "$S0", "", 1}, {opMovD, "$S0", "", 1}, {opMovR, "$S1", "$S0", 1},
                    {opPop, "$S0", "", 1}, {opFindstr, "", "", 0}}},
-        // ...and SUBSTR's second argument the type of the first argument's last record.
+        // ...so a NULL that starts SUBSTR's start is a text.
         SCallCase{"SUBSTR(S,NULL,1)",
-                  {{opMovF, "$S0", "S", 1}, {opMovD, "$S0", "", 1}, {opPush, "$C0", "", 0}, {opMovD, "$C0", "1", 0},
-                   {opMovR, "$C1", "$C0", 0}, {opPop, "$C0", "", 0}, {opSubstr, "", "", 1}}}));
+                  {{opMovF, "$S0", "S", 1}, {opPush, "$S0", "", 1}, {opMovD, "$S0", "", 1}, {opPush, "$C0", "", 0},
+                   {opMovD, "$C0", "1", 0}, {opMovR, "$C1", "$C0", 0}, {opPop, "$C0", "", 0}, {opPop, "$S0", "", 1},
+                   {opSubstr, "", "", 1}}}));
 
 }  // namespace
 }  // namespace rulecalc

@@ -66,12 +66,25 @@ INSTANTIATE_TEST_SUITE_P(
                   {{opMovD, "$C0", "0", 0}, {opPush, "$C0", "", 0}, {opMovF, "$C0", "A", 0}, {opMovR, "$C1", "$C0", 0},
                    {opPop, "$C0", "", 0}, {opSub, "", "", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "1", 0},
                    {opGreat, "", "", 0}}},
-        // 2*-3 is (2*0)-3.
+        // A sign right after an operator negates the one factor after it: 2*(0-3).
         SCodeCase{"2*-3<0;",
-                  {{opMovD, "$C0", "2", 0}, {opPush, "$C0", "", 0}, {opMovD, "$C0", "0", 0}, {opMovR, "$C1", "$C0", 0},
-                   {opPop, "$C0", "", 0}, {opMul, "", "", 0}, {opPush, "$C0", "", 0}, {opMovD, "$C0", "3", 0},
-                   {opMovR, "$C1", "$C0", 0}, {opPop, "$C0", "", 0}, {opSub, "", "", 0}, {opMovR, "$R0", "$C0", 0},
-                   {opMovD, "$C0", "0", 0}, {opLess, "", "", 0}}},
+                  {{opMovD, "$C0", "2", 0}, {opPush, "$C0", "", 0}, {opMovD, "$C0", "3", 0}, {opMovR, "$C1", "$C0", 0},
+                   {opMovD, "$C0", "0", 0}, {opSub, "", "", 0}, {opMovR, "$C1", "$C0", 0}, {opPop, "$C0", "", 0},
+                   {opMul, "", "", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "0", 0}, {opLess, "", "", 0}}},
+        // Each "-" of a run negates once, "+" adds nothing; after "+" or "-" the sign binds to the
+        // term's first factor only: A-((0-(0-B))*C).
+        SCodeCase{"A--+-B*C>1;",
+                  {{opMovF, "$C0", "A", 0}, {opPush, "$C0", "", 0}, {opMovF, "$C0", "B", 0}, {opMovR, "$C1", "$C0", 0},
+                   {opMovD, "$C0", "0", 0}, {opSub, "", "", 0}, {opMovR, "$C1", "$C0", 0}, {opMovD, "$C0", "0", 0},
+                   {opSub, "", "", 0}, {opPush, "$C0", "", 0}, {opMovF, "$C0", "C", 0}, {opMovR, "$C1", "$C0", 0},
+                   {opPop, "$C0", "", 0}, {opMul, "", "", 0}, {opMovR, "$C1", "$C0", 0}, {opPop, "$C0", "", 0},
+                   {opSub, "", "", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "1", 0}, {opGreat, "", "", 0}}},
+        // A sign after a comparison or "(" keeps loading 0: A>0-1 and (0-1).
+        SCodeCase{"A>-(-1);",
+                  {{opMovF, "$C0", "A", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "0", 0}, {opPush, "$C0", "", 0},
+                   {opMovD, "$C0", "0", 0}, {opPush, "$C0", "", 0}, {opMovD, "$C0", "1", 0}, {opMovR, "$C1", "$C0", 0},
+                   {opPop, "$C0", "", 0}, {opSub, "", "", 0}, {opMovR, "$C1", "$C0", 0}, {opPop, "$C0", "", 0},
+                   {opSub, "", "", 0}, {opGreat, "", "", 0}}},
         // NULL takes the type of the last record; with none it is the null number.
         SCodeCase{"NULL=1;",
                   {{opMovD, "$C0", "0.0000001", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "1", 0},

@@ -54,8 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         SRunCase{"10/0=0;", {}, true, ""},
         SRunCase{"A/B=2.5;", {{"A", " +5e0 ", 0}, {"B", "2", 0}}, true, ""},
         SRunCase{"-A=-3;", {{"A", "3", 0}}, true, ""},
-        SRunCase{"2*-3=-3;", {}, true, ""},
-        SRunCase{"A--1=A-1;", {{"A", "7", 0}}, true, ""},
+        SRunCase{"2*-3=-6;", {}, true, ""},
+        SRunCase{"A--1=A+1;", {{"A", "7", 0}}, true, ""},
         SRunCase{"A-B-1=1;", {{"A", "5", 0}, {"B", "3", 0}}, true, ""},
         SRunCase{"A/B*2=5;", {{"A", "5", 0}, {"B", "2", 0}}, true, ""},
         SRunCase{"A+B*2>=10 AND A<>B;", {{"A", "4", 0}, {"B", "3", 0}}, true, ""}));
