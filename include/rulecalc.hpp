@@ -30,7 +30,11 @@ enum class Status { Held = RULECALC_HELD, Failed = RULECALC_FAILED, RuntimeError
 
 enum class ValueType : std::int32_t { Number = RULECALC_NUMBER, Text = RULECALC_TEXT };
 
-enum class DateOrder { MonthDayYear = RULECALC_DATE_MDY, DayMonthYear = RULECALC_DATE_DMY, YearMonthDay = RULECALC_DATE_YMD };
+enum class DateOrder {
+  MonthDayYear = RULECALC_DATE_MDY,
+  DayMonthYear = RULECALC_DATE_DMY,
+  YearMonthDay = RULECALC_DATE_YMD
+};
 
 // What one run gave. explanation is set when status is Failed, error when it
 // is RuntimeError.

@@ -145,7 +145,8 @@ bool TSemanticAnalysor::ParseComparison() {
   if (next == wtEnd || next == wtError || next == wtAnd || next == wtOr || IsComparisonOperator(next))
     return Fail(mComparisonMissingRightSide);
   if (!ParseExpression()) return false;
-  if (LastType() != leftType) Warn(EWarningKind::TextComparedWithNumber, operatorPosition, Message(mWarnTextComparedWithNumber));
+  if (LastType() != leftType)
+    Warn(EWarningKind::TextComparedWithNumber, operatorPosition, Message(mWarnTextComparedWithNumber));
   Emit(ComparisonOpCode(k), {}, {}, LastType());
   return true;
 }
