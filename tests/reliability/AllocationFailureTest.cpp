@@ -237,23 +237,21 @@ TEST_P(AllocationFailure, EveryAllocationOfTheSequenceMayFail) {
   }
 }
 
-TEST_P(AllocationFailure, TheFlatExportsRecoverToo) {
-  const SScenario& s = GetParam();
+// Every fifth of the first 400 allocations failing, once and from there on.
+template <typename Calc>
+void RecoverThrough(const char* label, const SScenario& s) {
   const testing::SRuleAnswers reference = ReferenceAnswers(s);
-  for (std::int64_t n = 0; n < 400 && !HasFailure(); n += 5) {
-    RunThrough<testing::TFlatExports>(" (flat exports)", s, {n, false}, reference);
-    RunThrough<testing::TFlatExports>(" (flat exports)", s, {n, true}, reference);
+  for (std::int64_t n = 0; n < 400 && !::testing::Test::HasFailure(); n += 5) {
+    RunThrough<Calc>(label, s, {n, false}, reference);
+    RunThrough<Calc>(label, s, {n, true}, reference);
   }
 }
 
-TEST_P(AllocationFailure, TheHandlesRecoverToo) {
-  const SScenario& s = GetParam();
-  const testing::SRuleAnswers reference = ReferenceAnswers(s);
-  for (std::int64_t n = 0; n < 400 && !HasFailure(); n += 5) {
-    RunThrough<testing::THandleCalls>(" (handle)", s, {n, false}, reference);
-    RunThrough<testing::THandleCalls>(" (handle)", s, {n, true}, reference);
-  }
+TEST_P(AllocationFailure, TheFlatExportsRecoverToo) {
+  RecoverThrough<testing::TFlatExports>(" (flat exports)", GetParam());
 }
+
+TEST_P(AllocationFailure, TheHandlesRecoverToo) { RecoverThrough<testing::THandleCalls>(" (handle)", GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Sequences, AllocationFailure, ::testing::ValuesIn(Scenarios()),
                          [](const ::testing::TestParamInfo<SScenario>& scenario) {
