@@ -21,7 +21,7 @@
  *   6. Run(); GetRuntimeError() gives the run-time error or the explanation
  *      of a false result.
  *
- * Every function that returns text returns the address of one shared
+ * Every one of the ten that returns text returns the address of one shared
  * 2048-byte result buffer owned by the library. The text stays valid until
  * the next call of a text-returning function; it holds at most 2047 bytes and
  * is always NUL-terminated. The host never frees it.
