@@ -3,16 +3,20 @@
 // flat exports: the three listings, Analyse, Run and both error getters,
 // then a second Analyse and Run (the statement after the first ";").
 //
-// The same rule also goes through an independent C++ instance whose history
-// differs, and every answer must be the same.
+// The same rule also goes through an independent C++ instance and a handle,
+// whose histories differ, and every answer must be the same (the handle's
+// texts up to the flat exports' cut); every warning of the handle's analysis
+// lies inside the sentence.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "FuzzChecks.h"
 #include "boundary/RuleCalc.h"
+#include "support/HandleCalls.h"
 #include "support/RuleAnswers.h"
 
 namespace {
@@ -65,6 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto viaInstance = Answer(instance, sentence.c_str());
   rulecalc::fuzzing::RequireSame(viaExports.Describe(), viaInstance.Describe(),
                                  "the flat exports and an independent instance answer differently");
+
+  static rulecalc::testing::THandleCalls handle;
+  const auto cutAsTheExports = [](const char* text) {
+    return rulecalc::fuzzing::Whole(text).substr(0, rulecalc::kResultBufferSize - 1);
+  };
+  const auto viaHandle = rulecalc::testing::AnswerRule(handle, FixedVariables(), sentence.c_str(), cutAsTheExports);
+  rulecalc::fuzzing::RequireSame(viaExports.Describe(), viaHandle.Describe(),
+                                 "the flat exports and a handle answer differently");
+  rulecalc::fuzzing::RequireWarningsInside(handle.Handle, std::strlen(sentence.c_str()));
 
   // Leave the instance in another state than the global calculator, so that
   // the next input also checks that earlier calls do not change the answers.

@@ -53,8 +53,19 @@ std::optional<std::int32_t> TSemanticAnalysor::VariableType(std::string_view nam
   return record->Type;
 }
 
-// sentence := ";" | IF if-tail | logical ";"
+void TSemanticAnalysor::Warn(EWarningKind kind, std::int32_t position, std::string message) {
+  Warnings.push_back({kind, position, std::move(message)});
+}
+
 bool TSemanticAnalysor::Analyse() {
+  Warnings.clear();
+  const bool compiled = ParseStatement();
+  if (!compiled) Warnings.clear();
+  return compiled;
+}
+
+// sentence := ";" | IF if-tail | logical ";"
+bool TSemanticAnalysor::ParseStatement() {
   Depth = 0;
   Advance();
   if (Is(wtSemicolon)) return true;
@@ -125,13 +136,17 @@ bool TSemanticAnalysor::ParseComparison() {
   if (!ParseExpression()) return false;
   const EMWordType k = Tokeniser.WordType;
   if (!IsComparisonOperator(k)) return Fail(mComparisonOperatorExpected);
-  if (LastType() == kNumberType) Emit(opMovR, kRegR0, kRegC0, kNumberType);
+  const std::uint8_t leftType = LastType();
+  const std::int32_t operatorPosition = TokenStart();
+  if (leftType == kNumberType) Emit(opMovR, kRegR0, kRegC0, kNumberType);
   else Emit(opMovR, kRegRS, kRegS0, kTextType);
   Advance();
   const EMWordType next = Tokeniser.WordType;
   if (next == wtEnd || next == wtError || next == wtAnd || next == wtOr || IsComparisonOperator(next))
     return Fail(mComparisonMissingRightSide);
   if (!ParseExpression()) return false;
+  if (LastType() != leftType)
+    Warn(EWarningKind::TextComparedWithNumber, operatorPosition, Message(mWarnTextComparedWithNumber));
   Emit(ComparisonOpCode(k), {}, {}, LastType());
   return true;
 }
@@ -142,8 +157,10 @@ bool TSemanticAnalysor::ParseExpression() {
   EMWordType k = Tokeniser.WordType;
   if (LastType() != kNumberType) return true;
   while (k == wtAdd || k == wtSub) {
+    const std::int32_t operatorPosition = TokenStart();
     Advance();
-    if (!ParseRightOperand(&TSemanticAnalysor::ParseSignedTerm, k == wtAdd ? opAdd : opSub, kNumberType))
+    if (!ParseRightOperand(&TSemanticAnalysor::ParseSignedTerm, k == wtAdd ? opAdd : opSub, kNumberType,
+                           operatorPosition))
       return false;
     k = Tokeniser.WordType;
   }
@@ -153,13 +170,18 @@ bool TSemanticAnalysor::ParseExpression() {
 // The right operand of a two-operand operation: the left operand waits on
 // the stack while the right one is compiled, then the right one moves to the
 // second register ($C1 or $S1), the left one comes back into the accumulator
-// ($C0 or $S0), and the operation follows.
+// ($C0 or $S0), and the operation follows. An operand of the other type is
+// compiled all the same, with a warning at the operator.
 bool TSemanticAnalysor::ParseRightOperand(bool (TSemanticAnalysor::*parseOperand)(), EMOpCode op,
-                                          std::uint8_t type) {
+                                          std::uint8_t type, std::int32_t operatorPosition) {
   const char* accumulator = type == kTextType ? kRegS0 : kRegC0;
   const char* second = type == kTextType ? kRegS1 : kRegC1;
   Emit(opPush, accumulator, {}, type);
   if (!(this->*parseOperand)()) return false;
+  if (LastType() != type) {
+    if (type == kTextType) Warn(EWarningKind::ConcatOnNumber, operatorPosition, Message(mWarnConcatOnNumber));
+    else Warn(EWarningKind::ArithmeticOnText, operatorPosition, Message(mWarnArithmeticOnText));
+  }
   Emit(opMovR, second, accumulator, type);
   Emit(opPop, accumulator, {}, type);
   Emit(op, {}, {}, type);
@@ -179,20 +201,24 @@ bool TSemanticAnalysor::ParseTermOperations() {
   EMWordType k = Tokeniser.WordType;
   if (LastType() == kTextType) {
     while (k == wtContacter) {
+      const std::int32_t operatorPosition = TokenStart();
       Advance();
       // A name that is not found passes here; ParseFactor reports it.
       if (Is(wtFieldName)) {
         const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
         if (type && *type != kTextType) return Fail(mConcatNeedsTextVariable);
       }
-      if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, opContact, kTextType)) return false;
+      if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, opContact, kTextType, operatorPosition))
+        return false;
       k = Tokeniser.WordType;
     }
     return true;
   }
   while (k == wtMul || k == wtDiv) {
+    const std::int32_t operatorPosition = TokenStart();
     Advance();
-    if (!ParseRightOperand(&TSemanticAnalysor::ParseSignedFactor, k == wtMul ? opMul : opDiv, kNumberType))
+    if (!ParseRightOperand(&TSemanticAnalysor::ParseSignedFactor, k == wtMul ? opMul : opDiv, kNumberType,
+                           operatorPosition))
       return false;
     k = Tokeniser.WordType;
   }
@@ -202,14 +228,18 @@ bool TSemanticAnalysor::ParseTermOperations() {
 // signed-factor := { "+" | "-" } factor     right after "+", "-", "*" or "/"
 // The signs apply to this factor alone: each "-" turns it into 0 - factor
 // once it is compiled; "+" adds nothing. The signs are counted rather than
-// parsed recursively, so a long run of them needs no deep recursion.
+// parsed recursively, so a long run of them needs no deep recursion. A
+// negated text is arithmetic on a text, with a warning at its first "-".
 bool TSemanticAnalysor::ParseSignedFactor() {
   std::size_t minusSigns = 0;
+  std::int32_t firstMinusPosition = 0;
   while (Is(wtAdd) || Is(wtSub)) {
-    if (Is(wtSub)) ++minusSigns;
+    if (Is(wtSub) && minusSigns++ == 0) firstMinusPosition = TokenStart();
     Advance();
   }
   if (!ParseFactor()) return false;
+  if (minusSigns > 0 && LastType() != kNumberType)
+    Warn(EWarningKind::ArithmeticOnText, firstMinusPosition, Message(mWarnArithmeticOnText));
   for (; minusSigns > 0; --minusSigns) EmitNegation();
   return true;
 }
@@ -282,10 +312,15 @@ bool TSemanticAnalysor::ParseBracketedExpression() {
   return true;
 }
 
-// A text variable loads into $S0, any other type code into $C0.
+// A text variable loads into $S0, any other type code into $C0 (a code other
+// than 0 with a warning: "变量" + name + "的类型代码不是0或1,按数值处理!").
 bool TSemanticAnalysor::ParseVariable() {
   const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
   if (!type) return FailUnassigned(Tokeniser.Word);
+  if (*type != kNumberType && *type != kTextType) {
+    std::string text(Message(mUnassignedVariablePrefix));
+    Warn(EWarningKind::UnusualTypeCode, TokenStart(), text.append(Tokeniser.Word).append(Message(mWarnTypeCodeSuffix)));
+  }
   if (*type == kTextType) Emit(opMovF, kRegS0, Tokeniser.Word, kTextType);
   else Emit(opMovF, kRegC0, Tokeniser.Word, kNumberType);
   Advance();
