@@ -7,6 +7,7 @@ run in parallel.
 """
 
 import ctypes
+import functools
 import threading
 import weakref
 from typing import List, Optional, Tuple
@@ -56,6 +57,28 @@ def functions():
         return _loaded
 
 
+@functools.lru_cache(maxsize=None)
+def _cycle_functions():
+    """The functions of one evaluation without declared arguments, for the loop
+    that passes ready ctypes values (c_void_p handle, bytes, int): such a call
+    costs about half as much."""
+    found = []
+    for name in ("rulecalc_clear", "rulecalc_set_variable", "rulecalc_set_sentence",
+                 "rulecalc_analyse", "rulecalc_run", "rulecalc_runtime_error"):
+        function = functions()[name]
+        function.restype = _SIGNATURES[name][0]
+        found.append(function)
+    return tuple(found)
+
+
+class AnalysisFailed(Exception):
+    """A row of Handle.cycle did not analyse: its index, its triples and the analyser's message."""
+
+    def __init__(self, index: int, row, message: bytes):
+        super().__init__(index, row, message)
+        self.index, self.row, self.message = index, row, message
+
+
 class Handle:
     """Owns one calculator: closed by close(), by a with block, or when collected.
 
@@ -68,11 +91,12 @@ class Handle:
         if not self.pointer:
             raise MemoryError("the rulecalc library could not make a calculator")
         self._finalizer = weakref.finalize(self, self.lib.rulecalc_close, self.pointer)
+        self.as_argument = ctypes.c_void_p(self.pointer)
 
     def close(self) -> None:
         """Frees the calculator now; later calls on this handle raise ValueError."""
         self._finalizer()
-        self.pointer = None
+        self.pointer = self.as_argument = None
 
     def __enter__(self):
         return self
@@ -84,6 +108,25 @@ class Handle:
         if not self.pointer:
             raise ValueError("the calculator was closed")
         return self.pointer
+
+    def cycle(self, sentence: bytes, rows):
+        """(status, run-time text) for each row of (name, value, type code) triples:
+        per row a cleared calculator, the variables, the sentence, analysis and run.
+        Stops at the first row that does not analyse: AnalysisFailed."""
+        self.checked()
+        pointer = self.as_argument
+        clear, set_variable, set_sentence, analyse, run, runtime_text = _cycle_functions()
+        answers = []
+        for row in rows:
+            clear(pointer)
+            for name, value, type_code in row:
+                set_variable(pointer, name, value, type_code)
+            set_sentence(pointer, sentence)
+            if not analyse(pointer):
+                raise AnalysisFailed(len(answers), row, self.lib.rulecalc_analyse_error(self.pointer, None))
+            status = run(pointer)
+            answers.append((status, runtime_text(pointer, None) if status else b""))
+        return answers
 
     def varnames(self, sentence: bytes) -> List[bytes]:
         pointer = self.checked()

@@ -74,6 +74,11 @@ def _date_texts(series, column: str) -> list:
 def _each_value(series, column: str, kind: int) -> list:
     """One value at a time, for columns of Python objects; NaN, NaT and None are the null."""
     missing = _pandas().isna(series).tolist()
+    if kind == _values.TEXT:
+        try:
+            return [_NULL if gone else value.encode(_values.ENCODING) for value, gone in zip(series.tolist(), missing)]
+        except (AttributeError, UnicodeEncodeError):
+            pass  # not all str, or not all GBK: the loop below converts or names the value
     texts = []
     for label, value, gone in zip(series.index, series.tolist(), missing):
         try:
@@ -132,7 +137,7 @@ def _verdicts(rule_id, rule: Rule, df, columns: Dict[str, str], texts, types, co
         names.append(_values.to_gbk(name, "a variable name"))
         kinds.append(kind)
         value_columns.append(texts[column, kind])
-    rows = (tuple(zip(names, row, kinds)) for row in zip(*value_columns)) if names else ((),) * count
+    rows = (zip(names, row, kinds) for row in zip(*value_columns)) if names else ((),) * count
     return rule.verdicts(rows)
 
 

@@ -5,10 +5,10 @@ import enum
 import itertools
 import re
 import threading
-from typing import Iterable, List, Mapping, Optional, Tuple, Union
+from typing import Iterable, List, Mapping, Optional, Tuple
 
 from . import values as _values
-from ._handle import FAILED, HELD, Handle
+from ._handle import FAILED, HELD, AnalysisFailed, Handle
 from ._legacy import AnalysisError
 
 # Untyped variables up to this many are tried in every combination of types
@@ -222,38 +222,20 @@ class Rule:
         """Results for rows of already converted (name, value, type code) triples."""
         return [result_of(status, text) for status, text in self.verdicts(rows, numbered)]
 
-    def verdicts(self, rows: Iterable[List[Tuple[bytes, bytes, int]]], numbered: bool = True) -> List[Tuple[int, bytes]]:
+    def verdicts(self, rows: Iterable[Iterable[Tuple[bytes, bytes, int]]], numbered: bool = True) -> List[Tuple[int, bytes]]:
         """(status, run-time text) for each row of converted triples: a cleared calculator,
         the variables, the sentence, analysis and run, as the command-line tool does."""
         with self._lock:
-            handle = self._handle
-            pointer, lib = handle.checked(), handle.lib
-            clear, set_variable, set_sentence = lib.rulecalc_clear, lib.rulecalc_set_variable, lib.rulecalc_set_sentence
-            analyse, run, runtime_text = lib.rulecalc_analyse, lib.rulecalc_run, lib.rulecalc_runtime_error
-            sentence = self._gbk
-            answers = []
-            for index, row in enumerate(rows):
-                clear(pointer)
-                for name, value, kind in row:
-                    set_variable(pointer, name, value, kind)
-                set_sentence(pointer, sentence)
-                if not analyse(pointer):
-                    raise self._evaluation_error(index if numbered else None, row)
-                status = run(pointer)
-                answers.append((status, runtime_text(pointer, None) if status else b""))
-            return answers
+            try:
+                return self._handle.cycle(self._gbk, rows)
+            except AnalysisFailed as failed:
+                raise self._evaluation_error(failed, numbered) from None
 
-    def _evaluation_error(self, index: Optional[int], row) -> AnalysisError:
+    def _evaluation_error(self, failed: AnalysisFailed, numbered: bool) -> AnalysisError:
         """The analysis error of values whose types the sentence does not accept (or a missing one)."""
-        error = AnalysisError(_decoded(self._handle.lib.rulecalc_analyse_error(self._handle.pointer, None)), self.sentence)
+        error = AnalysisError(_decoded(failed.message), self.sentence)
+        row = failed.row if isinstance(failed.row, (list, tuple)) else ()
         kinds = ", ".join(f"{_decoded(name)} as {'text' if kind else 'number'}" for name, _, kind in row)
-        where = "" if index is None else f"row {index} (counting from 0), "
+        where = f"row {failed.index} (counting from 0), " if numbered else ""
         error.add_note(f"{where}with {kinds or 'no variables'}")
         return error
-
-
-def rules_of(rules: Union[Mapping[str, Union[str, Rule]], Iterable], **options) -> dict:
-    """{id: Rule} of a mapping from ids to sentences or Rules."""
-    if not isinstance(rules, Mapping):
-        raise TypeError("rules must be a mapping from rule ids to sentences")
-    return {rule_id: rule if isinstance(rule, Rule) else Rule(rule, **options) for rule_id, rule in rules.items()}
