@@ -25,6 +25,7 @@ install(FILES ${PROJECT_BINARY_DIR}/rulecalcConfig.cmake ${PROJECT_BINARY_DIR}/r
 # The .pc file finds the prefix from its own place (pkg-config's pcfiledir).
 file(RELATIVE_PATH RULECALC_PC_TO_PREFIX
   /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" RULECALC_PC_TO_PREFIX "${RULECALC_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/rulecalc.pc.in ${PROJECT_BINARY_DIR}/rulecalc.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/rulecalc.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
