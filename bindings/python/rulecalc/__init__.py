@@ -1,0 +1,41 @@
+"""Evaluate sentences of the rule language from Python.
+
+    >>> import rulecalc
+    >>> held, why = rulecalc.evaluate("IF AGE>=18 THEN SCORE>=60;", AGE=20, SCORE=50)
+    >>> why
+    'SCORE::IF AGE>=18 成立则 SCORE>=60'
+
+The package carries the rulecalc shared library; see rulecalc._library for
+where it looks when it does not.
+"""
+
+from ._legacy import (
+    AnalysisError,
+    Result,
+    RulecalcError,
+    RunError,
+    Value,
+    check,
+    evaluate,
+    numbers,
+    tokens,
+    varnames,
+)
+from ._library import library_path, load_library
+from ._version import __version__
+
+__all__ = [
+    "AnalysisError",
+    "Result",
+    "RulecalcError",
+    "RunError",
+    "Value",
+    "__version__",
+    "check",
+    "evaluate",
+    "library_path",
+    "load_library",
+    "numbers",
+    "tokens",
+    "varnames",
+]
