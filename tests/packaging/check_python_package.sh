@@ -4,14 +4,16 @@
 # it from outside the source tree, with nothing pointing at the build: the
 # package must find the library it carries.
 #
-# usage: check_python_package.sh PYTHON SOURCE_DIR LIBRARY VERSION
+# The venv sees the system's site-packages, for Debian's pandas and numpy.
+#
+# usage: check_python_package.sh PYTHON SOURCE_DIR LIBRARY VERSION [CLI]
 set -eu
-python=$1 source=$2 library=$3 version=$4
+python=$1 source=$2 library=$3 version=$4 cli=${5:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-"$python" -m venv "$work/venv" || fail "$python cannot make a virtual environment (Debian: python3-venv)"
+"$python" -m venv --system-site-packages "$work/venv" || fail "$python cannot make a virtual environment (Debian: python3-venv)"
 # A copy keeps the source tree clean; the library just built goes into the
 # package (setup.py would build one otherwise).
 cp -R "$source/bindings/python" "$work/package"
@@ -19,7 +21,7 @@ rm -rf "$work/package/build" "$work/package"/*.egg-info
 RULECALC_LIBRARY=$library "$work/venv/bin/pip" install -q --no-index --no-build-isolation "$work/package" ||
   fail "pip could not install the package"
 
-cp "$source/tests/python/test_rulecalc.py" "$work/"
+cp "$source"/tests/python/test_*.py "$work/"
 cd "$work"
 env -u RULECALC_LIBRARY -u PYTHONPATH "$work/venv/bin/python" - "$version" <<'PYTHON' || fail "the installed package is not what it should be"
 import os, sys
@@ -31,4 +33,5 @@ assert rulecalc.__version__ == sys.argv[1], rulecalc.__version__
 assert os.path.isfile(os.path.join(package, "py.typed"))
 print("installed package", rulecalc.__version__, "with", rulecalc.library_path())
 PYTHON
-env -u RULECALC_LIBRARY -u PYTHONPATH "$work/venv/bin/python" -m unittest test_rulecalc || fail "the binding's tests fail with the installed package"
+env -u RULECALC_LIBRARY -u PYTHONPATH RULECALC_CLI="$cli" RULECALC_EXAMPLES="$source/examples" \
+  "$work/venv/bin/python" -m unittest test_rulecalc test_rule test_frame || fail "the binding's tests fail with the installed package"

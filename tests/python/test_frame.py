@@ -14,7 +14,7 @@ except ImportError:
 
 from rulecalc import frame
 
-EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples")
+EXAMPLES = os.environ.get("RULECALC_EXAMPLES", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples"))
 
 
 @unittest.skipIf(pandas is None, "pandas is not installed")

@@ -10,7 +10,7 @@ import csv
 from typing import Dict, List, Mapping, Optional, Union
 
 from . import values as _values
-from .rule import Rule, Status
+from .rule import Rule, Status, with_note
 
 EXPLANATION_SUFFIX = "_explanation"
 _NULL = b""
@@ -156,7 +156,7 @@ def _rules_of(rules: Mapping[str, Union[str, Rule]], types: Dict[str, str], sett
         try:
             made[rule_id] = rule if isinstance(rule, Rule) else Rule(rule, types=types, settings=settings)
         except Exception as error:
-            error.add_note(f"rule {rule_id}")
+            with_note(error, f"rule {rule_id}")
             raise
     return made
 

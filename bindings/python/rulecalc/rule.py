@@ -89,6 +89,14 @@ def _explanation_parts(explanation: str) -> Tuple[str, Tuple[str, ...]]:
     return clause.strip(), tuple(dict.fromkeys(names))
 
 
+def with_note(error: Exception, note: str) -> None:
+    """Exception.add_note, also before Python 3.11 (where tracebacks do not show it)."""
+    if hasattr(error, "add_note"):
+        error.add_note(note)
+    else:
+        error.__notes__ = getattr(error, "__notes__", []) + [note]
+
+
 def _decoded(text: bytes) -> str:
     return text.decode(_values.ENCODING, errors="replace")
 
@@ -245,5 +253,5 @@ class Rule:
         row = failed.row if isinstance(failed.row, (list, tuple)) else ()
         kinds = ", ".join(f"{_decoded(name)} as {'text' if kind else 'number'}" for name, _, kind in row)
         where = f"row {failed.index} (counting from 0), " if numbered else ""
-        error.add_note(f"{where}with {kinds or 'no variables'}")
+        with_note(error, f"{where}with {kinds or 'no variables'}")
         return error
