@@ -8,7 +8,8 @@ examples/make_applicants.py, then measures in one run, on that data and the
 nine example rules: the tool's `batch --jobs 1` (the baseline), the DataFrame
 path (rulecalc.frame.evaluate), Rule.evaluate_many over dicts, and frame.evaluate on 1
 and 2 threads (each thread its own Rule objects, half of the rows each),
-beside the tool's own `--jobs 2` (what two cores give on this machine now).
+beside the tool's own `--jobs 2` (what two cores give on this machine now),
+and the throughput of 1 and 2 threads on a rule whose analysis takes long.
 Needs python3-pandas; the library is found as the package finds it
 (RULECALC_LIBRARY, or the build tree).
 """
@@ -54,6 +55,15 @@ def on_threads(work, parts) -> float:
     return time.perf_counter() - started
 
 
+# A rule whose analysis takes long: forty comparisons with arithmetic.
+LONG_RULE = " AND ".join(f"A + B * {i} - C / 4 >= {i} - 100" for i in range(40)) + ";"
+
+
+def long_rule_on_threads(count: int, rows) -> float:
+    """Seconds for count threads, each evaluating the long rule on all rows with a Rule of its own."""
+    return on_threads(lambda part: rulecalc.Rule(LONG_RULE).evaluate_many(part), [rows] * count)
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("rows", type=int, nargs="?", default=20000)
@@ -93,6 +103,11 @@ def main() -> None:
     for name, taken in figures:
         print(f"{name:34} {taken:8.3f} {taken / verdicts * 1e6:11.2f} {taken / tool['1']:7.2f}")
     print(f"2 threads over 1: Python {figures[4][1] / figures[5][1]:.2f}x, the tool {tool['1'] / tool['2']:.2f}x")
+    long_rows = [{"A": i, "B": i % 7, "C": 3.5} for i in range(options.rows // 10)]
+    one = min(long_rule_on_threads(1, long_rows) for _ in range(options.repeats))
+    two = min(long_rule_on_threads(2, long_rows) for _ in range(options.repeats))
+    print(f"a rule of 40 comparisons, {len(long_rows)} rows per thread: 1 thread {one:.3f} s, "
+          f"2 threads {two:.3f} s for twice the rows: throughput {2 * one / two:.2f}x")
 
 
 if __name__ == "__main__":

@@ -21,7 +21,7 @@ rm -rf "$work/package/build" "$work/package"/*.egg-info
 RULECALC_LIBRARY=$library "$work/venv/bin/pip" install -q --no-index --no-build-isolation "$work/package" ||
   fail "pip could not install the package"
 
-cp "$source"/tests/python/test_*.py "$work/"
+cp "$source"/tests/python/*.py "$work/"
 cd "$work"
 env -u RULECALC_LIBRARY -u PYTHONPATH "$work/venv/bin/python" - "$version" <<'PYTHON' || fail "the installed package is not what it should be"
 import os, sys

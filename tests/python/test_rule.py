@@ -2,9 +2,9 @@
 
 import datetime
 import decimal
-import threading
 import unittest
 
+from on_threads import failures_on_threads
 from rulecalc import AnalysisError, Result, Rule, Status
 
 try:
@@ -160,9 +160,7 @@ class Lifetime(unittest.TestCase):
 
 class Threads(unittest.TestCase):
     def run_threads(self, rule_for_thread):
-        failures = []
-
-        def worker(n):
+        def worker(n, failures):
             rule = rule_for_thread(n)
             for i in range(300):
                 a, b = n * 1000 + i, n * 1000 + i * (i % 2)
@@ -170,12 +168,7 @@ class Threads(unittest.TestCase):
                 if result.held != (a == b) or (not result.held and result.explanation != "A,B::A = B;"):
                     failures.append((n, i, result))
 
-        threads = [threading.Thread(target=worker, args=(n,)) for n in range(4)]
-        for thread in threads:
-            thread.start()
-        for thread in threads:
-            thread.join()
-        self.assertEqual(failures, [])
+        self.assertEqual(failures_on_threads(worker, 4), [])
 
     def test_separate_rules_on_separate_threads(self):
         self.run_threads(lambda n: Rule("A = B;"))
