@@ -9,33 +9,9 @@ The package carries the rulecalc shared library; see rulecalc._library for
 where it looks when it does not.
 """
 
-from ._legacy import (
-    AnalysisError,
-    Result,
-    RulecalcError,
-    RunError,
-    Value,
-    check,
-    evaluate,
-    numbers,
-    tokens,
-    varnames,
-)
+from . import _legacy
+from ._legacy import *  # noqa: F401,F403  (evaluate, check, the listings, the errors, Result, Value)
 from ._library import library_path, load_library
 from ._version import __version__
 
-__all__ = [
-    "AnalysisError",
-    "Result",
-    "RulecalcError",
-    "RunError",
-    "Value",
-    "__version__",
-    "check",
-    "evaluate",
-    "library_path",
-    "load_library",
-    "numbers",
-    "tokens",
-    "varnames",
-]
+__all__ = sorted({*_legacy.__all__, "library_path", "load_library", "__version__"})
