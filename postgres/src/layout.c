@@ -10,6 +10,7 @@
 
 #include "catalog/pg_type.h"
 #include "common/hashfn.h"
+#include "common/shortest_dec.h"
 #include "datatype/timestamp.h"
 #include "utils/builtins.h"
 #include "utils/date.h"
@@ -103,10 +104,10 @@ reject_value(const RcColumn *column, const char *problem)
 static char *
 number_text(double value)
 {
-	char		buffer[64];
+	char	   *text = palloc(DOUBLE_SHORTEST_DECIMAL_LEN);
 
-	snprintf(buffer, sizeof(buffer), "%.17g", value);
-	return pstrdup(buffer);
+	double_to_shortest_decimal_buf(value, text);
+	return text;
 }
 
 /* A time as days since 30 December 1899; before that day the fraction still
@@ -133,12 +134,21 @@ day_number_text(Timestamp timestamp, const RcColumn *column)
 					   : days - (double) micros / USECS_PER_DAY);
 }
 
+/* The shortest decimal that reads back as the same value: real 0.1 goes as
+ * "0.1", as the server shows it. */
 static char *
-float_text(double value, const RcColumn *column)
+float_text(Datum value, const RcColumn *column)
 {
-	if (isnan(value) || isinf(value))
-		reject_value(column, isnan(value) ? "NaN" : "an infinite number");
-	return number_text(value);
+	double		number = column->base_type == FLOAT4OID ? DatumGetFloat4(value) : DatumGetFloat8(value);
+	char	   *text;
+
+	if (isnan(number) || isinf(number))
+		reject_value(column, isnan(number) ? "NaN" : "an infinite number");
+	if (column->base_type != FLOAT4OID)
+		return number_text(number);
+	text = palloc(FLOAT_SHORTEST_DECIMAL_LEN);
+	float_to_shortest_decimal_buf(DatumGetFloat4(value), text);
+	return text;
 }
 
 static char *
@@ -222,7 +232,7 @@ rc_format_value(const RcColumn *column, Datum value)
 		case RC_KIND_NUMERIC:
 			return numeric_text(value, column);
 		case RC_KIND_FLOAT:
-			return float_text(column->base_type == FLOAT4OID ? DatumGetFloat4(value) : DatumGetFloat8(value), column);
+			return float_text(value, column);
 		case RC_KIND_BOOLEAN:
 			return pstrdup(DatumGetBool(value) ? "1" : "0");
 		case RC_KIND_DATE:

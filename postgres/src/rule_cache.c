@@ -81,68 +81,96 @@ entry_matches(const RcEntry *entry, uint32 hash, const char *rule, size_t rule_l
 		memcmp(entry->signature, layout->signature, layout->signature_length) == 0;
 }
 
-static char
-ascii_upper(char c)
+/* A column name with ASCII letters folded to capitals, as the library
+ * compares names. */
+typedef struct RcFoldedName
 {
-	return (c >= 'a' && c <= 'z') ? (char) (c - 'a' + 'A') : c;
+	char	   *name;
+	int			column;
+} RcFoldedName;
+
+static char *
+folded(const char *name)
+{
+	char	   *copy = pstrdup(name);
+
+	for (char *p = copy; *p; p++)
+		if (*p >= 'a' && *p <= 'z')
+			*p = (char) (*p - 'a' + 'A');
+	return copy;
 }
 
-/* Names compare with ASCII letters folded to capitals, as the library
- * compares them. */
-static bool
-same_name(const char *a, const char *b)
+static int
+compare_folded(const void *a, const void *b)
 {
-	for (; *a && *b; a++, b++)
-		if (ascii_upper(*a) != ascii_upper(*b))
-			return false;
-	return *a == *b;
+	return strcmp(((const RcFoldedName *) a)->name, ((const RcFoldedName *) b)->name);
+}
+
+/* The row's columns sorted by folded name, for many lookups. */
+static RcFoldedName *
+sorted_columns(const RcLayout *layout, int *count)
+{
+	RcFoldedName *names = palloc(sizeof(RcFoldedName) * Max(layout->ncolumns, 1));
+
+	*count = 0;
+	for (int i = 0; i < layout->ncolumns; i++)
+	{
+		if (layout->columns[i].gbk_name == NULL)
+			continue;
+		names[*count].name = folded(layout->columns[i].gbk_name);
+		names[(*count)++].column = i;
+	}
+	qsort(names, *count, sizeof(RcFoldedName), compare_folded);
+	return names;
 }
 
 /* The row's column of a variable; -1 when there is none. Two columns whose
  * names differ only in letter case make the name ambiguous. */
 static int
-column_of(const RcLayout *layout, const char *name, const char **ambiguous)
+column_of(const RcFoldedName *names, int count, const char *name, const RcLayout *layout,
+		  const char **ambiguous)
 {
-	int			found = -1;
+	RcFoldedName key = {folded(name), -1};
+	const RcFoldedName *found = bsearch(&key, names, count, sizeof(RcFoldedName), compare_folded);
 
-	for (int i = 0; i < layout->ncolumns; i++)
-	{
-		if (layout->columns[i].gbk_name == NULL || !same_name(layout->columns[i].gbk_name, name))
-			continue;
-		if (found >= 0)
-			*ambiguous = layout->columns[i].sql_name;
-		found = i;
-	}
-	return found;
+	if (found == NULL)
+		return -1;
+	if ((found > names && strcmp(found[-1].name, key.name) == 0) ||
+		(found + 1 < names + count && strcmp(found[1].name, key.name) == 0))
+		*ambiguous = layout->columns[found->column].sql_name;
+	return found->column;
 }
 
 /* The variables of the rule, matched to the row's columns; a variable with
  * no column is left unset, for the analysis to report. */
 static const char *
-match_variables(RcEntry *entry, const RcLayout *layout)
+match_variables(RcEntry *entry, const RcLayout *layout, MemoryContext scratch)
 {
 	const char *names = rulecalc_varnames(entry->calc, NULL);
 	const char *ambiguous = NULL;
-	char	   *copy = pstrdup(names);
+	char	   *copy = MemoryContextStrdup(entry->memory, names);
 	int			capacity = 1;
+	int			ncolumns;
+	RcFoldedName *columns;
+	MemoryContext old = MemoryContextSwitchTo(scratch);
 
+	columns = sorted_columns(layout, &ncolumns);
 	for (const char *p = copy; *p; p++)
 		capacity += (*p == ';');
-	entry->variable_names = palloc(sizeof(char *) * capacity);
-	entry->variable_columns = palloc(sizeof(int) * capacity);
+	entry->variable_names = MemoryContextAlloc(entry->memory, sizeof(char *) * capacity);
+	entry->variable_columns = MemoryContextAlloc(entry->memory, sizeof(int) * capacity);
 	entry->nvariables = 0;
-	for (char *name = strtok(copy, ";"); name; name = strtok(NULL, ";"))
+	for (char *name = strtok(copy, ";"); name && !ambiguous; name = strtok(NULL, ";"))
 	{
-		int			column = column_of(layout, name, &ambiguous);
+		int			column = column_of(columns, ncolumns, name, layout, &ambiguous);
 
-		if (ambiguous)
-			return ambiguous;
 		if (column < 0)
 			continue;
 		entry->variable_names[entry->nvariables] = name;
 		entry->variable_columns[entry->nvariables++] = column;
 	}
-	return NULL;
+	MemoryContextSwitchTo(old);
+	return ambiguous;
 }
 
 static void
@@ -180,7 +208,6 @@ rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout)
 	uint32		hash = key_hash(rule, rule_length, layout, &settings);
 	char	   *gbk_rule;
 	RcEntry    *entry;
-	MemoryContext old;
 	const char *ambiguous;
 
 	for (entry = newest; entry; entry = entry->older)
@@ -205,9 +232,7 @@ rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout)
 	apply_settings(entry->calc, &settings);
 	entry->gbk_rule = MemoryContextStrdup(entry->memory, gbk_rule);
 	rulecalc_set_sentence(entry->calc, gbk_rule);
-	old = MemoryContextSwitchTo(entry->memory);
-	ambiguous = match_variables(entry, layout);
-	MemoryContextSwitchTo(old);
+	ambiguous = match_variables(entry, layout, CurrentMemoryContext);
 	if (ambiguous)
 	{
 		char	   *name = pstrdup(ambiguous);

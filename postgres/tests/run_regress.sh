@@ -62,7 +62,7 @@ psql() { as_server_user "$bindir/psql" -X -q -v ON_ERROR_STOP=1 -h "$work" -p 54
 # 1. The regression suite.
 tests=$(cd "$work/sql" && ls *.sql | sed 's/\.sql$//' | tr '\n' ' ')
 if ! as_server_user "$pg_regress" --bindir="$bindir" --host="$work" --port=5432 --user=postgres \
-  --inputdir="$work" --outputdir="$work/out" --dbname=rulecalc_regress --encoding=UTF8 $tests; then
+  --inputdir="$work" --outputdir="$work/out" --dbname=rulecalc_regress --encoding=UTF8 --load-extension=rulecalc $tests; then
   cat "$work/out/regression.diffs" 2>/dev/null | head -200
   exit 1
 fi
