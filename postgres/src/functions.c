@@ -26,6 +26,13 @@ record_argument(FunctionCallInfo fcinfo)
 	return PG_NARGS() > 1 ? rc_record_row(fcinfo, 1) : rc_empty_row();
 }
 
+/* The second argument as a jsonb object of variables (none when NULL). */
+static RcRow *
+jsonb_argument(FunctionCallInfo fcinfo)
+{
+	return PG_ARGISNULL(1) ? rc_empty_row() : rc_json_row(PG_GETARG_DATUM(1));
+}
+
 static TupleDesc
 verdict_type(FunctionCallInfo fcinfo)
 {
@@ -76,8 +83,7 @@ rulecalc_eval_jsonb(PG_FUNCTION_ARGS)
 {
 	if (PG_ARGISNULL(0))
 		PG_RETURN_NULL();
-	return verdict_datum(fcinfo, rc_evaluate(PG_GETARG_TEXT_PP(0),
-											 PG_ARGISNULL(1) ? rc_empty_row() : rc_json_row(PG_GETARG_DATUM(1))));
+	return verdict_datum(fcinfo, rc_evaluate(PG_GETARG_TEXT_PP(0), jsonb_argument(fcinfo)));
 }
 
 /* True or false; NULL after a run-time error; an analysis error is an SQL
@@ -107,8 +113,7 @@ rulecalc_holds_jsonb(PG_FUNCTION_ARGS)
 {
 	if (PG_ARGISNULL(0))
 		PG_RETURN_NULL();
-	return holds_datum(fcinfo, rc_evaluate(PG_GETARG_TEXT_PP(0),
-										   PG_ARGISNULL(1) ? rc_empty_row() : rc_json_row(PG_GETARG_DATUM(1))));
+	return holds_datum(fcinfo, rc_evaluate(PG_GETARG_TEXT_PP(0), jsonb_argument(fcinfo)));
 }
 
 Datum

@@ -113,14 +113,15 @@ rc_to_gbk_or_null(const char *text, int length)
 }
 
 char *
-rc_to_gbk(const char *text, int length, const char *what)
+rc_to_gbk(const char *text, int length, const char *kind, const char *name)
 {
 	char	   *gbk = rc_to_gbk_or_null(text, length);
 
 	if (gbk == NULL)
 		ereport(ERROR,
 				(errcode(ERRCODE_UNTRANSLATABLE_CHARACTER),
-				 errmsg("%s holds a character that GBK cannot represent", what),
+				 name ? errmsg("%s \"%s\" holds a character that GBK cannot represent", kind, name)
+				 : errmsg("%s holds a character that GBK cannot represent", kind),
 				 errdetail("rulecalc works on GBK texts; the value is \"%s\".",
 						   pnstrdup(text, Min(length, 200)))));
 	return gbk;

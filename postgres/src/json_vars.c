@@ -50,7 +50,7 @@ add_variable(RcLayout *layout, char **values, const JsonbValue *key, const Jsonb
 			column->kind = RC_KIND_JSON_STRING;
 			column->type = RULECALC_TEXT;
 			values[layout->ncolumns] = rc_to_gbk(value->val.string.val, value->val.string.len,
-												 psprintf("key \"%s\"", name));
+												 "key", name);
 			break;
 		default:
 			ereport(ERROR,

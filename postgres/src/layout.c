@@ -217,9 +217,7 @@ text_text(const RcColumn *column, Datum value)
 char *
 rc_column_text(const RcColumn *column, const char *data, int length)
 {
-	char	   *what = psprintf("column \"%s\"", column->sql_name);
-
-	return rc_to_gbk(data, length, what);
+	return rc_to_gbk(data, length, "column", column->sql_name);
 }
 
 char *

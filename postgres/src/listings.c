@@ -9,7 +9,7 @@ static rulecalc_handle *lister = NULL;
 static rulecalc_handle *
 listing_calculator(text *rule)
 {
-	char	   *gbk = rc_to_gbk(VARDATA_ANY(rule), VARSIZE_ANY_EXHDR(rule), "the rule");
+	char	   *gbk = rc_to_gbk(VARDATA_ANY(rule), VARSIZE_ANY_EXHDR(rule), "the rule", NULL);
 
 	if (lister == NULL)
 	{

@@ -218,7 +218,7 @@ rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout)
 		link_newest(entry);
 		return entry;
 	}
-	gbk_rule = rc_to_gbk(rule, (int) rule_length, "the rule");
+	gbk_rule = rc_to_gbk(rule, (int) rule_length, "the rule", NULL);
 	while (nentries >= rc_cache_capacity() && oldest)
 		drop_entry(oldest);
 	entry = new_entry(hash, rule, rule_length, layout, &settings);

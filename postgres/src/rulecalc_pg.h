@@ -35,8 +35,8 @@ extern int	rc_cache_capacity(void);
 extern char *rc_to_gbk_or_null(const char *text, int length);
 
 /* The text in GBK; a character GBK lacks is an SQL error (22P05) that names
- * what the text is (a column, a key, "the rule"). */
-extern char *rc_to_gbk(const char *text, int length, const char *what);
+ * what the text is: kind ("column", "key", "the rule") and name (or NULL). */
+extern char *rc_to_gbk(const char *text, int length, const char *kind, const char *name);
 
 /* A GBK text from the library in the database's encoding; bytes that do not
  * convert become "?" (the library's own texts always convert). */
