@@ -1,0 +1,72 @@
+#!/bin/sh
+# The extension's speed: ROWS applications (default 1,000,000) checked
+# against the nine example rules in one SELECT with rulecalc_eval, serially
+# and with two parallel workers, against the same checks written by hand as
+# SQL expressions, and against rulecalc batch over the same rows as CSV.
+#
+#   bench/postgres/run.sh [BUILD_DIR]      (as root; ROWS=... to change the size)
+#
+# Needs the extension and the tool built (cmake --build BUILD_DIR) and
+# PostgreSQL 15 (postgresql-15, postgresql-server-dev-15).
+set -eu
+
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:-$repo/build}" && pwd)
+rows=${ROWS:-1000000}
+bindir=/usr/lib/postgresql/15/bin
+. "$repo/postgres/tests/private_server.sh"
+
+work=
+trap '[ -z "$work" ] || { private_server_stop; rm -rf "$work"; }' EXIT INT TERM
+server_bindir=$bindir
+install_extension "$build/postgres/rulecalc.so" "$repo/postgres"
+private_server_start "$bindir"
+/usr/bin/python3 "$repo/examples/make_applicants.py" "$rows" >"$work/applicants.csv"
+cp "$repo/bench/postgres/checks.sql" "$work/"
+[ "$(id -u)" != 0 ] || chown -R nobody "$work"
+example_tables_sql "$work/applicants.csv" "$repo/examples/applicants.rules" >"$work/load.sql"
+server_psql -d postgres -f "$work/load.sql"
+
+# One SELECT: each rule a count of the rows for which it holds.
+grep -v '^#' "$repo/examples/applicants.rules" | grep ':' | awk '
+  BEGIN { print "SELECT" }
+  { i = index($0, ":"); id = substr($0, 1, i - 1); sentence = substr($0, i + 1); sub(/^ +/, "", sentence)
+    printf "%s  count(*) FILTER (WHERE (rulecalc_eval($q$%s$q$, a)).held) AS %s\n", (NR > 1 ? "," : " "), sentence, id }
+  END { print "FROM applicants a;" }' >"$work/rules.sql"
+
+serial="SET max_parallel_workers_per_gather = 0;"
+parallel="SET max_parallel_workers_per_gather = 2; SET parallel_setup_cost = 0; SET parallel_tuple_cost = 0; SET min_parallel_table_scan_size = 0;"
+
+# Milliseconds of the query in FILE under SETTINGS (the second of two runs:
+# the first warms the cache of table pages).
+query_ms() {
+  printf '%s\n\\timing on\n\\o /dev/null\n\\i %s\n\\i %s\n' "$1" "$work/$2" "$work/$2" >"$work/timed.sql"
+  server_psql -d postgres -f "$work/timed.sql" | sed -n 's/^Time: \([0-9.]*\) ms.*/\1/p' | tail -1
+}
+
+# Milliseconds of rulecalc batch over the same rows.
+batch_ms() {
+  start=$(date +%s%N)
+  LC_ALL=C.UTF-8 "$build/cli/rulecalc" batch --rules "$repo/examples/applicants.rules" \
+    --data "$work/applicants.csv" --format csv --jobs "$1" >/dev/null 2>&1 || true
+  echo $(( ($(date +%s%N) - start) / 1000000 ))
+}
+
+ext_serial=$(query_ms "$serial" rules.sql)
+ext_parallel=$(query_ms "$parallel" rules.sql)
+sql_serial=$(query_ms "$serial" checks.sql)
+sql_parallel=$(query_ms "$parallel" checks.sql)
+cli_1=$(batch_ms 1)
+cli_2=$(batch_ms 2)
+
+echo "$rows rows x 9 rules"
+printf '%s\n' \
+  "rulecalc_eval, serial|$ext_serial" \
+  "rulecalc_eval, 2 parallel workers|$ext_parallel" \
+  "hand-written SQL, serial|$sql_serial" \
+  "hand-written SQL, 2 parallel workers|$sql_parallel" \
+  "rulecalc batch --jobs 1 (CSV)|$cli_1" \
+  "rulecalc batch --jobs 2 (CSV)|$cli_2" |
+  awk -F'|' -v rows="$rows" -v base="$ext_serial" '
+    BEGIN { print "| way | seconds | rows/s | time / rulecalc_eval serial |"; print "|---|---|---|---|" }
+    { printf "| %s | %.2f | %.0f | x%.2f |\n", $1, $2 / 1000, rows / ($2 / 1000), $2 / base }'

@@ -1,0 +1,196 @@
+/*
+ * The SQL-callable functions.
+ */
+#include "rulecalc_pg.h"
+
+#include "access/htup_details.h"
+#include "funcapi.h"
+#include "utils/builtins.h"
+
+PG_FUNCTION_INFO_V1(rulecalc_eval_record);
+PG_FUNCTION_INFO_V1(rulecalc_eval_jsonb);
+PG_FUNCTION_INFO_V1(rulecalc_holds_record);
+PG_FUNCTION_INFO_V1(rulecalc_holds_jsonb);
+PG_FUNCTION_INFO_V1(rulecalc_check_record);
+PG_FUNCTION_INFO_V1(rulecalc_warnings_record);
+PG_FUNCTION_INFO_V1(rulecalc_token_rows);
+PG_FUNCTION_INFO_V1(rulecalc_varname_rows);
+
+static const char *const outcome_words[] = {"held", "failed", "runtime error", "analysis error"};
+
+/* The second argument as a row: a composite value, or none for
+ * rulecalc_check(rule). */
+static RcRow *
+record_argument(FunctionCallInfo fcinfo)
+{
+	return PG_NARGS() > 1 ? rc_record_row(fcinfo, 1) : rc_empty_row();
+}
+
+/* The second argument as a jsonb object of variables (none when NULL). */
+static RcRow *
+jsonb_argument(FunctionCallInfo fcinfo)
+{
+	return PG_ARGISNULL(1) ? rc_empty_row() : rc_json_row(PG_GETARG_DATUM(1));
+}
+
+static TupleDesc
+verdict_type(FunctionCallInfo fcinfo)
+{
+	RcCallSite *site = rc_call_site(fcinfo);
+
+	if (site->result == NULL)
+	{
+		TupleDesc	tupdesc;
+		MemoryContext old;
+
+		if (get_call_result_type(fcinfo, NULL, &tupdesc) != TYPEFUNC_COMPOSITE)
+			elog(ERROR, "rulecalc_eval must return a composite type");
+		old = MemoryContextSwitchTo(fcinfo->flinfo->fn_mcxt);
+		site->result = BlessTupleDesc(CreateTupleDescCopy(tupdesc));
+		MemoryContextSwitchTo(old);
+	}
+	return site->result;
+}
+
+static Datum
+verdict_datum(FunctionCallInfo fcinfo, RcVerdict verdict)
+{
+	Datum		values[4];
+	bool		nulls[4] = {false, false, true, true};
+	bool		is_error = verdict.outcome >= RC_OUTCOME_RUNTIME_ERROR;
+
+	values[0] = BoolGetDatum(verdict.outcome == RC_OUTCOME_HELD);
+	nulls[0] = is_error;
+	values[1] = CStringGetTextDatum(outcome_words[verdict.outcome]);
+	if (verdict.message)
+	{
+		values[is_error ? 3 : 2] = CStringGetTextDatum(verdict.message);
+		nulls[is_error ? 3 : 2] = false;
+	}
+	return HeapTupleGetDatum(heap_form_tuple(verdict_type(fcinfo), values, nulls));
+}
+
+Datum
+rulecalc_eval_record(PG_FUNCTION_ARGS)
+{
+	if (PG_ARGISNULL(0))
+		PG_RETURN_NULL();
+	return verdict_datum(fcinfo, rc_evaluate(PG_GETARG_TEXT_PP(0), record_argument(fcinfo)));
+}
+
+Datum
+rulecalc_eval_jsonb(PG_FUNCTION_ARGS)
+{
+	if (PG_ARGISNULL(0))
+		PG_RETURN_NULL();
+	return verdict_datum(fcinfo, rc_evaluate(PG_GETARG_TEXT_PP(0), jsonb_argument(fcinfo)));
+}
+
+/* True or false; NULL after a run-time error; an analysis error is an SQL
+ * error, since it would be the same for every row. */
+static Datum
+holds_datum(FunctionCallInfo fcinfo, RcVerdict verdict)
+{
+	if (verdict.outcome == RC_OUTCOME_ANALYSIS_ERROR)
+		ereport(ERROR,
+				(errcode(ERRCODE_SYNTAX_ERROR),
+				 errmsg("rulecalc rule does not analyse: %s", verdict.message)));
+	if (verdict.outcome == RC_OUTCOME_RUNTIME_ERROR)
+		PG_RETURN_NULL();
+	PG_RETURN_BOOL(verdict.outcome == RC_OUTCOME_HELD);
+}
+
+Datum
+rulecalc_holds_record(PG_FUNCTION_ARGS)
+{
+	if (PG_ARGISNULL(0))
+		PG_RETURN_NULL();
+	return holds_datum(fcinfo, rc_evaluate(PG_GETARG_TEXT_PP(0), record_argument(fcinfo)));
+}
+
+Datum
+rulecalc_holds_jsonb(PG_FUNCTION_ARGS)
+{
+	if (PG_ARGISNULL(0))
+		PG_RETURN_NULL();
+	return holds_datum(fcinfo, rc_evaluate(PG_GETARG_TEXT_PP(0), jsonb_argument(fcinfo)));
+}
+
+Datum
+rulecalc_check_record(PG_FUNCTION_ARGS)
+{
+	RcEntry    *entry;
+
+	if (PG_ARGISNULL(0))
+		PG_RETURN_NULL();
+	entry = rc_prepare(PG_GETARG_TEXT_PP(0), record_argument(fcinfo));
+	if (entry->analysis != RC_ANALYSIS_FAILED)
+		PG_RETURN_NULL();
+	PG_RETURN_TEXT_P(cstring_to_text(rc_analysis_message(entry)));
+}
+
+/* A byte position in the GBK rule as a character position (from 1). */
+static int
+character_position(const char *gbk, int32 byte_position)
+{
+	int			characters = 1;
+
+	for (int32 i = 0; i < byte_position && gbk[i]; characters++)
+		i += ((unsigned char) gbk[i] >= 0x81 && gbk[i + 1]) ? 2 : 1;
+	return characters;
+}
+
+Datum
+rulecalc_warnings_record(PG_FUNCTION_ARGS)
+{
+	RcEntry    *entry;
+	StringInfoData warnings;
+	size_t		count;
+
+	if (PG_ARGISNULL(0))
+		PG_RETURN_NULL();
+	entry = rc_prepare(PG_GETARG_TEXT_PP(0), record_argument(fcinfo));
+	count = entry->analysis == RC_ANALYSED ? rulecalc_warning_count(entry->calc) : 0;
+	if (count == 0)
+		PG_RETURN_NULL();
+	initStringInfo(&warnings);
+	for (size_t i = 0; i < count; i++)
+	{
+		int32		position = 0;
+		size_t		length = 0;
+		const char *message = rulecalc_warning(entry->calc, i, &position, &length);
+
+		appendStringInfo(&warnings, "%s%s (at character %d)", i ? "\n" : "",
+						 rc_from_gbk(message ? message : "", length), character_position(entry->gbk_rule, position));
+	}
+	PG_RETURN_TEXT_P(cstring_to_text(warnings.data));
+}
+
+static Datum
+listing_rows(FunctionCallInfo fcinfo, char *listing)
+{
+	ReturnSetInfo *rsinfo = (ReturnSetInfo *) fcinfo->resultinfo;
+	ListCell   *cell;
+
+	InitMaterializedSRF(fcinfo, MAT_SRF_USE_EXPECTED_DESC);
+	foreach(cell, rc_split_tokens(listing))
+	{
+		Datum		value = CStringGetTextDatum((char *) lfirst(cell));
+		bool		isnull = false;
+
+		tuplestore_putvalues(rsinfo->setResult, rsinfo->setDesc, &value, &isnull);
+	}
+	return (Datum) 0;
+}
+
+Datum
+rulecalc_token_rows(PG_FUNCTION_ARGS)
+{
+	return listing_rows(fcinfo, rc_token_listing(PG_GETARG_TEXT_PP(0)));
+}
+
+Datum
+rulecalc_varname_rows(PG_FUNCTION_ARGS)
+{
+	return listing_rows(fcinfo, rc_varname_listing(PG_GETARG_TEXT_PP(0)));
+}

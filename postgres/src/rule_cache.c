@@ -1,0 +1,247 @@
+/*
+ * Analysed rules, kept per session: one calculator handle per rule text,
+ * settings and row layout, the least recently used closed first. The
+ * handles live outside the server's memory contexts; every one is closed
+ * when it leaves the cache and when the session ends.
+ */
+#include "rulecalc_pg.h"
+
+#include "common/hashfn.h"
+#include "utils/memutils.h"
+
+static RcEntry *newest = NULL;
+static RcEntry *oldest = NULL;
+static int	nentries = 0;
+
+static void
+unlink_entry(RcEntry *entry)
+{
+	if (entry->newer)
+		entry->newer->older = entry->older;
+	else
+		newest = entry->older;
+	if (entry->older)
+		entry->older->newer = entry->newer;
+	else
+		oldest = entry->newer;
+	entry->newer = entry->older = NULL;
+	nentries--;
+}
+
+static void
+link_newest(RcEntry *entry)
+{
+	entry->older = newest;
+	entry->newer = NULL;
+	if (newest)
+		newest->newer = entry;
+	newest = entry;
+	if (oldest == NULL)
+		oldest = entry;
+	nentries++;
+}
+
+static void
+drop_entry(RcEntry *entry)
+{
+	unlink_entry(entry);
+	rulecalc_close(entry->calc);
+	entry->calc = NULL;
+	MemoryContextDelete(entry->memory);
+}
+
+void
+rc_close_all(int code, Datum arg)
+{
+	while (oldest)
+		drop_entry(oldest);
+}
+
+static uint32
+key_hash(const char *rule, size_t rule_length, const RcLayout *layout, const RcSettings *settings)
+{
+	uint32		hash = hash_bytes((const unsigned char *) rule, (int) rule_length);
+
+	hash = hash_combine(hash, layout->signature_hash);
+	hash = hash_combine(hash, (uint32) settings->date_order * 131 + (unsigned char) settings->date_separator);
+	return hash_combine(hash, (uint32) settings->current_year);
+}
+
+static bool
+entry_matches(const RcEntry *entry, uint32 hash, const char *rule, size_t rule_length,
+			  const RcLayout *layout, const RcSettings *settings)
+{
+	return entry->hash == hash &&
+		entry->rule_length == rule_length &&
+		entry->signature_length == layout->signature_length &&
+		entry->settings.date_order == settings->date_order &&
+		entry->settings.date_separator == settings->date_separator &&
+		entry->settings.current_year == settings->current_year &&
+		memcmp(entry->rule, rule, rule_length) == 0 &&
+		memcmp(entry->signature, layout->signature, layout->signature_length) == 0;
+}
+
+/* A column name with ASCII letters folded to capitals, as the library
+ * compares names. */
+typedef struct RcFoldedName
+{
+	char	   *name;
+	int			column;
+} RcFoldedName;
+
+static char *
+folded(const char *name)
+{
+	char	   *copy = pstrdup(name);
+
+	for (char *p = copy; *p; p++)
+		if (*p >= 'a' && *p <= 'z')
+			*p = (char) (*p - 'a' + 'A');
+	return copy;
+}
+
+static int
+compare_folded(const void *a, const void *b)
+{
+	return strcmp(((const RcFoldedName *) a)->name, ((const RcFoldedName *) b)->name);
+}
+
+/* The row's columns sorted by folded name, for many lookups. */
+static RcFoldedName *
+sorted_columns(const RcLayout *layout, int *count)
+{
+	RcFoldedName *names = palloc(sizeof(RcFoldedName) * Max(layout->ncolumns, 1));
+
+	*count = 0;
+	for (int i = 0; i < layout->ncolumns; i++)
+	{
+		if (layout->columns[i].gbk_name == NULL)
+			continue;
+		names[*count].name = folded(layout->columns[i].gbk_name);
+		names[(*count)++].column = i;
+	}
+	qsort(names, *count, sizeof(RcFoldedName), compare_folded);
+	return names;
+}
+
+/* The row's column of a variable; -1 when there is none. Two columns whose
+ * names differ only in letter case make the name ambiguous. */
+static int
+column_of(const RcFoldedName *names, int count, const char *name, const RcLayout *layout,
+		  const char **ambiguous)
+{
+	RcFoldedName key = {folded(name), -1};
+	const RcFoldedName *found = bsearch(&key, names, count, sizeof(RcFoldedName), compare_folded);
+
+	if (found == NULL)
+		return -1;
+	if ((found > names && strcmp(found[-1].name, key.name) == 0) ||
+		(found + 1 < names + count && strcmp(found[1].name, key.name) == 0))
+		*ambiguous = layout->columns[found->column].sql_name;
+	return found->column;
+}
+
+/* The variables of the rule, matched to the row's columns; a variable with
+ * no column is left unset, for the analysis to report. */
+static const char *
+match_variables(RcEntry *entry, const RcLayout *layout, MemoryContext scratch)
+{
+	const char *names = rulecalc_varnames(entry->calc, NULL);
+	const char *ambiguous = NULL;
+	char	   *copy = MemoryContextStrdup(entry->memory, names);
+	int			capacity = 1;
+	int			ncolumns;
+	RcFoldedName *columns;
+	MemoryContext old = MemoryContextSwitchTo(scratch);
+
+	columns = sorted_columns(layout, &ncolumns);
+	for (const char *p = copy; *p; p++)
+		capacity += (*p == ';');
+	entry->variable_names = MemoryContextAlloc(entry->memory, sizeof(char *) * capacity);
+	entry->variable_columns = MemoryContextAlloc(entry->memory, sizeof(int) * capacity);
+	entry->nvariables = 0;
+	for (char *name = strtok(copy, ";"); name && !ambiguous; name = strtok(NULL, ";"))
+	{
+		int			column = column_of(columns, ncolumns, name, layout, &ambiguous);
+
+		if (column < 0)
+			continue;
+		entry->variable_names[entry->nvariables] = name;
+		entry->variable_columns[entry->nvariables++] = column;
+	}
+	MemoryContextSwitchTo(old);
+	return ambiguous;
+}
+
+static void
+apply_settings(rulecalc_handle *calc, const RcSettings *settings)
+{
+	rulecalc_set_date_order(calc, (rulecalc_date_order) settings->date_order);
+	rulecalc_set_date_separator(calc, settings->date_separator);
+	rulecalc_set_current_year(calc, settings->current_year);
+}
+
+static RcEntry *
+new_entry(uint32 hash, const char *rule, size_t rule_length, const RcLayout *layout, const RcSettings *settings)
+{
+	MemoryContext memory = AllocSetContextCreate(TopMemoryContext, "rulecalc rule", ALLOCSET_SMALL_SIZES);
+	RcEntry    *entry = MemoryContextAllocZero(memory, sizeof(RcEntry));
+
+	entry->memory = memory;
+	entry->hash = hash;
+	entry->settings = *settings;
+	entry->rule = MemoryContextAlloc(memory, rule_length + 1);
+	memcpy(entry->rule, rule, rule_length);
+	entry->rule[rule_length] = '\0';
+	entry->rule_length = rule_length;
+	entry->signature = MemoryContextAlloc(memory, layout->signature_length + 1);
+	memcpy(entry->signature, layout->signature, layout->signature_length + 1);
+	entry->signature_length = layout->signature_length;
+	entry->analysis = RC_PENDING;
+	return entry;
+}
+
+RcEntry *
+rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout)
+{
+	RcSettings	settings = rc_current_settings();
+	uint32		hash = key_hash(rule, rule_length, layout, &settings);
+	char	   *gbk_rule;
+	RcEntry    *entry;
+	const char *ambiguous;
+
+	for (entry = newest; entry; entry = entry->older)
+	{
+		if (!entry_matches(entry, hash, rule, rule_length, layout, &settings))
+			continue;
+		unlink_entry(entry);
+		link_newest(entry);
+		return entry;
+	}
+	gbk_rule = rc_to_gbk(rule, (int) rule_length, "the rule", NULL);
+	while (nentries >= rc_cache_capacity() && oldest)
+		drop_entry(oldest);
+	entry = new_entry(hash, rule, rule_length, layout, &settings);
+	link_newest(entry);
+	entry->calc = rulecalc_open();
+	if (entry->calc == NULL)
+	{
+		drop_entry(entry);
+		ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory for a rulecalc calculator")));
+	}
+	apply_settings(entry->calc, &settings);
+	entry->gbk_rule = MemoryContextStrdup(entry->memory, gbk_rule);
+	rulecalc_set_sentence(entry->calc, gbk_rule);
+	ambiguous = match_variables(entry, layout, CurrentMemoryContext);
+	if (ambiguous)
+	{
+		char	   *name = pstrdup(ambiguous);
+
+		drop_entry(entry);
+		ereport(ERROR,
+				(errcode(ERRCODE_AMBIGUOUS_COLUMN),
+				 errmsg("variable \"%s\" of the rule matches more than one column", name),
+				 errdetail("Variable names ignore letter case; rename one of the columns.")));
+	}
+	return entry;
+}

@@ -1,0 +1,174 @@
+/*
+ * The PostgreSQL side of rulecalc: the pieces the SQL-callable functions
+ * share. Everything here is plain C over the library's handle API, so an
+ * SQL error (a long jump) only ever unwinds C frames.
+ */
+#ifndef RULECALC_PG_H
+#define RULECALC_PG_H
+
+#include "postgres.h"
+
+#include "access/tupdesc.h"
+#include "fmgr.h"
+#include "lib/stringinfo.h"
+#include "nodes/pg_list.h"
+
+#include "rulecalc.h"
+
+/* ---- settings (settings.c) ---- */
+
+typedef struct RcSettings
+{
+	int			date_order;		/* rulecalc_date_order */
+	char		date_separator;
+	int			current_year;	/* 0: the clock */
+} RcSettings;
+
+extern void rc_define_settings(void);
+extern RcSettings rc_current_settings(void);
+extern int	rc_cache_capacity(void);
+
+/* ---- texts between the database's encoding and GBK (gbk.c) ---- */
+
+/* The text in GBK (palloc'd, NUL-terminated), or NULL when a character has
+ * no GBK form. */
+extern char *rc_to_gbk_or_null(const char *text, int length);
+
+/* The text in GBK; a character GBK lacks is an SQL error (22P05) that names
+ * what the text is: kind ("column", "key", "the rule") and name (or NULL). */
+extern char *rc_to_gbk(const char *text, int length, const char *kind, const char *name);
+
+/* A GBK text from the library in the database's encoding; bytes that do not
+ * convert become "?" (the library's own texts always convert). */
+extern char *rc_from_gbk(const char *gbk, size_t length);
+
+/* ---- the variables of one row (layout.c) ---- */
+
+typedef enum RcValueKind
+{
+	RC_KIND_INTEGER,
+	RC_KIND_FLOAT,
+	RC_KIND_NUMERIC,
+	RC_KIND_BOOLEAN,
+	RC_KIND_DATE,
+	RC_KIND_TIMESTAMP,
+	RC_KIND_TIMESTAMPTZ,
+	RC_KIND_TEXT,
+	RC_KIND_BPCHAR,
+	RC_KIND_OTHER,				/* any other type: its text output, as text */
+	RC_KIND_JSON_NUMBER,
+	RC_KIND_JSON_STRING,
+	RC_KIND_JSON_NULL
+} RcValueKind;
+
+typedef struct RcColumn
+{
+	const char *sql_name;		/* in the database's encoding, for messages */
+	char	   *gbk_name;		/* NULL when the name has no GBK form */
+	int32		type;			/* RULECALC_NUMBER or RULECALC_TEXT */
+	RcValueKind kind;
+	Oid			base_type;
+	Oid			output_function;	/* RC_KIND_OTHER */
+} RcColumn;
+
+typedef struct RcLayout
+{
+	int			ncolumns;
+	RcColumn   *columns;
+	char	   *signature;		/* names and types, the cache key's half */
+	size_t		signature_length;
+	uint32		signature_hash;
+} RcLayout;
+
+/* One row: its layout and a way to read a column as the library's value. */
+typedef struct RcRow
+{
+	const RcLayout *layout;
+	/* The GBK value of a column ("" for SQL NULL). */
+	char	   *(*fetch) (struct RcRow *row, int column);
+	void	   *state;
+} RcRow;
+
+extern void rc_classify_column(RcColumn *column, const char *name, Oid type);
+extern void rc_finish_layout(RcLayout *layout);
+extern char *rc_format_value(const RcColumn *column, Datum value);
+extern char *rc_column_text(const RcColumn *column, const char *data, int length);
+
+/* What a call site keeps between rows (fn_extra). */
+typedef struct RcCallSite
+{
+	void	   *record;			/* the layout of the last row type */
+	TupleDesc	result;			/* the blessed result type */
+} RcCallSite;
+
+extern RcCallSite *rc_call_site(FunctionCallInfo fcinfo);
+extern RcRow *rc_empty_row(void);
+
+/* Rows from composite values (record_vars.c) and jsonb objects (json_vars.c). */
+extern RcRow *rc_record_row(FunctionCallInfo fcinfo, int argno);
+extern RcRow *rc_json_row(Datum jsonb);
+
+/* ---- analysed rules, least recently used out (rule_cache.c) ---- */
+
+typedef enum RcAnalysis
+{
+	RC_PENDING,					/* set up, not analysed yet */
+	RC_ANALYSED,
+	RC_ANALYSIS_FAILED
+} RcAnalysis;
+
+typedef struct RcEntry
+{
+	struct RcEntry *newer;
+	struct RcEntry *older;
+	MemoryContext memory;		/* holds the entry and its texts */
+	uint32		hash;
+	RcSettings	settings;
+	char	   *signature;
+	size_t		signature_length;
+	char	   *rule;			/* in the database's encoding */
+	char	   *gbk_rule;
+	size_t		rule_length;
+	rulecalc_handle *calc;
+	RcAnalysis	analysis;
+	bool		needs_reset;	/* the last run left a run-time text */
+	int			nvariables;
+	char	  **variable_names; /* GBK, as the rule spells them */
+	int		   *variable_columns;	/* the row's column of each */
+} RcEntry;
+
+/* The entry of a rule over rows of this layout, made (not analysed) when
+ * missing. */
+extern RcEntry *rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout);
+extern void rc_close_all(int code, Datum arg);
+
+/* ---- one evaluation (evaluate.c) ---- */
+
+typedef enum RcOutcome
+{
+	RC_OUTCOME_HELD,
+	RC_OUTCOME_FAILED,
+	RC_OUTCOME_RUNTIME_ERROR,
+	RC_OUTCOME_ANALYSIS_ERROR
+} RcOutcome;
+
+typedef struct RcVerdict
+{
+	RcOutcome	outcome;
+	char	   *message;		/* explanation or error; NULL when held */
+} RcVerdict;
+
+/* Analyses (once per cache entry) and, when run is true, runs the rule over
+ * the row. */
+extern RcEntry *rc_prepare(text *rule, RcRow *row);
+extern RcVerdict rc_evaluate(text *rule, RcRow *row);
+extern char *rc_analysis_message(RcEntry *entry);
+
+/* The library's listings (tokens, variable names) of a rule, in the
+ * database's encoding (listings.c). */
+extern char *rc_token_listing(text *rule);
+extern char *rc_varname_listing(text *rule);
+extern List *rc_split_tokens(const char *listing);
+extern void rc_close_lister(void);
+
+#endif
