@@ -216,20 +216,25 @@ class Batch(unittest.TestCase):
         self.assertIn("data.csv:5: row 3 skipped: it has 2 fields where the header has 4", err)
         self.assertIn("summary: 3 rows evaluated, 1 skipped as malformed", err)
 
-    def test_text_report_and_summary(self):
-        code, out, err = self.batch("--failed-only")
+    def test_text_report_shows_what_needs_attention_then_the_summary(self):
+        code, out, err = self.batch("--key", "name")
         self.assertEqual(code, 0)
         lines = out.splitlines()
-        self.assertEqual(lines[0].split(), ["row", "rule", "result", "explanation"])
-        self.assertEqual([line.split()[:3] for line in lines[1:5]],
-                         [["2", "adult", "false"], ["2", "name", "false"], ["2", "both", "false"], ["4", "both", "false"]])
-        self.assertIn("summary: 3 rows evaluated, 1 skipped as malformed", out)
-        self.assertEqual(out.splitlines()[-3:], [
-            "adult         2         1         0",
-            "name          2         1         0",
+        self.assertEqual(lines[0].split(), ["row", "NAME", "rule", "result", "explanation"])
+        self.assertEqual([line.split()[:4] for line in lines[1:5]],
+                         [["2", "李", "adult", "false"], ["2", "李", "name", "false"], ["2", "李", "both", "false"],
+                          ['4', '王"小"明', "both", "false"]])
+        self.assertEqual(lines[5:10], [
+            "",
+            "summary: 3 rows evaluated, 1 skipped as malformed",
+            "rule       held    failed    errors",
             "both          1         2         0",
+            "adult         2         1         0",
         ])
+        self.assertIn("most common explanations:\nboth:\n         1x  AGE::AGE >= 18 ;SCORE:: SCORE >= 60;\n", out)
         self.assertIn("row 3 skipped", err)
+        self.assertEqual(len(self.batch("--all")[1].splitlines()), 1 + 9 + 13)
+        self.assertIn("[AGE=17, SCORE=50]", self.batch("--show-values")[1])
 
     def test_jsonl_report(self):
         code, out, _ = self.batch("--format", "jsonl")
@@ -247,7 +252,7 @@ class Batch(unittest.TestCase):
 
     def test_bad_encoding_row_is_skipped_with_its_line(self):
         data = self.files.write("bad.csv", SMALL_DATA.encode() + b'\xff\xfe,40,90,x\r\n' + "赵,40,90,x\r\n".encode())
-        code, out, err = self.batch("--format", "csv", data=data)
+        code, out, err = self.batch("--format", "csv", "--data-encoding", "UTF-8", data=data)
         self.assertEqual(code, 0)
         self.assertIn("bad.csv:7: row 5 skipped: the value of NAME cannot be converted to GBK at byte 1", err)
         self.assertEqual([r[0] for r in csv.reader(io.StringIO(out, newline=""))][-3:], ["6", "6", "6"])
@@ -282,7 +287,7 @@ class Batch(unittest.TestCase):
 
     def test_usage_errors(self):
         cases = [
-            ("no colon", self.files.write("r1.txt", "AGE >= 18;\n"), self.data, "expected 'id: sentence'"),
+            ("no colon", self.files.write("r1.txt", "AGE >= 18;\n"), self.data, "r1.txt:1:1: expected 'id: sentence;'"),
             ("repeated id", self.files.write("r2.txt", "a: AGE>1;\na: AGE>2;\n"), self.data, "used twice"),
             ("missing data", self.rules, "/nonexistent.csv", "cannot read the data file"),
             ("repeated column", self.rules, self.files.write("d.csv", "AGE,age\n1,2\n"), "twice"),
