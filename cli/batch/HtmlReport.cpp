@@ -2,6 +2,7 @@
 
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
+#include "text/OneLine.h"
 #include "text/TextCodec.h"
 
 namespace rulecalc::cli {
@@ -21,7 +22,7 @@ constexpr const char* kStyle =
 // Text for HTML: markup characters escaped, line breaks as blanks (one verdict per line of the file).
 std::string Escaped(const std::string& text) {
   std::string out;
-  for (char c : text) {
+  for (char c : OneLine(text)) {
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;

@@ -4,6 +4,7 @@
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
 #include "text/DisplayColumns.h"
+#include "text/OneLine.h"
 #include "text/TextCodec.h"
 
 namespace rulecalc::cli {
@@ -50,7 +51,7 @@ class TTextReport : public TReport {
       out += word + "\n";
       return;
     }
-    out += PaddedTo(word, static_cast<int>(word.size()), kResultColumns) + "  " + Codec.FromGbk(evaluation.Text);
+    out += PaddedTo(word, static_cast<int>(word.size()), kResultColumns) + "  " + OneLine(Codec.FromGbk(evaluation.Text));
     if (!verdict.GbkValues.empty()) out += "  [" + Codec.FromGbk(verdict.GbkValues) + "]";
     out += '\n';
   }
@@ -73,7 +74,7 @@ std::string RowsLine(const SBatchSummary& summary) {
 std::string CommonExplanations(const SRuleTally& tally, TTextCodec& codec) {
   std::string text;
   for (const auto& [explanation, times] : tally.MostCommon(kCommonExplanations)) {
-    text += RightAligned(std::to_string(times), 10) + "x  " + codec.FromGbk(explanation) + "\n";
+    text += RightAligned(std::to_string(times), 10) + "x  " + OneLine(codec.FromGbk(explanation)) + "\n";
   }
   return text;
 }

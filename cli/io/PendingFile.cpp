@@ -40,7 +40,11 @@ void InstallHandlers() {
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
-  for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaction(number, &action, nullptr);
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction previous {};
+    sigaction(number, nullptr, &previous);
+    if (previous.sa_handler != SIG_IGN) sigaction(number, &action, nullptr);  // a background job keeps ignoring
+  }
 }
 
 }  // namespace

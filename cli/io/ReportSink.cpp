@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "Failures.h"
 #include "io/PendingFile.h"
@@ -64,17 +65,34 @@ std::FILE* CreateTemporary(const std::string& target, std::string& temporary) {
   return file;
 }
 
+// True for a device, a pipe or a socket: written in place, as there is
+// nothing to keep and a rename would replace the special file itself.
+bool IsSpecialFile(const std::string& target) {
+  struct stat status {};
+  return stat(target.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+
+std::FILE* OpenSpecialFile(const std::string& target) {
+  std::FILE* file = std::fopen(target.c_str(), "wb");
+  if (!file) throw TUsageError("cannot write the output file '" + target + "': " + std::strerror(errno));
+  return file;
+}
+
 }  // namespace
 
 TReportSink::TReportSink(const std::string& path) : Path(path), Handle(stdout) {
   if (path.empty()) return;
   Target = ResolvedTarget(path);
-  Handle = CreateTemporary(Target, Temporary);
+  Handle = IsSpecialFile(Target) ? OpenSpecialFile(Target) : CreateTemporary(Target, Temporary);
   std::setvbuf(Handle, nullptr, _IOFBF, kWriteBuffer);
 }
 
 TReportSink::~TReportSink() {
-  if (Temporary.empty() || Committed) return;
+  if (Temporary.empty()) {
+    if (Handle && Handle != stdout) std::fclose(Handle);
+    return;
+  }
+  if (Committed) return;
   if (Handle) std::fclose(Handle);
   unlink(Temporary.c_str());
   ReleasePendingFile();
@@ -86,7 +104,10 @@ void TReportSink::Write(const std::string& text) {
 
 void TReportSink::Commit() {
   if (std::fflush(Handle) != 0 || std::ferror(Handle)) Fail("cannot write the report");
-  if (Temporary.empty()) return;
+  if (Temporary.empty()) {
+    if (Handle != stdout && std::fclose(std::exchange(Handle, nullptr)) != 0) Fail("cannot write the report");
+    return;
+  }
   fchmod(fileno(Handle), ModeFor(Target));
   const int closed = std::fclose(Handle);
   Handle = nullptr;
@@ -99,6 +120,7 @@ void TReportSink::Commit() {
 void TReportSink::Fail(const std::string& what) {
   const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
   if (Path.empty()) throw TOutputError(what + " to standard output" + reason);
+  if (Temporary.empty()) throw TOutputError(what + " to '" + Path + "'" + reason);
   throw TOutputError(what + " to '" + Path + "'" + reason + "; '" + Path + "' is left as it was");
 }
 
