@@ -99,9 +99,13 @@ void CheckRules(SBatchPlan& plan, SBatchSummary& summary, const std::string& rul
     const bool analyses = evaluation.Outcome == EMOutcome::Held;
     plan.RuleAnalyses.push_back(analyses);
     summary.AnalysisErrors.push_back(analyses ? "" : evaluation.Text);
+    const std::string where = "rulecalc: " + rulesPath + ":" + std::to_string(rule.Line) + ": rule " +
+                              output.FromGbk(rule.GbkId);
+    for (const SAnalysisWarning& warning : evaluation.Warnings) {
+      Notice(where + ": " + DescribeWarning(rule.GbkSentence, warning, output));
+    }
     if (analyses) continue;
-    Notice("rulecalc: " + rulesPath + ":" + std::to_string(rule.Line) + ": rule " + output.FromGbk(rule.GbkId) +
-           " is left out: " + DescribeAnalysisError(rule.GbkSentence, evaluation, output));
+    Notice(where + " is left out: " + DescribeAnalysisError(rule.GbkSentence, evaluation, output));
   }
 }
 

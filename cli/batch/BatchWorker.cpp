@@ -46,7 +46,7 @@ void TBatchWorker::EvaluateRow(const SDataRow& row, SChunkResult& result) {
 SEvaluation TBatchWorker::EvaluateRule(std::size_t rule, bool rowHasProblems) {
   if (rowHasProblems) {
     for (std::size_t column : Plan.RuleColumns[rule]) {
-      if (!Problems[column].empty()) return SEvaluation{EMOutcome::RunError, Problems[column], {}};
+      if (!Problems[column].empty()) return SEvaluation{EMOutcome::RunError, Problems[column], {}, {}};
     }
   }
   return Calculators.Evaluate(rule, GbkValues);

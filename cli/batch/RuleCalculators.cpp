@@ -25,7 +25,7 @@ SEvaluation RunAnalysed(TRuleCalc& calc) {
   if (calc.Run()) return SEvaluation{};
   std::string text = calc.GetRuntimeError();
   const EMOutcome outcome = IsRunError(text) ? EMOutcome::RunError : EMOutcome::Failed;
-  return SEvaluation{outcome, std::move(text), {}};
+  return SEvaluation{outcome, std::move(text), {}, {}};
 }
 
 }  // namespace

@@ -129,6 +129,10 @@ class Check(unittest.TestCase):
     def test_ok(self):
         self.assertEqual(run("check", "A>1;", "A=0"), (0, "ok\n", ""))
 
+    def test_a_text_compared_with_a_number_is_ok_with_a_warning_and_a_caret(self):
+        self.assertEqual(run("check", "X > 1 AND A = 1;", "A:text=x", "X=1"),
+                         (0, "ok\n", "warning: 字符串与数值比较,结果不可靠!\n  X > 1 AND A = 1;\n              ^\n"))
+
     def test_caret_under_the_token_where_analysis_stopped(self):
         message, line, marker = self.caret("IF AGE>=18 THEN SCORE;", "AGE=20", "SCORE=50")
         self.assertEqual(message, "analysis error: 表达式后必须跟比较运算符!")
@@ -429,6 +433,12 @@ class BatchData(unittest.TestCase):
         code, _, err = self.batch("a: AGE >= 18\nb: SCORE >= 60;\n", "AGE,SCORE\n20,50\n")
         self.assertEqual(code, 64)
         self.assertIn("rules.txt:2:2: ':' inside the sentence of rule 'a'", err)
+
+    def test_mixed_types_are_warned_about_once_per_rule_before_the_run(self):
+        code, _, err = self.batch("num: CODE = 1;", "CODE\nx\ny\n")
+        self.assertEqual(code, 0)
+        self.assertEqual(err.count("warning:"), 1)
+        self.assertIn("rules.txt:1: rule num: warning: 字符串与数值比较,结果不可靠!\n  CODE = 1;\n       ^\n", err)
 
     def test_headers_that_cannot_be_names_are_reported(self):
         _, _, err = self.batch("a: AGE > 1;", "AGE,年龄,MONTHLY INCOME\n2,3,4\n")
