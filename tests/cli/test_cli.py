@@ -60,6 +60,7 @@ class EvalExitStatus(unittest.TestCase):
         (["C = 7;", "C:num=007"], 0, "true\n"),
         (["T || \"x\" = \"ax\";", "T=a"], 0, "true\n"),
         (["A>1;", "A"], 64, ""),
+        (["A>1;", "A=1", "a=5"], 64, ""),
         (["A>1;", "A:date=1"], 64, ""),
         ([], 64, ""),
         (["--no-such-option", "A>1;"], 64, ""),
@@ -71,6 +72,9 @@ class EvalExitStatus(unittest.TestCase):
                 code, out, _ = run("eval", *arguments)
                 self.assertEqual(code, status)
                 self.assertEqual(out, stdout)
+
+    def test_a_variable_given_twice_is_a_usage_error_naming_it(self):
+        self.assertIn("the variable A is given twice (A=1 and a=5)", run("eval", "A>1;", "A=1", "a=5")[2])
 
     def test_analysis_error_names_the_message_on_stderr(self):
         code, out, err = run("eval", "A>1", "A=5")
@@ -162,6 +166,7 @@ class Listings(unittest.TestCase):
         self.assertEqual(run("varnames", "a + A + b1 + B1 > 0;")[1], "a\nb1\n")
         self.assertEqual(run("tokens", "--raw", "A+B")[1], "A;+;B;\n")
         self.assertEqual(run("tokens", "N=\"中\";")[1], "N\n=\n\"中\"\n;\n")
+        self.assertEqual(run("tokens", "N=中;")[1], "N\n=\n\\xD6\n\\xD0\n;\n")
 
 
 class HelpAndVersion(unittest.TestCase):
