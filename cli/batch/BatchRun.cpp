@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 #include "ExitStatus.h"
@@ -34,14 +32,6 @@ constexpr std::uint64_t kHtmlVerdictCap = 1000;
 
 void Notice(const std::string& text) {
   if (!text.empty()) std::fputs(text.c_str(), stderr);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw TUsageError("cannot read the rules file '" + path + "'");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // Reads the header and settles the column types. When a type is left to
@@ -203,7 +193,7 @@ int RunBatch(const SBatchOptions& options) {
   plan.DataPath = options.DataPath;
   plan.FreshCalculators = options.FreshCalculators;
 
-  const std::string rulesText = ReadWholeFile(options.RulesPath);
+  const std::string rulesText = ReadRulesText(options.RulesPath);
   TTextCodec rulesCodec(InputEncoding(rulesText, false, options.RulesEncoding, options.RulesPath, "--rules-encoding"));
   SRulesFile rules = ParseRules(rulesText, options.RulesPath, rulesCodec);
   plan.Rules = std::move(rules.Rules);

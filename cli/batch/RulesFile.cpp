@@ -93,12 +93,12 @@ SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec
   return TRulesParser(text, path, codec).Parse();
 }
 
-SRulesFile ReadRulesFile(const std::string& path, TTextCodec& codec) {
+std::string ReadRulesText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw TUsageError("cannot read the rules file '" + path + "'");
   std::ostringstream text;
   text << in.rdbuf();
-  return ParseRules(text.str(), path, codec);
+  return text.str();
 }
 
 }  // namespace rulecalc::cli

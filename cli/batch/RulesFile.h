@@ -40,7 +40,7 @@ struct SRulesFile {
 // TConversionError for text GBK cannot hold.
 SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec& codec);
 
-// Reads and parses the file at path; throws TUsageError when it cannot be read.
-SRulesFile ReadRulesFile(const std::string& path, TTextCodec& codec);
+// The bytes of the rules file at path; throws TUsageError when it cannot be read.
+std::string ReadRulesText(const std::string& path);
 
 }  // namespace rulecalc::cli

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CliTestSupport.h"
+#include "batch/ExplainedValues.h"
 #include "batch/Report.h"
 
 namespace rulecalc::cli {
@@ -50,6 +51,16 @@ TEST(CsvReport, QuotesFieldsThatNeedItAndEndsRecordsWithCrLf) {
   EXPECT_EQ(Verdict(EMReportFormat::Csv, rule, EMOutcome::Failed, "A::\"x\"=中;"),
             "7,\"r,1\",false,\"A::\"\"x\"\"=中;\"\r\n");
   EXPECT_EQ(Verdict(EMReportFormat::Csv, RuleWithId("ok"), EMOutcome::Held, ""), "7,ok,true,\r\n");
+}
+
+TEST(Reports, ValuesOfTheVariablesAnExplanationNames) {
+  std::vector<SColumn> columns(3);
+  columns[0].GbkName = "AGE";
+  columns[1].GbkName = "score";
+  columns[2].GbkName = "X";
+  const std::vector<std::string> values{"16", "50", "7"};
+  EXPECT_EQ(ExplainedValues("SCORE,AGE::A;AGE::B;", columns, values), "SCORE=50, AGE=16");
+  EXPECT_EQ(ExplainedValues("NOBODY::N;", columns, values), "");
 }
 
 TEST(Reports, KeyAndValuesInEveryFormat) {
