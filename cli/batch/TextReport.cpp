@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kRowColumns = 8;
 constexpr int kResultColumns = 6;
+constexpr int kKeyColumns = 10;  // keys are lined up when they fit
 constexpr std::size_t kCommonExplanations = 3;
 
 std::string PaddedTo(std::string text, int shownColumns, int width) {
@@ -35,14 +36,14 @@ class TTextReport : public TReport {
 
   std::string Heading() override {
     std::string heading = PaddedTo("row", 3, kRowColumns);
-    if (!Layout.KeyName.empty()) heading += Layout.KeyName + "  ";
+    if (!Layout.KeyName.empty()) heading += PaddedTo(Layout.KeyName, KeyNameColumns(), kKeyColumns) + "  ";
     return heading + PaddedTo("rule", 4, Layout.IdColumns) + "  result  explanation\n";
   }
 
   void AddVerdict(std::string& out, const SVerdict& verdict) override {
     const std::string row = std::to_string(verdict.Row);
     out += PaddedTo(row, static_cast<int>(row.size()), kRowColumns);
-    if (verdict.GbkKey) out += Codec.FromGbk(*verdict.GbkKey) + "  ";
+    if (verdict.GbkKey) out += PaddedTo(Codec.FromGbk(*verdict.GbkKey), Columns.Of(*verdict.GbkKey), kKeyColumns) + "  ";
     out += PaddedTo(Codec.FromGbk(verdict.Rule->GbkId), Columns.Of(verdict.Rule->GbkId), Layout.IdColumns);
     out += "  ";
     const SEvaluation& evaluation = *verdict.Evaluation;
@@ -61,6 +62,13 @@ class TTextReport : public TReport {
   }
 
  private:
+  int KeyNameColumns() {
+    std::string gbk;
+    std::size_t bad = 0;
+    TTextCodec toGbk(Layout.Encoding);
+    return toGbk.TryToGbk(Layout.KeyName, gbk, bad) ? Columns.Of(gbk) : static_cast<int>(Layout.KeyName.size());
+  }
+
   SReportLayout Layout;
   TTextCodec Codec;
   TDisplayColumns Columns;
