@@ -71,7 +71,7 @@ TEST(Reports, KeyAndValuesInEveryFormat) {
             "{\"row\":7,\"key\":\"张\",\"rule\":\"r\",\"result\":\"false\",\"explanation\":\"A::A>9;\","
             "\"values\":\"A=5, 城=北京\"}\n");
   EXPECT_EQ(Verdict(EMReportFormat::Text, rule, EMOutcome::Failed, "A::A>9;", 4, "张"),
-            "7       张  r     false   A::A>9;  [A=5, 城=北京]\n");
+            "7       张          r     false   A::A>9;  [A=5, 城=北京]\n");
   EXPECT_EQ(Verdict(EMReportFormat::Html, rule, EMOutcome::Failed, "A::A<\"&\";", 4, "张"),
             "<tr class=\"false\"><td class=\"n\">7</td><td>张</td><td>r</td><td>false</td>"
             "<td>A::A&lt;&quot;&amp;&quot;;</td><td>A=5, 城=北京</td></tr>\n");
