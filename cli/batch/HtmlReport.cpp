@@ -53,7 +53,7 @@ class THtmlReport : public TReport {
     std::string head = std::string("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>rulecalc report</title><style>") +
                        kStyle + "</style></head><body><main>\n<section id=\"rows\"><h2>Verdicts</h2>"
                        "<table id=\"verdicts\"><thead><tr><th>row</th>";
-    if (!Layout.KeyName.empty()) head += "<th>" + Escaped(Layout.KeyName) + "</th>";
+    if (!Layout.GbkKeyName.empty()) head += "<th>" + Escaped(Codec.FromGbk(Layout.GbkKeyName)) + "</th>";
     head += "<th>rule</th><th>result</th><th>explanation</th>";
     if (Layout.ShowValues) head += "<th>values</th>";
     return head + "</tr></thead><tbody>\n";

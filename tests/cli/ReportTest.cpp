@@ -31,7 +31,7 @@ std::string Verdict(EMReportFormat format, const SRule& rule, EMOutcome outcome,
                     int idColumns = 4, const std::string& key = "") {
   SReportLayout layout = Layout(format, idColumns);
   const std::string gbkKey = Gbk(key);
-  layout.KeyName = key.empty() ? "" : "ID";
+  layout.GbkKeyName = key.empty() ? "" : "ID";
   layout.ShowValues = !key.empty();
   std::unique_ptr<TReport> report = MakeReport(layout);
   const SEvaluation evaluation{outcome, Gbk(utf8Text), {}, {}};
