@@ -1,6 +1,8 @@
 #include "commands/CommandLine.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -19,14 +21,24 @@ constexpr const char* kDescription =
 
 void Complain(const std::string& message) { std::fprintf(stderr, "rulecalc: %s\n", message.c_str()); }
 
+// Flushes standard output; false (with a message) when what the command
+// printed could not all be written.
+bool StandardOutputWritten() {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  Complain(std::string("cannot write to standard output: ") + std::strerror(errno));
+  return false;
+}
+
 void BuildApp(CLI::App& app, SCommandContext& context) {
   app.set_version_flag("--version", std::string("rulecalc ") + kVersion, "Show the version and exit");
   app.add_option("--encoding", context.RequestedEncoding,
-                 "Encoding of arguments, files and output (default: the locale's codeset; UTF-8 under the C locale)");
+                 "Encoding of arguments and output, and of both batch input files (default: the locale's codeset, "
+                 "UTF-8 under the C locale; batch input files are detected)");
   app.require_subcommand(1);
   app.fallthrough();
   app.footer("Example:\n  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"
-             "Exit status: 0 true, 1 false, 2 analysis or run-time error, 64 usage error.");
+             "Exit status: 0 true, 1 false, 2 analysis or run-time error, 3 batch: no row evaluated,\n"
+             "64 usage error, 74 the output could not be written.");
   AddEvalCommand(app, context);
   AddCheckCommand(app, context);
   AddListingCommands(app, context);
@@ -49,11 +61,14 @@ int RunCommandLine(int argc, char** argv) {
   } catch (const TConversionError& error) {
     Complain(error.what());
     return esUsageError;
+  } catch (const TOutputError& error) {
+    Complain(error.what());
+    return esOutputError;
   } catch (const std::exception& error) {
     Complain(error.what());
     return esRuleError;
   }
-  return context.ExitStatus;
+  return StandardOutputWritten() ? context.ExitStatus : esOutputError;
 }
 
 }  // namespace rulecalc::cli
