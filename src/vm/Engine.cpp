@@ -141,6 +141,15 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         CompareWithConstant(pc, run);
         pc += 2;
         break;
+      case EMAction::CompareVariableWithConstant:
+        if (!LoadNumberVariable(pc)) return false;
+        CompareWithConstant(pc + 1, run);
+        pc += 3;
+        break;
+      case EMAction::CompareVariables:
+        if (!CompareVariables(pc, run)) return false;
+        pc += 3;
+        break;
       case EMAction::PopAndLogic:
         if (!PopAndLogic(pc)) return false;
         pc += 1;

@@ -28,6 +28,10 @@ constexpr SPattern kPatterns[] = {
      {EMAction::LoadNumberConstant, EMAction::MoveNumber, EMAction::PopNumber, EMAction::Arithmetic}},
     {EMAction::VariableRightOperand, 4,
      {EMAction::LoadNumberVariable, EMAction::MoveNumber, EMAction::PopNumber, EMAction::Arithmetic}},
+    {EMAction::CompareVariableWithConstant, 4,
+     {EMAction::LoadNumberVariable, EMAction::MoveNumber, EMAction::LoadNumberConstant, EMAction::CompareNumbers}},
+    {EMAction::CompareVariables, 4,
+     {EMAction::LoadNumberVariable, EMAction::MoveNumber, EMAction::LoadNumberVariable, EMAction::CompareNumbers}},
     {EMAction::LoadAndPushNumber, 2, {EMAction::LoadNumberVariable, EMAction::PushNumber}},
     {EMAction::CompareWithConstant, 3, {EMAction::MoveNumber, EMAction::LoadNumberConstant, EMAction::CompareNumbers}},
     {EMAction::PopAndLogic, 2, {EMAction::PopBoolean, EMAction::Logic}},
@@ -38,7 +42,9 @@ bool Matches(const std::vector<SPreparedCode>& prepared, std::size_t at, const S
   for (std::size_t k = 0; k < pattern.Length; ++k)
     if (prepared[at + k].Own != pattern.Members[k]) return false;
   // A variable loaded into no register is looked up and dropped: left alone.
-  return prepared[at].Own != EMAction::LoadNumberVariable || prepared[at].NumberTarget != nullptr;
+  for (std::size_t k = 0; k < pattern.Length; ++k)
+    if (prepared[at + k].Own == EMAction::LoadNumberVariable && prepared[at + k].NumberTarget == nullptr) return false;
+  return true;
 }
 
 // The superinstruction that starts at the record, and how many records it spans.
@@ -95,6 +101,18 @@ void TVirtualMachine::CompareWithConstant(std::size_t pc, SRunState& run) {
   *constant.NumberTarget = constant.Constant;
   Registers.BR = CompareNumbers(Prepared[pc + 2].Op, Registers.R0, Registers.C0);
   ExplainComparison(run);
+}
+
+// opMovF into a number register, opMovR between number registers, opMovF
+// into a number register, then a number comparison and its explanation.
+bool TVirtualMachine::CompareVariables(std::size_t pc, SRunState& run) {
+  if (!LoadNumberVariable(pc)) return false;
+  const SPreparedCode& move = Prepared[pc + 1];
+  *move.NumberTarget = *move.NumberSource;
+  if (!LoadNumberVariable(pc + 2)) return false;
+  Registers.BR = CompareNumbers(Prepared[pc + 3].Op, Registers.R0, Registers.C0);
+  ExplainComparison(run);
+  return true;
 }
 
 // opPop into $BR or $BR1, then AND or OR.

@@ -63,6 +63,8 @@ enum class EMAction : std::uint8_t {
   ConstantRightOperand,   // LoadNumberConstant, MoveNumber, PopNumber, Arithmetic
   VariableRightOperand,   // LoadNumberVariable (into a register), MoveNumber, PopNumber, Arithmetic
   CompareWithConstant,    // MoveNumber, LoadNumberConstant, CompareNumbers
+  CompareVariableWithConstant,  // LoadNumberVariable (into a register), then CompareWithConstant's members
+  CompareVariables,       // LoadNumberVariable, MoveNumber, LoadNumberVariable (both into registers), CompareNumbers
   PopAndLogic,            // PopBoolean, Logic
 };
 
@@ -197,6 +199,7 @@ class TVirtualMachine {
   bool LoadAndPushNumber(std::size_t pc);
   bool RightOperand(std::size_t pc, bool fromVariable);
   void CompareWithConstant(std::size_t pc, SRunState& run);
+  bool CompareVariables(std::size_t pc, SRunState& run);
   bool PopAndLogic(std::size_t pc);
 
   // --- Preparation (VirtualMachine.cpp) ---

@@ -95,13 +95,30 @@ const SCodeStruct kCodePieces[] = {
     {opAdd, "", "", 0},        {opDiv, "", "", 0},       {opGreat, "", "", 0},          {opEqual, "", "", 0},
     {opAnd, "", "", 0},        {opOr, "", "", 0},        {opJNB, "Label1", "", 0},      {opNOP, "Label1", "", 0},
     {opNOP, "$THEN", "", 0},   {opMovD, "$S0", "y", 1},  {opPush, "$S0", "", 1},        {opPop, "$RS", "", 1},
+    {opMovF, "$R0", "B", 0},   {opMovF, "$C0", "B", 0},  {opMovF, "$C1", "MISSING", 0}, {opLess, "", "", 0},
 };
 
+// The runs the analyser emits for "A+2", "A<>B", "A>2" and "... AND ...".
+const std::vector<SCodeStruct> kCodeRuns[] = {
+    {{opMovF, "$C0", "A", 0}, {opPush, "$C0", "", 0}, {opMovD, "$C0", "2", 0}, {opMovR, "$C1", "$C0", 0},
+     {opPop, "$C0", "", 0}, {opAdd, "", "", 0}},
+    {{opMovF, "$C0", "A", 0}, {opMovR, "$R0", "$C0", 0}, {opMovF, "$C0", "B", 0}, {opUnequal, "", "", 0}},
+    {{opMovF, "$C0", "A", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "2", 0}, {opGreat, "", "", 0}},
+    {{opPush, "$BR", "", 0}, {opMovF, "$C0", "B", 0}, {opPush, "$C0", "", 0}, {opMovF, "$C0", "A", 0},
+     {opMovR, "$C1", "$C0", 0}, {opPop, "$C0", "", 0}, {opSub, "", "", 0}, {opPop, "$BR1", "", 0}, {opAnd, "", "", 0}},
+};
+
+// Pieces and whole runs in random order.
 void AddRandomCode(TRuleCalc& calc, std::mt19937& random) {
-  const auto length = 1 + random() % 40;
+  const auto length = 1 + random() % 30;
   for (std::size_t i = 0; i < length; ++i) {
     const SCodeStruct& piece = kCodePieces[random() % std::size(kCodePieces)];
-    calc.Machine.AddCode(piece.OpCode, piece.Operand1, piece.Operand2, piece.ValueType);
+    if (random() % 2) {
+      calc.Machine.AddCode(piece.OpCode, piece.Operand1, piece.Operand2, piece.ValueType);
+      continue;
+    }
+    for (const SCodeStruct& record : kCodeRuns[random() % std::size(kCodeRuns)])
+      calc.Machine.AddCode(record.OpCode, record.Operand1, record.Operand2, record.ValueType);
   }
 }
 
