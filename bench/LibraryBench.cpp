@@ -96,8 +96,19 @@ void Tokeniser(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(sentence.size()));
 }
 
+// A host listing the tokens of a 2 KB sentence: SetSentence, then GetTokens.
+void Listing(benchmark::State& state) {
+  const std::string sentence = LongSentence();
+  for (auto _ : state) {
+    SetSentence(sentence.c_str());
+    benchmark::DoNotOptimize(GetTokens());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(sentence.size()));
+}
+
 const bool kRegistered = [] {
   benchmark::RegisterBenchmark("tokeniser/2KB", Tokeniser);
+  benchmark::RegisterBenchmark("listing/2KB", Listing);
   for (const SRule& rule : Rules()) {
     const std::string id = rule.Id;
     benchmark::RegisterBenchmark(("rulecalc/run-only/" + id).c_str(), RunOnly, rule);

@@ -3,6 +3,7 @@
 
 #include "common/Messages.h"
 #include "vm/Builtins.h"
+#include "vm/NumberComparison.h"
 #include "vm/NumberText.h"
 #include "vm/VirtualMachine.h"
 
@@ -16,6 +17,7 @@ bool TVirtualMachine::Run() {
   }
   if (Prepared.size() != Code.size()) PrepareAll();
   if (JumpsResolvedFor != Code.size()) ResolveJumps();
+  if (FusedFor != Code.size() || FusedWith != UseSuperinstructions) FuseAll();
   if (UseExplanationCache) Explanations.UseSentence(Tokeniser.Sentence);
   SRunState run;
   const bool holds = RunCode(run);
@@ -24,18 +26,6 @@ bool TVirtualMachine::Run() {
 }
 
 namespace {
-
-bool CompareNumbers(EMOpCode op, double left, double right) {
-  const bool equal = right - EqualEpsilon < left && left < right + EqualEpsilon;
-  switch (op) {
-    case opLess: return left < right;
-    case opGreat: return left > right;
-    case opEqual: return equal;
-    case opUnequal: return !equal;
-    case opLessEqual: return left <= right;
-    default: return left >= right;
-  }
-}
 
 // Byte-wise: the first differing byte decides (unsigned); a prefix is smaller.
 bool CompareTexts(EMOpCode op, std::string_view left, std::string_view right) {
@@ -90,8 +80,11 @@ bool TVirtualMachine::RunCode(SRunState& run) {
       case EMAction::MoveNumber: *p.NumberTarget = *p.NumberSource; break;
       case EMAction::MoveText: *p.TextTarget = *p.TextSource; break;
       case EMAction::LoadNumberVariable:
-        if (LookUpVariable(pc) == nullptr) return FailMissingVariable(pc);
-        if (p.NumberTarget != nullptr) *p.NumberTarget = VariableAsNumber(p);
+        if (p.NumberTarget != nullptr) {
+          if (!LoadNumberVariable(pc)) return false;
+        } else if (LookUpVariable(pc) == nullptr) {
+          return FailMissingVariable(pc);
+        }
         break;
       case EMAction::LoadTextVariable: {
         const SVarStruct* variable = LookUpVariable(pc);
@@ -137,6 +130,31 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         break;
       case EMAction::Marker: run.Section = p.Marker; break;
       case EMAction::Builtin: ExecuteBuiltin(p.Op, p.ValueType, r, Environment); break;
+      case EMAction::LoadAndPushNumber:
+        if (!LoadAndPushNumber(pc)) return false;
+        pc += 1;
+        break;
+      case EMAction::ConstantRightOperand: case EMAction::VariableRightOperand:
+        if (!RightOperand(pc, p.Action == EMAction::VariableRightOperand)) return false;
+        pc += 3;
+        break;
+      case EMAction::CompareWithConstant:
+        CompareWithConstant(pc, run);
+        pc += 2;
+        break;
+      case EMAction::CompareVariableWithConstant:
+        if (!LoadNumberVariable(pc)) return false;
+        CompareWithConstant(pc + 1, run);
+        pc += 3;
+        break;
+      case EMAction::CompareVariables:
+        if (!CompareVariables(pc, run)) return false;
+        pc += 3;
+        break;
+      case EMAction::PopAndLogic:
+        if (!PopAndLogic(pc)) return false;
+        pc += 1;
+        break;
     }
   }
   return FinishRun(run);

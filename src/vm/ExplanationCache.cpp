@@ -10,13 +10,6 @@ void TExplanationCache::UseSentence(const std::string& sentence) {
   ElseBranch.reset();
 }
 
-void TPendingTokeniserEnd::Record(const STokeniserEnd& end) {
-  Pending = true;
-  Position = end.Position;
-  WordType = end.WordType;
-  if (end.WordRead) Word = &end.Word;
-}
-
 void TPendingTokeniserEnd::ApplyTo(TTokenAnalyser& tokeniser) {
   if (!Pending) return;
   tokeniser.Position = Position;

@@ -49,7 +49,12 @@ class TExplanationCache {
 // ends (or before the tokeniser is used for real again).
 class TPendingTokeniserEnd {
  public:
-  void Record(const STokeniserEnd& end);
+  void Record(const STokeniserEnd& end) {
+    Pending = true;
+    Position = end.Position;
+    WordType = end.WordType;
+    if (end.WordRead) Word = &end.Word;
+  }
   void ApplyTo(TTokenAnalyser& tokeniser);
 
  private:

@@ -128,9 +128,8 @@ const SClauseExplanation& TVirtualMachine::CachedClause(SRunState& run) {
   return clauses.back();
 }
 
-// Every comparison consumes the next clause of the sentence; a false one
-// that names variables adds "names::clause;" to the run-time text.
-void TVirtualMachine::ExplainComparison(SRunState& run) {
+// A comparison whose clause is not cached yet, or with the cache off.
+void TVirtualMachine::ReadAndExplainComparison(SRunState& run) {
   if (UseExplanationCache) {
     const SClauseExplanation& clause = CachedClause(run);
     if (!Registers.BR) RuntimeError += clause.Entry;

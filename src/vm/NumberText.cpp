@@ -130,9 +130,35 @@ std::string PlainNumber(const SNumberParts& parts) {
   return plain;
 }
 
+// At most fifteen digits with at most one separator among or around them
+// (the values hosts set most): read in one pass. Every digit fits the
+// mantissa and the power is at most 15, so this is ReadShortNumber's result.
+bool ReadFewDigits(std::string_view text, char separator, double& value) {
+  constexpr std::size_t kMostDigits = 15;
+  if (text.empty() || text.size() > kMostDigits + 1) return false;
+  std::uint64_t mantissa = 0;
+  std::size_t digits = 0, fractionDigits = 0;
+  bool separatorSeen = false;
+  for (const char c : text) {
+    if (IsDigit(c)) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      ++digits;
+      fractionDigits += separatorSeen ? 1 : 0;
+    } else if (c == separator && !separatorSeen) {
+      separatorSeen = true;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || digits > kMostDigits) return false;
+  value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+  return true;
+}
+
 }  // namespace
 
 bool ReadNumber(std::string_view text, char decimalSeparator, double& value) {
+  if (ReadFewDigits(text, decimalSeparator, value)) return true;
   if (ReadPlainDecimal(text, decimalSeparator, value)) return true;
   SNumberParts parts;
   if (!SplitNumber(text, decimalSeparator, parts)) return false;

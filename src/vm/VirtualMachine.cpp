@@ -52,7 +52,7 @@ SPreparedCode TVirtualMachine::Prepare(const SCodeStruct& record) {
   if (!prepared.ConstantIsNumber) prepared.Constant = NullNumber;
   prepared.Op = static_cast<EMOpCode>(record.OpCode);
   prepared.ValueType = record.ValueType;
-  prepared.Action = ActionOf(record, prepared);
+  prepared.Action = prepared.Own = ActionOf(record, prepared);
   return prepared;
 }
 
@@ -122,6 +122,7 @@ void TVirtualMachine::PrepareAll() {
   Prepared.reserve(Code.size());
   for (const SCodeStruct& record : Code) Prepared.push_back(Prepare(record));
   JumpsResolvedFor = 0;
+  FusedFor = 0;
 }
 
 // "Label" followed by the counter in decimal, written into the label buffer.
@@ -155,6 +156,7 @@ void TVirtualMachine::ClearCode() {
   Code.clear();
   Prepared.clear();
   JumpsResolvedFor = 0;
+  FusedFor = 0;
 }
 
 }  // namespace rulecalc

@@ -57,12 +57,22 @@ enum class EMAction : std::uint8_t {
   JumpIfFalse,         // opJNB
   Marker,              // opNOP with "$IF", "$THEN" or "$ELSE"
   Builtin,             // the fourteen built-in operations
+  // Superinstructions: a run of the actions above that the analyser emits
+  // together, executed as one step, member by member in the same order.
+  LoadAndPushNumber,      // LoadNumberVariable (into a register), PushNumber
+  ConstantRightOperand,   // LoadNumberConstant, MoveNumber, PopNumber, Arithmetic
+  VariableRightOperand,   // LoadNumberVariable (into a register), MoveNumber, PopNumber, Arithmetic
+  CompareWithConstant,    // MoveNumber, LoadNumberConstant, CompareNumbers
+  CompareVariableWithConstant,  // LoadNumberVariable (into a register), then CompareWithConstant's members
+  CompareVariables,       // LoadNumberVariable, MoveNumber, LoadNumberVariable (both into registers), CompareNumbers
+  PopAndLogic,            // PopBoolean, Logic
 };
 
 // An instruction with its operand texts resolved for execution: registers
 // become the machine's own registers, markers a section, constants numbers.
 struct SPreparedCode {
-  EMAction Action = EMAction::Nothing;
+  EMAction Action = EMAction::Nothing;  // what the run does at this record
+  EMAction Own = EMAction::Nothing;     // the record's own action (Action unless it starts a superinstruction)
   EMOpCode Op = opNOP;
   std::uint8_t ValueType = kNumberType;
   double* NumberTarget = nullptr;   // Operand1 when it names $C0, $C1 or $R0
@@ -135,6 +145,11 @@ class TVirtualMachine {
   // tokeniser's final state are the same.
   bool UseExplanationCache = true;
 
+  // Executes the runs of actions the analyser emits together as single
+  // steps. Off, every record is its own step; the results, the registers,
+  // the stacks and the run-time text are the same.
+  bool UseSuperinstructions = true;
+
   SRegisters Registers;
   TVarTable Vars;
   std::vector<SCodeStruct> Code;
@@ -157,10 +172,37 @@ class TVirtualMachine {
   void Jump(std::size_t& pc, const SPreparedCode& prepared);
   bool FinishRun(SRunState& run);
   const SVarStruct* LookUpVariable(std::size_t pc);
+  // An opMovF into a number register; false, with the run-time text, when
+  // the variable is missing.
+  bool LoadNumberVariable(std::size_t pc) {
+    const SPreparedCode& p = Prepared[pc];
+    if (!CachedVariableNumber(p, *p.NumberTarget)) {
+      if (LookUpVariable(pc) == nullptr) return FailMissingVariable(pc);
+      *p.NumberTarget = VariableAsNumber(p);
+    }
+    return true;
+  }
+  // The number an opMovF loads when its variable was found before and its
+  // value was read since it last changed; false otherwise (value untouched).
+  bool CachedVariableNumber(const SPreparedCode& p, double& value) const {
+    if (p.VarIndex < 0 || p.VarGeneration != Vars.Generation) return false;
+    const auto index = static_cast<std::size_t>(p.VarIndex);
+    if (index >= LoadedNumbers.size() || LoadedNumbers[index].Revision != Vars.Revision(index)) return false;
+    value = LoadedNumbers[index].IsNumber ? LoadedNumbers[index].Value : NullNumber;
+    return true;
+  }
   double VariableAsNumber(const SPreparedCode& prepared);
   bool FailMissingVariable(std::size_t pc);
   bool Fail(EMMessage message);
   void ResolveJumps();
+
+  // --- Superinstructions (Superinstructions.cpp) ---
+  void FuseAll();
+  bool LoadAndPushNumber(std::size_t pc);
+  bool RightOperand(std::size_t pc, bool fromVariable);
+  void CompareWithConstant(std::size_t pc, SRunState& run);
+  bool CompareVariables(std::size_t pc, SRunState& run);
+  bool PopAndLogic(std::size_t pc);
 
   // --- Preparation (VirtualMachine.cpp) ---
   SPreparedCode Prepare(const SCodeStruct& record);
@@ -174,7 +216,18 @@ class TVirtualMachine {
   void ScanBranch(std::int32_t position, std::string& names, std::string& text);
   std::string ClauseEntry(std::int32_t& cursor);
   std::string BranchText(bool thenBranch);
-  void ExplainComparison(SRunState& run);
+  // Every comparison consumes the next clause of the sentence; a false one
+  // that names variables adds "names::clause;" to the run-time text.
+  void ExplainComparison(SRunState& run) {
+    if (UseExplanationCache && run.ClauseIndex < Explanations.Clauses.size()) {
+      const SClauseExplanation& clause = Explanations.Clauses[run.ClauseIndex++];
+      run.PendingEnd.Record(clause.End);
+      if (!Registers.BR) RuntimeError += clause.Entry;
+      return;
+    }
+    ReadAndExplainComparison(run);
+  }
+  void ReadAndExplainComparison(SRunState& run);
   void ExplainBranch(bool thenBranch, SRunState& run);
   const SClauseExplanation& CachedClause(SRunState& run);
   STokeniserEnd TokeniserEnd(std::uint64_t wordsReadBefore) const;
@@ -183,6 +236,8 @@ class TVirtualMachine {
   std::vector<SLoadedNumber> LoadedNumbers;  // parallel to the variable table
   TExplanationCache Explanations;
   std::size_t JumpsResolvedFor = 0;     // Code size when the jump targets were last resolved
+  std::size_t FusedFor = 0;             // Code size when the superinstructions were last chosen
+  bool FusedWith = false;               // UseSuperinstructions when they were chosen
   char LabelBuffer[256] = {};
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -10,21 +11,30 @@
 namespace rulecalc {
 namespace {
 
-// A calculator that reads the sentence again for every explanation and runs
-// every automaton at every position.
+// A calculator that reads the sentence again for every explanation, runs
+// every automaton at every position and executes every record on its own.
 std::unique_ptr<TRuleCalc> MakePlainCalc() {
   auto calc = testing::MakeCalc();
   calc->Machine.UseExplanationCache = false;
   calc->Tokeniser.UseFirstByteFilter = false;
+  calc->Machine.UseSuperinstructions = false;
   return calc;
 }
 
-// Everything a host or a later call can observe.
+// Everything a host or a later call can observe, and the machine's registers and stacks.
 std::string Observe(TRuleCalc& calc, const std::string& step, bool answer) {
+  const TVirtualMachine& m = calc.Machine;
+  const SRegisters& r = m.Registers;
   std::ostringstream out;
-  out << step << " -> " << answer << " | error=" << calc.Machine.RuntimeError << " | analyse=" << calc.Analysor.AnalyseError
+  out.precision(17);
+  out << step << " -> " << answer << " | error=" << m.RuntimeError << " | analyse=" << calc.Analysor.AnalyseError
       << " | position=" << calc.Tokeniser.Position << " kind=" << int(calc.Tokeniser.WordType)
-      << " word=" << calc.Tokeniser.Word << " | code=" << calc.Machine.Code.size() << " br=" << calc.Machine.Registers.BR;
+      << " word=" << calc.Tokeniser.Word << " | code=" << m.Code.size() << " br=" << r.BR << " br1=" << r.BR1
+      << " c0=" << r.C0 << " c1=" << r.C1 << " r0=" << r.R0 << " s0=" << r.S0 << " s1=" << r.S1 << " rs=" << r.RS
+      << " | numbers:";
+  for (std::int32_t i = 0; i < m.FloatTop; ++i) out << ' ' << m.FloatStack[static_cast<std::size_t>(i)];
+  out << " texts:";
+  for (std::int32_t i = 0; i < m.StringTop; ++i) out << ' ' << m.StringStack[static_cast<std::size_t>(i)];
   return out.str();
 }
 
@@ -73,6 +83,80 @@ TEST(OptimisationEquivalence, SessionsGiveTheSameAnswersAndTokeniserState) {
     for (int round = 0; round < 3; ++round, ++seed)
       EXPECT_EQ(Session(*fast, sentence, seed), Session(*plain, sentence, seed)) << sentence;
   }
+}
+
+// Records that make up the runs executed as superinstructions, and records
+// that break them up or make them fail (a missing variable, an empty stack).
+const SCodeStruct kCodePieces[] = {
+    {opMovF, "$C0", "A", 0},   {opMovF, "$C1", "B", 0},  {opMovF, "$C0", "MISSING", 0}, {opMovF, "", "A", 0},
+    {opPush, "$C0", "", 0},    {opPush, "$R0", "", 0},   {opPush, "$BR", "", 0},        {opMovD, "$C0", "2", 0},
+    {opMovD, "$C1", "x", 0},   {opMovR, "$C1", "$C0", 0}, {opMovR, "$R0", "$C0", 0},    {opMovR, "$C0", "$R0", 0},
+    {opPop, "$C0", "", 0},     {opPop, "$C1", "", 0},    {opPop, "$BR1", "", 0},        {opPop, "$BR", "", 0},
+    {opAdd, "", "", 0},        {opDiv, "", "", 0},       {opGreat, "", "", 0},          {opEqual, "", "", 0},
+    {opAnd, "", "", 0},        {opOr, "", "", 0},        {opJNB, "Label1", "", 0},      {opNOP, "Label1", "", 0},
+    {opNOP, "$THEN", "", 0},   {opMovD, "$S0", "y", 1},  {opPush, "$S0", "", 1},        {opPop, "$RS", "", 1},
+    {opMovF, "$R0", "B", 0},   {opMovF, "$C0", "B", 0},  {opMovF, "$C1", "MISSING", 0}, {opLess, "", "", 0},
+};
+
+// The runs the analyser emits for "A+2", "A<>B", "A>2" and "... AND ...".
+const std::vector<SCodeStruct> kCodeRuns[] = {
+    {{opMovF, "$C0", "A", 0}, {opPush, "$C0", "", 0}, {opMovD, "$C0", "2", 0}, {opMovR, "$C1", "$C0", 0},
+     {opPop, "$C0", "", 0}, {opAdd, "", "", 0}},
+    {{opMovF, "$C0", "A", 0}, {opMovR, "$R0", "$C0", 0}, {opMovF, "$C0", "B", 0}, {opUnequal, "", "", 0}},
+    {{opMovF, "$C0", "A", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "2", 0}, {opGreat, "", "", 0}},
+    {{opPush, "$BR", "", 0}, {opMovF, "$C0", "B", 0}, {opPush, "$C0", "", 0}, {opMovF, "$C0", "A", 0},
+     {opMovR, "$C1", "$C0", 0}, {opPop, "$C0", "", 0}, {opSub, "", "", 0}, {opPop, "$BR1", "", 0}, {opAnd, "", "", 0}},
+};
+
+// Pieces and whole runs in random order.
+void AddRandomCode(TRuleCalc& calc, std::mt19937& random) {
+  const auto length = 1 + random() % 30;
+  for (std::size_t i = 0; i < length; ++i) {
+    const SCodeStruct& piece = kCodePieces[random() % std::size(kCodePieces)];
+    if (random() % 2) {
+      calc.Machine.AddCode(piece.OpCode, piece.Operand1, piece.Operand2, piece.ValueType);
+      continue;
+    }
+    for (const SCodeStruct& record : kCodeRuns[random() % std::size(kCodeRuns)])
+      calc.Machine.AddCode(record.OpCode, record.Operand1, record.Operand2, record.ValueType);
+  }
+}
+
+// Runs a code list twice, with other values the second time.
+std::vector<std::string> CodeSession(TRuleCalc& calc, int seed) {
+  std::mt19937 random(static_cast<unsigned>(seed));
+  std::vector<std::string> seen;
+  calc.ClearMemory();
+  calc.SetSentence("A>1 AND B<2 OR A=3; IF B>1 THEN A<1 ELSE B=2;");
+  AddRandomCode(calc, random);
+  for (const char* values : {"5", "x"}) {
+    calc.SetVarValue("A", values, 0);
+    calc.SetVarValue("B", std::to_string(random() % 4).c_str(), 0);
+    seen.push_back(Observe(calc, "run", calc.Run()));
+  }
+  return seen;
+}
+
+TEST(OptimisationEquivalence, SuperinstructionsRunAnyCodeAlike) {
+  auto fast = testing::MakeCalc();
+  auto plain = testing::MakeCalc();
+  plain->Machine.UseSuperinstructions = false;
+  for (int seed = 0; seed < 3000; ++seed) ASSERT_EQ(CodeSession(*fast, seed), CodeSession(*plain, seed)) << seed;
+}
+
+TEST(OptimisationEquivalence, SuperinstructionsOverflowAtTheSamePush) {
+  auto fast = testing::MakeCalc();
+  auto plain = testing::MakeCalc();
+  plain->Machine.UseSuperinstructions = false;
+  for (TRuleCalc* calc : {fast.get(), plain.get()}) {
+    calc->SetVarValue("A", "1", 0);
+    for (int i = 0; i <= kStackCapacity; ++i) {
+      calc->Machine.AddCode(opMovF, "$C0", "A", 0);
+      calc->Machine.AddCode(opPush, "$C0", "", 0);
+    }
+  }
+  EXPECT_EQ(Observe(*fast, "run", fast->Run()), Observe(*plain, "run", plain->Run()));
+  EXPECT_EQ(fast->Machine.FloatTop, kStackCapacity);
 }
 
 TEST(OptimisationEquivalence, RandomBytesTokeniseTheSame) {
