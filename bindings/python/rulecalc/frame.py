@@ -169,12 +169,48 @@ def _rules_of(rules: Mapping[str, Union[str, Rule]], types: Dict[str, str], sett
     return made
 
 
-def _pointers(texts: List[bytes]):
-    """The texts as a C array of pointers (which keeps them alive) and its addresses as numpy."""
+def _addresses(joined: bytes, starts):
+    """The buffer of NUL-separated texts kept alive with the addresses of its texts."""
     import numpy
 
-    array = (ctypes.c_char_p * len(texts))(*texts)
-    return array, numpy.frombuffer(array, dtype=numpy.uintp)
+    buffer = numpy.frombuffer(joined, dtype=numpy.uint8)
+    return buffer, (starts + buffer.ctypes.data).astype(numpy.uintp)
+
+
+def _pointers(texts: List[bytes]):
+    """The texts in one buffer, each followed by a NUL, and the address of each."""
+    import numpy
+
+    lengths = numpy.fromiter(map(len, texts), dtype=numpy.intp, count=len(texts))
+    starts = numpy.concatenate(([0], numpy.cumsum(lengths + 1)[:-1])).astype(numpy.intp)
+    return _addresses(b"\0".join(texts) + b"\0", starts)
+
+
+def _joined_texts(series):
+    """A column of str (or missing) values encoded in one pass: the buffer and the
+    addresses; None when a value is not a str, holds a NUL or lacks a GBK character
+    (the value-by-value path then converts or names it)."""
+    import numpy
+
+    values = series.where(~_pandas().isna(series), "").tolist()
+    try:
+        joined = ("\0".join(values) + "\0").encode(_values.ENCODING)
+    except (TypeError, UnicodeEncodeError):
+        return None
+    ends = numpy.flatnonzero(numpy.frombuffer(joined, dtype=numpy.uint8) == 0)
+    if len(ends) != len(values):
+        return None  # a value holds a NUL: GBK never puts a zero byte inside a character
+    return _addresses(joined, numpy.concatenate(([0], ends[:-1] + 1)).astype(numpy.intp))
+
+
+def _column_pointers(series, column: str, kind: int):
+    """The library's value texts of one column, in one buffer, with their addresses."""
+    dtype = series.dtype
+    if kind == _values.TEXT and (dtype == object or _pandas().api.types.is_string_dtype(dtype)):
+        joined = _joined_texts(series)
+        if joined is not None:
+            return joined
+    return _pointers(column_texts(series, column, kind))
 
 
 def _verdicts(rule_id, rule: Rule, df, columns: Dict[str, str], texts, types, count: int):
@@ -190,7 +226,7 @@ def _verdicts(rule_id, rule: Rule, df, columns: Dict[str, str], texts, types, co
             raise KeyError(f"rule {rule_id} uses {name}, which is not a column")
         kind = _values.type_code(column, types[column])
         if (column, kind) not in texts:
-            texts[column, kind] = _pointers(column_texts(df[column], column, kind))
+            texts[column, kind] = _column_pointers(df[column], column, kind)
         names.append(_values.to_gbk(name, "a variable name"))
         kinds.append(kind)
         addresses.append(texts[column, kind][1])
