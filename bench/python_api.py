@@ -9,7 +9,8 @@ nine example rules: the tool's `batch --jobs 1` (the baseline), the DataFrame
 path (rulecalc.frame.evaluate), Rule.evaluate_many over dicts, and frame.evaluate on 1
 and 2 threads (each thread its own Rule objects, half of the rows each),
 beside the tool's own `--jobs 2` (what two cores give on this machine now),
-and the throughput of 1 and 2 threads on a rule whose analysis takes long.
+and the throughput of 1 and 2 threads on a rule whose run takes long.
+Prints the load average beside the figures: the machine may be shared.
 Needs python3-pandas; the library is found as the package finds it
 (RULECALC_LIBRARY, or the build tree).
 """
@@ -59,9 +60,9 @@ def on_threads(work, parts) -> float:
 LONG_RULE = " AND ".join(f"A + B * {i} - C / 4 >= {i} - 100" for i in range(40)) + ";"
 
 
-def long_rule_on_threads(count: int, rows) -> float:
-    """Seconds for count threads, each evaluating the long rule on all rows with a Rule of its own."""
-    return on_threads(lambda part: rulecalc.Rule(LONG_RULE).evaluate_many(part), [rows] * count)
+def long_rule_on_threads(count: int, table) -> float:
+    """Seconds for count threads, each evaluating the long rule on the whole table with a Rule of its own."""
+    return on_threads(lambda part: frame.evaluate(part, {"long": rulecalc.Rule(LONG_RULE)}), [table] * count)
 
 
 def main() -> None:
@@ -98,15 +99,17 @@ def main() -> None:
         ("frame.evaluate, 1 thread", min(on_threads(on_frame, whole) for _ in range(options.repeats))),
         ("frame.evaluate, 2 threads", min(on_threads(on_frame, halves) for _ in range(options.repeats))),
     ]
-    print(f"{len(df)} rows x {len(rules_text)} rules = {verdicts} verdicts, best of {options.repeats}")
+    print(f"{len(df)} rows x {len(rules_text)} rules = {verdicts} verdicts, best of {options.repeats}; "
+          f"load average {' '.join(f'{load:.2f}' for load in os.getloadavg())}")
     print(f"{'path':34} {'seconds':>8} {'us/verdict':>11} {'x tool':>7}")
     for name, taken in figures:
         print(f"{name:34} {taken:8.3f} {taken / verdicts * 1e6:11.2f} {taken / tool['1']:7.2f}")
     print(f"2 threads over 1: Python {figures[4][1] / figures[5][1]:.2f}x, the tool {tool['1'] / tool['2']:.2f}x")
-    long_rows = [{"A": i, "B": i % 7, "C": 3.5} for i in range(options.rows // 10)]
+    long_rows = df.__class__({"A": range(options.rows), "B": [i % 7 for i in range(options.rows)],
+                              "C": [3.5] * options.rows})
     one = min(long_rule_on_threads(1, long_rows) for _ in range(options.repeats))
     two = min(long_rule_on_threads(2, long_rows) for _ in range(options.repeats))
-    print(f"a rule of 40 comparisons, {len(long_rows)} rows per thread: 1 thread {one:.3f} s, "
+    print(f"a rule of 40 comparisons (frame.evaluate), {len(long_rows)} rows per thread: 1 thread {one:.3f} s, "
           f"2 threads {two:.3f} s for twice the rows: throughput {2 * one / two:.2f}x")
 
 

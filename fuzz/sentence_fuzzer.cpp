@@ -5,8 +5,9 @@
 //
 // The same rule also goes through an independent C++ instance and a handle,
 // whose histories differ, and every answer must be the same (the handle's
-// texts up to the flat exports' cut); every warning of the handle's analysis
-// lies inside the sentence.
+// texts up to the flat exports' cut; its runs start from a clean machine, as
+// those of a fresh instance that runs afresh); every warning of the handle's
+// analysis lies inside the sentence.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include "boundary/RuleCalc.h"
 #include "support/HandleCalls.h"
 #include "support/RuleAnswers.h"
+#include "support/RunsAfresh.h"
 
 namespace {
 
@@ -75,8 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return rulecalc::fuzzing::Whole(text).substr(0, rulecalc::kResultBufferSize - 1);
   };
   const auto viaHandle = rulecalc::testing::AnswerRule(handle, FixedVariables(), sentence.c_str(), cutAsTheExports);
-  rulecalc::fuzzing::RequireSame(viaExports.Describe(), viaHandle.Describe(),
-                                 "the flat exports and a handle answer differently");
+  rulecalc::testing::TRunsAfresh runsAfresh;
+  const auto viaRunsAfresh = rulecalc::testing::AnswerRule(runsAfresh, FixedVariables(), sentence.c_str(), cutAsTheExports);
+  rulecalc::fuzzing::RequireSame(viaRunsAfresh.Describe(), viaHandle.Describe(),
+                                 "a handle and an instance that runs afresh answer differently");
   rulecalc::fuzzing::RequireWarningsInside(handle.Handle, std::strlen(sentence.c_str()));
 
   // Leave the instance in another state than the global calculator, so that

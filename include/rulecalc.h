@@ -123,7 +123,7 @@ RULECALC_API const char *GetRuntimeError(void);
  * pointer stays valid until the next call on the same handle (or its close).
  *
  * A null handle never crashes: functions returning text return "" (length
- * 0), rulecalc_analyse returns 0, rulecalc_run returns
+ * 0), rulecalc_analyse returns 0, rulecalc_run and rulecalc_run_rows return
  * RULECALC_RUNTIME_ERROR, the settings return -1, rulecalc_warning_count
  * returns 0 and rulecalc_warning returns NULL; the others do nothing.
  *
@@ -189,12 +189,40 @@ RULECALC_API int RULECALC_CDECL rulecalc_analyse(rulecalc_handle *calc);
 /* As GetAnalyseError. */
 RULECALC_API const char *RULECALC_CDECL rulecalc_analyse_error(rulecalc_handle *calc, size_t *length);
 
-/* As Run, telling a false result from a run-time error. */
+/* As Run, telling a false result from a run-time error, and starting from a
+ * clean machine: the run-time text is emptied and the registers and both
+ * stack counts are reset first (Run keeps what the last run left: its
+ * explanations add to the text until a true AND or OR, its stack counts
+ * stay). The variables, the code, the labels and the settings are kept. So a
+ * handle analysed once and run again with its variables replaced through
+ * rulecalc_set_variable gives, for each run, the status and text of a
+ * calculator cleared, given the same variables and sentence, and analysed:
+ * compile once, run many. */
 RULECALC_API rulecalc_status RULECALC_CDECL rulecalc_run(rulecalc_handle *calc);
 
 /* As GetRuntimeError: the explanation after RULECALC_FAILED, the error after
  * RULECALC_RUNTIME_ERROR, "" after RULECALC_HELD. */
 RULECALC_API const char *RULECALC_CDECL rulecalc_runtime_error(rulecalc_handle *calc, size_t *length);
+
+/* Runs the analysed code once for each row of a table, in one call: per row
+ * the `columns` variables are set (names[c], the row's value, types[c], as
+ * rulecalc_set_variable sets them) and the code run as rulecalc_run runs it.
+ * values holds rows * columns texts, row after row; a null entry counts as "".
+ * statuses[r] receives row r's rulecalc_status. The variables keep the last
+ * row's values afterwards.
+ * Returns the worst status met: RULECALC_HELD when every row held (or there
+ * are no rows), RULECALC_FAILED when some did not hold and none stopped with
+ * a run-time error, else RULECALC_RUNTIME_ERROR. The same, with every status
+ * set to RULECALC_RUNTIME_ERROR, when the call cannot be made: a null handle,
+ * a null array the table needs, or memory running out. */
+RULECALC_API rulecalc_status RULECALC_CDECL rulecalc_run_rows(rulecalc_handle *calc, size_t rows, size_t columns,
+                                                             const char *const *names, const int32_t *types,
+                                                             const char *const *values, uint8_t *statuses);
+
+/* The run-time text of row `row` of the last rulecalc_run_rows: the
+ * explanation or the error of a row that did not hold, "" for a row that
+ * held and for a row out of range. Valid until the next call on the handle. */
+RULECALC_API const char *RULECALC_CDECL rulecalc_row_text(rulecalc_handle *calc, size_t row, size_t *length);
 
 /* Settings of this calculator (the date order and separator that TODATE and
  * TOCHAR use, and the year taken as the current one). Defaults: the

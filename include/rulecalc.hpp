@@ -106,6 +106,8 @@ class Calculator {
     return result;
   }
 
+  // Each run starts from a clean machine (see rulecalc_run): analyse once,
+  // then set the variables and run for every row.
   RunResult run() {
     RunResult result;
     result.status = static_cast<Status>(rulecalc_run(Handle_));

@@ -1,6 +1,8 @@
 /*
  * One rule over one row: the cached calculator gets the row's values of the
- * rule's variables, is analysed the first time, then runs.
+ * rule's variables, is analysed the first time, then runs. Every run of a
+ * handle starts from a clean machine, so a rule is analysed once and each
+ * row costs only its variables and a run.
  */
 #include "rulecalc_pg.h"
 
@@ -20,29 +22,11 @@ set_variables(RcEntry *entry, RcRow *row)
 	}
 }
 
-/*
- * A run adds its explanation to what the calculator's run-time text already
- * holds; only emptying the calculator empties it. After a run that left a
- * text the calculator is emptied and the rule analysed again, so every row
- * starts from the state a fresh analysis gives. Rows that hold leave no text
- * and reuse the compiled rule as it is.
- */
-static void
-start_afresh(RcEntry *entry)
-{
-	rulecalc_clear(entry->calc);
-	rulecalc_set_sentence(entry->calc, entry->gbk_rule);
-	entry->analysis = RC_PENDING;
-	entry->needs_reset = false;
-}
-
 RcEntry *
 rc_prepare(text *rule, RcRow *row)
 {
 	RcEntry    *entry = rc_cache_entry(VARDATA_ANY(rule), VARSIZE_ANY_EXHDR(rule), row->layout);
 
-	if (entry->needs_reset)
-		start_afresh(entry);
 	set_variables(entry, row);
 	if (entry->analysis == RC_PENDING)
 		entry->analysis = rulecalc_analyse(entry->calc) ? RC_ANALYSED : RC_ANALYSIS_FAILED;
@@ -72,7 +56,6 @@ rc_evaluate(text *rule, RcRow *row)
 {
 	RcEntry    *entry = rc_prepare(rule, row);
 	RcVerdict	verdict = {RC_OUTCOME_HELD, NULL};
-	size_t		length;
 
 	if (entry->analysis == RC_ANALYSIS_FAILED)
 	{
@@ -80,12 +63,9 @@ rc_evaluate(text *rule, RcRow *row)
 		verdict.message = rc_analysis_message(entry);
 		return verdict;
 	}
-	entry->needs_reset = true;
 	switch (rulecalc_run(entry->calc))
 	{
 		case RULECALC_HELD:
-			rulecalc_runtime_error(entry->calc, &length);
-			entry->needs_reset = length > 0;
 			break;
 		case RULECALC_FAILED:
 			verdict.outcome = RC_OUTCOME_FAILED;

@@ -131,7 +131,6 @@ typedef struct RcEntry
 	size_t		rule_length;
 	rulecalc_handle *calc;
 	RcAnalysis	analysis;
-	bool		needs_reset;	/* the last run left a run-time text */
 	int			nvariables;
 	char	  **variable_names; /* GBK, as the rule spells them */
 	int		   *variable_columns;	/* the row's column of each */

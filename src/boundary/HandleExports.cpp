@@ -1,16 +1,20 @@
 // The handle functions: each handle is one independent calculator. None of
 // them throws; a null handle gives the empty answer of its function.
 
+#include <cstdint>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "boundary/Listings.h"
+#include "boundary/RowTexts.h"
 #include "boundary/RuleCalc.h"
 #include "rulecalc.h"
 
 struct rulecalc::Handle {
   TRuleCalc Calc;
   std::string Listing;  // the last listing returned
+  rulecalc::TRowTexts RowTexts;  // the texts of the last table of rows
 };
 
 namespace {
@@ -37,6 +41,37 @@ const char* ListingAnswer(Handle* calc, size_t* length, MakeListing makeListing)
     calc->Listing.clear();
   }
   return Answer(calc->Listing, length);
+}
+
+rulecalc_status StatusOf(rulecalc::ERunStatus status) {
+  switch (status) {
+    case rulecalc::ERunStatus::Held: return RULECALC_HELD;
+    case rulecalc::ERunStatus::Failed: return RULECALC_FAILED;
+    default: return RULECALC_RUNTIME_ERROR;
+  }
+}
+
+// Every array a table of this shape needs is there.
+bool TableIsWhole(size_t rows, size_t columns, const char* const* names, const int32_t* types,
+                  const char* const* values, const uint8_t* statuses) {
+  if (rows > 0 && statuses == nullptr) return false;
+  if (columns > 0 && (names == nullptr || types == nullptr)) return false;
+  if (columns > 0 && rows > SIZE_MAX / columns) return false;
+  return rows == 0 || columns == 0 || values != nullptr;
+}
+
+void MarkEveryRow(uint8_t* statuses, size_t rows, rulecalc_status status) {
+  if (statuses == nullptr) return;
+  for (size_t row = 0; row < rows; ++row) statuses[row] = static_cast<uint8_t>(status);
+}
+
+// Sets one row's variables, runs and keeps the text of a row that did not hold.
+rulecalc_status RunRow(Handle& calc, size_t columns, const char* const* names, const int32_t* types,
+                       const char* const* row) {
+  for (size_t column = 0; column < columns; ++column) calc.Calc.SetVarValue(names[column], row[column], types[column]);
+  const rulecalc_status status = StatusOf(calc.Calc.RunAfresh());
+  calc.RowTexts.Add(status == RULECALC_HELD ? std::string_view() : std::string_view(calc.Calc.Machine.RuntimeError));
+  return status;
 }
 
 }  // namespace
@@ -89,12 +124,40 @@ RULECALC_API const char* RULECALC_CDECL rulecalc_analyse_error(Handle* calc, siz
 }
 
 RULECALC_API rulecalc_status RULECALC_CDECL rulecalc_run(Handle* calc) {
-  if (calc == nullptr) return RULECALC_RUNTIME_ERROR;
-  switch (calc->Calc.RunForStatus()) {
-    case rulecalc::ERunStatus::Held: return RULECALC_HELD;
-    case rulecalc::ERunStatus::Failed: return RULECALC_FAILED;
-    default: return RULECALC_RUNTIME_ERROR;
+  return calc == nullptr ? RULECALC_RUNTIME_ERROR : StatusOf(calc->Calc.RunAfresh());
+}
+
+RULECALC_API rulecalc_status RULECALC_CDECL rulecalc_run_rows(Handle* calc, size_t rows, size_t columns,
+                                                             const char* const* names, const int32_t* types,
+                                                             const char* const* values, uint8_t* statuses) {
+  if (calc == nullptr || !TableIsWhole(rows, columns, names, types, values, statuses)) {
+    if (calc != nullptr) calc->RowTexts.Clear();
+    MarkEveryRow(statuses, rows, RULECALC_RUNTIME_ERROR);
+    return RULECALC_RUNTIME_ERROR;
   }
+  rulecalc_status worst = RULECALC_HELD;
+  try {
+    calc->RowTexts.Clear();
+    calc->RowTexts.Reserve(rows);
+    for (size_t row = 0; row < rows; ++row) {
+      const rulecalc_status status = RunRow(*calc, columns, names, types, columns > 0 ? values + row * columns : values);
+      statuses[row] = static_cast<uint8_t>(status);
+      if (status > worst) worst = status;
+    }
+  } catch (...) {
+    calc->RowTexts.Clear();
+    MarkEveryRow(statuses, rows, RULECALC_RUNTIME_ERROR);
+    return RULECALC_RUNTIME_ERROR;
+  }
+  return worst;
+}
+
+RULECALC_API const char* RULECALC_CDECL rulecalc_row_text(Handle* calc, size_t row, size_t* length) {
+  if (calc == nullptr) return EmptyAnswer(length);
+  const std::string_view text = calc->RowTexts.Text(row);
+  if (text.data() == nullptr) return EmptyAnswer(length);
+  if (length != nullptr) *length = text.size();
+  return text.data();
 }
 
 RULECALC_API const char* RULECALC_CDECL rulecalc_runtime_error(Handle* calc, size_t* length) {

@@ -87,6 +87,11 @@ ERunStatus TRuleCalc::RunForStatus() noexcept {
   return Machine.StoppedByError ? ERunStatus::RuntimeError : ERunStatus::Failed;
 }
 
+ERunStatus TRuleCalc::RunAfresh() noexcept {
+  Machine.ResetRunState();
+  return RunForStatus();
+}
+
 bool TRuleCalc::SetDateOrder(EDateOrder order) noexcept {
   try {
     return ChangeDateOrder(Environment, order);

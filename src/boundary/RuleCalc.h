@@ -46,6 +46,10 @@ class TRuleCalc {
   // Run, telling a false result (explained by the run-time text) from a
   // run-time error (or a failure inside the library).
   ERunStatus RunForStatus() noexcept;
+  // RunForStatus from a clean machine: the registers, the stacks and the
+  // run-time text are reset first, so the outcome depends only on the code
+  // and the variables (the handle functions run this way; Run does not).
+  ERunStatus RunAfresh() noexcept;
   // The type mixtures found by the last Analyse; empty when it failed.
   const std::vector<SAnalysisWarning>& Warnings() const noexcept { return Analysor.Warnings; }
 

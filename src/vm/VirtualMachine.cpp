@@ -138,6 +138,13 @@ std::string TVirtualMachine::NewLabel() {
 }
 
 void TVirtualMachine::ClearMemory() {
+  ResetRunState();
+  Vars.Clear();
+  LoadedNumbers.clear();
+  ClearCode();
+}
+
+void TVirtualMachine::ResetRunState() {
   Registers.BR = Registers.BR1 = false;
   Registers.C0 = Registers.C1 = Registers.R0 = 0.0;
   Registers.S0.clear();
@@ -146,9 +153,7 @@ void TVirtualMachine::ClearMemory() {
   FloatTop = 0;
   StringTop = 0;
   RuntimeError.clear();
-  Vars.Clear();
-  LoadedNumbers.clear();
-  ClearCode();
+  StoppedByError = false;
 }
 
 void TVirtualMachine::ClearCode() {

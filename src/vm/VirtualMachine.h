@@ -131,6 +131,9 @@ class TVirtualMachine {
 
   // Resets registers, stack depths, run-time text, labels, variables and code.
   void ClearMemory();
+  // Resets what a run leaves behind (registers, stack depths, the run-time
+  // text), keeping variables, code, labels and the explanations read.
+  void ResetRunState();
   // Empties the code list and restarts the labels, keeping everything else.
   void ClearCode();
 

@@ -41,6 +41,11 @@ class Results(unittest.TestCase):
         rule = Rule("A>1 AND B>1;")
         self.assertEqual([r.explanation for r in rule.evaluate_many([{"A": 0, "B": 0}, {"A": 0, "B": 5}])],
                          ["A::A>1 ;B:: B>1;", "A::A>1 ;"])
+        # Rows whose types change go to a calculator analysed for their types; each row
+        # answers as a Rule made for it alone.
+        sentence = "IF A>1 THEN B>1 ELSE B>2 AND A<>B;"
+        rows = [{"A": 0, "B": 0}, {"A": "x", "B": 0}, {"A": 0, "B": 0}, {"A": 2, "B": "y"}, {"A": 2, "B": 0}]
+        self.assertEqual(Rule(sentence).evaluate_many(rows), [Rule(sentence).evaluate(row) for row in rows])
 
 
 class Values(unittest.TestCase):

@@ -35,6 +35,10 @@ _SIGNATURES = {
     "rulecalc_set_current_year": (ctypes.c_int, [_HANDLE, ctypes.c_int]),
     "rulecalc_warning_count": (ctypes.c_size_t, [_HANDLE]),
     "rulecalc_warning": (ctypes.c_char_p, [_HANDLE, ctypes.c_size_t, ctypes.POINTER(ctypes.c_int32), _LENGTH]),
+    # The arrays go as addresses (ctypes arrays or numpy buffers).
+    "rulecalc_run_rows": (ctypes.c_int, [_HANDLE, ctypes.c_size_t, ctypes.c_size_t, ctypes.c_void_p,
+                                         ctypes.c_void_p, ctypes.c_void_p, ctypes.c_void_p]),
+    "rulecalc_row_text": (ctypes.c_char_p, [_HANDLE, ctypes.c_size_t, _LENGTH]),
 }
 
 # The values rulecalc_run returns.
@@ -58,24 +62,44 @@ def functions():
 
 
 @functools.lru_cache(maxsize=None)
-def _cycle_functions():
-    """The functions of one evaluation, declared for the loop that passes ready
-    ctypes values (c_void_p handle, bytes, int): without argument conversion a
-    call costs about half as much. Only the analysis, the one step that takes
-    long, lets go of the GIL; the short steps keep it, since handing the GIL
-    to another thread and back costs more than they do."""
-    releasing, keeping = functions(), ctypes.PyDLL(library_path())
+def _row_functions():
+    """rulecalc_set_variable, rulecalc_run and rulecalc_runtime_error for the loop
+    over rows, declared for ready ctypes values (c_void_p handle, bytes, int):
+    without argument conversion a call costs about half as much. They keep the
+    GIL: handing it to another thread and back costs more than they take."""
+    keeping = ctypes.PyDLL(library_path())
     found = []
-    for name in ("rulecalc_clear", "rulecalc_set_variable", "rulecalc_set_sentence",
-                 "rulecalc_analyse", "rulecalc_run", "rulecalc_runtime_error"):
-        function = (releasing if name == "rulecalc_analyse" else keeping)[name]
+    for name in ("rulecalc_set_variable", "rulecalc_run", "rulecalc_runtime_error"):
+        function = keeping[name]
         function.restype = _SIGNATURES[name][0]
         found.append(function)
     return tuple(found)
 
 
+def run_rows(rows, analysed_for):
+    """(status, run-time text) for each row of (name, value, type code) triples.
+
+    analysed_for(index, row, signature) gives the ctypes handle (Handle.as_argument)
+    analysed for the row's signature, the tuple of its (name, type code) pairs;
+    per row the variables are replaced and the code run, each run from a clean
+    machine."""
+    set_variable, run, runtime_text = _row_functions()
+    answers = []
+    last_signature, pointer = None, None
+    for row in rows:
+        row = tuple(row)
+        signature = tuple((name, type_code) for name, _, type_code in row)
+        if signature != last_signature:
+            pointer, last_signature = analysed_for(len(answers), row, signature), signature
+        for name, value, type_code in row:
+            set_variable(pointer, name, value, type_code)
+        status = run(pointer)
+        answers.append((status, runtime_text(pointer, None) if status else b""))
+    return answers
+
+
 class AnalysisFailed(Exception):
-    """A row of Handle.cycle did not analyse: its index, its triples and the analyser's message."""
+    """A row did not analyse: its index, its triples and the analyser's message."""
 
     def __init__(self, index: int, row, message: bytes):
         super().__init__(index, row, message)
@@ -112,25 +136,6 @@ class Handle:
             raise ValueError("the calculator was closed")
         return self.pointer
 
-    def cycle(self, sentence: bytes, rows):
-        """(status, run-time text) for each row of (name, value, type code) triples:
-        per row a cleared calculator, the variables, the sentence, analysis and run.
-        Stops at the first row that does not analyse: AnalysisFailed."""
-        self.checked()
-        pointer = self.as_argument
-        clear, set_variable, set_sentence, analyse, run, runtime_text = _cycle_functions()
-        answers = []
-        for row in rows:
-            clear(pointer)
-            for name, value, type_code in row:
-                set_variable(pointer, name, value, type_code)
-            set_sentence(pointer, sentence)
-            if not analyse(pointer):
-                raise AnalysisFailed(len(answers), row, self.lib.rulecalc_analyse_error(self.pointer, None))
-            status = run(pointer)
-            answers.append((status, runtime_text(pointer, None) if status else b""))
-        return answers
-
     def varnames(self, sentence: bytes) -> List[bytes]:
         pointer = self.checked()
         self.lib.rulecalc_set_sentence(pointer, sentence)
@@ -155,6 +160,16 @@ class Handle:
         pointer = self.checked()
         status = self.lib.rulecalc_run(pointer)
         return status, (b"" if status == HELD else self.lib.rulecalc_runtime_error(pointer, None))
+
+    def run_table(self, rows: int, columns: int, names, types, values, statuses) -> int:
+        """rulecalc_run_rows: names, types, values (row-major) and statuses are addresses
+        of ready arrays. The GIL is released during the call, so handles on other
+        threads run at the same time."""
+        return self.lib.rulecalc_run_rows(self.checked(), rows, columns, names, types, values, statuses)
+
+    def row_text(self, row: int) -> bytes:
+        """The run-time text of a row of the last run_table ("" for a row that held)."""
+        return self.lib.rulecalc_row_text(self.checked(), row, None)
 
     def warnings(self) -> List[Tuple[bytes, int]]:
         """(message, byte position) of each warning of the last successful analysis."""

@@ -7,6 +7,7 @@ pandas is imported on first use, so the rest of the package works without it.
 """
 
 import csv
+import ctypes
 from typing import Dict, List, Mapping, Optional, Union
 
 from . import values as _values
@@ -14,6 +15,9 @@ from .rule import Rule, Status, with_note
 
 EXPLANATION_SUFFIX = "_explanation"
 _NULL = b""
+# Rows per call into the library: each call runs a rule over this many rows
+# with the GIL released.
+_CHUNK_ROWS = 65536
 
 
 def _pandas():
@@ -165,21 +169,82 @@ def _rules_of(rules: Mapping[str, Union[str, Rule]], types: Dict[str, str], sett
     return made
 
 
+def _addresses(joined: bytes, starts):
+    """The buffer of NUL-separated texts kept alive with the addresses of its texts."""
+    import numpy
+
+    buffer = numpy.frombuffer(joined, dtype=numpy.uint8)
+    return buffer, (starts + buffer.ctypes.data).astype(numpy.uintp)
+
+
+def _pointers(texts: List[bytes]):
+    """The texts in one buffer, each followed by a NUL, and the address of each."""
+    import numpy
+
+    lengths = numpy.fromiter(map(len, texts), dtype=numpy.intp, count=len(texts))
+    starts = numpy.concatenate(([0], numpy.cumsum(lengths + 1)[:-1])).astype(numpy.intp)
+    return _addresses(b"\0".join(texts) + b"\0", starts)
+
+
+def _joined_texts(series):
+    """A column of str (or missing) values encoded in one pass: the buffer and the
+    addresses; None when a value is not a str, holds a NUL or lacks a GBK character
+    (the value-by-value path then converts or names it)."""
+    import numpy
+
+    values = series.where(~_pandas().isna(series), "").tolist()
+    try:
+        joined = ("\0".join(values) + "\0").encode(_values.ENCODING)
+    except (TypeError, UnicodeEncodeError):
+        return None
+    ends = numpy.flatnonzero(numpy.frombuffer(joined, dtype=numpy.uint8) == 0)
+    if len(ends) != len(values):
+        return None  # a value holds a NUL: GBK never puts a zero byte inside a character
+    return _addresses(joined, numpy.concatenate(([0], ends[:-1] + 1)).astype(numpy.intp))
+
+
+def _column_pointers(series, column: str, kind: int):
+    """The library's value texts of one column, in one buffer, with their addresses."""
+    dtype = series.dtype
+    if kind == _values.TEXT and (dtype == object or _pandas().api.types.is_string_dtype(dtype)):
+        joined = _joined_texts(series)
+        if joined is not None:
+            return joined
+    return _pointers(column_texts(series, column, kind))
+
+
 def _verdicts(rule_id, rule: Rule, df, columns: Dict[str, str], texts, types, count: int):
-    """(status, run-time text) per row of one rule."""
-    names, kinds, value_columns = [], [], []
+    """One rule over every row: the statuses (numpy uint8) and {row: run-time text}
+    of the rows that did not hold. The needed columns become arrays of C texts
+    once; the library then runs the rule over a chunk of rows per call."""
+    import numpy
+
+    names, kinds, addresses = [], [], []
     for name in rule.variables:
         column = columns.get(_values.folded(name))
         if column is None:
             raise KeyError(f"rule {rule_id} uses {name}, which is not a column")
         kind = _values.type_code(column, types[column])
         if (column, kind) not in texts:
-            texts[column, kind] = column_texts(df[column], column, kind)
+            texts[column, kind] = _column_pointers(df[column], column, kind)
         names.append(_values.to_gbk(name, "a variable name"))
         kinds.append(kind)
-        value_columns.append(texts[column, kind])
-    rows = (zip(names, row, kinds) for row in zip(*value_columns)) if names else ((),) * count
-    return rule.verdicts(rows)
+        addresses.append(texts[column, kind][1])
+    statuses, failed = numpy.zeros(count, dtype=numpy.uint8), {}
+    if count == 0:
+        return statuses, failed
+    values = numpy.ascontiguousarray(numpy.column_stack(addresses)) if names else None
+    name_array = (ctypes.c_char_p * len(names))(*names)
+    kind_array = (ctypes.c_int32 * len(kinds))(*kinds)
+    with rule.analysed(names, kinds) as handle:
+        for start in range(0, count, _CHUNK_ROWS):
+            rows = min(_CHUNK_ROWS, count - start)
+            row_values = None if values is None else values.ctypes.data + start * values.strides[0]
+            handle.run_table(rows, len(names), ctypes.addressof(name_array), ctypes.addressof(kind_array),
+                             row_values, statuses.ctypes.data + start)
+            for row in numpy.flatnonzero(statuses[start:start + rows]).tolist():
+                failed[start + row] = handle.row_text(row)
+    return statuses, failed
 
 
 def evaluate(df, rules: Mapping[str, Union[str, Rule]], key: Optional[str] = None, *,
@@ -201,8 +266,10 @@ def evaluate(df, rules: Mapping[str, Union[str, Rule]], key: Optional[str] = Non
     if key is not None:
         result[key] = df[key]
     for rule_id, rule in made.items():
-        verdicts = _verdicts(rule_id, rule, df, columns, texts, all_types, len(df))
-        held = [None if status == Status.ERROR else status == Status.HELD for status, _ in verdicts]
-        result[rule_id] = pandas.array(held, dtype="boolean")
-        result[f"{rule_id}{EXPLANATION_SUFFIX}"] = [text.decode(_values.ENCODING, errors="replace") for _, text in verdicts]
+        statuses, failed = _verdicts(rule_id, rule, df, columns, texts, all_types, len(df))
+        result[rule_id] = pandas.arrays.BooleanArray(statuses == Status.HELD, statuses == Status.ERROR)
+        explanations = [""] * len(df)
+        for row, text in failed.items():
+            explanations[row] = text.decode(_values.ENCODING, errors="replace")
+        result[f"{rule_id}{EXPLANATION_SUFFIX}"] = explanations
     return result

@@ -1,5 +1,6 @@
 """A sentence analysed once and evaluated against many sets of values, on its own calculator."""
 
+import contextlib
 import dataclasses
 import enum
 import itertools
@@ -8,7 +9,7 @@ import threading
 from typing import Iterable, List, Mapping, Optional, Tuple
 
 from . import values as _values
-from ._handle import FAILED, HELD, AnalysisFailed, Handle
+from ._handle import FAILED, HELD, AnalysisFailed, Handle, run_rows
 from ._legacy import AnalysisError
 
 # Untyped variables up to this many are tried in every combination of types
@@ -16,6 +17,10 @@ from ._legacy import AnalysisError
 _MOST_TYPE_COMBINATIONS = 10
 
 _DATE_ORDERS = {"MDY": 0, "DMY": 1, "YMD": 2}
+
+# Calculators a Rule keeps analysed, one per combination of its variables'
+# types (and presence) met in the rows; beyond this many the oldest is closed.
+_MOST_ANALYSED = 32
 
 # An explanation entry starts with its variables and "::", at the start or after a ";".
 _ENTRY = re.compile(r"(?:^|(?<=;))([A-Za-z][A-Za-z0-9_]*(?:,[A-Za-z][A-Za-z0-9_]*)*)::")
@@ -128,9 +133,10 @@ class Rule:
     The sentence is analysed when the Rule is made; AnalysisError when it is
     not a sentence for any types of its variables. Variables take their types
     from types= ({"ID": "text"}), else from each value (str is text, the rest
-    numbers). Every evaluation starts from a cleared calculator, so nothing
-    carries over from the one before. Calls on one Rule from several threads
-    take turns; separate Rules run in parallel.
+    numbers). The sentence is analysed once for each combination of types the
+    rows bring, and each evaluation sets the variables and runs from a clean
+    machine, so nothing carries over from the one before. Calls on one Rule
+    from several threads take turns; separate Rules run in parallel.
     """
 
     def __init__(self, sentence: str, *, types: Optional[Mapping[str, str]] = None, settings=None):
@@ -141,8 +147,8 @@ class Rule:
         self._gbk = _values.to_gbk(sentence, "the sentence")
         self._declared = _values.declared_types(types)
         self._lock = threading.Lock()
-        self._handle = Handle()
-        self._configure()
+        self._handle = self._configured_handle()
+        self._analysed = {}  # signature: analysed Handle, or the AnalysisFailed message
         self._names_gbk = self._handle.varnames(self._gbk)
         self.variables: Tuple[str, ...] = tuple(_decoded(name) for name in self._names_gbk)
         self._kinds = [self._declared.get(_values.folded(name)) for name in self.variables]
@@ -161,10 +167,17 @@ class Rule:
         """Frees the calculator now (it is freed anyway when the Rule is collected)."""
         with self._lock:
             self._handle.close()
+            for analysed in self._analysed.values():
+                if isinstance(analysed, Handle):
+                    analysed.close()
+            self._analysed.clear()
 
-    def _configure(self) -> None:
-        if not self._handle.configure(*self.settings.library_values()):
+    def _configured_handle(self) -> Handle:
+        handle = Handle()
+        if not handle.configure(*self.settings.library_values()):
+            handle.close()
             raise ValueError(f"the library refused the settings {self.settings}")
+        return handle
 
     def _analyse_for_some_types(self) -> List[RuleWarning]:
         """Analyses with the declared types and, for the other variables, the types
@@ -237,13 +250,47 @@ class Rule:
         return [result_of(status, text) for status, text in self.verdicts(rows, numbered)]
 
     def verdicts(self, rows: Iterable[Iterable[Tuple[bytes, bytes, int]]], numbered: bool = True) -> List[Tuple[int, bytes]]:
-        """(status, run-time text) for each row of converted triples: a cleared calculator,
-        the variables, the sentence, analysis and run, as the command-line tool does."""
+        """(status, run-time text) for each row of converted triples, as the command-line
+        tool gives them: the calculator analysed for the row's names and types, the
+        variables replaced, and a run from a clean machine."""
         with self._lock:
+            self._handle.checked()
             try:
-                return self._handle.cycle(self._gbk, rows)
+                return run_rows(rows, self._analysed_for)
             except AnalysisFailed as failed:
                 raise self._evaluation_error(failed, numbered) from None
+
+    @contextlib.contextmanager
+    def analysed(self, names: List[bytes], kinds: List[int]):
+        """The calculator analysed for these variables (GBK names, type codes), for the
+        caller alone until the with block ends; AnalysisError when the sentence does
+        not compile with them."""
+        row = tuple((name, b"", kind) for name, kind in zip(names, kinds))
+        with self._lock:
+            self._handle.checked()
+            try:
+                self._analysed_for(0, row, tuple((name, kind) for name, _, kind in row))
+            except AnalysisFailed as failed:
+                raise self._evaluation_error(failed, numbered=False) from None
+            yield self._analysed[tuple((name, kind) for name, _, kind in row)]
+
+    def _analysed_for(self, index: int, row, signature):
+        """The ctypes handle analysed with the signature's variables; AnalysisFailed when
+        the sentence does not compile with them."""
+        analysed = self._analysed.get(signature)
+        if analysed is None:
+            if len(self._analysed) >= _MOST_ANALYSED:
+                oldest = self._analysed.pop(next(iter(self._analysed)))
+                if isinstance(oldest, Handle):
+                    oldest.close()
+            handle = self._configured_handle()
+            error = handle.analyse(self._gbk, row)
+            if error is not None:
+                handle.close()
+            analysed = self._analysed[signature] = handle if error is None else error
+        if isinstance(analysed, bytes):
+            raise AnalysisFailed(index, row, analysed)
+        return analysed.as_argument
 
     def _evaluation_error(self, failed: AnalysisFailed, numbered: bool) -> AnalysisError:
         """The analysis error of values whose types the sentence does not accept (or a missing one)."""
