@@ -1,0 +1,150 @@
+"""Cutting data files into blocks that workers read on their own.
+
+A block is a byte range of a file that starts just after a line break. The
+records a block owns are those that start inside it; the last one may run
+past its end. Whether a block starts at a record or inside a quoted field
+(a field with a line break, cut by the block's start) depends on everything
+before it, so a first pass reads every block twice, once under each
+assumption, and the client chains the answers from the first block on. The
+two readings meet at the first record start they share, usually within a
+line, and are one reading from there: the first pass costs one reading.
+"""
+
+import os
+from dataclasses import dataclass, field
+from typing import List, Set
+
+from .columns import reads_as_number, to_text
+from .records import ByteWindow, RecordReader
+
+
+@dataclass(frozen=True)
+class Block:
+    path: str
+    hint: int           # the block starts at the first line start from here on
+    stop_hint: int      # ... and ends at the first line start from here on
+    exact: bool         # hint is a record start itself (the first block after the header)
+
+
+@dataclass
+class Reading:
+    """What a block holds, under one assumption about its start."""
+    rows: int = 0
+    ends_inside: bool = False            # the next block starts inside a quoted field
+    text_columns: Set[int] = field(default_factory=set)
+
+
+@dataclass
+class BlockScan:
+    start: int
+    stop: int
+    newlines: int                        # line breaks in [start, stop)
+    readings: List[Reading]              # [at a record start, inside a quoted field]
+
+
+def plan_blocks(path, data_start, size, block_bytes):
+    """The blocks of a file whose records start at data_start."""
+    hints = list(range(data_start, size, block_bytes)) or [data_start]
+    return [Block(path, hint, hints[i + 1] if i + 1 < len(hints) else size, i == 0) for i, hint in enumerate(hints)]
+
+
+def line_start_from(file, hint, size):
+    """The first offset at or after hint that follows a line break (or the end)."""
+    if hint <= 0:
+        return 0
+    position = hint - 1
+    file.seek(position)
+    while position < size:
+        piece = file.read(1 << 16)
+        if not piece:
+            break
+        newline = piece.find(b"\n")
+        if newline >= 0:
+            return position + newline + 1
+        position += len(piece)
+    return size
+
+
+def block_bounds(file, block):
+    size = os.fstat(file.fileno()).st_size
+    start = block.hint if block.exact else line_start_from(file, block.hint, size)
+    return start, max(start, line_start_from(file, block.stop_hint, size))
+
+
+def count_newlines(file, start, stop):
+    file.seek(start)
+    count, left = 0, stop - start
+    while left > 0:
+        piece = file.read(min(left, 1 << 20))
+        if not piece:
+            break
+        count += piece.count(b"\n")
+        left -= len(piece)
+    return count
+
+
+class _Observer:
+    """Counts a reading's records and finds the columns that are not all numbers."""
+
+    def __init__(self, columns):
+        self.width = len(columns)
+        self.open = [i for i, c in enumerate(columns) if not c.declared]
+        self.reading = Reading()
+
+    def add(self, record):
+        self.reading.rows += 1
+        if not self.open or record.problem or len(record.fields) != self.width:
+            return
+        if not all(to_text(f)[1] is None for f in record.fields if not f.isascii()):
+            return
+        for i in self.open:
+            if not reads_as_number(record.fields[i]):
+                self.reading.text_columns.add(i)
+        self.open = [i for i in self.open if i not in self.reading.text_columns]
+
+
+def _merged(first, then, ends_inside):
+    return Reading(first.rows + then.rows, ends_inside, first.text_columns | then.text_columns)
+
+
+def _read_all(records, observer, head=None):
+    if head is not None:
+        observer.add(head)
+    for record in records:
+        observer.add(record)
+    return observer.reading
+
+
+def _one_reading(file, start, stop, columns):
+    reader = RecordReader(ByteWindow(file, start), stop)
+    reading = _read_all(reader, _Observer(columns))
+    reading.ends_inside = reader.end > stop
+    return reading
+
+
+def _two_readings(files, start, stop, columns):
+    """Both readings, advanced record by record until they meet."""
+    readers = [RecordReader(ByteWindow(f, start), stop, inside) for f, inside in zip(files, (False, True))]
+    streams = [iter(r) for r in readers]
+    observers = [_Observer(columns), _Observer(columns)]
+    heads = [next(s, None) for s in streams]
+    while None not in heads and heads[0].offset != heads[1].offset:
+        k = 0 if heads[0].offset < heads[1].offset else 1
+        observers[k].add(heads[k])
+        heads[k] = next(streams[k], None)
+    if None in heads:
+        readings = [_read_all(streams[k], observers[k], heads[k]) for k in (0, 1)]
+        return [_merged(readings[k], Reading(), readers[k].end > stop) for k in (0, 1)]
+    shared = _read_all(streams[0], _Observer(columns), heads[0])
+    return [_merged(observers[k].reading, shared, readers[0].end > stop) for k in (0, 1)]
+
+
+def scan_block(block, columns):
+    """Reads a block under both assumptions about its start (runs on a worker)."""
+    with open(block.path, "rb") as f0, open(block.path, "rb") as f1:
+        start, stop = block_bounds(f0, block)
+        newlines = count_newlines(f0, start, stop)
+        if block.exact:
+            reading = _one_reading(f0, start, stop, columns)
+            return BlockScan(start, stop, newlines, [reading, reading])
+        return BlockScan(start, stop, newlines, _two_readings((f0, f1), start, stop, columns))

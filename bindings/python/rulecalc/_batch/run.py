@@ -1,0 +1,132 @@
+"""A batch run on a Dask cluster: plan, first pass, rules check, evaluation in order."""
+
+import dataclasses
+import os
+
+from distributed import as_completed
+
+import rulecalc
+
+from .blocks import plan_blocks, scan_block
+from .columns import TEXT, all_declared
+from .data_files import data_paths, read_header, same_columns
+from .partition import BatchJob, BlockTask, evaluate_block
+from .verdicts import analysis_error, rule_types
+
+
+@dataclasses.dataclass
+class Summary:
+    evaluated: int = 0
+    skipped: int = 0
+    tallies: list = dataclasses.field(default_factory=list)    # per rule of the file, None when left out
+    analysis_errors: list = dataclasses.field(default_factory=list)
+
+
+def _files_and_columns(data):
+    files, columns = [], None
+    for path in data_paths(data):
+        file_columns, data_start, lines = read_header(path)
+        if columns is None:
+            columns = file_columns
+        same_columns(columns, file_columns, path)
+        files.append((path, data_start, lines))
+    return files, columns
+
+
+def _blocks_of(files, block_bytes):
+    blocks = []
+    for path, data_start, lines in files:
+        size = os.path.getsize(path)
+        blocks.extend((path, lines, b) for b in plan_blocks(path, data_start, size, block_bytes))
+    return blocks
+
+
+def _chain(blocks, scans):
+    """Settles each block's start, first row and line; returns the tasks and the text columns."""
+    tasks, text_columns, row, path, inside, lines = [], set(), 1, None, False, 0
+    for (file_path, header_lines, block), scan in zip(blocks, scans):
+        if file_path != path:
+            path, inside, lines = file_path, False, header_lines
+        reading = scan.readings[inside]
+        tasks.append(BlockTask(os.path.abspath(file_path), file_path, scan.start, scan.stop, inside, row, lines))
+        text_columns |= reading.text_columns
+        row, lines, inside = row + reading.rows, lines + scan.newlines, reading.ends_inside
+    return tasks, text_columns
+
+
+def _rules_to_run(rules, rules_path, columns, summary, warn):
+    types = rule_types(columns)
+    folded = {c.name.upper(): i for i, c in enumerate(columns)}
+    job_rules = []
+    for rule in rules:
+        error = analysis_error(rule.sentence, types)
+        summary.analysis_errors.append(error)
+        if error is not None:
+            warn("%s:%d: rule %s is left out: %s" % (rules_path, rule.line, rule.id, error))
+            continue
+        variables = _variables(rule.sentence, folded)
+        job_rules.append((rule, tuple(variables)))
+    return tuple(job_rules)
+
+
+def _variables(sentence, folded):
+    return [folded[name.upper()] for name in rulecalc.varnames(sentence) if name.upper() in folded]
+
+
+class BatchRun:
+    """One run: plan() reads the headers and makes the first pass, evaluate()
+    streams the report. diagnose(text) shows a diagnostic line (without the
+    program name), progress(done, total, rows) follows the evaluation."""
+
+    def __init__(self, client, rules, rules_path, data, block_bytes, failed_only=False,
+                 diagnose=print, progress=None):
+        self.client = client
+        self.rules = rules
+        self.rules_path = rules_path
+        self.data = data
+        self.block_bytes = block_bytes
+        self.failed_only = failed_only
+        self.diagnose = diagnose
+        self.progress = progress or (lambda done, total, rows: None)
+        self.summary = Summary()
+
+    def plan(self):
+        files, columns = _files_and_columns(self.data)
+        blocks = _blocks_of(files, self.block_bytes)
+        futures = self.client.map(scan_block, [b for _, _, b in blocks], columns=columns, pure=False)
+        tasks, text_columns = _chain(blocks, self.client.gather(futures))
+        if not all_declared(columns):
+            columns = [dataclasses.replace(c, type=TEXT) if i in text_columns and not c.declared else c
+                       for i, c in enumerate(columns)]
+        rules = _rules_to_run(self.rules, self.rules_path, columns, self.summary, self.diagnose)
+        self.summary.tallies = [None if e else [0, 0, 0] for e in self.summary.analysis_errors]
+        return tasks, BatchJob(tuple(columns), rules, self.failed_only)
+
+    def evaluate(self, tasks, job, take_report, part_paths=None):
+        """Evaluates every block and hands each block's report to take_report
+        in input order (with part_paths, the workers write the parts instead)."""
+        part_paths = part_paths or [None] * len(tasks)
+        futures = [self.client.submit(evaluate_block, task, job, path, pure=False)
+                   for task, path in zip(tasks, part_paths)]
+        position = {f.key: i for i, f in enumerate(futures)}
+        ready, next_index, rows = {}, 0, 0
+        for done, future in enumerate(as_completed(futures), start=1):
+            result = future.result()
+            future.release()
+            ready[position[future.key]] = result
+            rows += result.evaluated + result.skipped
+            self.progress(done, len(futures), rows)
+            while next_index in ready:
+                self._take(ready.pop(next_index), take_report)
+                next_index += 1
+
+    def _take(self, result, take_report):
+        for line in result.diagnostics.splitlines():
+            self.diagnose(line)
+        take_report(result.report)
+        self.summary.evaluated += result.evaluated
+        self.summary.skipped += result.skipped
+        live = [t for t in self.summary.tallies if t is not None]
+        for tally, counts in zip(live, result.tallies):
+            for k in range(3):
+                tally[k] += counts[k]

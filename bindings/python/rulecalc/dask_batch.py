@@ -1,0 +1,171 @@
+"""rulecalc-dask: the batch report of the rulecalc tool, computed on a Dask cluster.
+
+    rulecalc-dask --rules examples/applicants.rules --data examples/applicants.csv
+
+prints the very report of `rulecalc batch --format csv` on the same data.
+"""
+
+import argparse
+import contextlib
+import glob
+import logging
+import os
+import re
+import sys
+import tempfile
+
+from distributed.scheduler import KilledWorker
+
+from ._batch.partition import REPORT_HEADING
+from ._batch.problems import UsageError
+from ._batch.progress import Progress
+from ._batch.rules_file import read_rules_file
+from ._batch.run import BatchRun
+from ._batch.summary import summary_text
+
+EXIT_HELD, EXIT_RULE_ERROR, EXIT_CLUSTER, EXIT_USAGE = 0, 2, 69, 64
+DEFAULT_BLOCK = "64M"
+_SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30}
+
+EPILOG = """\
+Example:
+  rulecalc-dask --rules examples/applicants.rules --data examples/applicants.csv
+  rulecalc-dask --scheduler tcp://10.0.0.1:8786 --rules r.rules --data '/shared/in/*.csv' --output /shared/out/
+
+The report is CSV (row,rule,result,explanation; CRLF line ends), the same as
+`rulecalc batch --format csv`; several data files are one table in name order,
+rows numbered on across them. Malformed rows are reported on standard error and
+skipped; the summary goes to standard error. Exit status: 0 when every rule
+analysed and ran, 2 when a rule did not analyse or a run stopped with an error,
+64 usage error or unusable file, 69 the cluster could not be reached or failed."""
+
+
+def block_size(text):
+    match = re.fullmatch(r"\s*(\d+)\s*([KMG]?)i?B?\s*", text, re.IGNORECASE)
+    if not match or int(match.group(1)) == 0:
+        raise argparse.ArgumentTypeError("'%s' is not a size such as 64M, 512K or 1000000" % text)
+    return int(match.group(1)) * _SIZE_UNITS[match.group(2).upper()]
+
+
+def parser():
+    p = argparse.ArgumentParser(prog="rulecalc-dask", epilog=EPILOG,
+                                formatter_class=argparse.RawDescriptionHelpFormatter,
+                                description="Evaluate every rule of a rules file against every row of CSV data "
+                                            "on a Dask cluster.")
+    p.add_argument("--rules", required=True, help="rules file: one 'id: sentence' per line")
+    p.add_argument("--data", required=True,
+                   help="a CSV file, a glob (quote it) or a folder of .csv files; the header names the variables, "
+                        "'name:num' or 'name:text' fixes a column's type, else it is inferred from the whole column")
+    p.add_argument("--output", help="a file for the report, or a folder (an existing one, or a path ending in /) "
+                                    "for one part per block, part-00000.csv on; default: standard output")
+    p.add_argument("--failed-only", action="store_true", help="report only verdicts that are not true")
+    p.add_argument("--scheduler", metavar="ADDRESS",
+                   help="the scheduler of a running cluster (tcp://host:8786); default: a local cluster on "
+                        "127.0.0.1 with one worker process per core")
+    p.add_argument("--workers", type=int, metavar="N", help="worker processes of the local cluster (default: cores)")
+    p.add_argument("--block-size", type=block_size, default=block_size(DEFAULT_BLOCK), metavar="SIZE",
+                   help="bytes of data per task (default %s)" % DEFAULT_BLOCK)
+    p.add_argument("--progress", action="store_true",
+                   help="show progress even when standard error is not a terminal (one line per block)")
+    return p
+
+
+def connect(options, stack):
+    """A client of the cluster that --scheduler names, or of a new local one."""
+    from distributed import Client, LocalCluster
+    if options.scheduler:
+        return stack.enter_context(Client(options.scheduler, timeout="30s"))
+    cluster = stack.enter_context(LocalCluster(
+        n_workers=options.workers or os.cpu_count() or 1, threads_per_worker=1, processes=True,
+        host="127.0.0.1", dashboard_address=None, silence_logs=logging.ERROR))
+    return stack.enter_context(Client(cluster))
+
+
+class ReportFile:
+    """The report's destination: standard output, a file written beside its
+    place and renamed into it when complete, or a folder of parts."""
+
+    def __init__(self, output):
+        self.output = output
+        self.folder = bool(output) and (output.endswith(os.sep) or os.path.isdir(output))
+        self.file = None
+
+    def open(self, parts):
+        if self.folder:
+            os.makedirs(self.output, exist_ok=True)
+            for stale in glob.glob(os.path.join(self.output, "part-*.csv")):
+                os.remove(stale)
+            return [os.path.abspath(os.path.join(self.output, "part-%05d.csv" % i)) for i in range(parts)]
+        if self.output:
+            folder = os.path.dirname(os.path.abspath(self.output))
+            self.file = tempfile.NamedTemporaryFile(dir=folder, prefix=".rulecalc-dask-", delete=False)
+        else:
+            self.file = sys.stdout.buffer
+        self.file.write(REPORT_HEADING)
+        return None
+
+    def write(self, report):
+        if self.file is not None:
+            self.file.write(report)
+
+    def finish(self):
+        if self.folder:
+            for temporary in glob.glob(os.path.join(self.output, "part-*.csv.tmp-*")):
+                os.remove(temporary)
+        elif self.output:
+            self.file.close()
+            os.replace(self.file.name, self.output)
+        else:
+            self.file.flush()
+
+    def abandon(self):
+        if self.output and not self.folder and self.file is not None:
+            self.file.close()
+            os.remove(self.file.name)
+
+
+def run(options, rules, client, progress):
+    def diagnose(text):
+        progress.clear()
+        sys.stderr.write("rulecalc-dask: " + text + "\n")
+
+    batch = BatchRun(client, rules, options.rules, options.data, options.block_size, options.failed_only,
+                     diagnose, progress)
+    tasks, job = batch.plan()
+    report = ReportFile(options.output)
+    try:
+        batch.evaluate(tasks, job, report.write, report.open(len(tasks)))
+    except BaseException:
+        report.abandon()
+        raise
+    report.finish()
+    progress.clear()
+    sys.stderr.write(summary_text(rules, batch.summary))
+    errors = any(e is not None for e in batch.summary.analysis_errors)
+    errors = errors or any(t is not None and t[2] > 0 for t in batch.summary.tallies)
+    return EXIT_RULE_ERROR if errors else EXIT_HELD
+
+
+def main(argv=None):
+    options = parser().parse_args(argv)
+    progress = Progress(options.progress or sys.stderr.isatty(), lines=not sys.stderr.isatty())
+    try:
+        rules = read_rules_file(options.rules)
+        with contextlib.ExitStack() as stack:
+            return run(options, rules, connect(options, stack), progress)
+    except UsageError as error:
+        progress.clear()
+        sys.stderr.write("rulecalc-dask: %s\n" % error)
+        return EXIT_USAGE
+    except OSError as error:
+        progress.clear()
+        sys.stderr.write("rulecalc-dask: %s\n" % error)
+        return EXIT_CLUSTER if isinstance(error, (TimeoutError, ConnectionError)) else EXIT_USAGE
+    except KilledWorker as error:
+        progress.clear()
+        sys.stderr.write("rulecalc-dask: the cluster gave up on a block: %s\n" % error)
+        return EXIT_CLUSTER
+
+
+if __name__ == "__main__":
+    sys.exit(main())
