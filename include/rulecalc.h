@@ -7,8 +7,10 @@
  * which clause failed and which variables it involves.
  *
  * All texts are NUL-terminated GBK byte strings; lengths and positions count
- * bytes. The library holds one global state (one tokeniser, one analyser, one
- * virtual machine, one result buffer): call it from one thread at a time.
+ * bytes. The ten functions share one global state (one tokeniser, one
+ * analyser, one virtual machine, one result buffer): call them from one
+ * thread at a time. For independent calculators see the handle functions at
+ * the end of this header.
  *
  * Calling order for one rule:
  *   1. ClearMemory();
@@ -27,6 +29,12 @@
 #ifndef RULECALC_H
 #define RULECALC_H
 
+#define RULECALC_VERSION_MAJOR 1
+#define RULECALC_VERSION_MINOR 1
+#define RULECALC_VERSION_PATCH 0
+#define RULECALC_VERSION_STRING "1.1.0"
+
+#include <stddef.h>
 #include <stdint.h>
 
 #ifndef __cplusplus
@@ -34,13 +42,16 @@
 #endif
 
 /* SetSentence and SetVarValue use the standard calling convention on 32-bit
- * Windows (the callee removes 4 and 12 bytes of arguments). */
+ * Windows (the callee removes 4 and 12 bytes of arguments). The handle
+ * functions below use the C calling convention there (the caller removes the
+ * arguments). Elsewhere both macros are empty. */
 #if defined(_WIN32) && !defined(_WIN64)
 #define RULECALC_STDCALL __stdcall
+#define RULECALC_CDECL __cdecl
 #else
 #define RULECALC_STDCALL
+#define RULECALC_CDECL
 #endif
-
 #if defined(_WIN32)
 #define RULECALC_API
 #elif defined(RULECALC_BUILDING_LIBRARY)
@@ -97,6 +108,117 @@ RULECALC_API bool Run(void);
 /* The run-time error message, or the explanation of a false result.
  * Returns the shared result buffer. */
 RULECALC_API const char *GetRuntimeError(void);
+
+/* ------------------------------------------------------------------------
+ * Handles: independent calculators.
+ *
+ * A handle is one complete calculator with its own sentence, variables,
+ * code, settings and texts; it shares nothing with the ten functions above
+ * nor with other handles. Different handles may be used on different threads
+ * at the same time; one handle is used by one thread at a time.
+ *
+ * Texts in are NUL-terminated GBK; a null pointer counts as "". Texts out are
+ * whole (no length limit), NUL-terminated, with their byte length stored
+ * through `length` when it is not null. The handle owns them: a returned
+ * pointer stays valid until the next call on the same handle (or its close).
+ *
+ * A null handle never crashes: functions returning text return "" (length
+ * 0), rulecalc_analyse returns 0, rulecalc_run returns
+ * RULECALC_RUNTIME_ERROR, the settings return -1, rulecalc_warning_count
+ * returns 0 and rulecalc_warning returns NULL; the others do nothing.
+ *
+ * In C the handle type is `rulecalc`. In C++ that name is the library's
+ * namespace, so the same type is spelled `rulecalc::Handle`; `rulecalc_handle`
+ * names it in both languages.
+ * ---------------------------------------------------------------------- */
+#ifdef __cplusplus
+}
+namespace rulecalc {
+struct Handle;
+}
+typedef rulecalc::Handle rulecalc_handle;
+extern "C" {
+#else
+typedef struct rulecalc rulecalc;
+typedef rulecalc rulecalc_handle;
+#endif
+
+typedef enum rulecalc_status {
+  RULECALC_HELD = 0,         /* the sentence holds (or there is no code to run) */
+  RULECALC_FAILED = 1,       /* it does not hold: rulecalc_runtime_error explains why */
+  RULECALC_RUNTIME_ERROR = 2 /* a run-time error stopped it (also: null handle) */
+} rulecalc_status;
+
+typedef enum rulecalc_type { RULECALC_NUMBER = 0, RULECALC_TEXT = 1 } rulecalc_type;
+
+typedef enum rulecalc_date_order {
+  RULECALC_DATE_MDY = 0,
+  RULECALC_DATE_DMY = 1,
+  RULECALC_DATE_YMD = 2
+} rulecalc_date_order;
+
+/* "1.1.0": the library's version, a static text. */
+RULECALC_API const char *RULECALC_CDECL rulecalc_version(void);
+
+/* A new calculator with the platform's regional settings and clock; NULL only
+ * when memory runs out. */
+RULECALC_API rulecalc_handle *RULECALC_CDECL rulecalc_open(void);
+
+/* Frees the calculator and every text it returned. NULL is a no-op. */
+RULECALC_API void RULECALC_CDECL rulecalc_close(rulecalc_handle *calc);
+
+/* As SetSentence. */
+RULECALC_API void RULECALC_CDECL rulecalc_set_sentence(rulecalc_handle *calc, const char *sentence);
+
+/* As GetTokens, GetNumbers and GetVarnames (each rewinds the tokeniser). */
+RULECALC_API const char *RULECALC_CDECL rulecalc_tokens(rulecalc_handle *calc, size_t *length);
+RULECALC_API const char *RULECALC_CDECL rulecalc_numbers(rulecalc_handle *calc, size_t *length);
+RULECALC_API const char *RULECALC_CDECL rulecalc_varnames(rulecalc_handle *calc, size_t *length);
+
+/* As ClearMemory. The settings stay. */
+RULECALC_API void RULECALC_CDECL rulecalc_clear(rulecalc_handle *calc);
+
+/* As SetVarValue; type is a rulecalc_type (other codes are kept and read as
+ * numbers, which rulecalc_warning reports). */
+RULECALC_API void RULECALC_CDECL rulecalc_set_variable(rulecalc_handle *calc, const char *name,
+                                                       const char *value, int32_t type);
+
+/* As Analyse: 1 when a statement was compiled, 0 when not. */
+RULECALC_API int RULECALC_CDECL rulecalc_analyse(rulecalc_handle *calc);
+
+/* As GetAnalyseError. */
+RULECALC_API const char *RULECALC_CDECL rulecalc_analyse_error(rulecalc_handle *calc, size_t *length);
+
+/* As Run, telling a false result from a run-time error. */
+RULECALC_API rulecalc_status RULECALC_CDECL rulecalc_run(rulecalc_handle *calc);
+
+/* As GetRuntimeError: the explanation after RULECALC_FAILED, the error after
+ * RULECALC_RUNTIME_ERROR, "" after RULECALC_HELD. */
+RULECALC_API const char *RULECALC_CDECL rulecalc_runtime_error(rulecalc_handle *calc, size_t *length);
+
+/* Settings of this calculator (the date order and separator that TODATE and
+ * TOCHAR use, and the year taken as the current one). Defaults: the
+ * platform's regional settings and clock, as for the ten functions above.
+ * They survive rulecalc_clear. Each returns 0 on success, -1 for a null
+ * handle or an invalid value (then nothing changes).
+ *   order: one of rulecalc_date_order; reorders the short date picture.
+ *   separator: a printable ASCII character that is neither a letter, a digit
+ *     nor white space.
+ *   year: 1 to 9999, or 0 for the host clock again. */
+RULECALC_API int RULECALC_CDECL rulecalc_set_date_order(rulecalc_handle *calc, rulecalc_date_order order);
+RULECALC_API int RULECALC_CDECL rulecalc_set_date_separator(rulecalc_handle *calc, char separator);
+RULECALC_API int RULECALC_CDECL rulecalc_set_current_year(rulecalc_handle *calc, int year);
+
+/* Warnings of the last rulecalc_analyse, none when it failed: places where
+ * the sentence mixes types and the result means something other than it
+ * reads (a text compared with a number, arithmetic on a text, || on a number,
+ * a variable whose type code is neither 0 nor 1). They change nothing in the
+ * analysis. rulecalc_warning returns the message (GBK) and stores the byte
+ * position in the sentence through `position` when not null; NULL when index
+ * is out of range. */
+RULECALC_API size_t RULECALC_CDECL rulecalc_warning_count(rulecalc_handle *calc);
+RULECALC_API const char *RULECALC_CDECL rulecalc_warning(rulecalc_handle *calc, size_t index,
+                                                         int32_t *position, size_t *length);
 
 #ifdef __cplusplus
 }

@@ -53,8 +53,19 @@ std::optional<std::int32_t> TSemanticAnalysor::VariableType(std::string_view nam
   return record->Type;
 }
 
-// sentence := ";" | IF if-tail | logical ";"
+void TSemanticAnalysor::Warn(EWarningKind kind, std::int32_t position, std::string message) {
+  Warnings.push_back({kind, position, std::move(message)});
+}
+
 bool TSemanticAnalysor::Analyse() {
+  Warnings.clear();
+  const bool compiled = ParseStatement();
+  if (!compiled) Warnings.clear();
+  return compiled;
+}
+
+// sentence := ";" | IF if-tail | logical ";"
+bool TSemanticAnalysor::ParseStatement() {
   Depth = 0;
   Advance();
   if (Is(wtSemicolon)) return true;
@@ -125,13 +136,16 @@ bool TSemanticAnalysor::ParseComparison() {
   if (!ParseExpression()) return false;
   const EMWordType k = Tokeniser.WordType;
   if (!IsComparisonOperator(k)) return Fail(mComparisonOperatorExpected);
-  if (LastType() == 0) Emit(opMovR, kRegR0, kRegC0, 0);
+  const std::uint8_t leftType = LastType();
+  const std::int32_t operatorPosition = TokenStart();
+  if (leftType == 0) Emit(opMovR, kRegR0, kRegC0, 0);
   else Emit(opMovR, kRegRS, kRegS0, 1);
   Advance();
   const EMWordType next = Tokeniser.WordType;
   if (next == wtEnd || next == wtError || next == wtAnd || next == wtOr || IsComparisonOperator(next))
     return Fail(mComparisonMissingRightSide);
   if (!ParseExpression()) return false;
+  if (LastType() != leftType) Warn(EWarningKind::TextComparedWithNumber, operatorPosition, Message(mWarnTextComparedWithNumber));
   Emit(ComparisonOpCode(k), {}, {}, LastType());
   return true;
 }
@@ -142,8 +156,10 @@ bool TSemanticAnalysor::ParseExpression() {
   EMWordType k = Tokeniser.WordType;
   if (LastType() != 0) return true;
   while (k == wtAdd || k == wtSub) {
+    const std::int32_t operatorPosition = TokenStart();
     Advance();
-    if (!ParseRightOperand(&TSemanticAnalysor::ParseTerm, k == wtAdd ? opAdd : opSub, 0)) return false;
+    if (!ParseRightOperand(&TSemanticAnalysor::ParseTerm, k == wtAdd ? opAdd : opSub, 0, operatorPosition))
+      return false;
     k = Tokeniser.WordType;
   }
   return true;
@@ -152,13 +168,18 @@ bool TSemanticAnalysor::ParseExpression() {
 // The right operand of a two-operand operation: the left operand waits on
 // the stack while the right one is compiled, then the right one moves to the
 // second register ($C1 or $S1), the left one comes back into the accumulator
-// ($C0 or $S0), and the operation follows.
+// ($C0 or $S0), and the operation follows. An operand of the other type is
+// compiled all the same, with a warning at the operator.
 bool TSemanticAnalysor::ParseRightOperand(bool (TSemanticAnalysor::*parseOperand)(), EMOpCode op,
-                                          std::uint8_t type) {
+                                          std::uint8_t type, std::int32_t operatorPosition) {
   const char* accumulator = type == 1 ? kRegS0 : kRegC0;
   const char* second = type == 1 ? kRegS1 : kRegC1;
   Emit(opPush, accumulator, {}, type);
   if (!(this->*parseOperand)()) return false;
+  if (LastType() != type) {
+    if (type == 1) Warn(EWarningKind::ConcatOnNumber, operatorPosition, Message(mWarnConcatOnNumber));
+    else Warn(EWarningKind::ArithmeticOnText, operatorPosition, Message(mWarnArithmeticOnText));
+  }
   Emit(opMovR, second, accumulator, type);
   Emit(opPop, accumulator, {}, type);
   Emit(op, {}, {}, type);
@@ -173,20 +194,23 @@ bool TSemanticAnalysor::ParseTerm() {
   EMWordType k = Tokeniser.WordType;
   if (LastType() == 1) {
     while (k == wtContacter) {
+      const std::int32_t operatorPosition = TokenStart();
       Advance();
       // A name that is not found passes here; ParseFactor reports it.
       if (Is(wtFieldName)) {
         const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
         if (type && *type != 1) return Fail(mConcatNeedsTextVariable);
       }
-      if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, opContact, 1)) return false;
+      if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, opContact, 1, operatorPosition)) return false;
       k = Tokeniser.WordType;
     }
     return true;
   }
   while (k == wtMul || k == wtDiv) {
+    const std::int32_t operatorPosition = TokenStart();
     Advance();
-    if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, k == wtMul ? opMul : opDiv, 0)) return false;
+    if (!ParseRightOperand(&TSemanticAnalysor::ParseFactor, k == wtMul ? opMul : opDiv, 0, operatorPosition))
+      return false;
     k = Tokeniser.WordType;
   }
   return true;
@@ -252,10 +276,15 @@ bool TSemanticAnalysor::ParseBracketedExpression() {
   return true;
 }
 
-// A text variable loads into $S0, any other type code into $C0.
+// A text variable loads into $S0, any other type code into $C0 (a code other
+// than 0 with a warning: "变量" + name + "的类型代码不是0或1,按数值处理!").
 bool TSemanticAnalysor::ParseVariable() {
   const std::optional<std::int32_t> type = VariableType(Tokeniser.Word);
   if (!type) return FailUnassigned(Tokeniser.Word);
+  if (*type != 0 && *type != 1) {
+    std::string text(Message(mUnassignedVariablePrefix));
+    Warn(EWarningKind::UnusualTypeCode, TokenStart(), text.append(Tokeniser.Word).append(Message(mWarnTypeCodeSuffix)));
+  }
   if (*type == 1) Emit(opMovF, kRegS0, Tokeniser.Word, 1);
   else Emit(opMovF, kRegC0, Tokeniser.Word, 0);
   Advance();

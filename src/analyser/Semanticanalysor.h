@@ -4,7 +4,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "analyser/AnalysisWarning.h"
 #include "common/Messages.h"
 #include "lexer/TokenAnalyser.h"
 #include "vm/VirtualMachine.h"
@@ -29,21 +31,26 @@ class TSemanticAnalysor {
       : Machine(machine), Tokeniser(tokeniser) {}
 
   // sentence := ";" | IF if-tail | logical ";"
-  // Compiles the statement after the tokeniser's current position.
+  // Compiles the statement after the tokeniser's current position. Warnings
+  // then holds the type mixtures of this statement; it is empty when the
+  // analysis failed.
   bool Analyse();
 
   TVirtualMachine& Machine;
   TTokenAnalyser& Tokeniser;
   std::string AnalyseError;  // the last failure's message; never cleared
+  std::vector<SAnalysisWarning> Warnings;
 
  private:
+  bool ParseStatement();
   bool ParseIfStatement();
   bool ParseLogical();
   bool ParseComparison();
   bool ParseExpression();
   bool ParseTerm();
   bool ParseFactor();
-  bool ParseRightOperand(bool (TSemanticAnalysor::*parseOperand)(), EMOpCode op, std::uint8_t type);
+  bool ParseRightOperand(bool (TSemanticAnalysor::*parseOperand)(), EMOpCode op, std::uint8_t type,
+                         std::int32_t operatorPosition);
   bool ParseBracketedExpression();
   bool ParseVariable();
   bool ParseNull();
@@ -64,6 +71,11 @@ class TSemanticAnalysor {
   // Takes the next token, and one more if that one is white space.
   void Advance();
   bool Is(EMWordType kind) const { return Tokeniser.WordType == kind; }
+  // Where the current token starts in the sentence.
+  std::int32_t TokenStart() const {
+    return Tokeniser.Position - static_cast<std::int32_t>(Tokeniser.Word.size());
+  }
+  void Warn(EWarningKind kind, std::int32_t position, std::string message);
   // Replaces AnalyseError and returns false.
   bool Fail(EMMessage message);
   bool FailUnassigned(std::string_view name);

@@ -73,6 +73,7 @@ bool TRuleCalc::Run() noexcept {
   try {
     return Machine.Run();
   } catch (...) {
+    Machine.StoppedByError = true;
     return false;
   }
 }
@@ -80,5 +81,22 @@ bool TRuleCalc::Run() noexcept {
 const char* TRuleCalc::GetRuntimeError() noexcept {
   return HoldText(ResultBuffer, [this]() -> const std::string& { return Machine.RuntimeError; });
 }
+
+ERunStatus TRuleCalc::RunForStatus() noexcept {
+  if (Run()) return ERunStatus::Held;
+  return Machine.StoppedByError ? ERunStatus::RuntimeError : ERunStatus::Failed;
+}
+
+bool TRuleCalc::SetDateOrder(EDateOrder order) noexcept {
+  try {
+    return ChangeDateOrder(Environment, order);
+  } catch (...) {
+    return false;  // the picture is as it was
+  }
+}
+
+bool TRuleCalc::SetDateSeparator(char separator) noexcept { return ChangeDateSeparator(Environment, separator); }
+
+bool TRuleCalc::SetCurrentYear(int year) noexcept { return ChangeCurrentYear(Environment, year); }
 
 }  // namespace rulecalc

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "analyser/Semanticanalysor.h"
 #include "boundary/ResultBuffer.h"
 #include "lexer/TokenAnalyser.h"
 #include "platform/HostEnvironment.h"
+#include "platform/SettingsChanges.h"
 #include "vm/VirtualMachine.h"
 
 namespace rulecalc {
@@ -18,6 +20,9 @@ namespace rulecalc {
 // The operations mirror the C exports and never throw: when memory runs out
 // (or anything else goes wrong inside) the state stays consistent, Analyse
 // and Run answer false and a text getter answers the empty text.
+// How a run ended.
+enum class ERunStatus { Held, Failed, RuntimeError };
+
 class TRuleCalc {
  public:
   // Reads the host's regional settings and uses the host clock.
@@ -38,7 +43,18 @@ class TRuleCalc {
   bool Run() noexcept;
   const char* GetRuntimeError() noexcept;
 
-  const SHostEnvironment Environment;
+  // Run, telling a false result (explained by the run-time text) from a
+  // run-time error (or a failure inside the library).
+  ERunStatus RunForStatus() noexcept;
+  // The type mixtures found by the last Analyse; empty when it failed.
+  const std::vector<SAnalysisWarning>& Warnings() const noexcept { return Analysor.Warnings; }
+
+  // Settings of this instance; false (and nothing changed) for an invalid value.
+  bool SetDateOrder(EDateOrder order) noexcept;
+  bool SetDateSeparator(char separator) noexcept;
+  bool SetCurrentYear(int year) noexcept;  // 0: the host clock
+
+  SHostEnvironment Environment;
   TTokenAnalyser Tokeniser;
   TVirtualMachine Machine;
   TSemanticAnalysor Analysor;

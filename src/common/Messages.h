@@ -98,7 +98,12 @@ enum EMMessage {
   mNoInitialValuePrefix,
   mNoInitialValueSuffix,
   mBranchHolds,
-  mBranchFails,  kMessageCount
+  mBranchFails,
+  mWarnTextComparedWithNumber,
+  mWarnArithmeticOnText,
+  mWarnConcatOnNumber,
+  mWarnTypeCodeSuffix,
+  kMessageCount
 };
 
 struct SFixedText {

@@ -9,6 +9,7 @@
 namespace rulecalc {
 
 bool TVirtualMachine::Run() {
+  StoppedByError = false;
   if (Code.empty()) {
     Registers.BR = true;
     return true;
@@ -245,11 +246,13 @@ bool TVirtualMachine::FinishRun(SRunState& run) {
 // "虚拟机运行时错误,变量" + the name as written in the instruction + "无初始值!"
 bool TVirtualMachine::FailMissingVariable(std::size_t pc) {
   RuntimeError = std::string(Message(mNoInitialValuePrefix)) + Code[pc].Operand2 + Message(mNoInitialValueSuffix);
+  StoppedByError = true;
   return false;
 }
 
 bool TVirtualMachine::Fail(EMMessage message) {
   RuntimeError = Message(message);
+  StoppedByError = true;
   return false;
 }
 

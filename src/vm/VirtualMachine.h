@@ -143,6 +143,8 @@ class TVirtualMachine {
   std::vector<std::string> StringStack;
   std::int32_t StringTop = 0;
   std::string RuntimeError;
+  // True when a run-time error (not a false result) ended the last run.
+  bool StoppedByError = false;
   std::int32_t LabelCount = 0;
   TTokenAnalyser& Tokeniser;
   const SHostEnvironment& Environment;

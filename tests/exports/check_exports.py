@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
-"""Checks that the shared library exports exactly the ten functions."""
+"""Checks that the shared library exports exactly the ten functions and the handle family."""
 
 import subprocess
 import sys
 
 EXPECTED = {"SetSentence", "GetTokens", "GetNumbers", "GetVarnames", "ClearMemory",
-            "SetVarValue", "Analyse", "GetAnalyseError", "Run", "GetRuntimeError"}
+            "SetVarValue", "Analyse", "GetAnalyseError", "Run", "GetRuntimeError",
+            "rulecalc_version", "rulecalc_open", "rulecalc_close", "rulecalc_set_sentence",
+            "rulecalc_tokens", "rulecalc_numbers", "rulecalc_varnames", "rulecalc_clear",
+            "rulecalc_set_variable", "rulecalc_analyse", "rulecalc_analyse_error", "rulecalc_run",
+            "rulecalc_runtime_error", "rulecalc_set_date_order", "rulecalc_set_date_separator",
+            "rulecalc_set_current_year", "rulecalc_warning_count", "rulecalc_warning"}
 
 
 def main():
@@ -17,7 +22,7 @@ def main():
         print("unexpected exports:", sorted(exported - EXPECTED))
         print("missing exports:", sorted(EXPECTED - exported))
         return 1
-    print("exactly the ten exports")
+    print("exactly the ten exports and the handle family")
     return 0
 
 

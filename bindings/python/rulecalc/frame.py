@@ -1,0 +1,167 @@
+"""Rules over a pandas DataFrame: one boolean and one explanation column per rule.
+
+    >>> from rulecalc import frame
+    >>> frame.evaluate(df, {"adult": "AGE >= 18;"}, key="ID")
+
+pandas is imported on first use, so the rest of the package works without it.
+"""
+
+from typing import Dict, List, Mapping, Optional, Union
+
+from . import values as _values
+from .rule import Rule, Status
+
+EXPLANATION_SUFFIX = "_explanation"
+_NULL = b""
+
+
+def _pandas():
+    import pandas
+
+    return pandas
+
+
+def column_types(df, types: Optional[Mapping[str, str]] = None) -> Dict[str, str]:
+    """The type of each column: numbers, booleans and dates are numbers, the rest text;
+    types= overrides. Columns named by something other than str are left out."""
+    api = _pandas().api.types
+    found = {}
+    for name in df.columns:
+        if isinstance(name, str):
+            dtype = df[name].dtype
+            numeric = api.is_numeric_dtype(dtype) or api.is_bool_dtype(dtype) or api.is_datetime64_any_dtype(dtype)
+            found[name] = "number" if numeric else "text"
+    return dict(found, **(types or {}))
+
+
+def _failure(column: str, label, message: str) -> ValueError:
+    return ValueError(f"column {column}, row {label!r}: {message}")
+
+
+def _numbers_as_texts(array) -> list:
+    """Numbers as the library's texts, without a Python loop per value."""
+    import numpy
+
+    texts = array.astype("S")
+    separator = _values.decimal_separator()
+    if separator != ".":
+        texts = numpy.char.replace(texts, b".", separator.encode("ascii"))
+    return texts.tolist()
+
+
+def _float_texts(series, column: str) -> list:
+    import numpy
+
+    array = series.to_numpy(dtype="float64")
+    missing = numpy.isnan(array)
+    infinite = numpy.isinf(array)
+    if infinite.any():
+        label = series.index[int(numpy.argmax(infinite))]
+        raise _failure(column, label, f"{array[infinite][0]} is not a number the library can hold")
+    texts = _numbers_as_texts(numpy.where(missing, 0.0, array))
+    return [_NULL if gone else text for text, gone in zip(texts, missing.tolist())] if missing.any() else texts
+
+
+def _date_texts(series, column: str) -> list:
+    import numpy
+
+    if getattr(series.dt, "tz", None) is not None:
+        series = series.dt.tz_localize(None)
+    days = (series - _pandas().Timestamp(1899, 12, 30)) / _pandas().Timedelta(days=1)
+    return _float_texts(days.astype("float64"), column)
+
+
+def _each_value(series, column: str, kind: int) -> list:
+    """One value at a time, for columns of Python objects; NaN, NaT and None are the null."""
+    missing = _pandas().isna(series).tolist()
+    if kind == _values.TEXT:
+        try:
+            return [_NULL if gone else value.encode(_values.ENCODING) for value, gone in zip(series.tolist(), missing)]
+        except (AttributeError, UnicodeEncodeError):
+            pass  # not all str, or not all GBK: the loop below converts or names the value
+    texts = []
+    for label, value, gone in zip(series.index, series.tolist(), missing):
+        try:
+            texts.append(_NULL if gone else _values.convert(column, value, kind)[0])
+        except (TypeError, ValueError) as error:
+            raise _failure(column, label, str(error)) from None
+    return texts
+
+
+def column_texts(series, column: str, kind: int) -> List[bytes]:
+    """The library's value texts of one column, for variables of type kind."""
+    pandas = _pandas()
+    dtype = series.dtype
+    if pandas.api.types.is_extension_array_dtype(dtype) or dtype == object:
+        return _each_value(series, column, kind)
+    if pandas.api.types.is_bool_dtype(dtype):
+        return [b"1" if value else b"0" for value in series.tolist()]
+    if pandas.api.types.is_datetime64_any_dtype(dtype):
+        if kind == _values.TEXT:
+            raise _failure(column, series.index[0], "a date column cannot be a text variable")
+        return _date_texts(series, column)
+    if pandas.api.types.is_integer_dtype(dtype):
+        return _numbers_as_texts(series.to_numpy()) if kind == _values.NUMBER else series.to_numpy().astype("S").tolist()
+    if pandas.api.types.is_float_dtype(dtype):
+        return _float_texts(series, column)
+    return _each_value(series, column, kind)
+
+
+def _columns_by_name(df) -> Dict[str, str]:
+    return {_values.folded(name): name for name in df.columns if isinstance(name, str)}
+
+
+def _rules_of(rules: Mapping[str, Union[str, Rule]], types: Dict[str, str], settings) -> Dict[str, Rule]:
+    if not isinstance(rules, Mapping):
+        raise TypeError("rules must be a mapping from rule ids to sentences (or Rules)")
+    made = {}
+    for rule_id, rule in rules.items():
+        try:
+            made[rule_id] = rule if isinstance(rule, Rule) else Rule(rule, types=types, settings=settings)
+        except Exception as error:
+            error.add_note(f"rule {rule_id}")
+            raise
+    return made
+
+
+def _verdicts(rule_id, rule: Rule, df, columns: Dict[str, str], texts, types, count: int):
+    """(status, run-time text) per row of one rule."""
+    names, kinds, value_columns = [], [], []
+    for name in rule.variables:
+        column = columns.get(_values.folded(name))
+        if column is None:
+            raise KeyError(f"rule {rule_id} uses {name}, which is not a column")
+        kind = _values.type_code(column, types[column])
+        if (column, kind) not in texts:
+            texts[column, kind] = column_texts(df[column], column, kind)
+        names.append(_values.to_gbk(name, "a variable name"))
+        kinds.append(kind)
+        value_columns.append(texts[column, kind])
+    rows = (zip(names, row, kinds) for row in zip(*value_columns)) if names else ((),) * count
+    return rule.verdicts(rows)
+
+
+def evaluate(df, rules: Mapping[str, Union[str, Rule]], key: Optional[str] = None, *,
+             types: Optional[Mapping[str, str]] = None, settings=None):
+    """Evaluates every rule on every row of df.
+
+    rules maps rule ids to sentences (or Rules); each sentence is analysed once.
+    The result has df's index, the key column first when key is given, then per
+    rule a column named by its id (nullable boolean: True held, False failed, <NA>
+    a run-time error) and one named id + "_explanation" (the explanation, the
+    run-time error's message, or ""). A variable is the column of its name
+    (letter case as the library folds it); NaN, NaT and None are the null.
+    """
+    pandas = _pandas()
+    all_types = column_types(df, types)
+    made = _rules_of(rules, all_types, settings)
+    columns, texts = _columns_by_name(df), {}
+    result = pandas.DataFrame(index=df.index)
+    if key is not None:
+        result[key] = df[key]
+    for rule_id, rule in made.items():
+        verdicts = _verdicts(rule_id, rule, df, columns, texts, all_types, len(df))
+        held = [None if status == Status.ERROR else status == Status.HELD for status, _ in verdicts]
+        result[rule_id] = pandas.array(held, dtype="boolean")
+        result[f"{rule_id}{EXPLANATION_SUFFIX}"] = [text.decode(_values.ENCODING, errors="replace") for _, text in verdicts]
+    return result

@@ -1,0 +1,241 @@
+"""A sentence analysed once and evaluated against many sets of values, on its own calculator."""
+
+import dataclasses
+import enum
+import itertools
+import re
+import threading
+from typing import Iterable, List, Mapping, Optional, Tuple
+
+from . import values as _values
+from ._handle import FAILED, HELD, AnalysisFailed, Handle
+from ._legacy import AnalysisError
+
+# Untyped variables up to this many are tried in every combination of types
+# when a sentence is analysed before any value is known.
+_MOST_TYPE_COMBINATIONS = 10
+
+_DATE_ORDERS = {"MDY": 0, "DMY": 1, "YMD": 2}
+
+# An explanation entry starts with its variables and "::", at the start or after a ";".
+_ENTRY = re.compile(r"(?:^|(?<=;))([A-Za-z][A-Za-z0-9_]*(?:,[A-Za-z][A-Za-z0-9_]*)*)::")
+
+
+class Status(enum.IntEnum):
+    """How a run ended."""
+
+    HELD = 0  # the sentence holds
+    FAILED = 1  # it does not: the explanation says why
+    ERROR = 2  # a run-time error stopped it
+
+
+@dataclasses.dataclass(frozen=True)
+class Result:
+    """The outcome of one evaluation; true exactly when the sentence holds.
+
+    explanation is the library's text when the sentence does not hold (else "");
+    clause is the first failed clause in it and variables the names of every
+    failed clause; error is the run-time error's message (else "").
+    """
+
+    held: bool
+    status: Status
+    explanation: str = ""
+    clause: str = ""
+    variables: Tuple[str, ...] = ()
+    error: str = ""
+
+    def __bool__(self) -> bool:
+        return self.held
+
+
+@dataclasses.dataclass(frozen=True)
+class RuleWarning:
+    """A place where the sentence mixes types: message, and the character position in the sentence."""
+
+    message: str
+    position: int
+
+
+@dataclasses.dataclass(frozen=True)
+class Settings:
+    """A calculator's date settings; None keeps the platform's.
+
+    date_order: "MDY", "DMY" or "YMD", the order TODATE reads and TOCHAR writes;
+    date_separator: one printable character, neither a letter, a digit nor a blank;
+    current_year: 1 to 9999, the year TODATE assumes and two-digit years centre on.
+    """
+
+    date_order: Optional[str] = None
+    date_separator: Optional[str] = None
+    current_year: Optional[int] = None
+
+    @classmethod
+    def of(cls, settings) -> "Settings":
+        if settings is None or isinstance(settings, cls):
+            return settings or cls()
+        return cls(**dict(settings))
+
+
+def _explanation_parts(explanation: str) -> Tuple[str, Tuple[str, ...]]:
+    """The first failed clause and the variables of all of them."""
+    entries = list(_ENTRY.finditer(explanation))
+    if not entries:
+        return explanation, ()
+    end = entries[1].start() if len(entries) > 1 else len(explanation)
+    clause = explanation[entries[0].end():end]
+    clause = clause[:-1] if len(entries) > 1 and clause.endswith(";") else clause
+    names = (name for entry in entries for name in entry.group(1).split(","))
+    return clause.strip(), tuple(dict.fromkeys(names))
+
+
+def _decoded(text: bytes) -> str:
+    return text.decode(_values.ENCODING, errors="replace")
+
+
+def result_of(status: int, text: bytes) -> Result:
+    """The Result of a run's status and run-time text."""
+    if status == HELD:
+        return Result(True, Status.HELD)
+    message = _decoded(text)
+    if status != FAILED:
+        return Result(False, Status.ERROR, error=message)
+    clause, names = _explanation_parts(message)
+    return Result(False, Status.FAILED, message, clause, names)
+
+
+class Rule:
+    """One sentence with its own calculator.
+
+    The sentence is analysed when the Rule is made; AnalysisError when it is
+    not a sentence for any types of its variables. Variables take their types
+    from types= ({"ID": "text"}), else from each value (str is text, the rest
+    numbers). Every evaluation starts from a cleared calculator, so nothing
+    carries over from the one before. Calls on one Rule from several threads
+    take turns; separate Rules run in parallel.
+    """
+
+    def __init__(self, sentence: str, *, types: Optional[Mapping[str, str]] = None, settings=None):
+        if not isinstance(sentence, str):
+            raise TypeError(f"the sentence must be str, not {type(sentence).__name__}")
+        self.sentence = sentence
+        self.settings = Settings.of(settings)
+        self._gbk = _values.to_gbk(sentence, "the sentence")
+        self._declared = _values.declared_types(types)
+        self._lock = threading.Lock()
+        self._handle = Handle()
+        self._configure()
+        self._names_gbk = self._handle.varnames(self._gbk)
+        self.variables: Tuple[str, ...] = tuple(_decoded(name) for name in self._names_gbk)
+        self._kinds = [self._declared.get(_values.folded(name)) for name in self.variables]
+        self.warnings: List[RuleWarning] = self._analyse_for_some_types()
+
+    def __repr__(self) -> str:
+        return f"Rule({self.sentence!r})"
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc_info) -> None:
+        self.close()
+
+    def close(self) -> None:
+        """Frees the calculator now (it is freed anyway when the Rule is collected)."""
+        with self._lock:
+            self._handle.close()
+
+    def _configure(self) -> None:
+        settings = self.settings
+        order = settings.date_order
+        if order is not None and str(order).upper() not in _DATE_ORDERS:
+            raise ValueError(f"date_order must be one of {', '.join(_DATE_ORDERS)}, not {order!r}")
+        separator = settings.date_separator
+        if separator is not None and (not isinstance(separator, str) or len(separator) != 1 or not separator.isascii()):
+            raise ValueError(f"date_separator must be one ASCII character, not {separator!r}")
+        accepted = self._handle.configure(
+            None if order is None else _DATE_ORDERS[str(order).upper()],
+            None if separator is None else separator.encode("ascii"),
+            settings.current_year,
+        )
+        if not accepted:
+            raise ValueError(f"the library refused the settings {settings}")
+
+    def _analyse_for_some_types(self) -> List[RuleWarning]:
+        """Analyses with the declared types and the first choice of the others that
+        compiles; AnalysisError with the first message when none does."""
+        first_error = None
+        for kinds in self._type_choices():
+            error = self._handle.analyse(self._gbk, [(n, b"", k) for n, k in zip(self._names_gbk, kinds)])
+            if error is None:
+                return [RuleWarning(_decoded(m), self._character_position(p)) for m, p in self._handle.warnings()]
+            first_error = first_error or error
+        raise AnalysisError(_decoded(first_error), self.sentence)
+
+    def _type_choices(self) -> Iterable[List[int]]:
+        open_places = [i for i, kind in enumerate(self._kinds) if kind is None]
+        yield self._with_types(open_places, [_values.NUMBER] * len(open_places))
+        if not open_places:
+            return
+        yield self._with_types(open_places, [_values.TEXT] * len(open_places))
+        if len(open_places) <= _MOST_TYPE_COMBINATIONS:
+            for choice in itertools.product((_values.NUMBER, _values.TEXT), repeat=len(open_places)):
+                yield self._with_types(open_places, choice)
+
+    def _with_types(self, places, choice) -> List[int]:
+        kinds = list(self._kinds)
+        for place, kind in zip(places, choice):
+            kinds[place] = kind
+        return kinds
+
+    def _character_position(self, byte_position: int) -> int:
+        return len(self._gbk[:byte_position].decode(_values.ENCODING, errors="replace"))
+
+    def variables_of(self, row: Mapping) -> List[Tuple[bytes, bytes, int]]:
+        """(name, value, type code) of each of the sentence's variables the row gives a value.
+
+        A row's keys are matched as the library matches names (a-z as A-Z).
+        """
+        found = []
+        folded_row = None
+        for name, name_gbk, kind in zip(self.variables, self._names_gbk, self._kinds):
+            if name in row:
+                value = row[name]
+            else:
+                folded_row = folded_row if folded_row is not None else {_values.folded(k): k for k in row}
+                key = folded_row.get(_values.folded(name))
+                if key is None:
+                    continue
+                value = row[key]
+            found.append((name_gbk,) + _values.convert(name, value, kind))
+        return found
+
+    def evaluate(self, values: Optional[Mapping] = None, /, **named) -> Result:
+        """Evaluates the sentence with the values given as a mapping, as keywords, or both."""
+        row = dict(values or {}, **named) if named else (values or {})
+        return self.run_converted([self.variables_of(row)], numbered=False)[0]
+
+    def evaluate_many(self, rows: Iterable[Mapping]) -> List[Result]:
+        """Evaluates the sentence once for each mapping of values."""
+        return self.run_converted(self.variables_of(row) for row in rows)
+
+    def run_converted(self, rows: Iterable[List[Tuple[bytes, bytes, int]]], numbered: bool = True) -> List[Result]:
+        """Results for rows of already converted (name, value, type code) triples."""
+        return [result_of(status, text) for status, text in self.verdicts(rows, numbered)]
+
+    def verdicts(self, rows: Iterable[Iterable[Tuple[bytes, bytes, int]]], numbered: bool = True) -> List[Tuple[int, bytes]]:
+        """(status, run-time text) for each row of converted triples: a cleared calculator,
+        the variables, the sentence, analysis and run, as the command-line tool does."""
+        with self._lock:
+            try:
+                return self._handle.cycle(self._gbk, rows)
+            except AnalysisFailed as failed:
+                raise self._evaluation_error(failed, numbered) from None
+
+    def _evaluation_error(self, failed: AnalysisFailed, numbered: bool) -> AnalysisError:
+        """The analysis error of values whose types the sentence does not accept (or a missing one)."""
+        error = AnalysisError(_decoded(failed.message), self.sentence)
+        row = failed.row if isinstance(failed.row, (list, tuple)) else ()
+        kinds = ", ".join(f"{_decoded(name)} as {'text' if kind else 'number'}" for name, _, kind in row)
+        where = f"row {failed.index} (counting from 0), " if numbered else ""
+        error.add_note(f"{where}with {kinds or 'no variables'}")
+        return error

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace rulecalc {
+
+// The kinds of places where a sentence mixes types so that its result means
+// something other than it reads. The code compiled for them is unchanged.
+enum class EWarningKind : std::uint8_t {
+  TextComparedWithNumber,  // the two sides of a comparison have different types
+  ArithmeticOnText,        // a text is the right operand of + - * /
+  ConcatOnNumber,          // a number is the right operand of ||
+  UnusualTypeCode,         // a variable whose type code is neither 0 nor 1 (read as a number)
+};
+
+struct SAnalysisWarning {
+  EWarningKind Kind;
+  std::int32_t Position;  // byte offset of the operator or variable in the sentence
+  std::string Message;    // GBK
+};
+
+}  // namespace rulecalc
