@@ -80,18 +80,13 @@ def to_text(value):
 
 
 def reads_as_number(value):
-    """Whether bytes read as a number the way the library reads numbers
-    (empty counts: it is the null number)."""
-    return not value or (value.isascii() and number_value(value.decode("ascii")) is not None)
-
-
-def number_value(value):
-    """The number a numeric variable holds for a text: None (the null number)
-    when empty or not a number."""
-    if not value or not value.isascii() or _NUMBER.fullmatch(value) is None:
-        return None
-    number = float(value)
-    return None if number in (float("inf"), float("-inf")) else number
+    """Whether bytes read as a number the way the library reads numbers (a
+    value too large for a double does not); empty counts, as the null number."""
+    if not value:
+        return True
+    if not value.isascii() or _NUMBER.fullmatch(value.decode("ascii")) is None:
+        return False
+    return abs(float(value)) != float("inf")
 
 
 def all_declared(columns):

@@ -4,9 +4,9 @@ import os
 from dataclasses import dataclass, field
 from typing import List, Tuple
 
-from .columns import NUMBER, number_value, to_text
+from .columns import to_text
 from .records import ByteWindow, RecordReader
-from .verdicts import compiled_rule, rule_types, verdict
+from .verdicts import WORDS, RuleOnColumns
 
 REPORT_HEADING = b"row,rule,result,explanation\r\n"
 
@@ -40,54 +40,78 @@ class BlockResult:
 
 
 def _csv_field(text):
-    if not any(c in text for c in ',"\r\n'):
+    """A field as RFC 4180 writes it: quoted when it holds a comma, a quote or a line break."""
+    if not text or not any(c in text for c in ',"\r\n'):
         return text
     return '"' + text.replace('"', '""') + '"'
 
 
 def row_problem(record, columns):
-    """Why a record is skipped, or None; the values as texts otherwise."""
+    """Why a record is skipped, or None; the values as GBK otherwise."""
     if record.problem:
         return record.problem, None
     if len(record.fields) != len(columns):
         return "it has %d fields where the header has %d" % (len(record.fields), len(columns)), None
-    texts = []
+    values = []
     for column, value in zip(columns, record.fields):
+        if value.isascii():
+            values.append(value)
+            continue
         text, bad = to_text(value)
         if bad is not None:
             return ("the value of %s cannot be converted to GBK at byte %d: it is not valid UTF-8 or has a "
                     "character GBK lacks" % (column.name, bad + 1)), None
-        texts.append(text)
-    return None, texts
-
-
-def variable_value(column, text):
-    return number_value(text) if column.type == NUMBER else text
+        values.append(text.encode("gbk"))
+    return None, values
 
 
 class _BlockEvaluator:
-    def __init__(self, job):
+    """Evaluates a block's rows in runs of ROWS_AT_ONCE, each rule over a whole run at a time."""
+
+    ROWS_AT_ONCE = 4096
+
+    def __init__(self, task, job):
+        self.task = task
         self.job = job
-        types = rule_types(job.columns)
-        self.rules = [(rule, variables, compiled_rule(rule.sentence, types)) for rule, variables in job.rules]
+        self.rules = [(_csv_field(rule.id), RuleOnColumns(rule.sentence, variables, job.columns))
+                      for rule, variables in job.rules]
         self.result = BlockResult(tallies=[[0, 0, 0] for _ in job.rules])
         self.lines = []
+        self.numbers, self.rows = [], []
 
-    def row(self, number, texts):
-        self.result.evaluated += 1
-        columns = self.job.columns
-        for k, (rule, variables, compiled) in enumerate(self.rules):
-            values = {columns[i].name: variable_value(columns[i], texts[i]) for i in variables}
-            word, text = verdict(compiled.evaluate(values))
-            self.result.tallies[k][("true", "false", "error").index(word)] += 1
-            if word == "true" and self.job.failed_only:
-                continue
-            self.lines.append("%d,%s,%s,%s\r\n" % (number, _csv_field(rule.id), word, _csv_field(text)))
+    def add(self, number, record):
+        problem, values = row_problem(record, self.job.columns)
+        if problem is not None:
+            self._skip(record, number, problem)
+            return
+        self.numbers.append(number)
+        self.rows.append(values)
+        if len(self.rows) >= self.ROWS_AT_ONCE:
+            self.flush()
 
-    def skip(self, task, record, number, problem):
+    def flush(self):
+        """Evaluates the rows gathered so far and writes their lines."""
+        if not self.rows:
+            return
+        verdicts = [rule.verdicts(self.rows) for _, rule in self.rules]
+        failed_only = self.job.failed_only
+        for r, number in enumerate(self.numbers):
+            for (shown_id, _), tally, rule_verdicts in zip(self.rules, self.result.tallies, verdicts):
+                status, text = rule_verdicts[r]
+                tally[status] += 1
+                if status == 0:
+                    if not failed_only:
+                        self.lines.append("%d,%s,true,\r\n" % (number, shown_id))
+                    continue
+                self.lines.append("%d,%s,%s,%s\r\n" % (
+                    number, shown_id, WORDS[status], _csv_field(text.decode("gbk", "replace"))))
+        self.result.evaluated += len(self.rows)
+        self.numbers, self.rows = [], []
+
+    def _skip(self, record, number, problem):
         self.result.skipped += 1
         self.result.diagnostics += "%s:%d: row %d skipped: %s\n" % (
-            task.shown_path, task.lines_before + record.line + 1, number, problem)
+            self.task.shown_path, self.task.lines_before + record.line + 1, number, problem)
 
 
 def write_part(path, heading, report):
@@ -101,15 +125,12 @@ def write_part(path, heading, report):
 def evaluate_block(task, job, part_path=None):
     """The report lines, skipped rows and counts of one block. With part_path
     the lines go into that file (a part of a report folder) instead."""
-    evaluator = _BlockEvaluator(job)
+    evaluator = _BlockEvaluator(task, job)
     with open(task.path, "rb") as file:
         records = RecordReader(ByteWindow(file, task.start), task.stop, task.inside)
         for number, record in enumerate(records, start=task.first_row):
-            problem, texts = row_problem(record, job.columns)
-            if problem is None:
-                evaluator.row(number, texts)
-            else:
-                evaluator.skip(task, record, number, problem)
+            evaluator.add(number, record)
+    evaluator.flush()
     report = "".join(evaluator.lines).encode("utf-8")
     if part_path is None:
         evaluator.result.report = report

@@ -1,22 +1,22 @@
-"""One rule's verdict on one row, with rules compiled once per worker thread."""
+"""Rules compiled once per worker thread, and their verdicts on rows of GBK values."""
 
 import threading
 
 import rulecalc
 
-from .columns import NUMBER, TEXT
+from .columns import NUMBER
 
 _compiled = threading.local()
-_TYPE_NAMES = {NUMBER: "number", TEXT: "text"}
+WORDS = ("true", "false", "error")        # by the status a run returns: held, failed, run-time error
 
 
 def rule_types(columns):
     """The types argument of rulecalc.Rule for the columns, as a hashable tuple."""
-    return tuple((c.name, _TYPE_NAMES[c.type]) for c in columns)
+    return tuple((c.name, c.type) for c in columns)
 
 
 def compiled_rule(sentence, types):
-    """The rule analysed against types, analysed once per thread and then reused."""
+    """The rule analysed against types: analysed once per thread, then reused."""
     cache = _compiled.__dict__.setdefault("rules", {})
     rule = cache.get((sentence, types))
     if rule is None:
@@ -33,10 +33,15 @@ def analysis_error(sentence, types):
     return None
 
 
-def verdict(result):
-    """(word, text) of a result: true and "", false and the explanation, error and the message."""
-    if result.held:
-        return "true", ""
-    if result.error:
-        return "error", result.error
-    return "false", result.explanation
+class RuleOnColumns:
+    """A rule with the columns it reads, evaluated on rows of GBK values (one per column)."""
+
+    def __init__(self, sentence, variables, columns):
+        self.rule = compiled_rule(sentence, rule_types(columns))
+        self.places = [(columns[i].name.encode("gbk"), i, 0 if columns[i].type == NUMBER else 1)
+                       for i in variables]
+
+    def verdicts(self, rows):
+        """(status, explanation or message as GBK) for each row."""
+        places = self.places
+        return self.rule.verdicts([(name, row[i], kind) for name, i, kind in places] for row in rows)
