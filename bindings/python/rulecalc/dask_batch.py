@@ -77,7 +77,7 @@ def connect(options, stack):
         return stack.enter_context(Client(options.scheduler, timeout="30s"))
     cluster = stack.enter_context(LocalCluster(
         n_workers=options.workers or os.cpu_count() or 1, threads_per_worker=1, processes=True,
-        host="127.0.0.1", dashboard_address=None, silence_logs=logging.ERROR))
+        host="127.0.0.1", dashboard_address="127.0.0.1:0", silence_logs=logging.ERROR))
     return stack.enter_context(Client(cluster))
 
 

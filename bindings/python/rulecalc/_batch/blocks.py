@@ -95,12 +95,10 @@ class _Observer:
         self.reading.rows += 1
         if not self.open or record.problem or len(record.fields) != self.width:
             return
-        if not all(to_text(f)[1] is None for f in record.fields if not f.isascii()):
-            return
-        for i in self.open:
-            if not reads_as_number(record.fields[i]):
-                self.reading.text_columns.add(i)
-        self.open = [i for i in self.open if i not in self.reading.text_columns]
+        found = [i for i in self.open if not reads_as_number(record.fields[i])]
+        if found and all(to_text(f)[1] is None for f in record.fields if not f.isascii()):
+            self.reading.text_columns.update(found)
+            self.open = [i for i in self.open if i not in self.reading.text_columns]
 
 
 def _merged(first, then, ends_inside):

@@ -136,9 +136,9 @@ class RecordReader:
     def _record(self):
         start = self.pos
         record = Record(self.window.base + start)
-        fast = self._plain_line(start, record)
-        self.pos = fast if fast is not None else self._fields(start, record)
-        kept = sum(len(f) for f in record.fields)
+        after = self._plain_line(start, record)
+        self.pos = after if after is not None else self._fields(start, record)
+        kept = sum(map(len, record.fields))
         if not record.problem and kept > MAX_RECORD_BYTES:
             record.problem = "the record is longer than %d bytes" % MAX_RECORD_BYTES
         return record

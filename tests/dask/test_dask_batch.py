@@ -1,0 +1,175 @@
+"""rulecalc-dask on a real local Dask cluster (two worker processes on 127.0.0.1),
+its report and diagnostics compared with those of the rulecalc tool on the same data."""
+
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from distributed import Client, LocalCluster
+
+CLI = os.environ["RULECALC_CLI"]
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+EXAMPLE_RULES = os.path.join(ROOT, "examples", "applicants.rules")
+EXAMPLE_DATA = os.path.join(ROOT, "examples", "applicants.csv")
+
+RULES = """\
+adult: AGE >= 18;
+score: IF AGE >= 18 THEN SCORE >= 60 ELSE SCORE >= 80;
+note: LENGTH(NOTE) < 12 OR FINDSTR(NOTE, ",") >= 0;
+"""
+
+# Every way a record can go wrong, records with line breaks and quotes in
+# their fields, empty lines, CRLF, and a SCORE that is text in one row only.
+BAD_DATA = (
+    b'ID:text,AGE,SCORE,NOTE\r\n'
+    b'1,20,70,plain\r\n'
+    b'2,16,75,"two\nlines, and ""quotes"""\n'
+    b'\n\r\n'
+    b'3,17,90,"a\n\n\nlong\nquoted\nfield"\n'
+    b'4,30,x"y,quote inside\n'
+    b'5,30,50\n'
+    b'6,30,50,"closed"then text\n'
+    b'7,40,,"empty score"\n'
+    b'8,41,61,\xff\xfe not UTF-8\n'
+    b'9,42,62,\xf0\x9f\x98\x80 emoji\n'
+    b'10,43,63,\xe4\xb8\xad\xe6\x96\x87\n'
+    b'11,44,64,"quoted, with ""a\nbreak"" at the end"\n'
+    b'12,45,N/A,text in a numeric column\n'
+    b'13,46,66,"never closed\nto the end of the file'
+)
+
+
+def setUpModule():
+    global CLUSTER, CLIENT
+    CLUSTER = LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                           dashboard_address="127.0.0.1:0")
+    CLIENT = Client(CLUSTER)
+
+
+def tearDownModule():
+    CLIENT.close()
+    CLUSTER.close()
+
+
+def cli_batch(rules, data, *extra):
+    return subprocess.run([CLI, "batch", "--rules", rules, "--data", data, "--format", "csv", *extra],
+                          capture_output=True)
+
+
+def dask_command(rules, data, *extra, scheduler=True):
+    command = [sys.executable, "-m", "rulecalc.dask_batch", "--rules", rules, "--data", data, *extra]
+    return command + (["--scheduler", CLUSTER.scheduler_address] if scheduler else [])
+
+
+def dask_batch(rules, data, *extra, scheduler=True):
+    return subprocess.run(dask_command(rules, data, *extra, scheduler=scheduler), capture_output=True)
+
+
+class TempFiles(unittest.TestCase):
+    def setUp(self):
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        self.folder = folder.name
+
+    def file(self, name, content):
+        path = os.path.join(self.folder, name)
+        with open(path, "wb") as f:
+            f.write(content)
+        return path
+
+    def assertSameRun(self, ours, theirs):
+        """Same report, same exit status, same diagnostics and summary (but for the program's name)."""
+        self.assertEqual(ours.stdout, theirs.stdout)
+        self.assertEqual(ours.returncode, theirs.returncode, ours.stderr.decode())
+        self.assertEqual(ours.stderr.decode().replace("rulecalc-dask:", "rulecalc:"), theirs.stderr.decode())
+
+
+class SameReportAsTheTool(TempFiles):
+    def test_example_data_on_a_local_cluster_of_its_own(self):
+        ours = dask_batch(EXAMPLE_RULES, EXAMPLE_DATA, "--workers", "2", "--block-size", "8K", scheduler=False)
+        self.assertSameRun(ours, cli_batch(EXAMPLE_RULES, EXAMPLE_DATA))
+        self.assertEqual(ours.stdout.count(b"\r\n"), 1 + 300 * 9)
+
+    def test_bad_rows_whatever_the_blocks(self):
+        rules, data = self.file("r.rules", RULES.encode()), self.file("bad.csv", BAD_DATA)
+        theirs = cli_batch(rules, data)
+        self.assertIn(b"row 5 skipped", theirs.stderr)
+        for block_size in ("1", "7", "40", "1M"):
+            with self.subTest(block_size=block_size):
+                self.assertSameRun(dask_batch(rules, data, "--block-size", block_size), theirs)
+
+    def test_failed_only_and_several_files_as_one_table(self):
+        rules = self.file("r.rules", RULES.encode())
+        head, rows = BAD_DATA.split(b"\r\n", 1)
+        parts = rows.split(b"\n4,")
+        self.file("a.csv", head + b"\r\n" + parts[0] + b"\n")
+        self.file("b.csv", head + b"\n4," + parts[1])
+        whole = self.file("whole.bin", head + b"\r\n" + parts[0] + b"\n4," + parts[1])
+        ours = dask_batch(rules, self.folder, "--failed-only", "--block-size", "64")
+        theirs = cli_batch(rules, whole, "--failed-only")
+        self.assertEqual(ours.stdout, theirs.stdout)
+        self.assertEqual(ours.stderr.count(b"skipped"), theirs.stderr.count(b"skipped"))
+
+    def test_report_folder_holds_the_report_in_parts(self):
+        output = os.path.join(self.folder, "out") + os.sep
+        ours = dask_batch(EXAMPLE_RULES, EXAMPLE_DATA, "--block-size", "16K", "--output", output)
+        self.assertEqual(ours.returncode, 0, ours.stderr.decode())
+        names = sorted(os.listdir(output))
+        self.assertEqual(names, ["part-%05d.csv" % i for i in range(len(names))])
+        self.assertGreater(len(names), 2)
+        heading = b"row,rule,result,explanation\r\n"
+        joined = heading
+        for name in names:
+            with open(os.path.join(output, name), "rb") as part:
+                content = part.read()
+            self.assertTrue(content.startswith(heading))
+            joined += content[len(heading):]
+        self.assertEqual(joined, cli_batch(EXAMPLE_RULES, EXAMPLE_DATA).stdout)
+
+
+class FilesWithoutRows(TempFiles):
+    CASES = [
+        # (name, content)
+        ("empty.csv", b""),
+        ("blank.csv", b"\n\r\n\n"),
+        ("header_only.csv", b"ID:text,AGE,SCORE,NOTE:text\r\n"),
+        ("bad_header.csv", b"ID,AGE:date\n1,2\n"),
+    ]
+
+    def test_same_status_report_and_message_as_the_tool(self):
+        rules = self.file("r.rules", RULES.encode())
+        for name, content in self.CASES:
+            with self.subTest(name=name):
+                data = self.file(name, content)
+                self.assertSameRun(dask_batch(rules, data), cli_batch(rules, data))
+
+
+class KilledWorker(TempFiles):
+    def test_200000_rows_with_a_worker_killed_mid_run(self):
+        data = os.path.join(self.folder, "many.csv")
+        with open(data, "wb") as out:
+            subprocess.run([sys.executable, os.path.join(ROOT, "examples", "make_applicants.py"), "200000"],
+                           stdout=out, check=True)
+        output = os.path.join(self.folder, "report.csv")
+        command = dask_command(EXAMPLE_RULES, data, "--block-size", "1M", "--progress", "--output", output)
+        run = subprocess.Popen(command, stderr=subprocess.PIPE, text=True)
+        victim, lines = None, []
+        for line in run.stderr:
+            lines.append(line)
+            if victim is None and " blocks done" in line:
+                victim = sorted(CLIENT.run(os.getpid).values())[0]
+                os.kill(victim, signal.SIGKILL)
+        self.assertEqual(run.wait(), 0, "".join(lines))
+        self.assertIsNotNone(victim)
+        self.assertNotIn(victim, CLIENT.run(os.getpid).values())
+        self.assertNotIn(" 1 of", lines[-12], "the worker was killed at the very end")
+        theirs = cli_batch(EXAMPLE_RULES, data, "--jobs", "2")
+        with open(output, "rb") as report:
+            self.assertEqual(report.read(), theirs.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()
