@@ -3,7 +3,8 @@
 #
 #  1. installs what it needs (MinGW-w64 i686, Wine with its 32-bit half);
 #  2. cross-builds rulecalc.dll and the Windows scenario driver (preset mingw);
-#  3. checks the binaries: imports, exactly ten plain-named exports,
+#  3. checks the binaries: imports, exactly the ten plain-named exports and
+#     the handle functions,
 #     __stdcall returns (ret $0x4 / ret $0xc), DllMain; and checks that the
 #     check itself rejects a DLL that breaks those rules;
 #  4. runs the scenario files against the Linux library (build/, preset

@@ -20,10 +20,14 @@ class TCollectingReporter : public benchmark::ConsoleReporter {
       const double nanoseconds = run.GetAdjustedRealTime() * Scale(run.time_unit);
       std::string name = run.run_name.function_name;
       if (!run.run_name.args.empty()) name += "/" + run.run_name.args;
+      if (!run.run_name.threads.empty()) name += "/" + run.run_name.threads;
       Times[name] = nanoseconds;
+      const auto rate = run.counters.find("items_per_second");
+      if (rate != run.counters.end()) ItemsPerSecond[name] = rate->second;
     }
   }
   std::map<std::string, double> Times;  // "system/mode/rule" -> ns per record
+  std::map<std::string, double> ItemsPerSecond;
 
  private:
   static double Scale(benchmark::TimeUnit unit) {
@@ -35,6 +39,15 @@ class TCollectingReporter : public benchmark::ConsoleReporter {
     }
   }
 };
+
+// Handles: records per second on one and two threads, and their ratio.
+void PrintThreadSpeedUp(const std::map<std::string, double>& rates) {
+  const auto one = rates.find("handles/full-cycle/threads:1");
+  const auto two = rates.find("handles/full-cycle/threads:2");
+  if (one == rates.end() || two == rates.end()) return;
+  std::printf("\nhandles, full cycle: %.0f records/s on 1 thread, %.0f on 2 (x%.2f)\n", one->second, two->second,
+              two->second / one->second);
+}
 
 void PrintRatios(const std::map<std::string, double>& times) {
   static const char* const systems[] = {"rulecalc", "native", "lua", "muparser"};
@@ -77,6 +90,7 @@ int main(int argc, char** argv) {
   TCollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   PrintRatios(reporter.Times);
+  PrintThreadSpeedUp(reporter.ItemsPerSecond);
   benchmark::Shutdown();
   return 0;
 }

@@ -3,10 +3,10 @@
 import datetime
 import decimal
 import os
-import threading
 import unittest
 
 import rulecalc
+from on_threads import failures_on_threads
 
 
 class Evaluate(unittest.TestCase):
@@ -115,21 +115,14 @@ class Listings(unittest.TestCase):
 
 class OneCallAtATime(unittest.TestCase):
     def test_threads_share_the_library_without_mixing_their_calls(self):
-        failures = []
-
-        def worker(n):
+        def worker(n, failures):
             for i in range(200):
                 expected = (n + i) % 2 == 0
                 result = rulecalc.evaluate("A = B;", A=n + i, B=(n + i) if expected else -1)
                 if result.held != expected or (not expected and result.explanation != "A,B::A = B;"):
                     failures.append((n, i, result))
 
-        threads = [threading.Thread(target=worker, args=(n,)) for n in range(4)]
-        for thread in threads:
-            thread.start()
-        for thread in threads:
-            thread.join()
-        self.assertEqual(failures, [])
+        self.assertEqual(failures_on_threads(worker, 4), [])
 
 
 class Loading(unittest.TestCase):

@@ -1,6 +1,7 @@
 // The flat exports (one global calculator with a long history) against
-// independent C++ instances: for every rule of a corpus, the listings, the
-// analysis, the run and every text must be the same. The corpus is the seed
+// independent C++ instances and a handle: for every rule of a corpus, the
+// listings, the analysis, the run and every text must be the same (the
+// handle's texts compared up to the flat exports' 2047-byte cut). The corpus is the seed
 // corpus of the sentence fuzzer with its variable table, and generated
 // rules. (The shared library itself is compared with instances on the
 // black-box scenarios by compare_drivers.py.)
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "boundary/RuleCalc.h"
+#include "boundary/ResultBuffer.h"
+#include "support/HandleCalls.h"
 #include "support/RuleAnswers.h"
 #include "support/SentenceGenerator.h"
 
@@ -65,6 +68,8 @@ SOutcomes ExpectSameEverywhere(const std::vector<SGeneratedRule>& rules) {
   EXPECT_FALSE(rules.empty());
   testing::TFlatExports flat;
   TRuleCalc reused;  // one more calculator with a history of its own
+  testing::THandleCalls handle;
+  const auto cutAsTheExports = [](const char* text) { return std::string(text).substr(0, kResultBufferSize - 1); };
   for (std::size_t i = rules.size(); i-- > 0;) {
     reused.SetSentence(rules[i].Sentence.c_str());
     reused.Analyse();
@@ -77,6 +82,8 @@ SOutcomes ExpectSameEverywhere(const std::vector<SGeneratedRule>& rules) {
     const auto viaReused = testing::AnswerRule(reused, rule.Variables, sentence);
     EXPECT_EQ(viaExports.Describe(), viaFresh.Describe()) << "sentence: " << rule.Sentence;
     EXPECT_EQ(viaReused.Describe(), viaFresh.Describe()) << "sentence: " << rule.Sentence;
+    const auto viaHandle = testing::AnswerRule(handle, rule.Variables, sentence, cutAsTheExports);
+    EXPECT_EQ(viaHandle.Describe(), viaFresh.Describe()) << "sentence: " << rule.Sentence;
     if (::testing::Test::HasFailure()) break;
     if (!viaFresh.Analysed) ++outcomes.FailedAnalyses;
     else if (viaFresh.Held) ++outcomes.TrueRuns;

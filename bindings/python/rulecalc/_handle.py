@@ -59,13 +59,16 @@ def functions():
 
 @functools.lru_cache(maxsize=None)
 def _cycle_functions():
-    """The functions of one evaluation without declared arguments, for the loop
-    that passes ready ctypes values (c_void_p handle, bytes, int): such a call
-    costs about half as much."""
+    """The functions of one evaluation, declared for the loop that passes ready
+    ctypes values (c_void_p handle, bytes, int): without argument conversion a
+    call costs about half as much. Only the analysis, the one step that takes
+    long, lets go of the GIL; the short steps keep it, since handing the GIL
+    to another thread and back costs more than they do."""
+    releasing, keeping = functions(), ctypes.PyDLL(library_path())
     found = []
     for name in ("rulecalc_clear", "rulecalc_set_variable", "rulecalc_set_sentence",
                  "rulecalc_analyse", "rulecalc_run", "rulecalc_runtime_error"):
-        function = functions()[name]
+        function = (releasing if name == "rulecalc_analyse" else keeping)[name]
         function.restype = _SIGNATURES[name][0]
         found.append(function)
     return tuple(found)

@@ -6,10 +6,11 @@
 pandas is imported on first use, so the rest of the package works without it.
 """
 
+import csv
 from typing import Dict, List, Mapping, Optional, Union
 
 from . import values as _values
-from .rule import Rule, Status
+from .rule import Rule, Status, with_note
 
 EXPLANATION_SUFFIX = "_explanation"
 _NULL = b""
@@ -19,6 +20,42 @@ def _pandas():
     import pandas
 
     return pandas
+
+
+def read_rules(path: str, encoding: str = "utf-8") -> Dict[str, str]:
+    """The rules of a rules file as the command-line tool reads it: one "id: sentence"
+    per line; blank lines and lines starting with # are skipped."""
+    rules = {}
+    with open(path, encoding=encoding) as lines:
+        for number, line in enumerate(lines, 1):
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            rule_id, colon, sentence = line.partition(":")
+            if not colon or not rule_id.strip() or not sentence.strip() or rule_id.strip() in rules:
+                raise ValueError(f"{path}:{number}: not 'id: sentence' with a new id")
+            rules[rule_id.strip()] = sentence.strip()
+    return rules
+
+
+def read_data(path: str, encoding: str = "utf-8-sig", **options):
+    """A CSV file whose header may type columns as the tool's data files do
+    ("IDNO:text", "AGE:num"): text columns keep their texts as written (an
+    empty one is ""), other empty cells are the null. Columns are named
+    without the suffix; options go to pandas.read_csv."""
+    with open(path, encoding=encoding, newline="") as file:
+        header = next(csv.reader(file))
+    names, dtypes = [], {}
+    for written in header:
+        name, _, kind = written.strip().partition(":")
+        names.append(name.strip())
+        dtypes[written] = {"text": str, "num": "float64"}.get(kind.strip().lower())
+    texts = [written for written, dtype in dtypes.items() if dtype is str]
+    others = {written: [""] for written in header if written not in texts}
+    df = _pandas().read_csv(path, encoding=encoding, dtype={k: v for k, v in dtypes.items() if v},
+                            keep_default_na=False, na_values=others, **options)
+    df.columns = names
+    return df
 
 
 def column_types(df, types: Optional[Mapping[str, str]] = None) -> Dict[str, str]:
@@ -119,7 +156,7 @@ def _rules_of(rules: Mapping[str, Union[str, Rule]], types: Dict[str, str], sett
         try:
             made[rule_id] = rule if isinstance(rule, Rule) else Rule(rule, types=types, settings=settings)
         except Exception as error:
-            error.add_note(f"rule {rule_id}")
+            with_note(error, f"rule {rule_id}")
             raise
     return made
 

@@ -84,9 +84,17 @@ def _explanation_parts(explanation: str) -> Tuple[str, Tuple[str, ...]]:
         return explanation, ()
     end = entries[1].start() if len(entries) > 1 else len(explanation)
     clause = explanation[entries[0].end():end]
-    clause = clause[:-1] if len(entries) > 1 and clause.endswith(";") else clause
+    clause = clause[:-1] if clause.endswith(";") else clause
     names = (name for entry in entries for name in entry.group(1).split(","))
     return clause.strip(), tuple(dict.fromkeys(names))
+
+
+def with_note(error: Exception, note: str) -> None:
+    """Exception.add_note, also before Python 3.11 (where tracebacks do not show it)."""
+    if hasattr(error, "add_note"):
+        error.add_note(note)
+    else:
+        error.__notes__ = getattr(error, "__notes__", []) + [note]
 
 
 def _decoded(text: bytes) -> str:
@@ -161,15 +169,23 @@ class Rule:
             raise ValueError(f"the library refused the settings {settings}")
 
     def _analyse_for_some_types(self) -> List[RuleWarning]:
-        """Analyses with the declared types and the first choice of the others that
-        compiles; AnalysisError with the first message when none does."""
-        first_error = None
+        """Analyses with the declared types and, for the other variables, the types
+        under which the sentence compiles with the fewest warnings (the first such
+        choice); AnalysisError with the first message when no choice compiles."""
+        first_error, fewest = None, None
         for kinds in self._type_choices():
             error = self._handle.analyse(self._gbk, [(n, b"", k) for n, k in zip(self._names_gbk, kinds)])
-            if error is None:
-                return [RuleWarning(_decoded(m), self._character_position(p)) for m, p in self._handle.warnings()]
-            first_error = first_error or error
-        raise AnalysisError(_decoded(first_error), self.sentence)
+            if error is not None:
+                first_error = first_error or error
+                continue
+            found = self._handle.warnings()
+            if fewest is None or len(found) < len(fewest):
+                fewest = found
+            if not fewest:
+                break
+        if fewest is None:
+            raise AnalysisError(_decoded(first_error), self.sentence)
+        return [RuleWarning(_decoded(message), self._character_position(place)) for message, place in fewest]
 
     def _type_choices(self) -> Iterable[List[int]]:
         open_places = [i for i, kind in enumerate(self._kinds) if kind is None]
@@ -237,5 +253,5 @@ class Rule:
         row = failed.row if isinstance(failed.row, (list, tuple)) else ()
         kinds = ", ".join(f"{_decoded(name)} as {'text' if kind else 'number'}" for name, _, kind in row)
         where = f"row {failed.index} (counting from 0), " if numbered else ""
-        error.add_note(f"{where}with {kinds or 'no variables'}")
+        with_note(error, f"{where}with {kinds or 'no variables'}")
         return error

@@ -21,27 +21,29 @@ holds a module-wide lock while it uses the library; threads may call them
 freely but run one after another. Code that calls the library's exports by
 other means in the same process must not run at the same time.
 
-The library is found through the RULECALC_LIBRARY environment variable (a
-path to the file), else next to this module, else in a build directory of the
-source tree (build*/src), else where the system looks for libraries.
+The library is the one inside this package, else the one the RULECALC_LIBRARY
+environment variable names, else one built in the source tree (build*/src),
+else the system's librulecalc.so.1 (see rulecalc._library).
 """
 
 import ctypes
-import ctypes.util
 import datetime
 import decimal
-import glob
 import math
-import os
-import sys
 import threading
-from typing import List, NamedTuple, Optional
+from typing import Dict, List, NamedTuple, Optional, Tuple, Union
+
+from ._library import library_path, load_library
+
+# What a variable may be given as.
+Value = Union[str, int, float, decimal.Decimal, bool, datetime.date, datetime.datetime, None]
 
 __all__ = [
     "AnalysisError",
     "Result",
     "RulecalcError",
     "RunError",
+    "Value",
     "check",
     "evaluate",
     "library_path",
@@ -96,63 +98,13 @@ class Result(NamedTuple):
 # ---------------------------------------------------------------- the library
 
 
-def _candidate_paths() -> List[str]:
-    names = {"win32": ["rulecalc.dll"], "darwin": ["librulecalc.dylib"]}.get(sys.platform, ["librulecalc.so"])
-    here = os.path.dirname(os.path.abspath(__file__))
-    source_root = os.path.dirname(os.path.dirname(here))
-    candidates = [os.path.join(here, name) for name in names]
-    built = [p for name in names for p in glob.glob(os.path.join(source_root, "build*", "src", name))]
-    candidates += sorted(built, key=os.path.getmtime, reverse=True)
-    found = ctypes.util.find_library("rulecalc")
-    if found:
-        candidates.append(found)
-    return candidates
-
-
-def library_path() -> str:
-    """The path of the shared library this module uses (or would use)."""
-    chosen = os.environ.get("RULECALC_LIBRARY")
-    if chosen:
-        return chosen
-    for candidate in _candidate_paths():
-        if os.path.sep not in candidate or os.path.exists(candidate):
-            return candidate
-    raise OSError("the rulecalc library was not found: build it, or set RULECALC_LIBRARY to its path")
-
-
-def _load(path: str):
-    # On 32-bit Windows SetSentence and SetVarValue use the standard calling
-    # convention; WinDLL calls every export that way (the others take no arguments).
-    library = ctypes.WinDLL(path) if sys.platform == "win32" else ctypes.CDLL(path)
-    text_getters = ("GetTokens", "GetNumbers", "GetVarnames", "GetAnalyseError", "GetRuntimeError")
-    for name in text_getters:
-        getattr(library, name).argtypes = []
-        getattr(library, name).restype = ctypes.c_char_p
-    library.SetSentence.argtypes = [ctypes.c_char_p]
-    library.SetSentence.restype = None
-    library.SetVarValue.argtypes = [ctypes.c_char_p, ctypes.c_char_p, ctypes.c_int32]
-    library.SetVarValue.restype = None
-    library.ClearMemory.argtypes = []
-    library.ClearMemory.restype = None
-    library.Analyse.argtypes = []
-    library.Analyse.restype = ctypes.c_bool
-    library.Run.argtypes = []
-    library.Run.restype = ctypes.c_bool
-    return library
-
-
 _lock = threading.RLock()
-_library = None
 _decimal_separator: Optional[str] = None
 
 
-def _lib():
+def _lib() -> ctypes.CDLL:
     """The loaded library, loaded on first use."""
-    global _library
-    with _lock:
-        if _library is None:
-            _library = _load(library_path())
-        return _library
+    return load_library()
 
 
 # ------------------------------------------------------------------ texts
@@ -187,7 +139,7 @@ def _library_decimal_separator() -> str:
     return _decimal_separator
 
 
-def _number_text(value) -> str:
+def _number_text(value: Union[int, float, decimal.Decimal]) -> str:
     if isinstance(value, bool):
         return "1" if value else "0"
     if isinstance(value, float) and not math.isfinite(value):
@@ -196,14 +148,14 @@ def _number_text(value) -> str:
     return text.replace(".", _library_decimal_separator())
 
 
-def _date_number(value) -> str:
+def _date_number(value: Union[datetime.date, datetime.datetime]) -> str:
     if not isinstance(value, datetime.datetime):
         value = datetime.datetime(value.year, value.month, value.day)
     days = (value.replace(tzinfo=None) - _DATE_ORIGIN) / datetime.timedelta(days=1)
     return _number_text(float(days))
 
 
-def _typed_value(name: str, value):
+def _typed_value(name: str, value: Value) -> Tuple[bytes, int]:
     """The library's value text and type code for a Python value."""
     if value is None:
         return b"", _NUMBER
@@ -216,7 +168,7 @@ def _typed_value(name: str, value):
     raise TypeError(f"the value of {name} must be str, a number, a date or None, not {type(value).__name__}")
 
 
-def _set_variables(lib, variables) -> None:
+def _set_variables(lib: ctypes.CDLL, variables: Dict[str, Value]) -> None:
     for name, value in variables.items():
         text, type_code = _typed_value(name, value)
         lib.SetVarValue(_to_gbk(name, "a variable name"), text, type_code)
@@ -225,7 +177,7 @@ def _set_variables(lib, variables) -> None:
 # --------------------------------------------------------------- the calls
 
 
-def _analyse(lib, sentence: str, variables) -> None:
+def _analyse(lib: ctypes.CDLL, sentence: str, variables: Dict[str, Value]) -> None:
     """Clears the library, sets the variables and the sentence, and analyses it."""
     lib.ClearMemory()
     _set_variables(lib, variables)
@@ -238,7 +190,7 @@ def _is_run_error(text: bytes) -> bool:
     return text in _STACK_ERRORS or (text.startswith(_NO_VALUE_PREFIX) and text.endswith(_NO_VALUE_SUFFIX))
 
 
-def evaluate(sentence: str, **variables) -> Result:
+def evaluate(sentence: str, **variables: Value) -> Result:
     """Analyses and runs the sentence with the given variables.
 
     Returns Result(held, explanation); the explanation names the failed clause
@@ -258,7 +210,7 @@ def evaluate(sentence: str, **variables) -> Result:
         return Result(False, _from_gbk(text))
 
 
-def check(sentence: str, **variables) -> None:
+def check(sentence: str, **variables: Value) -> None:
     """Analyses the sentence without running it; raises AnalysisError when it does not analyse."""
     with _lock:
         lib = _lib()

@@ -1,0 +1,136 @@
+/*
+ * rulecalc for C++: a thin header-only layer over the handle functions of
+ * rulecalc.h. A host includes this header and links only the shared library.
+ *
+ * One rulecalc::Calculator is one independent calculator (one handle). It is
+ * move-only; moving leaves the source empty (every call on an empty
+ * calculator gives the empty answer of the C function). Calculators on
+ * different threads need no locking; one calculator is used by one thread at
+ * a time. Texts go in as std::string_view (cut at an embedded NUL, as the C
+ * functions read up to one) and come back as std::string, GBK throughout.
+ * Nothing here throws except the constructor (std::bad_alloc) and the
+ * std::string copies of the answers.
+ */
+#ifndef RULECALC_HPP
+#define RULECALC_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "rulecalc.h"
+
+namespace rulecalc {
+
+enum class Status { Held = RULECALC_HELD, Failed = RULECALC_FAILED, RuntimeError = RULECALC_RUNTIME_ERROR };
+
+enum class ValueType : std::int32_t { Number = RULECALC_NUMBER, Text = RULECALC_TEXT };
+
+enum class DateOrder { MonthDayYear = RULECALC_DATE_MDY, DayMonthYear = RULECALC_DATE_DMY, YearMonthDay = RULECALC_DATE_YMD };
+
+// What one run gave. explanation is set when status is Failed, error when it
+// is RuntimeError.
+struct RunResult {
+  Status status = Status::RuntimeError;
+  bool held = false;
+  std::string explanation;
+  std::string error;
+};
+
+// A place where the sentence mixes types (see rulecalc_warning).
+struct Warning {
+  std::int32_t position = 0;  // byte offset in the sentence
+  std::string message;        // GBK
+};
+
+// What one analysis gave: compiled, or the error; the warnings when compiled.
+struct AnalyseResult {
+  bool compiled = false;
+  std::string error;
+  std::vector<Warning> warnings;
+};
+
+class Calculator {
+ public:
+  Calculator() : Handle_(rulecalc_open()) {
+    if (Handle_ == nullptr) throw std::bad_alloc();
+  }
+  ~Calculator() { rulecalc_close(Handle_); }
+  Calculator(Calculator&& other) noexcept : Handle_(std::exchange(other.Handle_, nullptr)) {}
+  Calculator& operator=(Calculator&& other) noexcept {
+    if (this != &other) {
+      rulecalc_close(Handle_);
+      Handle_ = std::exchange(other.Handle_, nullptr);
+    }
+    return *this;
+  }
+  Calculator(const Calculator&) = delete;
+  Calculator& operator=(const Calculator&) = delete;
+
+  static std::string_view version() noexcept { return rulecalc_version(); }
+
+  void set_sentence(std::string_view sentence) { rulecalc_set_sentence(Handle_, std::string(sentence).c_str()); }
+  void set_variable(std::string_view name, std::string_view value, ValueType type = ValueType::Number) {
+    set_variable(name, value, static_cast<std::int32_t>(type));
+  }
+  // Any type code, as SetVarValue takes it.
+  void set_variable(std::string_view name, std::string_view value, std::int32_t type) {
+    rulecalc_set_variable(Handle_, std::string(name).c_str(), std::string(value).c_str(), type);
+  }
+  void clear() noexcept { rulecalc_clear(Handle_); }
+
+  std::string tokens() { return Text(rulecalc_tokens); }
+  std::string numbers() { return Text(rulecalc_numbers); }
+  std::string varnames() { return Text(rulecalc_varnames); }
+
+  AnalyseResult analyse() {
+    AnalyseResult result;
+    result.compiled = rulecalc_analyse(Handle_) != 0;
+    if (!result.compiled) result.error = Text(rulecalc_analyse_error);
+    const std::size_t count = rulecalc_warning_count(Handle_);
+    for (std::size_t i = 0; i < count; ++i) {
+      Warning warning;
+      std::size_t length = 0;
+      const char* message = rulecalc_warning(Handle_, i, &warning.position, &length);
+      warning.message.assign(message, length);
+      result.warnings.push_back(std::move(warning));
+    }
+    return result;
+  }
+
+  RunResult run() {
+    RunResult result;
+    result.status = static_cast<Status>(rulecalc_run(Handle_));
+    result.held = result.status == Status::Held;
+    if (result.status == Status::Failed) result.explanation = Text(rulecalc_runtime_error);
+    if (result.status == Status::RuntimeError) result.error = Text(rulecalc_runtime_error);
+    return result;
+  }
+
+  // Settings of this calculator; false for an invalid value (nothing changes).
+  bool set_date_order(DateOrder order) noexcept {
+    return rulecalc_set_date_order(Handle_, static_cast<rulecalc_date_order>(order)) == 0;
+  }
+  bool set_date_separator(char separator) noexcept { return rulecalc_set_date_separator(Handle_, separator) == 0; }
+  bool set_current_year(int year) noexcept { return rulecalc_set_current_year(Handle_, year) == 0; }
+
+  // The C handle, for calls this class does not wrap; null once moved from.
+  rulecalc_handle* handle() const noexcept { return Handle_; }
+
+ private:
+  std::string Text(const char*(RULECALC_CDECL* get)(rulecalc_handle*, std::size_t*)) {
+    std::size_t length = 0;
+    const char* text = get(Handle_, &length);
+    return std::string(text, length);
+  }
+
+  rulecalc_handle* Handle_;
+};
+
+}  // namespace rulecalc
+
+#endif /* RULECALC_HPP */

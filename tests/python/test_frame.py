@@ -1,0 +1,73 @@
+"""rulecalc.frame: rules over pandas DataFrames, checked against the command-line tool."""
+
+import csv
+import io
+import math
+import os
+import subprocess
+import unittest
+
+try:
+    import pandas
+except ImportError:
+    pandas = None
+
+from rulecalc import frame
+
+EXAMPLES = os.environ.get("RULECALC_EXAMPLES", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples"))
+
+
+@unittest.skipIf(pandas is None, "pandas is not installed")
+class Frame(unittest.TestCase):
+    @unittest.skipUnless(os.environ.get("RULECALC_CLI"), "RULECALC_CLI does not name the command-line tool")
+    def test_the_example_gives_the_verdicts_of_the_tools_batch_report(self):
+        rules_path, data_path = os.path.join(EXAMPLES, "applicants.rules"), os.path.join(EXAMPLES, "applicants.csv")
+        result = frame.evaluate(frame.read_data(data_path), frame.read_rules(rules_path), key="ID")
+        report = subprocess.run([os.environ["RULECALC_CLI"], "batch", "--rules", rules_path, "--data", data_path,
+                                 "--format", "csv"], capture_output=True, check=True).stdout.decode()
+        expected = [(int(r["row"]), r["rule"], r["result"], r["explanation"]) for r in csv.DictReader(io.StringIO(report))]
+        words = {True: "true", False: "false"}
+        found = [(row, rule, words.get(result[rule].iloc[row - 1], "error"), result[rule + "_explanation"].iloc[row - 1])
+                 for row, rule, _, _ in expected]
+        self.assertEqual(found, expected)
+        self.assertEqual(list(result["ID"][:2]), ["A0001", "A0002"])
+
+    def test_column_types_and_nulls(self):
+        df = pandas.DataFrame({
+            "key": ["a", "b", "c"],
+            "n": [1.5, math.nan, 3.0],
+            "i": pandas.array([1, None, 3], dtype="Int64"),
+            "s": ["中文", None, ""],
+            "d": pandas.to_datetime(["2024-02-29", None, "1899-12-30 12:00"]),
+            "b": [True, False, True],
+        }, index=[10, 20, 30])
+        rules = {
+            "n_null": "NVL(N, -1) = -1;",
+            "i_null": "NVL(I, -1) = -1;",
+            "s_empty": "LENGTH(S) = 0;",
+            "day": "D = 45351 OR D = 0.5;",
+            "flag": "B = 1;",
+        }
+        result = frame.evaluate(df, rules, key="key")
+        self.assertEqual(list(result.columns[:3]), ["key", "n_null", "n_null_explanation"])
+        self.assertEqual(list(result.index), [10, 20, 30])
+        expected = {"n_null": [False, True, False], "i_null": [False, True, False], "s_empty": [False, True, True],
+                    "day": [True, False, True], "flag": [True, False, True]}
+        self.assertEqual({rule: list(result[rule]) for rule in rules}, expected)
+        self.assertEqual(result["flag_explanation"][20], "B::B = 1;")
+
+    def test_what_cannot_be_evaluated_is_named(self):
+        cases = [
+            (pandas.DataFrame({"X": [1.0, math.inf]}, index=["r1", "r2"]), {"r": "X > 0;"}, ValueError, "column X, row 'r2'"),
+            (pandas.DataFrame({"X": ["ok", "😀"]}), {"r": "X = \"ok\";"}, ValueError, "column X, row 1"),
+            (pandas.DataFrame({"X": [1]}), {"r": "Y > 0;"}, KeyError, "rule r uses Y"),
+            (pandas.DataFrame({"X": [1]}), ["X > 0;"], TypeError, "mapping"),
+        ]
+        for df, rules, error, words in cases:
+            with self.subTest(rules=rules):
+                with self.assertRaisesRegex(error, words):
+                    frame.evaluate(df, rules)
+
+
+if __name__ == "__main__":
+    unittest.main()
