@@ -147,6 +147,26 @@ class FilesWithoutRows(TempFiles):
                 self.assertSameRun(dask_batch(rules, data), cli_batch(rules, data))
 
 
+def rules_made_here():
+    from rulecalc._rule_cache import rules_made
+    return rules_made()
+
+
+class DaskDataFrame(unittest.TestCase):
+    def test_same_columns_as_the_pandas_path_each_rule_analysed_once_per_worker(self):
+        import dask.dataframe as dd
+        import pandas
+        import rulecalc.dask
+        import rulecalc.frame
+        df = pandas.DataFrame({"ID": ["a%d" % i for i in range(60)], "AGE": [i % 30 for i in range(60)],
+                               "NOTE": ["x" * (i % 15) for i in range(60)], "SCORE": [None] + [70.5] * 59})
+        rules = {"adult": "AGE >= 18;", "note": "LENGTH(NOTE) < 12;", "score": "NVL(SCORE, 0) > 60;"}
+        before = sum(CLIENT.run(rules_made_here).values())
+        ours = rulecalc.dask.evaluate(dd.from_pandas(df, npartitions=6), rules, key="ID").compute()
+        pandas.testing.assert_frame_equal(ours, rulecalc.frame.evaluate(df, rules, key="ID"))
+        self.assertLessEqual(sum(CLIENT.run(rules_made_here).values()) - before, 2 * len(rules))
+
+
 class KilledWorker(TempFiles):
     def test_200000_rows_with_a_worker_killed_mid_run(self):
         data = os.path.join(self.folder, "many.csv")

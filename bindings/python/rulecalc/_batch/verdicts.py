@@ -1,12 +1,10 @@
 """Rules compiled once per worker thread, and their verdicts on rows of GBK values."""
 
-import threading
-
 import rulecalc
 
+from .._rule_cache import compiled
 from .columns import NUMBER
 
-_compiled = threading.local()
 WORDS = ("true", "false", "error")        # by the status a run returns: held, failed, run-time error
 
 
@@ -16,12 +14,8 @@ def rule_types(columns):
 
 
 def compiled_rule(sentence, types):
-    """The rule analysed against types: analysed once per thread, then reused."""
-    cache = _compiled.__dict__.setdefault("rules", {})
-    rule = cache.get((sentence, types))
-    if rule is None:
-        rule = cache[(sentence, types)] = rulecalc.Rule(sentence, types=dict(types))
-    return rule
+    """The rule analysed against types, once per thread."""
+    return compiled(sentence, types)
 
 
 def analysis_error(sentence, types):
