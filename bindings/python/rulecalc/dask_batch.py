@@ -20,8 +20,9 @@ from ._batch.partition import REPORT_HEADING
 from ._batch.problems import UsageError
 from ._batch.progress import Progress
 from ._batch.rules_file import read_rules_file
-from ._batch.run import BatchRun
+from ._batch.run import BatchRun, BatchSpec
 from ._batch.summary import summary_text
+from .rule import Settings
 
 EXIT_HELD, EXIT_RULE_ERROR, EXIT_CLUSTER, EXIT_USAGE = 0, 2, 69, 64
 DEFAULT_BLOCK = "64M"
@@ -47,17 +48,35 @@ def block_size(text):
     return int(match.group(1)) * _SIZE_UNITS[match.group(2).upper()]
 
 
+def date_separator(text):
+    if len(text) != 1:
+        raise argparse.ArgumentTypeError("one character")
+    return text
+
+
+def settings_of(options, rules_file):
+    """The calculators' date settings: the options', else the rules file's."""
+    order = options.date_order or rules_file.date_order
+    return Settings(date_order=order.upper() if order else None,
+                    date_separator=options.date_separator or rules_file.date_separator)
+
+
 def parser():
     p = argparse.ArgumentParser(prog="rulecalc-dask", epilog=EPILOG,
                                 formatter_class=argparse.RawDescriptionHelpFormatter,
                                 description="Evaluate every rule of a rules file against every row of CSV data "
                                             "on a Dask cluster.")
-    p.add_argument("--rules", required=True, help="rules file: one 'id: sentence' per line")
+    p.add_argument("--rules", required=True,
+                   help="rules file: 'id: sentence;' or 'id \"description\": sentence;' (a sentence may span lines "
+                        "up to its ';'), '#' starts a comment outside texts")
     p.add_argument("--data", required=True,
                    help="a CSV file, a glob (quote it) or a folder of .csv files; the header names the variables, "
                         "'name:num' or 'name:text' fixes a column's type, else it is inferred from the whole column")
     p.add_argument("--output", help="a file for the report, or a folder (an existing one, or a path ending in /) "
                                     "for one part per block, part-00000.csv on; default: standard output")
+    p.add_argument("--date-order", choices=("ymd", "mdy", "dmy"),
+                   help="order TODATE reads dates in (default: the rules file's, else the locale's)")
+    p.add_argument("--date-separator", type=date_separator, help="separator TODATE reads dates with")
     p.add_argument("--failed-only", action="store_true", help="report only verdicts that are not true")
     p.add_argument("--scheduler", metavar="ADDRESS",
                    help="the scheduler of a running cluster (tcp://host:8786); default: a local cluster on "
@@ -124,13 +143,14 @@ class ReportFile:
             os.remove(self.file.name)
 
 
-def run(options, rules, client, progress):
+def run(options, rules_file, client, progress):
     def diagnose(text):
         progress.clear()
         sys.stderr.write("rulecalc-dask: " + text + "\n")
 
-    batch = BatchRun(client, rules, options.rules, options.data, options.block_size, options.failed_only,
-                     diagnose, progress)
+    spec = BatchSpec(rules_file.rules, options.rules, options.data, options.block_size, options.failed_only,
+                     settings_of(options, rules_file))
+    batch = BatchRun(client, spec, diagnose, progress)
     tasks, job = batch.plan()
     report = ReportFile(options.output)
     try:
@@ -140,7 +160,7 @@ def run(options, rules, client, progress):
         raise
     report.finish()
     progress.clear()
-    sys.stderr.write(summary_text(rules, batch.summary))
+    sys.stderr.write(summary_text(rules_file.rules, batch.summary))
     errors = any(e is not None for e in batch.summary.analysis_errors)
     errors = errors or any(t is not None and t[2] > 0 for t in batch.summary.tallies)
     return EXIT_RULE_ERROR if errors else EXIT_HELD
@@ -150,9 +170,9 @@ def main(argv=None):
     options = parser().parse_args(argv)
     progress = Progress(options.progress or sys.stderr.isatty(), lines=not sys.stderr.isatty())
     try:
-        rules = read_rules_file(options.rules)
+        rules_file = read_rules_file(options.rules)
         with contextlib.ExitStack() as stack:
-            return run(options, rules, connect(options, stack), progress)
+            return run(options, rules_file, connect(options, stack), progress)
     except UsageError as error:
         progress.clear()
         sys.stderr.write("rulecalc-dask: %s\n" % error)

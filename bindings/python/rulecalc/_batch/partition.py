@@ -17,6 +17,7 @@ class BatchJob:
     columns: tuple
     rules: tuple                  # (BatchRule, variables: tuple of column indexes), analysable ones only
     failed_only: bool = False
+    settings: object = None       # rulecalc.Settings of every rule
 
 
 @dataclass(frozen=True)
@@ -73,7 +74,7 @@ class _BlockEvaluator:
     def __init__(self, task, job):
         self.task = task
         self.job = job
-        self.rules = [(_csv_field(rule.id), RuleOnColumns(rule.sentence, variables, job.columns))
+        self.rules = [(_csv_field(rule.id), RuleOnColumns(rule.sentence, variables, job.columns, job.settings))
                       for rule, variables in job.rules]
         self.result = BlockResult(tallies=[[0, 0, 0] for _ in job.rules])
         self.lines = []

@@ -54,18 +54,17 @@ def _chain(blocks, scans):
     return tasks, text_columns
 
 
-def _rules_to_run(rules, rules_path, columns, summary, warn):
+def _rules_to_run(spec, columns, summary, warn):
     types = rule_types(columns)
     folded = {c.name.upper(): i for i, c in enumerate(columns)}
     job_rules = []
-    for rule in rules:
-        error = analysis_error(rule.sentence, types)
+    for rule in spec.rules:
+        error = analysis_error(rule.sentence, types, spec.settings)
         summary.analysis_errors.append(error)
         if error is not None:
-            warn("%s:%d: rule %s is left out: %s" % (rules_path, rule.line, rule.id, error))
+            warn("%s:%d: rule %s is left out: %s" % (spec.rules_path, rule.line, rule.id, error))
             continue
-        variables = _variables(rule.sentence, folded)
-        job_rules.append((rule, tuple(variables)))
+        job_rules.append((rule, tuple(_variables(rule.sentence, folded))))
     return tuple(job_rules)
 
 
@@ -73,34 +72,40 @@ def _variables(sentence, folded):
     return [folded[name.upper()] for name in rulecalc.varnames(sentence) if name.upper() in folded]
 
 
+@dataclasses.dataclass(frozen=True)
+class BatchSpec:
+    """What a run evaluates and how."""
+    rules: tuple                  # BatchRule
+    rules_path: str
+    data: str                     # a file, a glob or a folder
+    block_bytes: int
+    failed_only: bool = False
+    settings: object = None       # rulecalc.Settings for every rule
+
+
 class BatchRun:
     """One run: plan() reads the headers and makes the first pass, evaluate()
     streams the report. diagnose(text) shows a diagnostic line (without the
     program name), progress(done, total, rows) follows the evaluation."""
 
-    def __init__(self, client, rules, rules_path, data, block_bytes, failed_only=False,
-                 diagnose=print, progress=None):
+    def __init__(self, client, spec, diagnose=print, progress=None):
         self.client = client
-        self.rules = rules
-        self.rules_path = rules_path
-        self.data = data
-        self.block_bytes = block_bytes
-        self.failed_only = failed_only
+        self.spec = spec
         self.diagnose = diagnose
         self.progress = progress or (lambda done, total, rows: None)
         self.summary = Summary()
 
     def plan(self):
-        files, columns = _files_and_columns(self.data)
-        blocks = _blocks_of(files, self.block_bytes)
+        files, columns = _files_and_columns(self.spec.data)
+        blocks = _blocks_of(files, self.spec.block_bytes)
         futures = self.client.map(scan_block, [b for _, _, b in blocks], columns=columns, pure=False)
         tasks, text_columns = _chain(blocks, self.client.gather(futures))
         if not all_declared(columns):
             columns = [dataclasses.replace(c, type=TEXT) if i in text_columns and not c.declared else c
                        for i, c in enumerate(columns)]
-        rules = _rules_to_run(self.rules, self.rules_path, columns, self.summary, self.diagnose)
+        rules = _rules_to_run(self.spec, columns, self.summary, self.diagnose)
         self.summary.tallies = [None if e else [0, 0, 0] for e in self.summary.analysis_errors]
-        return tasks, BatchJob(tuple(columns), rules, self.failed_only)
+        return tasks, BatchJob(tuple(columns), rules, self.spec.failed_only, self.spec.settings)
 
     def evaluate(self, tasks, job, take_report, part_paths=None):
         """Evaluates every block and hands each block's report to take_report

@@ -13,15 +13,10 @@ def rule_types(columns):
     return tuple((c.name, c.type) for c in columns)
 
 
-def compiled_rule(sentence, types):
-    """The rule analysed against types, once per thread."""
-    return compiled(sentence, types)
-
-
-def analysis_error(sentence, types):
+def analysis_error(sentence, types, settings=None):
     """The analyser's message when the sentence does not analyse against types, else None."""
     try:
-        compiled_rule(sentence, types)
+        compiled(sentence, types, settings)
     except rulecalc.AnalysisError as error:
         return error.message
     return None
@@ -30,8 +25,8 @@ def analysis_error(sentence, types):
 class RuleOnColumns:
     """A rule with the columns it reads, evaluated on rows of GBK values (one per column)."""
 
-    def __init__(self, sentence, variables, columns):
-        self.rule = compiled_rule(sentence, rule_types(columns))
+    def __init__(self, sentence, variables, columns, settings=None):
+        self.rule = compiled(sentence, rule_types(columns), settings)
         self.places = [(columns[i].name.encode("gbk"), i, 0 if columns[i].type == NUMBER else 1)
                        for i in variables]
 
