@@ -25,7 +25,7 @@ from ._batch.summary import summary_text
 from .rule import Settings
 
 EXIT_HELD, EXIT_RULE_ERROR, EXIT_CLUSTER, EXIT_USAGE = 0, 2, 69, 64
-DEFAULT_BLOCK = "64M"
+DEFAULT_BLOCK = "16M"
 _SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30}
 
 EPILOG = """\

@@ -4,6 +4,7 @@ import re
 from dataclasses import dataclass
 from typing import List, Optional
 
+from ..values import folded
 from .problems import UsageError
 
 NUMBER = "number"
@@ -41,10 +42,6 @@ def _typed_column(written):
     return Column(name, declared, declared or NUMBER)
 
 
-def _folded(name):
-    return "".join(chr(ord(c) - 32) if "a" <= c <= "z" else c for c in name)
-
-
 def columns_of_header(record):
     """The columns a header record names; UsageError when it is unusable."""
     if record.problem:
@@ -58,7 +55,7 @@ def columns_of_header(record):
             raise UsageError("the column name '%s' cannot be converted to GBK at byte %d" % (
                 written.decode("utf-8", "replace"), problem + 1))
         column = _typed_column(text)
-        if any(_folded(c.name) == _folded(column.name) for c in columns):
+        if any(folded(c.name) == folded(column.name) for c in columns):
             raise UsageError("the header names the column '%s' twice" % column.name)
         columns.append(column)
     return columns

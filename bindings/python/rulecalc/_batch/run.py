@@ -7,6 +7,7 @@ from distributed import as_completed
 
 import rulecalc
 
+from ..values import folded
 from .blocks import plan_blocks, scan_block
 from .columns import TEXT, all_declared
 from .data_files import data_paths, read_header, same_columns
@@ -56,7 +57,7 @@ def _chain(blocks, scans):
 
 def _rules_to_run(spec, columns, summary, warn):
     types = rule_types(columns)
-    folded = {c.name.upper(): i for i, c in enumerate(columns)}
+    by_name = {folded(c.name): i for i, c in enumerate(columns)}
     job_rules = []
     for rule in spec.rules:
         error = analysis_error(rule.sentence, types, spec.settings)
@@ -64,12 +65,13 @@ def _rules_to_run(spec, columns, summary, warn):
         if error is not None:
             warn("%s:%d: rule %s is left out: %s" % (spec.rules_path, rule.line, rule.id, error))
             continue
-        job_rules.append((rule, tuple(_variables(rule.sentence, folded))))
+        job_rules.append((rule, tuple(_variables(rule.sentence, by_name))))
     return tuple(job_rules)
 
 
-def _variables(sentence, folded):
-    return [folded[name.upper()] for name in rulecalc.varnames(sentence) if name.upper() in folded]
+def _variables(sentence, by_name):
+    """The columns a sentence reads, by their places."""
+    return [by_name[folded(name)] for name in rulecalc.varnames(sentence) if folded(name) in by_name]
 
 
 @dataclasses.dataclass(frozen=True)
