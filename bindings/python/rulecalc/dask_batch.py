@@ -16,7 +16,7 @@ import tempfile
 
 from distributed.scheduler import KilledWorker
 
-from ._batch.partition import REPORT_HEADING
+from ._batch.partition import report_heading
 from ._batch.problems import UsageError
 from ._batch.progress import Progress
 from ._batch.rules_file import read_rules_file
@@ -24,7 +24,7 @@ from ._batch.run import BatchRun, BatchSpec
 from ._batch.summary import summary_text
 from .rule import Settings
 
-EXIT_HELD, EXIT_RULE_ERROR, EXIT_CLUSTER, EXIT_USAGE = 0, 2, 69, 64
+EXIT_HELD, EXIT_RULE_ERROR, EXIT_NO_ROWS, EXIT_USAGE, EXIT_CLUSTER, EXIT_OUTPUT = 0, 2, 3, 64, 69, 74
 DEFAULT_BLOCK = "16M"
 _SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30}
 
@@ -38,7 +38,8 @@ The report is CSV (row,rule,result,explanation; CRLF line ends), the same as
 rows numbered on across them. Malformed rows are reported on standard error and
 skipped; the summary goes to standard error. Exit status: 0 when every rule
 analysed and ran, 2 when a rule did not analyse or a run stopped with an error,
-64 usage error or unusable file, 69 the cluster could not be reached or failed."""
+3 when no row was evaluated, 64 usage error or unusable file, 69 the cluster
+could not be reached or failed, 74 the report could not be written."""
 
 
 def block_size(text):
@@ -74,9 +75,12 @@ def parser():
                         "'name:num' or 'name:text' fixes a column's type, else it is inferred from the whole column")
     p.add_argument("--output", help="a file for the report, or a folder (an existing one, or a path ending in /) "
                                     "for one part per block, part-00000.csv on; default: standard output")
+    p.add_argument("--data-encoding", metavar="NAME",
+                   help="encoding of the data files (default: detected per file: UTF-8, else GBK)")
     p.add_argument("--date-order", choices=("ymd", "mdy", "dmy"),
                    help="order TODATE reads dates in (default: the rules file's, else the locale's)")
     p.add_argument("--date-separator", type=date_separator, help="separator TODATE reads dates with")
+    p.add_argument("--key", metavar="COLUMN", help="name each record by this column in the report")
     p.add_argument("--failed-only", action="store_true", help="report only verdicts that are not true")
     p.add_argument("--scheduler", metavar="ADDRESS",
                    help="the scheduler of a running cluster (tcp://host:8786); default: a local cluster on "
@@ -96,7 +100,7 @@ def connect(options, stack):
         return stack.enter_context(Client(options.scheduler, timeout="30s"))
     cluster = stack.enter_context(LocalCluster(
         n_workers=options.workers or os.cpu_count() or 1, threads_per_worker=1, processes=True,
-        host="127.0.0.1", dashboard_address="127.0.0.1:0", silence_logs=logging.ERROR))
+        host="127.0.0.1", dashboard_address="127.0.0.1:0", silence_logs=logging.CRITICAL))
     return stack.enter_context(Client(cluster))
 
 
@@ -109,7 +113,7 @@ class ReportFile:
         self.folder = bool(output) and (output.endswith(os.sep) or os.path.isdir(output))
         self.file = None
 
-    def open(self, parts):
+    def open(self, parts, heading):
         if self.folder:
             os.makedirs(self.output, exist_ok=True)
             for stale in glob.glob(os.path.join(self.output, "part-*.csv")):
@@ -120,7 +124,7 @@ class ReportFile:
             self.file = tempfile.NamedTemporaryFile(dir=folder, prefix=".rulecalc-dask-", delete=False)
         else:
             self.file = sys.stdout.buffer
-        self.file.write(REPORT_HEADING)
+        self.file.write(heading)
         return None
 
     def write(self, report):
@@ -149,20 +153,29 @@ def run(options, rules_file, client, progress):
         sys.stderr.write("rulecalc-dask: " + text + "\n")
 
     spec = BatchSpec(rules_file.rules, options.rules, options.data, options.block_size, options.failed_only,
-                     settings_of(options, rules_file))
+                     settings_of(options, rules_file), options.data_encoding, options.key)
     batch = BatchRun(client, spec, diagnose, progress)
     tasks, job = batch.plan()
     report = ReportFile(options.output)
+    heading = report_heading(None if job.key is None else job.columns[job.key].name)
     try:
-        batch.evaluate(tasks, job, report.write, report.open(len(tasks)))
+        batch.evaluate(tasks, job, report.write, report.open(len(tasks), heading))
     except BaseException:
         report.abandon()
         raise
     report.finish()
     progress.clear()
     sys.stderr.write(summary_text(rules_file.rules, batch.summary))
-    errors = any(e is not None for e in batch.summary.analysis_errors)
-    errors = errors or any(t is not None and t[2] > 0 for t in batch.summary.tallies)
+    return exit_status(batch.summary, options.data, diagnose)
+
+
+def exit_status(summary, data, diagnose):
+    if summary.evaluated == 0:
+        diagnose("no row of '%s' was evaluated%s" % (
+            data, " (every row was skipped)" if summary.skipped else " (it has no rows)"))
+        return EXIT_NO_ROWS
+    errors = any(e is not None for e in summary.analysis_errors)
+    errors = errors or any(t is not None and t[2] > 0 for t in summary.tallies)
     return EXIT_RULE_ERROR if errors else EXIT_HELD
 
 
@@ -177,6 +190,8 @@ def main(argv=None):
         progress.clear()
         sys.stderr.write("rulecalc-dask: %s\n" % error)
         return EXIT_USAGE
+    except BrokenPipeError:
+        return EXIT_OUTPUT
     except OSError as error:
         progress.clear()
         sys.stderr.write("rulecalc-dask: %s\n" % error)

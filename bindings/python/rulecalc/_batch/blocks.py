@@ -14,7 +14,8 @@ import os
 from dataclasses import dataclass, field
 from typing import List, Set
 
-from .columns import reads_as_number, to_text
+from .columns import reads_as_number
+from .encoding import gbk_value
 from .records import ByteWindow, RecordReader
 
 
@@ -24,6 +25,7 @@ class Block:
     hint: int           # the block starts at the first line start from here on
     stop_hint: int      # ... and ends at the first line start from here on
     exact: bool         # hint is a record start itself (the first block after the header)
+    encoding: str       # of the file
 
 
 @dataclass
@@ -42,10 +44,11 @@ class BlockScan:
     readings: List[Reading]              # [at a record start, inside a quoted field]
 
 
-def plan_blocks(path, data_start, size, block_bytes):
+def plan_blocks(path, encoding, data_start, size, block_bytes):
     """The blocks of a file whose records start at data_start."""
     hints = list(range(data_start, size, block_bytes)) or [data_start]
-    return [Block(path, hint, hints[i + 1] if i + 1 < len(hints) else size, i == 0) for i, hint in enumerate(hints)]
+    return [Block(path, hint, hints[i + 1] if i + 1 < len(hints) else size, i == 0, encoding)
+            for i, hint in enumerate(hints)]
 
 
 def line_start_from(file, hint, size):
@@ -86,7 +89,8 @@ def count_newlines(file, start, stop):
 class _Observer:
     """Counts a reading's records and finds the columns that are not all numbers."""
 
-    def __init__(self, columns):
+    def __init__(self, columns, encoding):
+        self.encoding = encoding
         self.width = len(columns)
         self.open = [i for i, c in enumerate(columns) if not c.declared]
         self.reading = Reading()
@@ -96,7 +100,7 @@ class _Observer:
         if not self.open or record.problem or len(record.fields) != self.width:
             return
         found = [i for i in self.open if not reads_as_number(record.fields[i])]
-        if found and all(to_text(f)[1] is None for f in record.fields if not f.isascii()):
+        if found and all(gbk_value(f, self.encoding)[1] is None for f in record.fields):
             self.reading.text_columns.update(found)
             self.open = [i for i in self.open if i not in self.reading.text_columns]
 
@@ -113,18 +117,18 @@ def _read_all(records, observer, head=None):
     return observer.reading
 
 
-def _one_reading(file, start, stop, columns):
+def _one_reading(file, start, stop, columns, encoding):
     reader = RecordReader(ByteWindow(file, start), stop)
-    reading = _read_all(reader, _Observer(columns))
+    reading = _read_all(reader, _Observer(columns, encoding))
     reading.ends_inside = reader.end > stop
     return reading
 
 
-def _two_readings(files, start, stop, columns):
+def _two_readings(files, start, stop, columns, encoding):
     """Both readings, advanced record by record until they meet."""
     readers = [RecordReader(ByteWindow(f, start), stop, inside) for f, inside in zip(files, (False, True))]
     streams = [iter(r) for r in readers]
-    observers = [_Observer(columns), _Observer(columns)]
+    observers = [_Observer(columns, encoding), _Observer(columns, encoding)]
     heads = [next(s, None) for s in streams]
     while None not in heads and heads[0].offset != heads[1].offset:
         k = 0 if heads[0].offset < heads[1].offset else 1
@@ -133,7 +137,7 @@ def _two_readings(files, start, stop, columns):
     if None in heads:
         readings = [_read_all(streams[k], observers[k], heads[k]) for k in (0, 1)]
         return [_merged(readings[k], Reading(), readers[k].end > stop) for k in (0, 1)]
-    shared = _read_all(streams[0], _Observer(columns), heads[0])
+    shared = _read_all(streams[0], _Observer(columns, encoding), heads[0])
     return [_merged(observers[k].reading, shared, readers[0].end > stop) for k in (0, 1)]
 
 
@@ -143,6 +147,6 @@ def scan_block(block, columns):
         start, stop = block_bounds(f0, block)
         newlines = count_newlines(f0, start, stop)
         if block.exact:
-            reading = _one_reading(f0, start, stop, columns)
+            reading = _one_reading(f0, start, stop, columns, block.encoding)
             return BlockScan(start, stop, newlines, [reading, reading])
-        return BlockScan(start, stop, newlines, _two_readings((f0, f1), start, stop, columns))
+        return BlockScan(start, stop, newlines, _two_readings((f0, f1), start, stop, columns, block.encoding))

@@ -5,6 +5,7 @@ from dataclasses import dataclass
 from typing import List, Optional
 
 from ..values import folded
+from .encoding import gbk_value
 from .problems import UsageError
 
 NUMBER = "number"
@@ -42,7 +43,7 @@ def _typed_column(written):
     return Column(name, declared, declared or NUMBER)
 
 
-def columns_of_header(record):
+def columns_of_header(record, encoding):
     """The columns a header record names; UsageError when it is unusable."""
     if record.problem:
         raise UsageError("the header of the data file is malformed: " + record.problem)
@@ -50,30 +51,15 @@ def columns_of_header(record):
     for i, written in enumerate(record.fields):
         if i == 0 and written.startswith(_UTF8_BOM):
             written = written[len(_UTF8_BOM):]
-        text, problem = to_text(written)
+        gbk, problem = gbk_value(written, encoding)
         if problem is not None:
             raise UsageError("the column name '%s' cannot be converted to GBK at byte %d" % (
-                written.decode("utf-8", "replace"), problem + 1))
-        column = _typed_column(text)
+                written.decode(encoding, "replace"), problem + 1))
+        column = _typed_column(gbk.decode("gbk"))
         if any(folded(c.name) == folded(column.name) for c in columns):
             raise UsageError("the header names the column '%s' twice" % column.name)
         columns.append(column)
     return columns
-
-
-def to_text(value):
-    """(text, None) for bytes that are UTF-8 and that GBK can hold, else
-    (None, the offset of the first byte that cannot be converted)."""
-    try:
-        text = value.decode("utf-8")
-    except UnicodeDecodeError as bad:
-        return None, bad.start
-    if not text.isascii():
-        try:
-            text.encode("gbk")
-        except UnicodeEncodeError as bad:
-            return None, len(text[:bad.start].encode("utf-8"))
-    return text, None
 
 
 def reads_as_number(value):
@@ -84,6 +70,14 @@ def reads_as_number(value):
     if not value.isascii() or _NUMBER.fullmatch(value.decode("ascii")) is None:
         return False
     return abs(float(value)) != float("inf")
+
+
+def column_named(columns, name):
+    """The place of the column called name (letter case folded as the library folds it)."""
+    for i, column in enumerate(columns):
+        if folded(column.name) == folded(name):
+            return i
+    raise UsageError("the data has no column '%s' (its columns: %s)" % (name, ", ".join(c.name for c in columns)))
 
 
 def all_declared(columns):

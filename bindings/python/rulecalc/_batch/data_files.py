@@ -23,7 +23,7 @@ def data_paths(data):
     return paths
 
 
-def read_header(path):
+def read_header(path, encoding):
     """(columns, offset of the first data byte, line breaks before it) of a data file."""
     try:
         with open(path, "rb") as file:
@@ -31,7 +31,7 @@ def read_header(path):
             header = next(iter(reader), None)
             if header is None:
                 raise UsageError("the data file '%s' has no header row" % path)
-            return columns_of_header(header), reader.end, reader.newlines
+            return columns_of_header(header, encoding), reader.end, reader.newlines
     except OSError:
         raise UsageError("cannot read the data file '%s'" % path) from None
 

@@ -4,11 +4,17 @@ import os
 from dataclasses import dataclass, field
 from typing import List, Tuple
 
-from .columns import to_text
+from .encoding import gbk_value
 from .records import ByteWindow, RecordReader
 from .verdicts import WORDS, RuleOnColumns
 
-REPORT_HEADING = b"row,rule,result,explanation\r\n"
+
+
+def report_heading(key_name=None):
+    """The CSV report's first line: row, the key column's name with --key, rule, result, explanation."""
+    key = _csv_field(key_name) + "," if key_name else ""
+    return ("row," + key + "rule,result,explanation\r\n").encode("utf-8")
+
 
 
 @dataclass(frozen=True)
@@ -18,6 +24,7 @@ class BatchJob:
     rules: tuple                  # (BatchRule, variables: tuple of column indexes), analysable ones only
     failed_only: bool = False
     settings: object = None       # rulecalc.Settings of every rule
+    key: int = None               # the place of the column that names each record in the report
 
 
 @dataclass(frozen=True)
@@ -27,6 +34,7 @@ class BlockTask:
     start: int
     stop: int
     inside: bool                  # the block starts inside a quoted field
+    encoding: str                 # of the file
     first_row: int                # the number of its first record
     lines_before: int             # line breaks in the file before start
 
@@ -47,7 +55,7 @@ def _csv_field(text):
     return '"' + text.replace('"', '""') + '"'
 
 
-def row_problem(record, columns):
+def row_problem(record, columns, encoding):
     """Why a record is skipped, or None; the values as GBK otherwise."""
     if record.problem:
         return record.problem, None
@@ -55,14 +63,12 @@ def row_problem(record, columns):
         return "it has %d fields where the header has %d" % (len(record.fields), len(columns)), None
     values = []
     for column, value in zip(columns, record.fields):
-        if value.isascii():
-            values.append(value)
-            continue
-        text, bad = to_text(value)
+        gbk, bad = gbk_value(value, encoding)
         if bad is not None:
-            return ("the value of %s cannot be converted to GBK at byte %d: it is not valid UTF-8 or has a "
-                    "character GBK lacks" % (column.name, bad + 1)), None
-        values.append(text.encode("gbk"))
+            return ("the value of %s cannot be converted to GBK at byte %d: it is not valid %s or has a character "
+                    "GBK lacks (is the file in another encoding? --data-encoding names it)"
+                    % (column.name, bad + 1, encoding)), None
+        values.append(gbk)
     return None, values
 
 
@@ -81,7 +87,7 @@ class _BlockEvaluator:
         self.numbers, self.rows = [], []
 
     def add(self, number, record):
-        problem, values = row_problem(record, self.job.columns)
+        problem, values = row_problem(record, self.job.columns, self.task.encoding)
         if problem is not None:
             self._skip(record, number, problem)
             return
@@ -95,17 +101,18 @@ class _BlockEvaluator:
         if not self.rows:
             return
         verdicts = [rule.verdicts(self.rows) for _, rule in self.rules]
-        failed_only = self.job.failed_only
+        failed_only, key = self.job.failed_only, self.job.key
         for r, number in enumerate(self.numbers):
+            named = str(number) if key is None else "%d,%s" % (number, _csv_field(self.rows[r][key].decode("gbk")))
             for (shown_id, _), tally, rule_verdicts in zip(self.rules, self.result.tallies, verdicts):
                 status, text = rule_verdicts[r]
                 tally[status] += 1
                 if status == 0:
                     if not failed_only:
-                        self.lines.append("%d,%s,true,\r\n" % (number, shown_id))
+                        self.lines.append("%s,%s,true,\r\n" % (named, shown_id))
                     continue
-                self.lines.append("%d,%s,%s,%s\r\n" % (
-                    number, shown_id, WORDS[status], _csv_field(text.decode("gbk", "replace"))))
+                self.lines.append("%s,%s,%s,%s\r\n" % (
+                    named, shown_id, WORDS[status], _csv_field(text.decode("gbk", "replace"))))
         self.result.evaluated += len(self.rows)
         self.numbers, self.rows = [], []
 
@@ -136,5 +143,5 @@ def evaluate_block(task, job, part_path=None):
     if part_path is None:
         evaluator.result.report = report
     else:
-        write_part(part_path, REPORT_HEADING, report)
+        write_part(part_path, report_heading(job.columns[job.key].name if job.key is not None else None), report)
     return evaluator.result

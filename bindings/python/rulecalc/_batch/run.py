@@ -9,8 +9,9 @@ import rulecalc
 
 from ..values import folded
 from .blocks import plan_blocks, scan_block
-from .columns import TEXT, all_declared
+from .columns import TEXT, all_declared, column_named
 from .data_files import data_paths, read_header, same_columns
+from .encoding import data_encoding
 from .partition import BatchJob, BlockTask, evaluate_block
 from .verdicts import analysis_error, rule_types
 
@@ -23,22 +24,25 @@ class Summary:
     analysis_errors: list = dataclasses.field(default_factory=list)
 
 
-def _files_and_columns(data):
+def _files_and_columns(data, requested_encoding, notice):
     files, columns = [], None
     for path in data_paths(data):
-        file_columns, data_start, lines = read_header(path)
+        encoding, guessed = data_encoding(path, requested_encoding)
+        if guessed:
+            notice(guessed)
+        file_columns, data_start, lines = read_header(path, encoding)
         if columns is None:
             columns = file_columns
         same_columns(columns, file_columns, path)
-        files.append((path, data_start, lines))
+        files.append((path, encoding, data_start, lines))
     return files, columns
 
 
 def _blocks_of(files, block_bytes):
     blocks = []
-    for path, data_start, lines in files:
+    for path, encoding, data_start, lines in files:
         size = os.path.getsize(path)
-        blocks.extend((path, lines, b) for b in plan_blocks(path, data_start, size, block_bytes))
+        blocks.extend((path, lines, b) for b in plan_blocks(path, encoding, data_start, size, block_bytes))
     return blocks
 
 
@@ -49,7 +53,8 @@ def _chain(blocks, scans):
         if file_path != path:
             path, inside, lines = file_path, False, header_lines
         reading = scan.readings[inside]
-        tasks.append(BlockTask(os.path.abspath(file_path), file_path, scan.start, scan.stop, inside, row, lines))
+        tasks.append(BlockTask(os.path.abspath(file_path), file_path, scan.start, scan.stop, inside, block.encoding,
+                               row, lines))
         text_columns |= reading.text_columns
         row, lines, inside = row + reading.rows, lines + scan.newlines, reading.ends_inside
     return tasks, text_columns
@@ -83,6 +88,8 @@ class BatchSpec:
     block_bytes: int
     failed_only: bool = False
     settings: object = None       # rulecalc.Settings for every rule
+    data_encoding: str = None     # of every data file; None: guessed per file
+    key: str = None               # the column that names each record in the report
 
 
 class BatchRun:
@@ -98,7 +105,7 @@ class BatchRun:
         self.summary = Summary()
 
     def plan(self):
-        files, columns = _files_and_columns(self.spec.data)
+        files, columns = _files_and_columns(self.spec.data, self.spec.data_encoding, self.diagnose)
         blocks = _blocks_of(files, self.spec.block_bytes)
         futures = self.client.map(scan_block, [b for _, _, b in blocks], columns=columns, pure=False)
         tasks, text_columns = _chain(blocks, self.client.gather(futures))
@@ -107,7 +114,8 @@ class BatchRun:
                        for i, c in enumerate(columns)]
         rules = _rules_to_run(self.spec, columns, self.summary, self.diagnose)
         self.summary.tallies = [None if e else [0, 0, 0] for e in self.summary.analysis_errors]
-        return tasks, BatchJob(tuple(columns), rules, self.spec.failed_only, self.spec.settings)
+        key = None if self.spec.key is None else column_named(columns, self.spec.key)
+        return tasks, BatchJob(tuple(columns), rules, self.spec.failed_only, self.spec.settings, key)
 
     def evaluate(self, tasks, job, take_report, part_paths=None):
         """Evaluates every block and hands each block's report to take_report
