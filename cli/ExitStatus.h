@@ -7,7 +7,10 @@ enum EMExitStatus : int {
   esHeld = 0,           // the sentence holds (batch: everything ran and analysed)
   esFailed = 1,         // the sentence does not hold
   esRuleError = 2,      // analysis or run-time error (batch: a rule did not analyse or a run failed)
-  esUsageError = 64,    // bad arguments, unreadable files, malformed input files
+  esNoRows = 3,         // batch: no row could be evaluated (all skipped, or none at all)
+  esUsageError = 64,    // bad arguments, unreadable files, malformed input files, output = input
+  esOutputError = 74,   // the output could not be written (full disk, closed pipe)
+  // An interrupted batch (SIGINT, SIGTERM, SIGHUP) ends as the signal does: 128 + its number.
 };
 
 }  // namespace rulecalc::cli

@@ -19,4 +19,11 @@ class TConversionError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Output that could not be written (a full disk, a closed pipe); the tool
+// ends with the output status.
+class TOutputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 }  // namespace rulecalc::cli

@@ -7,13 +7,19 @@
 
 #include "ExitStatus.h"
 #include "Failures.h"
+#include "batch/BatchPlan.h"
 #include "batch/BatchWorker.h"
 #include "batch/ColumnInference.h"
 #include "batch/DataFile.h"
+#include "batch/DateSettings.h"
+#include "batch/InputEncoding.h"
 #include "batch/OrderedPipeline.h"
 #include "batch/Progress.h"
-#include "batch/ReportSink.h"
+#include "batch/ResultWriter.h"
 #include "calc/AnalysisReport.h"
+#include "calc/ListingItems.h"
+#include "io/ReportSink.h"
+#include "io/SameFile.h"
 #include "text/DisplayColumns.h"
 
 namespace rulecalc::cli {
@@ -22,45 +28,74 @@ namespace {
 
 constexpr std::size_t kRowsPerChunk = 256;
 constexpr std::size_t kChunksInFlightPerWorker = 4;
+constexpr std::uint64_t kHtmlVerdictCap = 1000;
 
-char LibraryDecimalSeparator() {
-  const TRuleCalc calc;
-  return calc.Environment.Settings.DecimalSeparator;
+void Notice(const std::string& text) {
+  if (!text.empty()) std::fputs(text.c_str(), stderr);
 }
 
 // Reads the header and settles the column types. When a type is left to
 // infer, the whole file is read once for it and then the file starts over;
 // either way reader stands after the header when this returns.
 std::vector<SColumn> ReadColumns(TDataFile& data, std::unique_ptr<TCsvReader>& reader, const SBatchOptions& options,
-                                 TTextCodec& codec) {
+                                 const SBatchPlan& plan, TTextCodec& dataCodec, TTextCodec& output) {
   SCsvRecord header;
   if (!reader->Next(header)) throw TUsageError("the data file '" + options.DataPath + "' has no header row");
-  std::vector<SColumn> columns = ColumnsOfHeader(header, codec);
+  std::vector<SColumn> columns = ColumnsOfHeader(header, dataCodec, output);
   if (AllDeclared(columns)) return columns;
+  std::vector<SColumnEvidence> evidence;
   {
     TProgressBar bar("reading   ", data.Size(), ProgressWanted(options.OutputPath.empty()));
     std::uint64_t rows = 0;
-    InferColumnTypes(*reader, columns, codec, LibraryDecimalSeparator(),
-                     [&] { bar.Update(reader->BytesConsumed(), ++rows); });
+    evidence = InferColumnTypes(*reader, columns, dataCodec, plan.Nulls, plan.Environment.Settings.DecimalSeparator,
+                                [&] { bar.Update(reader->BytesConsumed(), ++rows); });
   }
+  Notice(MixedColumnsNotice(columns, evidence, options.DataPath, output));
   data.Rewind();
   reader = std::make_unique<TCsvReader>(data.File());
   reader->Next(header);
   return columns;
 }
 
+void ReportUnusableColumns(const std::vector<SColumn>& columns, const std::string& dataPath) {
+  for (const SColumn& column : columns) {
+    if (column.Unusable.empty()) continue;
+    Notice("rulecalc: " + dataPath + ": no rule can name the column '" + column.Name + "': " + column.Unusable +
+           " (names are an ASCII letter, then letters, digits and underscores)\n");
+  }
+}
+
+// The columns each rule's sentence names, by the library's own listing.
+std::vector<std::size_t> ColumnsOfRule(const SRule& rule, const std::vector<SColumn>& columns) {
+  TRuleCalc calc(SHostEnvironment{});
+  calc.SetSentence(rule.GbkSentence.c_str());
+  std::vector<std::size_t> named;
+  for (const std::string& name : SplitJoinedListing(calc.GetVarnames())) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (FoldedName(columns[i].GbkName) == FoldedName(name)) named.push_back(i);
+    }
+  }
+  return named;
+}
+
 // Analyses every rule once against the column types; a rule that does not
 // analyse is reported now and left out of the rows.
-void CheckRules(SBatchPlan& plan, SBatchSummary& summary, const std::string& rulesPath, TTextCodec& codec) {
-  TRowEvaluator checker(plan.Columns);
+void CheckRules(SBatchPlan& plan, SBatchSummary& summary, const std::string& rulesPath, TTextCodec& output) {
+  TRuleCalc checker(plan.Environment);
+  const std::vector<SVariable> variables = EmptyVariables(plan.Columns);
   for (const SRule& rule : plan.Rules) {
-    const SEvaluation evaluation = checker.Check(rule);
+    plan.RuleColumns.push_back(ColumnsOfRule(rule, plan.Columns));
+    const SEvaluation evaluation = AnalyseRule(checker, rule, variables);
     const bool analyses = evaluation.Outcome == EMOutcome::Held;
     plan.RuleAnalyses.push_back(analyses);
     summary.AnalysisErrors.push_back(analyses ? "" : evaluation.Text);
+    const std::string where = "rulecalc: " + rulesPath + ":" + std::to_string(rule.Line) + ": rule " +
+                              output.FromGbk(rule.GbkId);
+    for (const SAnalysisWarning& warning : evaluation.Warnings) {
+      Notice(where + ": " + DescribeWarning(rule.GbkSentence, warning, output));
+    }
     if (analyses) continue;
-    std::fprintf(stderr, "rulecalc: %s:%zu: rule %s is left out: %s", rulesPath.c_str(), rule.Line, rule.Id.c_str(),
-                 DescribeAnalysisError(rule.GbkSentence, evaluation, codec).c_str());
+    Notice(where + " is left out: " + DescribeAnalysisError(rule.GbkSentence, evaluation, output));
   }
 }
 
@@ -90,40 +125,14 @@ class TChunkReader {
   std::uint64_t RowsRead = 0;
 };
 
-// Writes results in order and keeps the totals and the progress bar.
-class TResultWriter {
- public:
-  TResultWriter(TReportSink& sink, SBatchSummary& summary, TProgressBar& bar)
-      : Sink(sink), Summary(summary), Bar(bar) {}
-
-  void operator()(SChunkResult& result) {
-    if (!result.Diagnostics.empty()) {
-      Bar.Clear();
-      std::fputs(result.Diagnostics.c_str(), stderr);
-    }
-    Sink.Write(result.Report);
-    for (std::size_t i = 0; i < result.Tallies.size(); ++i) Summary.Tallies[i].Add(result.Tallies[i]);
-    Summary.RowsEvaluated += result.RowsEvaluated;
-    Summary.RowsSkipped += result.RowsSkipped;
-    Bar.Update(result.BytesConsumed, Summary.RowsEvaluated + Summary.RowsSkipped);
-  }
-
- private:
-  TReportSink& Sink;
-  SBatchSummary& Summary;
-  TProgressBar& Bar;
-};
-
-void EvaluateRows(const SBatchPlan& plan, const SBatchOptions& options, const std::string& encoding,
-                  TCsvReader& reader, std::uint64_t dataBytes, TReportSink& sink, SBatchSummary& summary,
-                  int idColumns) {
+void EvaluateRows(const SBatchPlan& plan, const SBatchOptions& options, TCsvReader& reader, std::uint64_t dataBytes,
+                  TReportSink& sink, SBatchSummary& summary) {
   std::vector<std::unique_ptr<TBatchWorker>> workers;
-  for (std::size_t w = 0; w < options.Jobs; ++w) {
-    workers.push_back(std::make_unique<TBatchWorker>(plan, encoding, MakeReport(options.Format, encoding, idColumns)));
-  }
+  for (std::size_t w = 0; w < options.Jobs; ++w) workers.push_back(std::make_unique<TBatchWorker>(plan));
   TChunkReader chunks(reader);
   TProgressBar bar("evaluating", dataBytes, ProgressWanted(options.OutputPath.empty()));
-  TResultWriter writer(sink, summary, bar);
+  const std::uint64_t cap = options.Format == EMReportFormat::Html ? kHtmlVerdictCap : 0;
+  TResultWriter writer(sink, summary, bar, cap);
   auto produce = [&chunks](SChunk& chunk) { return chunks.Fill(chunk); };
   auto work = [&workers](SChunk& chunk, std::size_t worker) { return workers[worker]->Process(chunk); };
   if (options.Jobs == 1) {
@@ -133,32 +142,94 @@ void EvaluateRows(const SBatchPlan& plan, const SBatchOptions& options, const st
   }
 }
 
+bool ReportsHeld(const SBatchOptions& options) {
+  if (options.FailedOnly) return false;
+  const bool everyVerdictByDefault = options.Format == EMReportFormat::Csv || options.Format == EMReportFormat::JsonLines;
+  return everyVerdictByDefault || options.All;
+}
+
+SReportLayout LayoutOf(const SBatchOptions& options, const SBatchPlan& plan) {
+  SReportLayout layout;
+  layout.Format = options.Format;
+  layout.Encoding = options.OutputEncoding;
+  layout.IdColumns = WidestId(plan.Rules);
+  if (plan.KeyColumn) layout.KeyName = plan.Columns[*plan.KeyColumn].Name;
+  layout.ShowValues = options.ShowValues;
+  layout.Bom = options.Bom;
+  return layout;
+}
+
+std::vector<std::string> NullTextsInGbk(const std::vector<std::string>& texts, TTextCodec& codec) {
+  std::vector<std::string> gbk;
+  for (const std::string& text : texts) gbk.push_back(codec.ToGbk(text, "the null value '" + text + "'"));
+  return gbk;
+}
+
+void RefuseOverwritingInputs(const SBatchOptions& options) {
+  RefuseOverwriting(options.OutputPath, options.RulesPath, "the rules file");
+  if (options.DataPath != "-") RefuseOverwriting(options.OutputPath, options.DataPath, "the data file");
+}
+
+char SeparatorOf(const std::string& option, const std::string& fromFile) {
+  const std::string& chosen = option.empty() ? fromFile : option;
+  return chosen.empty() ? 0 : chosen[0];
+}
+
+int ExitStatusOf(const SBatchSummary& summary, const SBatchOptions& options) {
+  if (summary.RowsEvaluated == 0) {
+    Notice("rulecalc: no row of '" + options.DataPath + "' was evaluated" +
+           (summary.RowsSkipped > 0 ? " (every row was skipped)\n" : " (it has no rows)\n"));
+    return esNoRows;
+  }
+  return summary.AnyRuleError() ? esRuleError : esHeld;
+}
+
 }  // namespace
 
-int RunBatch(const SBatchOptions& options, const std::string& outsideEncoding) {
-  TTextCodec codec(outsideEncoding);
+int RunBatch(const SBatchOptions& options) {
+  RefuseOverwritingInputs(options);
+  TTextCodec output(options.OutputEncoding);
   SBatchPlan plan;
   plan.DataPath = options.DataPath;
-  plan.FailedOnly = options.FailedOnly;
-  plan.Rules = ReadRulesFile(options.RulesPath, codec);
+  plan.FreshCalculators = options.FreshCalculators;
+
+  const std::string rulesText = ReadRulesText(options.RulesPath);
+  TTextCodec rulesCodec(InputEncoding(rulesText, false, options.RulesEncoding, options.RulesPath, "--rules-encoding"));
+  SRulesFile rules = ParseRules(rulesText, options.RulesPath, rulesCodec);
+  plan.Rules = std::move(rules.Rules);
+  plan.Environment = BatchEnvironment(options.DateOrder.empty() ? rules.DateOrder : options.DateOrder,
+                                      SeparatorOf(options.DateSeparator, rules.DateSeparator));
+
   TDataFile data(options.DataPath);
+  const std::string sample = data.Sample(kEncodingSample);
+  plan.DataEncoding = sample.empty() && options.DataEncoding.empty()
+                          ? options.OutputEncoding
+                          : InputEncoding(sample, sample.size() == kEncodingSample, options.DataEncoding,
+                                          options.DataPath, "--data-encoding");
+  TTextCodec dataCodec(plan.DataEncoding);
+  plan.Nulls = TNullTexts(NullTextsInGbk(options.NullValues, output));
   auto reader = std::make_unique<TCsvReader>(data.File());
-  plan.Columns = ReadColumns(data, reader, options, codec);
+  plan.Columns = ReadColumns(data, reader, options, plan, dataCodec, output);
+  ReportUnusableColumns(plan.Columns, options.DataPath);
+  if (!options.KeyColumn.empty()) {
+    plan.KeyColumn = ColumnNamed(plan.Columns, output.ToGbk(options.KeyColumn, "--key"), options.KeyColumn);
+  }
 
   SBatchSummary summary;
   summary.Tallies.resize(plan.Rules.size());
-  CheckRules(plan, summary, options.RulesPath, codec);
+  CheckRules(plan, summary, options.RulesPath, output);
+  plan.Layout = LayoutOf(options, plan);
+  plan.ReportHeld = ReportsHeld(options);
 
-  const int idColumns = WidestId(plan.Rules);
   TReportSink sink(options.OutputPath);
-  std::unique_ptr<TReport> report = MakeReport(options.Format, outsideEncoding, idColumns);
+  std::unique_ptr<TReport> report = MakeReport(plan.Layout);
   sink.Write(report->Heading());
-  EvaluateRows(plan, options, outsideEncoding, *reader, data.Size(), sink, summary, idColumns);
+  EvaluateRows(plan, options, *reader, data.Size(), sink, summary);
   const std::string summaryText = report->Summary(plan.Rules, summary);
   sink.Write(summaryText);
-  sink.Finish();
-  if (summaryText.empty()) std::fputs(TextSummary(plan.Rules, summary, outsideEncoding, idColumns).c_str(), stderr);
-  return summary.AnyRuleError() ? esRuleError : esHeld;
+  sink.Commit();
+  if (summaryText.empty()) Notice(TextSummary(plan.Rules, summary, plan.Layout));
+  return ExitStatusOf(summary, options);
 }
 
 }  // namespace rulecalc::cli

@@ -4,39 +4,34 @@
 #include <string>
 #include <vector>
 
+#include "batch/BatchPlan.h"
 #include "batch/Chunk.h"
-#include "batch/Columns.h"
 #include "batch/Report.h"
-#include "batch/RowEvaluator.h"
-#include "batch/RulesFile.h"
+#include "batch/RowValues.h"
+#include "batch/RuleCalculators.h"
 #include "text/TextCodec.h"
 
 namespace rulecalc::cli {
 
-// What every worker shares, read only.
-struct SBatchPlan {
-  std::string DataPath;  // for diagnostics
-  std::vector<SColumn> Columns;
-  std::vector<SRule> Rules;
-  std::vector<bool> RuleAnalyses;  // per rule: false when it did not analyse (it is left out)
-  bool FailedOnly = false;         // report only verdicts other than true
-};
-
-// Evaluates chunks of rows with a calculator, a codec and a report of its own.
+// Evaluates chunks of rows with calculators, a codec and a report of its own.
 class TBatchWorker {
  public:
-  TBatchWorker(const SBatchPlan& plan, const std::string& outsideEncoding, std::unique_ptr<TReport> report);
+  explicit TBatchWorker(const SBatchPlan& plan);
 
   SChunkResult Process(const SChunk& chunk);
 
  private:
   void EvaluateRow(const SDataRow& row, SChunkResult& result);
+  SEvaluation EvaluateRule(std::size_t rule, bool rowHasProblems);
+  void Report(const SDataRow& row, std::size_t rule, const SEvaluation& evaluation, SChunkResult& result);
 
   const SBatchPlan& Plan;
   TTextCodec Codec;
-  TRowEvaluator Evaluator;
-  std::unique_ptr<TReport> Report;
+  TRowValues Values;
+  TRuleCalculators Calculators;
+  std::unique_ptr<TReport> Writer;
   std::vector<std::string> GbkValues;
+  std::vector<std::string> Problems;  // per column, for the current row
 };
 
 }  // namespace rulecalc::cli

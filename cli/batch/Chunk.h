@@ -27,6 +27,7 @@ struct SChunkResult {
   std::string Report;       // verdicts in the report's format
   std::string Diagnostics;  // skipped rows, for standard error
   std::vector<SRuleTally> Tallies;
+  std::uint64_t Verdicts = 0;  // lines of Report, one per verdict
   std::uint64_t RowsEvaluated = 0;
   std::uint64_t RowsSkipped = 0;
   std::uint64_t BytesConsumed = 0;

@@ -1,9 +1,11 @@
 #include "batch/Columns.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string_view>
 
 #include "Failures.h"
+#include "batch/ColumnName.h"
 #include "calc/TypedName.h"
 
 namespace rulecalc::cli {
@@ -11,14 +13,6 @@ namespace rulecalc::cli {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-std::string FoldedName(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return folded;
-}
 
 void RefuseRepeatedNames(const std::vector<SColumn>& columns) {
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -30,20 +24,71 @@ void RefuseRepeatedNames(const std::vector<SColumn>& columns) {
   }
 }
 
+std::string Lowercase(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  return lower;
+}
+
+// "yyyy-mm-dd", "dd.mm.yyyy", ...: the order of the first y, m and d, and the first other character.
+SDateReading DateReadingOf(std::string_view format, std::string_view written) {
+  SDateReading reading;
+  for (char c : Lowercase(format)) {
+    if ((c == 'y' || c == 'm' || c == 'd') && reading.Order.find(c) == std::string::npos) reading.Order += c;
+    if (c != 'y' && c != 'm' && c != 'd' && reading.Separator == 0) reading.Separator = c;
+  }
+  if (reading.Order.size() != 3 || reading.Separator == 0) {
+    throw TUsageError("'" + std::string(written) + "': a date format is year, month and day with a separator, "
+                      "as in :date(yyyy-mm-dd) or :date(dd.mm.yyyy)");
+  }
+  return reading;
+}
+
+// Splits off ":date" or ":date(format)" when the name ends with one.
+std::optional<SDateReading> DateSuffix(std::string_view& written) {
+  const std::size_t colon = written.rfind(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const std::string suffix = Lowercase(written.substr(colon + 1));
+  if (suffix.rfind("date", 0) != 0) return std::nullopt;
+  const std::string_view whole = written;
+  std::string_view rest = whole.substr(colon + 5);
+  written = written.substr(0, colon);
+  if (rest.empty()) return SDateReading{};
+  if (rest.front() != '(' || rest.back() != ')') {
+    throw TUsageError("'" + std::string(whole) + "': write the date format in brackets, as in :date(yyyy-mm-dd)");
+  }
+  return DateReadingOf(rest.substr(1, rest.size() - 2), whole);
+}
+
+SColumn ColumnOf(std::string_view written, TTextCodec& data, TTextCodec& output) {
+  SColumn column;
+  column.Date = DateSuffix(written);
+  const STypedName typed = ParseTypedName(written);
+  if (column.Date && typed.Type) throw TUsageError("'" + std::string(written) + "': one type per column");
+  column.GbkName = data.ToGbk(typed.Name, "the column name '" + typed.Name + "'");
+  column.Name = output.FromGbk(column.GbkName);
+  column.Declared = column.Date ? std::optional<EMValueType>(vtNumber) : typed.Type;
+  column.Type = column.Declared.value_or(vtNumber);
+  column.Unusable = WhyNotAName(column.GbkName);
+  return column;
+}
+
 }  // namespace
 
-std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, TTextCodec& codec) {
+std::string FoldedName(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return folded;
+}
+
+std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, TTextCodec& data, TTextCodec& output) {
   if (!header.Problem.empty()) throw TUsageError("the header of the data file is malformed: " + header.Problem);
   std::vector<SColumn> columns;
   for (std::string_view written : header.Fields) {
     if (columns.empty() && written.substr(0, kUtf8Bom.size()) == kUtf8Bom) written.remove_prefix(kUtf8Bom.size());
-    const STypedName typed = ParseTypedName(written);
-    SColumn column;
-    column.Name = typed.Name;
-    column.GbkName = codec.ToGbk(typed.Name, "the column name '" + typed.Name + "'");
-    column.Declared = typed.Type;
-    column.Type = typed.Type.value_or(vtNumber);
-    columns.push_back(std::move(column));
+    columns.push_back(ColumnOf(written, data, output));
   }
   RefuseRepeatedNames(columns);
   return columns;
@@ -51,6 +96,15 @@ std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, TTextCodec& codec
 
 bool AllDeclared(const std::vector<SColumn>& columns) {
   return std::all_of(columns.begin(), columns.end(), [](const SColumn& c) { return c.Declared.has_value(); });
+}
+
+std::size_t ColumnNamed(const std::vector<SColumn>& columns, const std::string& gbkName, const std::string& shown) {
+  std::string names;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (FoldedName(columns[i].GbkName) == FoldedName(gbkName)) return i;
+    names += (i == 0 ? "" : ", ") + columns[i].Name;
+  }
+  throw TUsageError("the data has no column '" + shown + "' (its columns: " + names + ")");
 }
 
 }  // namespace rulecalc::cli

@@ -20,31 +20,40 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-// Records row,rule,result,explanation with CRLF line ends; the summary goes to standard error.
+// Records row,[key,]rule,result,explanation[,values] with CRLF line ends; the summary goes to standard error.
 class TCsvReport : public TReport {
  public:
-  explicit TCsvReport(const std::string& encoding) : Codec(encoding) {}
+  explicit TCsvReport(const SReportLayout& layout) : Layout(layout), Codec(layout.Encoding) {}
 
-  std::string Heading() override { return "row,rule,result,explanation\r\n"; }
+  std::string Heading() override {
+    std::string heading = Layout.Bom ? "\xEF\xBB\xBF" : "";
+    heading += "row,";
+    if (!Layout.KeyName.empty()) heading += CsvField(Layout.KeyName) + ",";
+    heading += "rule,result,explanation";
+    return heading + (Layout.ShowValues ? ",values\r\n" : "\r\n");
+  }
 
-  void AddVerdict(std::string& out, std::uint64_t row, const SRule& rule, const SEvaluation& evaluation) override {
-    out += std::to_string(row);
-    out += ',' + CsvField(Codec.FromGbk(rule.GbkId));
+  void AddVerdict(std::string& out, const SVerdict& verdict) override {
+    out += std::to_string(verdict.Row);
+    if (verdict.GbkKey) out += ',' + CsvField(Codec.FromGbk(*verdict.GbkKey));
+    out += ',' + CsvField(Codec.FromGbk(verdict.Rule->GbkId));
     out += ',';
-    out += OutcomeWord(evaluation.Outcome);
+    out += OutcomeWord(verdict.Evaluation->Outcome);
     out += ',';
-    if (evaluation.Outcome != EMOutcome::Held) out += CsvField(Codec.FromGbk(evaluation.Text));
+    if (verdict.Evaluation->Outcome != EMOutcome::Held) out += CsvField(Codec.FromGbk(verdict.Evaluation->Text));
+    if (Layout.ShowValues) out += ',' + CsvField(Codec.FromGbk(verdict.GbkValues));
     out += "\r\n";
   }
 
   std::string Summary(const std::vector<SRule>&, const SBatchSummary&) override { return {}; }
 
  private:
+  SReportLayout Layout;
   TTextCodec Codec;
 };
 
 }  // namespace
 
-std::unique_ptr<TReport> MakeCsvReport(const std::string& encoding) { return std::make_unique<TCsvReport>(encoding); }
+std::unique_ptr<TReport> MakeCsvReport(const SReportLayout& layout) { return std::make_unique<TCsvReport>(layout); }
 
 }  // namespace rulecalc::cli

@@ -6,7 +6,9 @@
 
 namespace rulecalc::cli {
 
-// An open input file with its size, read from the start once per pass.
+// An open input file with its size, read from the start once per pass. The
+// path "-" is standard input, copied into an unnamed temporary file first so
+// that it can be read twice like any file.
 class TDataFile {
  public:
   // Throws TUsageError when the file cannot be opened.
@@ -19,6 +21,9 @@ class TDataFile {
   std::uint64_t Size() const { return Bytes; }
   // Goes back to the first byte; throws TUsageError when the file cannot seek.
   void Rewind();
+  // Up to count bytes from the start, the file left at its start; empty
+  // when the file cannot seek (a pipe named by its path).
+  std::string Sample(std::size_t count);
 
  private:
   std::string Path;

@@ -34,16 +34,20 @@ std::string Member(const char* name, const std::string& jsonValue) {
 // One JSON object per line, always UTF-8: verdicts, then one summary object per rule and one for the rows.
 class TJsonLinesReport : public TReport {
  public:
-  TJsonLinesReport() : Codec("UTF-8") {}
+  explicit TJsonLinesReport(const SReportLayout& layout) : Layout(layout), Codec("UTF-8") {}
 
   std::string Heading() override { return {}; }
 
-  void AddVerdict(std::string& out, std::uint64_t row, const SRule& rule, const SEvaluation& evaluation) override {
-    out += "{" + Member("row", std::to_string(row));
-    out += "," + Member("rule", JsonString(Codec.FromGbk(rule.GbkId)));
+  void AddVerdict(std::string& out, const SVerdict& verdict) override {
+    const SEvaluation& evaluation = *verdict.Evaluation;
+    out += "{" + Member("row", std::to_string(verdict.Row));
+    if (verdict.GbkKey) out += "," + Member("key", JsonString(Codec.FromGbk(*verdict.GbkKey)));
+    out += "," + Member("rule", JsonString(Codec.FromGbk(verdict.Rule->GbkId)));
     out += "," + Member("result", JsonString(OutcomeWord(evaluation.Outcome)));
     const std::string explanation = evaluation.Outcome == EMOutcome::Held ? "" : Codec.FromGbk(evaluation.Text);
-    out += "," + Member("explanation", JsonString(explanation)) + "}\n";
+    out += "," + Member("explanation", JsonString(explanation));
+    if (Layout.ShowValues) out += "," + Member("values", JsonString(Codec.FromGbk(verdict.GbkValues)));
+    out += "}\n";
   }
 
   std::string Summary(const std::vector<SRule>& rules, const SBatchSummary& summary) override {
@@ -57,6 +61,9 @@ class TJsonLinesReport : public TReport {
  private:
   std::string RuleSummary(const SRule& rule, const SBatchSummary& summary, std::size_t i) {
     std::string fields = Member("rule", JsonString(Codec.FromGbk(rule.GbkId)));
+    if (!rule.GbkDescription.empty()) {
+      fields += "," + Member("description", JsonString(Codec.FromGbk(rule.GbkDescription)));
+    }
     if (!summary.AnalysisErrors[i].empty()) {
       fields += "," + Member("analysis_error", JsonString(Codec.FromGbk(summary.AnalysisErrors[i])));
     } else {
@@ -67,11 +74,14 @@ class TJsonLinesReport : public TReport {
     return "{" + Member("summary", "{" + fields + "}") + "}\n";
   }
 
+  SReportLayout Layout;
   TTextCodec Codec;
 };
 
 }  // namespace
 
-std::unique_ptr<TReport> MakeJsonLinesReport() { return std::make_unique<TJsonLinesReport>(); }
+std::unique_ptr<TReport> MakeJsonLinesReport(const SReportLayout& layout) {
+  return std::make_unique<TJsonLinesReport>(layout);
+}
 
 }  // namespace rulecalc::cli

@@ -16,16 +16,18 @@ const char* OutcomeWord(EMOutcome outcome) {
   return "error";
 }
 
-std::unique_ptr<TReport> MakeReport(EMReportFormat format, const std::string& outsideEncoding, int idColumns) {
-  switch (format) {
+std::unique_ptr<TReport> MakeReport(const SReportLayout& layout) {
+  switch (layout.Format) {
     case EMReportFormat::Text:
-      return MakeTextReport(outsideEncoding, idColumns);
+      return MakeTextReport(layout);
     case EMReportFormat::Csv:
-      return MakeCsvReport(outsideEncoding);
+      return MakeCsvReport(layout);
     case EMReportFormat::JsonLines:
-      return MakeJsonLinesReport();
+      return MakeJsonLinesReport(layout);
+    case EMReportFormat::Html:
+      return MakeHtmlReport(layout);
   }
-  return MakeTextReport(outsideEncoding, idColumns);
+  return MakeTextReport(layout);
 }
 
 }  // namespace rulecalc::cli

@@ -11,7 +11,26 @@
 
 namespace rulecalc::cli {
 
-enum class EMReportFormat { Text, Csv, JsonLines };
+enum class EMReportFormat { Text, Csv, JsonLines, Html };
+
+// What every report of a run shows besides the verdicts.
+struct SReportLayout {
+  EMReportFormat Format = EMReportFormat::Text;
+  std::string Encoding;        // of text, CSV and HTML reports (JSON lines are UTF-8)
+  int IdColumns = 4;           // the widest rule id in terminal columns
+  std::string KeyName;         // the --key column's name (output encoding); empty without --key
+  bool ShowValues = false;     // add the failing clause's variables and values
+  bool Bom = false;            // start CSV with a UTF-8 byte-order mark
+};
+
+// One verdict: a rule on a row.
+struct SVerdict {
+  std::uint64_t Row = 0;
+  const std::string* GbkKey = nullptr;  // the --key column's value
+  const SRule* Rule = nullptr;
+  const SEvaluation* Evaluation = nullptr;
+  std::string GbkValues;                // "SCORE=50, AGE=16" with --show-values
+};
 
 // Writes the batch report in one format. Each worker thread has its own
 // report (the conversion out of GBK keeps state).
@@ -22,22 +41,19 @@ class TReport {
   // What comes before the first verdict.
   virtual std::string Heading() = 0;
 
-  // Appends the verdict of one rule on one row.
-  virtual void AddVerdict(std::string& out, std::uint64_t row, const SRule& rule, const SEvaluation& evaluation) = 0;
+  // Appends one verdict.
+  virtual void AddVerdict(std::string& out, const SVerdict& verdict) = 0;
 
   // The summary at the end; empty when the format keeps it out of the report
   // (then the text summary goes to standard error).
   virtual std::string Summary(const std::vector<SRule>& rules, const SBatchSummary& summary) = 0;
 };
 
-// A report in format. Text and CSV are written in the outside encoding; JSON
-// lines always in UTF-8. idColumns is the widest rule id in terminal columns
-// (the text format lines ids up).
-std::unique_ptr<TReport> MakeReport(EMReportFormat format, const std::string& outsideEncoding, int idColumns);
+std::unique_ptr<TReport> MakeReport(const SReportLayout& layout);
 
-// The summary as the text format shows it, in the outside encoding.
-std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& summary,
-                        const std::string& outsideEncoding, int idColumns);
+// The summary as the text format shows it: rows, then the rules by failures
+// with counts and their most common explanations, in the layout's encoding.
+std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& summary, const SReportLayout& layout);
 
 // The word for an outcome in every format: true, false or error.
 const char* OutcomeWord(EMOutcome outcome);

@@ -7,9 +7,10 @@
 
 namespace rulecalc::cli {
 
-// The three formats, made by MakeReport.
-std::unique_ptr<TReport> MakeTextReport(const std::string& encoding, int idColumns);
-std::unique_ptr<TReport> MakeCsvReport(const std::string& encoding);
-std::unique_ptr<TReport> MakeJsonLinesReport();
+// The formats, made by MakeReport.
+std::unique_ptr<TReport> MakeTextReport(const SReportLayout& layout);
+std::unique_ptr<TReport> MakeCsvReport(const SReportLayout& layout);
+std::unique_ptr<TReport> MakeJsonLinesReport(const SReportLayout& layout);
+std::unique_ptr<TReport> MakeHtmlReport(const SReportLayout& layout);
 
 }  // namespace rulecalc::cli

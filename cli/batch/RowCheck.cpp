@@ -14,7 +14,8 @@ std::string RowProblem(const SCsvRecord& record, const std::vector<SColumn>& col
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (!codec.TryToGbk(record.Fields[i], gbkValues[i], badOffset)) {
       return "the value of " + columns[i].Name + " cannot be converted to GBK at byte " +
-             std::to_string(badOffset + 1) + ": it is not valid " + codec.Encoding() + " or has a character GBK lacks";
+             std::to_string(badOffset + 1) + ": it is not valid " + codec.Encoding() + " or has a character GBK lacks (is the file in another "
+             "encoding? --data-encoding names it)";
     }
   }
   return {};

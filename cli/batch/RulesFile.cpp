@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <fstream>
-#include <string_view>
+#include <sstream>
 
 #include "Failures.h"
+#include "batch/RulesScanner.h"
 
 namespace rulecalc::cli {
 
@@ -12,55 +13,92 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-std::string_view Trim(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view TrimmedEnd(std::string_view text) {
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
 }
 
-std::string Where(const std::string& path, std::size_t line) { return path + ":" + std::to_string(line) + ": "; }
+class TRulesParser {
+ public:
+  TRulesParser(std::string_view text, const std::string& path, TTextCodec& codec)
+      : Scanner(text, path), Codec(codec) {}
 
-SRule ParseRuleLine(std::string_view line, const std::string& path, std::size_t lineNumber, TTextCodec& codec) {
-  const std::size_t colon = line.find(':');
-  const std::string_view id = Trim(line.substr(0, colon));
-  const std::string_view sentence = colon == std::string_view::npos ? "" : Trim(line.substr(colon + 1));
-  if (colon == std::string_view::npos || id.empty() || sentence.empty()) {
-    throw TUsageError(Where(path, lineNumber) + "expected 'id: sentence'");
+  SRulesFile Parse() {
+    SRulesFile file;
+    while (Scanner.SkipBlanksAndComments()) {
+      if (Scanner.Peek() == '@') {
+        ReadSetting(file);
+      } else {
+        SRule rule = ReadRule();
+        RefuseRepeatedId(file.Rules, rule);
+        file.Rules.push_back(std::move(rule));
+      }
+    }
+    if (file.Rules.empty()) throw TUsageError("the rules file '" + Scanner.Path() + "' holds no rules");
+    return file;
   }
-  SRule rule;
-  rule.Id = std::string(id);
-  rule.GbkId = codec.ToGbk(id, Where(path, lineNumber) + "the rule id");
-  rule.GbkSentence = codec.ToGbk(sentence, Where(path, lineNumber) + "the sentence");
-  rule.Line = lineNumber;
-  return rule;
-}
 
-void RefuseRepeatedId(const std::vector<SRule>& rules, const SRule& rule, const std::string& path) {
-  const auto same = [&rule](const SRule& other) { return other.Id == rule.Id; };
-  if (std::any_of(rules.begin(), rules.end(), same)) {
-    throw TUsageError(Where(path, rule.Line) + "the rule id '" + rule.Id + "' is used twice");
+ private:
+  void ReadSetting(SRulesFile& file) {
+    const std::string where = Scanner.Where();
+    Scanner.Advance();
+    const std::string name = Scanner.Word();
+    Scanner.SkipSpaces();
+    const std::string value = Scanner.Word();
+    if (name == "date-order" && (value == "ymd" || value == "mdy" || value == "dmy")) {
+      file.DateOrder = value;
+    } else if (name == "date-separator" && value.size() == 1) {
+      file.DateSeparator = value;
+    } else {
+      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy' or '@date-separator C', not '@" + name +
+                        (value.empty() ? "" : " " + value) + "'");
+    }
   }
-}
+
+  SRule ReadRule() {
+    const std::string where = Scanner.Where();
+    SRule rule;
+    rule.Id = std::string(TrimmedEnd(Scanner.UntilOneOf(":\"\n#;")));
+    if (Scanner.Peek() == '"') rule.GbkDescription = Codec.ToGbk(Scanner.QuotedText(), where + "the description");
+    Scanner.SkipSpaces();
+    if (rule.Id.empty() || Scanner.Peek() != ':') {
+      throw TUsageError(where + "expected 'id: sentence;' or 'id \"description\": sentence;'");
+    }
+    Scanner.Advance();
+    Scanner.SkipBlanksAndComments();
+    rule.Line = Scanner.Line();
+    rule.GbkId = Codec.ToGbk(rule.Id, where + "the rule id");
+    rule.GbkSentence = Codec.ToGbk(Scanner.Sentence(rule.Id, where), where + "the sentence of " + rule.Id);
+    return rule;
+  }
+
+  void RefuseRepeatedId(const std::vector<SRule>& rules, const SRule& rule) {
+    const auto same = [&rule](const SRule& other) { return other.Id == rule.Id; };
+    if (std::any_of(rules.begin(), rules.end(), same)) {
+      throw TUsageError(Scanner.Path() + ":" + std::to_string(rule.Line) + ": the rule id '" + rule.Id +
+                        "' is used twice");
+    }
+  }
+
+  TRulesScanner Scanner;
+  TTextCodec& Codec;
+};
 
 }  // namespace
 
-std::vector<SRule> ReadRulesFile(const std::string& path, TTextCodec& codec) {
+SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec& codec) {
+  if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
+  return TRulesParser(text, path, codec).Parse();
+}
+
+std::string ReadRulesText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw TUsageError("cannot read the rules file '" + path + "'");
-  std::vector<SRule> rules;
-  std::string line;
-  for (std::size_t lineNumber = 1; std::getline(in, line); ++lineNumber) {
-    std::string_view text = line;
-    if (lineNumber == 1 && text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
-    text = Trim(text);
-    if (text.empty() || text.front() == '#') continue;
-    SRule rule = ParseRuleLine(text, path, lineNumber, codec);
-    RefuseRepeatedId(rules, rule, path);
-    rules.push_back(std::move(rule));
-  }
-  if (rules.empty()) throw TUsageError("the rules file '" + path + "' holds no rules");
-  return rules;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 }  // namespace rulecalc::cli

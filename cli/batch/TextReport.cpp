@@ -4,6 +4,7 @@
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
 #include "text/DisplayColumns.h"
+#include "text/OneLine.h"
 #include "text/TextCodec.h"
 
 namespace rulecalc::cli {
@@ -12,6 +13,8 @@ namespace {
 
 constexpr int kRowColumns = 8;
 constexpr int kResultColumns = 6;
+constexpr int kKeyColumns = 10;  // keys are lined up when they fit
+constexpr std::size_t kCommonExplanations = 3;
 
 std::string PaddedTo(std::string text, int shownColumns, int width) {
   text.append(static_cast<std::size_t>(std::max(width - shownColumns, 0)), ' ');
@@ -22,66 +25,93 @@ std::string RightAligned(const std::string& text, int width) {
   return std::string(static_cast<std::size_t>(std::max(width - static_cast<int>(text.size()), 0)), ' ') + text;
 }
 
-// One line per verdict: row, rule id, result and explanation in aligned columns.
+std::string Plural(std::uint64_t count, const char* noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+// One line per verdict: row, key, rule id, result and explanation in aligned columns.
 class TTextReport : public TReport {
  public:
-  TTextReport(const std::string& encoding, int idColumns) : Codec(encoding), IdColumns(idColumns) {}
+  explicit TTextReport(const SReportLayout& layout) : Layout(layout), Codec(layout.Encoding) {}
 
   std::string Heading() override {
-    return PaddedTo("row", 3, kRowColumns) + PaddedTo("rule", 4, IdColumns) + "  result  explanation\n";
+    std::string heading = PaddedTo("row", 3, kRowColumns);
+    if (!Layout.KeyName.empty()) heading += PaddedTo(Layout.KeyName, KeyNameColumns(), kKeyColumns) + "  ";
+    return heading + PaddedTo("rule", 4, Layout.IdColumns) + "  result  explanation\n";
   }
 
-  void AddVerdict(std::string& out, std::uint64_t row, const SRule& rule, const SEvaluation& evaluation) override {
-    out += PaddedTo(std::to_string(row), static_cast<int>(std::to_string(row).size()), kRowColumns);
-    out += PaddedTo(Codec.FromGbk(rule.GbkId), Columns.Of(rule.GbkId), IdColumns);
+  void AddVerdict(std::string& out, const SVerdict& verdict) override {
+    const std::string row = std::to_string(verdict.Row);
+    out += PaddedTo(row, static_cast<int>(row.size()), kRowColumns);
+    if (verdict.GbkKey) out += PaddedTo(Codec.FromGbk(*verdict.GbkKey), Columns.Of(*verdict.GbkKey), kKeyColumns) + "  ";
+    out += PaddedTo(Codec.FromGbk(verdict.Rule->GbkId), Columns.Of(verdict.Rule->GbkId), Layout.IdColumns);
     out += "  ";
-    if (evaluation.Outcome == EMOutcome::Held || evaluation.Text.empty()) {
-      out += OutcomeWord(evaluation.Outcome);
-    } else {
-      const std::string word = OutcomeWord(evaluation.Outcome);
-      out += PaddedTo(word, static_cast<int>(word.size()), kResultColumns) + "  " + Codec.FromGbk(evaluation.Text);
+    const SEvaluation& evaluation = *verdict.Evaluation;
+    const std::string word = OutcomeWord(evaluation.Outcome);
+    if (evaluation.Outcome == EMOutcome::Held || (evaluation.Text.empty() && verdict.GbkValues.empty())) {
+      out += word + "\n";
+      return;
     }
+    out += PaddedTo(word, static_cast<int>(word.size()), kResultColumns) + "  " + OneLine(Codec.FromGbk(evaluation.Text));
+    if (!verdict.GbkValues.empty()) out += "  [" + Codec.FromGbk(verdict.GbkValues) + "]";
     out += '\n';
   }
 
   std::string Summary(const std::vector<SRule>& rules, const SBatchSummary& summary) override {
-    return "\n" + TextSummary(rules, summary, Codec.Encoding(), IdColumns);
+    return "\n" + TextSummary(rules, summary, Layout);
   }
 
  private:
+  int KeyNameColumns() {
+    std::string gbk;
+    std::size_t bad = 0;
+    TTextCodec toGbk(Layout.Encoding);
+    return toGbk.TryToGbk(Layout.KeyName, gbk, bad) ? Columns.Of(gbk) : static_cast<int>(Layout.KeyName.size());
+  }
+
+  SReportLayout Layout;
   TTextCodec Codec;
   TDisplayColumns Columns;
-  int IdColumns;
 };
 
 std::string RowsLine(const SBatchSummary& summary) {
-  return "summary: " + std::to_string(summary.RowsEvaluated) + " rows evaluated, " +
-         std::to_string(summary.RowsSkipped) + " skipped as malformed\n";
+  return "summary: " + Plural(summary.RowsEvaluated, "row") + " evaluated, " + std::to_string(summary.RowsSkipped) +
+         " skipped as malformed\n";
+}
+
+std::string CommonExplanations(const SRuleTally& tally, TTextCodec& codec) {
+  std::string text;
+  for (const auto& [explanation, times] : tally.MostCommon(kCommonExplanations)) {
+    text += RightAligned(std::to_string(times), 10) + "x  " + OneLine(codec.FromGbk(explanation)) + "\n";
+  }
+  return text;
 }
 
 }  // namespace
 
-std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& summary,
-                        const std::string& outsideEncoding, int idColumns) {
-  TTextCodec codec(outsideEncoding);
+std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& summary, const SReportLayout& layout) {
+  TTextCodec codec(layout.Encoding);
   TDisplayColumns columns;
   std::string text = RowsLine(summary);
-  text += PaddedTo("rule", 4, idColumns) + "      held    failed    errors\n";
-  for (std::size_t i = 0; i < rules.size(); ++i) {
-    text += PaddedTo(codec.FromGbk(rules[i].GbkId), columns.Of(rules[i].GbkId), idColumns);
+  text += PaddedTo("rule", 4, layout.IdColumns) + "      held    failed    errors\n";
+  std::string explanations;
+  for (std::size_t i : summary.RulesByFailures()) {
+    const SRule& rule = rules[i];
+    text += PaddedTo(codec.FromGbk(rule.GbkId), columns.Of(rule.GbkId), layout.IdColumns);
     const SRuleTally& tally = summary.Tallies[i];
     if (!summary.AnalysisErrors[i].empty()) {
       text += "  not analysed: " + codec.FromGbk(summary.AnalysisErrors[i]) + "\n";
       continue;
     }
     text += RightAligned(std::to_string(tally.Held), 10) + RightAligned(std::to_string(tally.Failed), 10) +
-            RightAligned(std::to_string(tally.Errors), 10) + "\n";
+            RightAligned(std::to_string(tally.Errors), 10);
+    text += rule.GbkDescription.empty() ? "\n" : "  " + codec.FromGbk(rule.GbkDescription) + "\n";
+    if (tally.NotHeld() > 0) explanations += codec.FromGbk(rule.GbkId) + ":\n" + CommonExplanations(tally, codec);
   }
+  if (!explanations.empty()) text += "most common explanations:\n" + explanations;
   return text;
 }
 
-std::unique_ptr<TReport> MakeTextReport(const std::string& encoding, int idColumns) {
-  return std::make_unique<TTextReport>(encoding, idColumns);
-}
+std::unique_ptr<TReport> MakeTextReport(const SReportLayout& layout) { return std::make_unique<TTextReport>(layout); }
 
 }  // namespace rulecalc::cli

@@ -15,4 +15,11 @@ namespace rulecalc::cli {
 std::string DescribeAnalysisError(const std::string& gbkSentence, const SEvaluation& evaluation,
                                   TTextCodec& codec);
 
+// A warning of the analysis in the same form: "warning: " and its message,
+// the sentence's line and a caret under the place it names.
+std::string DescribeWarning(const std::string& gbkSentence, const SAnalysisWarning& warning, TTextCodec& codec);
+
+// Every warning of an evaluation, described one after the other.
+std::string DescribeWarnings(const std::string& gbkSentence, const SEvaluation& evaluation, TTextCodec& codec);
+
 }  // namespace rulecalc::cli

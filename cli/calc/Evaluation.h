@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "analyser/AnalysisWarning.h"
 #include "boundary/RuleCalc.h"
 #include "calc/FailurePoint.h"
 #include "calc/Variable.h"
@@ -21,6 +22,7 @@ struct SEvaluation {
   EMOutcome Outcome = EMOutcome::Held;
   std::string Text;
   SFailurePoint StoppedAt;  // where analysis stopped, for AnalysisError
+  std::vector<SAnalysisWarning> Warnings;  // where an analysed sentence mixes types
 };
 
 // How far to go with a sentence.

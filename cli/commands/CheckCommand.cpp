@@ -19,6 +19,7 @@ int RunCheck(const SSentenceArguments& arguments, const SCommandContext& context
   const SArgumentsEvaluation result = EvaluateArguments(arguments, codec, EMStep::AnalyseOnly);
   if (result.Evaluation.Outcome == EMOutcome::Held) {
     std::puts("ok");
+    std::fputs(DescribeWarnings(result.GbkSentence, result.Evaluation, codec).c_str(), stderr);
     return esHeld;
   }
   std::fputs(DescribeAnalysisError(result.GbkSentence, result.Evaluation, codec).c_str(), stderr);
@@ -38,6 +39,8 @@ void AddCheckCommand(CLI::App& app, SCommandContext& context) {
       "Example:\n"
       "  rulecalc check 'IF AGE>=18 THEN SCORE;' AGE=20 SCORE=50\n"
       "  (prints the analyser's message, the sentence and a caret under the ';' where it stopped)\n"
+      "A sentence that analyses but mixes types (a text compared with a number, arithmetic on a\n"
+      "text) prints ok and, on standard error, a warning with a caret under the place.\n"
       "Exit status: 0 the sentence analyses, 2 it does not, 64 usage error.");
   command->callback([arguments, &context] { context.ExitStatus = RunCheck(*arguments, context); });
 }

@@ -1,6 +1,8 @@
 #include "commands/CommandLine.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -18,6 +20,14 @@ constexpr const char* kDescription =
     "terminal's encoding and the library's GBK.";
 
 void Complain(const std::string& message) { std::fprintf(stderr, "rulecalc: %s\n", message.c_str()); }
+
+// Flushes standard output; false (with a message) when what the command
+// printed could not all be written.
+bool StandardOutputWritten() {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  Complain(std::string("cannot write to standard output: ") + std::strerror(errno));
+  return false;
+}
 
 void BuildApp(CLI::App& app, SCommandContext& context) {
   app.set_version_flag("--version", std::string("rulecalc ") + kVersion, "Show the version and exit");
@@ -49,11 +59,14 @@ int RunCommandLine(int argc, char** argv) {
   } catch (const TConversionError& error) {
     Complain(error.what());
     return esUsageError;
+  } catch (const TOutputError& error) {
+    Complain(error.what());
+    return esOutputError;
   } catch (const std::exception& error) {
     Complain(error.what());
     return esRuleError;
   }
-  return context.ExitStatus;
+  return StandardOutputWritten() ? context.ExitStatus : esOutputError;
 }
 
 }  // namespace rulecalc::cli

@@ -46,7 +46,7 @@ int RunListing(EMListing kind, const SListingArguments& arguments, const SComman
     std::puts(codec.FromGbk(listing).c_str());
     return esHeld;
   }
-  for (const std::string& item : ItemsOf(listing, kind)) std::puts(codec.FromGbk(item).c_str());
+  for (const std::string& item : ItemsOf(listing, kind)) std::puts(codec.FromGbkShowingBytes(item).c_str());
   return esHeld;
 }
 

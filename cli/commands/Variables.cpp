@@ -1,16 +1,38 @@
 #include "commands/Variables.h"
 
+#include "Failures.h"
+#include "batch/Columns.h"
 #include "boundary/RuleCalc.h"
 #include "calc/Assignment.h"
 #include "calc/ValueKind.h"
 
 namespace rulecalc::cli {
 
+namespace {
+
+// The library keeps one variable per name, ASCII letter case ignored, and the
+// last value would win silently: two assignments to one name are a mistake.
+void RefuseRepeatedNames(const std::vector<SAssignment>& assignments) {
+  for (std::size_t i = 0; i < assignments.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      const std::string& first = assignments[j].Name.Name;
+      const std::string& second = assignments[i].Name.Name;
+      if (FoldedName(first) != FoldedName(second)) continue;
+      throw TUsageError("the variable " + first + " is given twice (" + first + "=" + assignments[j].Value + " and " +
+                        second + "=" + assignments[i].Value + "); names differing only in letter case are the same");
+    }
+  }
+}
+
+}  // namespace
+
 std::vector<SVariable> VariablesFromArguments(const std::vector<std::string>& arguments, TTextCodec& codec,
                                               char decimalSeparator) {
+  std::vector<SAssignment> assignments;
+  for (const std::string& argument : arguments) assignments.push_back(ParseAssignment(argument));
+  RefuseRepeatedNames(assignments);
   std::vector<SVariable> variables;
-  for (const std::string& argument : arguments) {
-    const SAssignment assignment = ParseAssignment(argument);
+  for (const SAssignment& assignment : assignments) {
     SVariable variable;
     variable.Name = codec.ToGbk(assignment.Name.Name, "the name '" + assignment.Name.Name + "'");
     variable.Value = codec.ToGbk(assignment.Value, "the value of " + assignment.Name.Name);

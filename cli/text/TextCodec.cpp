@@ -1,6 +1,7 @@
 #include "text/TextCodec.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #include "Failures.h"
 
@@ -90,13 +91,23 @@ std::string TTextCodec::ToGbk(std::string_view text, const std::string& what) {
   return gbk;
 }
 
-std::string TTextCodec::FromGbk(std::string_view gbk) {
+std::string TTextCodec::FromGbk(std::string_view gbk) { return Converted(gbk, false); }
+
+std::string TTextCodec::FromGbkShowingBytes(std::string_view gbk) { return Converted(gbk, true); }
+
+std::string TTextCodec::Converted(std::string_view gbk, bool showBytes) {
   std::string out;
   if (AsciiCompatible && IsAscii(gbk)) return std::string(gbk);
   while (true) {
     const std::size_t bad = ConvertUntilError(OutOfGbk, gbk, out);
     if (bad == kAllConverted) break;
-    out += '?';
+    if (showBytes) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(gbk[bad]));
+      out += escaped;
+    } else {
+      out += '?';
+    }
     gbk.remove_prefix(bad + 1);
   }
   return out;

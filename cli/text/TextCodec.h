@@ -32,9 +32,14 @@ class TTextCodec {
   // GBK text in the outside encoding.
   std::string FromGbk(std::string_view gbk);
 
+  // As FromGbk, but a byte that cannot be converted shows as \xNN.
+  std::string FromGbkShowingBytes(std::string_view gbk);
+
   const std::string& Encoding() const { return Outside; }
 
  private:
+  std::string Converted(std::string_view gbk, bool showBytes);
+
   std::string Outside;
   iconv_t IntoGbk;
   iconv_t OutOfGbk;

@@ -17,9 +17,18 @@ using testing::TMemoryFile;
 using testing::TTemporaryFile;
 
 std::vector<SRule> RulesOf(const std::string& content) {
-  TTemporaryFile file(content);
   TTextCodec codec("UTF-8");
-  return ReadRulesFile(file.Path(), codec);
+  return ParseRules(content, "r.rules", codec).Rules;
+}
+
+// The message of the usage error that reading content gives.
+std::string RulesErrorOf(const std::string& content) {
+  try {
+    RulesOf(content);
+  } catch (const TUsageError& error) {
+    return error.what();
+  }
+  return "no error";
 }
 
 TEST(RulesFile, ReadsIdsAndSentencesSkippingCommentsAndBlankLines) {
@@ -35,6 +44,32 @@ TEST(RulesFile, ReadsIdsAndSentencesSkippingCommentsAndBlankLines) {
   EXPECT_EQ(rules[2].GbkSentence, "T = \"12:30\";");
 }
 
+TEST(RulesFile, RulesSpanLinesToTheirSemicolonWithCommentsAndDescriptions) {
+  const std::vector<SRule> rules =
+      RulesOf("adult \"年满十八\": IF AGE >= 18  # grown up\n   THEN OK = 1; # done\nhash: T = \"#;\"; b: B>1;");
+  ASSERT_EQ(rules.size(), 3u);
+  EXPECT_EQ(rules[0].GbkSentence, "IF AGE >= 18  \n   THEN OK = 1;");
+  EXPECT_EQ(rules[0].GbkDescription, Gbk("年满十八"));
+  EXPECT_EQ(rules[1].GbkSentence, "T = \"#;\";");
+  EXPECT_EQ(rules[2].Id, "b");
+  TTextCodec codec("UTF-8");
+  const SRulesFile file = ParseRules("@date-order ymd\n@date-separator -\na: A>1;", "r", codec);
+  EXPECT_EQ(file.DateOrder + file.DateSeparator, "ymd-");
+}
+
+TEST(RulesFile, ErrorsNameFileLineAndColumn) {
+  const struct {
+    const char* Content;
+    const char* Message;
+  } cases[] = {
+      {"a: A > 1\nb: B > 1;\n", "r.rules:2:2: ':' inside the sentence of rule 'a' (r.rules:1:1): is the ';'"},
+      {"a: A > 1;\nb: B > 1\n", "r.rules:3:1: the rule 'b' (r.rules:2:1) has no ';' at its end"},
+      {"ok: A>1;\n  中文 sentence\n", "r.rules:2:3: expected 'id: sentence;'"},
+      {"@date-order yyyy\na: A>1;", "r.rules:1:1: expected '@date-order ymd|mdy|dmy'"},
+  };
+  for (const auto& c : cases) EXPECT_NE(RulesErrorOf(c.Content).find(c.Message), std::string::npos) << RulesErrorOf(c.Content);
+}
+
 TEST(RulesFile, ConvertsSentencesToGbk) {
   EXPECT_EQ(RulesOf("城市: CITY = \"北京\";\n")[0].GbkSentence, Gbk("CITY = \"北京\";"));
 }
@@ -44,24 +79,31 @@ TEST(RulesFile, RefusesMalformedFiles) {
     EXPECT_THROW(RulesOf(content), TUsageError) << content;
   }
   EXPECT_THROW(RulesOf("bad: A = \"\xFF\";\n"), TConversionError);
-  TTextCodec codec("UTF-8");
-  EXPECT_THROW(ReadRulesFile("/nonexistent/rules", codec), TUsageError);
 }
 
-std::vector<SColumn> ColumnsOf(const std::string& csv) {
+std::vector<SColumn> ColumnsOf(const std::string& csv, std::string* notice = nullptr,
+                               const TNullTexts& nulls = TNullTexts()) {
   TMemoryFile file(csv);
   TCsvReader reader(file.File());
   SCsvRecord header;
   reader.Next(header);
   TTextCodec codec("UTF-8");
-  std::vector<SColumn> columns = ColumnsOfHeader(header, codec);
-  InferColumnTypes(reader, columns, codec, '.', [] {});
+  TTextCodec output("UTF-8");
+  std::vector<SColumn> columns = ColumnsOfHeader(header, codec, output);
+  const auto evidence = InferColumnTypes(reader, columns, codec, nulls, '.', [] {});
+  if (notice) *notice = MixedColumnsNotice(columns, evidence, "d.csv", output);
   return columns;
 }
 
 TEST(Columns, HeaderNamesTypesAndByteOrderMark) {
-  const std::vector<SColumn> columns = ColumnsOf("\xEF\xBB\xBF" "AGE, CODE:text ,N:num\n");
-  ASSERT_EQ(columns.size(), 3u);
+  const std::vector<SColumn> columns =
+      ColumnsOf("\xEF\xBB\xBF" "AGE, CODE:text ,N:num,D:Date(dd.mm.yyyy),年龄,MONTHLY INCOME,IF\n");
+  ASSERT_EQ(columns.size(), 7u);
+  EXPECT_EQ(columns[3].Date->Order + columns[3].Date->Separator, "dmy.");
+  EXPECT_EQ(columns[0].Unusable + columns[3].Unusable, "");
+  EXPECT_EQ(columns[4].Unusable, "a name starts with an ASCII letter");
+  EXPECT_EQ(columns[5].Unusable, "a name cannot hold a blank");
+  EXPECT_EQ(columns[6].Unusable, "it is a word of the rule language");
   EXPECT_EQ(columns[0].Name, "AGE");
   EXPECT_FALSE(columns[0].Declared.has_value());
   EXPECT_EQ(columns[1].Name, "CODE");
@@ -70,7 +112,7 @@ TEST(Columns, HeaderNamesTypesAndByteOrderMark) {
 }
 
 TEST(Columns, RefusesRepeatedEmptyAndBadlyTypedNames) {
-  for (const char* csv : {"AGE,age\n", "A,,B\n", "A:date\n", "\"A\n"}) {
+  for (const char* csv : {"AGE,age\n", "A,,B\n", "A:day\n", "A:date(yyyy)\n", "A:num:date\n", "\"A\n"}) {
     EXPECT_THROW(ColumnsOf(csv), TUsageError) << csv;
   }
 }
@@ -88,6 +130,19 @@ TEST(ColumnInference, ATextValueAnywhereMakesTheColumnText) {
   EXPECT_EQ(columns[2].Type, vtNumber);
   EXPECT_EQ(columns[3].Type, vtNumber);
   EXPECT_EQ(columns[4].Type, vtText);
+}
+
+TEST(ColumnInference, SaysWhichRowsMadeAMostlyNumericColumnText) {
+  std::string notice;
+  std::string csv = "ID,INCOME\n";
+  for (int row = 1; row <= 9; ++row) csv += "a," + std::string(row == 4 || row == 7 ? "N/A" : "100") + "\n";
+  EXPECT_EQ(ColumnsOf(csv, &notice)[1].Type, vtText);
+  EXPECT_EQ(notice,
+            "rulecalc: d.csv: column INCOME is read as text because 2 of its 9 values are not numbers: "
+            "row 4 \"N/A\" row 7 \"N/A\"\n  declare it as INCOME:num in the header (such values are then errors "
+            "for their row only), or name the texts that mean empty with --null-values\n");
+  EXPECT_EQ(ColumnsOf(csv, &notice, TNullTexts({"N/A"}))[1].Type, vtNumber);
+  EXPECT_EQ(notice, "");
 }
 
 TEST(ColumnInference, RowsThatWillBeSkippedDoNotCount) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CliTestSupport.h"
+#include "batch/ExplainedValues.h"
 #include "batch/Report.h"
 
 namespace rulecalc::cli {
@@ -18,11 +19,30 @@ SRule RuleWithId(const std::string& utf8Id) {
   return rule;
 }
 
+SReportLayout Layout(EMReportFormat format, int idColumns = 4) {
+  SReportLayout layout;
+  layout.Format = format;
+  layout.Encoding = "UTF-8";
+  layout.IdColumns = idColumns;
+  return layout;
+}
+
 std::string Verdict(EMReportFormat format, const SRule& rule, EMOutcome outcome, const std::string& utf8Text,
-                    int idColumns = 4) {
-  std::unique_ptr<TReport> report = MakeReport(format, "UTF-8", idColumns);
+                    int idColumns = 4, const std::string& key = "") {
+  SReportLayout layout = Layout(format, idColumns);
+  const std::string gbkKey = Gbk(key);
+  layout.KeyName = key.empty() ? "" : "ID";
+  layout.ShowValues = !key.empty();
+  std::unique_ptr<TReport> report = MakeReport(layout);
+  const SEvaluation evaluation{outcome, Gbk(utf8Text), {}, {}};
+  SVerdict verdict;
+  verdict.Row = 7;
+  verdict.GbkKey = key.empty() ? nullptr : &gbkKey;
+  verdict.Rule = &rule;
+  verdict.Evaluation = &evaluation;
+  verdict.GbkValues = key.empty() ? "" : Gbk("A=5, 城=北京");
   std::string out;
-  report->AddVerdict(out, 7, rule, SEvaluation{outcome, Gbk(utf8Text), {}});
+  report->AddVerdict(out, verdict);
   return out;
 }
 
@@ -31,6 +51,30 @@ TEST(CsvReport, QuotesFieldsThatNeedItAndEndsRecordsWithCrLf) {
   EXPECT_EQ(Verdict(EMReportFormat::Csv, rule, EMOutcome::Failed, "A::\"x\"=中;"),
             "7,\"r,1\",false,\"A::\"\"x\"\"=中;\"\r\n");
   EXPECT_EQ(Verdict(EMReportFormat::Csv, RuleWithId("ok"), EMOutcome::Held, ""), "7,ok,true,\r\n");
+}
+
+TEST(Reports, ValuesOfTheVariablesAnExplanationNames) {
+  std::vector<SColumn> columns(3);
+  columns[0].GbkName = "AGE";
+  columns[1].GbkName = "score";
+  columns[2].GbkName = "X";
+  const std::vector<std::string> values{"16", "50", "7"};
+  EXPECT_EQ(ExplainedValues("SCORE,AGE::A;AGE::B;", columns, values), "SCORE=50, AGE=16");
+  EXPECT_EQ(ExplainedValues("NOBODY::N;", columns, values), "");
+}
+
+TEST(Reports, KeyAndValuesInEveryFormat) {
+  const SRule rule = RuleWithId("r");
+  EXPECT_EQ(Verdict(EMReportFormat::Csv, rule, EMOutcome::Failed, "A::A>9;", 4, "张"),
+            "7,张,r,false,A::A>9;,\"A=5, 城=北京\"\r\n");
+  EXPECT_EQ(Verdict(EMReportFormat::JsonLines, rule, EMOutcome::Failed, "A::A>9;", 4, "张"),
+            "{\"row\":7,\"key\":\"张\",\"rule\":\"r\",\"result\":\"false\",\"explanation\":\"A::A>9;\","
+            "\"values\":\"A=5, 城=北京\"}\n");
+  EXPECT_EQ(Verdict(EMReportFormat::Text, rule, EMOutcome::Failed, "A::A>9;", 4, "张"),
+            "7       张  r     false   A::A>9;  [A=5, 城=北京]\n");
+  EXPECT_EQ(Verdict(EMReportFormat::Html, rule, EMOutcome::Failed, "A::A<\"&\";", 4, "张"),
+            "<tr class=\"false\"><td class=\"n\">7</td><td>张</td><td>r</td><td>false</td>"
+            "<td>A::A&lt;&quot;&amp;&quot;;</td><td>A=5, 城=北京</td></tr>\n");
 }
 
 TEST(JsonLinesReport, EscapesQuotesBackslashesAndControlCharacters) {
@@ -46,24 +90,54 @@ TEST(TextReport, LinesUpRuleIdsByTerminalColumns) {
   EXPECT_EQ(Verdict(EMReportFormat::Text, RuleWithId("age"), EMOutcome::Held, "", 6), "7       age     true\n");
 }
 
+SRuleTally TallyOf(std::uint64_t held, const std::vector<SEvaluation>& notHeld) {
+  SRuleTally tally;
+  tally.Held = held;
+  for (const SEvaluation& evaluation : notHeld) tally.Count(evaluation);
+  return tally;
+}
+
+TEST(Summaries, RulesByFailuresWithTheMostCommonExplanations) {
+  const std::vector<SRule> rules{RuleWithId("a"), RuleWithId("b"), RuleWithId("c")};
+  const SEvaluation x{EMOutcome::Failed, "X::X>1;", {}, {}};
+  const SEvaluation y{EMOutcome::Failed, "Y::Y>1;", {}, {}};
+  SBatchSummary summary;
+  summary.Tallies = {TallyOf(1, {}), TallyOf(0, {y, x, x}), TallyOf(1, {})};
+  summary.AnalysisErrors = {"", "", ""};
+  summary.RowsEvaluated = 1;
+  EXPECT_EQ(TextSummary(rules, summary, Layout(EMReportFormat::Text)),
+            "summary: 1 row evaluated, 0 skipped as malformed\n"
+            "rule      held    failed    errors\n"
+            "b            0         3         0\n"
+            "a            1         0         0\n"
+            "c            1         0         0\n"
+            "most common explanations:\n"
+            "b:\n"
+            "         2x  X::X>1;\n"
+            "         1x  Y::Y>1;\n");
+}
+
 TEST(Summaries, CountPerRuleAndNameRulesThatDidNotAnalyse) {
   const std::vector<SRule> rules{RuleWithId("a"), RuleWithId("b")};
   SBatchSummary summary;
-  summary.Tallies = {SRuleTally{3, 2, 1}, SRuleTally{}};
+  const SEvaluation failed{EMOutcome::Failed, "F", {}, {}};
+  const SEvaluation error{EMOutcome::RunError, "E", {}, {}};
+  summary.Tallies = {TallyOf(3, {failed, failed, error}), SRuleTally{}};
   summary.AnalysisErrors = {"", Gbk("表达式语法错误!")};
   summary.RowsEvaluated = 6;
   summary.RowsSkipped = 1;
-  EXPECT_EQ(TextSummary(rules, summary, "UTF-8", 4),
-            "summary: 6 rows evaluated, 1 skipped as malformed\n"
-            "rule      held    failed    errors\n"
-            "a            3         2         1\n"
-            "b     not analysed: 表达式语法错误!\n");
-  std::unique_ptr<TReport> json = MakeReport(EMReportFormat::JsonLines, "UTF-8", 4);
+  const std::string expected =
+      "summary: 6 rows evaluated, 1 skipped as malformed\n"
+      "rule      held    failed    errors\n"
+      "a            3         2         1\n"
+      "b     not analysed: 表达式语法错误!\n";
+  EXPECT_EQ(TextSummary(rules, summary, Layout(EMReportFormat::Text)).substr(0, expected.size()), expected);
+  std::unique_ptr<TReport> json = MakeReport(Layout(EMReportFormat::JsonLines));
   EXPECT_EQ(json->Summary(rules, summary),
             "{\"summary\":{\"rule\":\"a\",\"held\":3,\"failed\":2,\"errors\":1}}\n"
             "{\"summary\":{\"rule\":\"b\",\"analysis_error\":\"表达式语法错误!\"}}\n"
             "{\"summary\":{\"rows_evaluated\":6,\"rows_skipped\":1}}\n");
-  EXPECT_EQ(MakeReport(EMReportFormat::Csv, "UTF-8", 4)->Summary(rules, summary), "");
+  EXPECT_EQ(MakeReport(Layout(EMReportFormat::Csv))->Summary(rules, summary), "");
   EXPECT_TRUE(summary.AnyRuleError());
 }
 

@@ -4,6 +4,8 @@
 
 #include "Failures.h"
 #include "text/DisplayColumns.h"
+#include "text/EncodingGuess.h"
+#include "text/OneLine.h"
 #include "text/TextCodec.h"
 
 namespace rulecalc::cli {
@@ -50,6 +52,32 @@ TEST(TextCodec, ShowsWhatCannotBeShownAsQuestionMarks) {
   EXPECT_EQ(codec.FromGbk("a" + kZhongGbk.substr(0, 1)), "a?");  // a character cut in half
   TTextCodec latin("ISO-8859-1");
   EXPECT_EQ(latin.FromGbk("x=" + kZhongGbk), "x=?");
+}
+
+TEST(EncodingGuess, Utf8WhenValidOrMarkedElseGbk) {
+  const struct {
+    std::string Bytes;
+    bool Truncated;
+    const char* Encoding;
+    std::size_t BadOffset;
+  } cases[] = {
+      {"ID,CITY\n1,\xE5\x8C\x97\n", false, "UTF-8", 0},
+      {"ID\n\xE5\x8C", true, "UTF-8", 0},     // a sample cut inside a character
+      {"ID\n\xE5\x8C", false, "GBK", 3},      // a whole file that ends inside one
+      {"ID,CITY\n1," + kZhongGbk, false, "GBK", 10},
+      {"\xEF\xBB\xBF" "A\xFF", false, "UTF-8", 0},
+  };
+  for (const auto& c : cases) {
+    const SEncodingGuess guess = GuessEncoding(c.Bytes, c.Truncated);
+    EXPECT_EQ(guess.Encoding, c.Encoding) << c.Bytes;
+    EXPECT_EQ(guess.BadOffset, c.BadOffset) << c.Bytes;
+  }
+}
+
+TEST(TextCodec, ListingsShowUnshownBytesAsHex) {
+  TTextCodec codec("UTF-8");
+  EXPECT_EQ(codec.FromGbkShowingBytes("a" + kZhongGbk.substr(0, 1)), "a\\xD6");
+  EXPECT_EQ(OneLine("A > 1\n   AND B"), "A > 1 AND B");
 }
 
 TEST(TextCodec, UnknownEncodingIsAUsageError) {

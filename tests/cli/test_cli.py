@@ -10,8 +10,11 @@ import csv
 import io
 import json
 import os
+import shutil
+import signal
 import subprocess
 import tempfile
+import time
 import unittest
 
 CLI = os.environ.get("RULECALC_CLI", "rulecalc")
@@ -57,6 +60,7 @@ class EvalExitStatus(unittest.TestCase):
         (["C = 7;", "C:num=007"], 0, "true\n"),
         (["T || \"x\" = \"ax\";", "T=a"], 0, "true\n"),
         (["A>1;", "A"], 64, ""),
+        (["A>1;", "A=1", "a=5"], 64, ""),
         (["A>1;", "A:date=1"], 64, ""),
         ([], 64, ""),
         (["--no-such-option", "A>1;"], 64, ""),
@@ -68,6 +72,9 @@ class EvalExitStatus(unittest.TestCase):
                 code, out, _ = run("eval", *arguments)
                 self.assertEqual(code, status)
                 self.assertEqual(out, stdout)
+
+    def test_a_variable_given_twice_is_a_usage_error_naming_it(self):
+        self.assertIn("the variable A is given twice (A=1 and a=5)", run("eval", "A>1;", "A=1", "a=5")[2])
 
     def test_analysis_error_names_the_message_on_stderr(self):
         code, out, err = run("eval", "A>1", "A=5")
@@ -126,6 +133,10 @@ class Check(unittest.TestCase):
     def test_ok(self):
         self.assertEqual(run("check", "A>1;", "A=0"), (0, "ok\n", ""))
 
+    def test_a_text_compared_with_a_number_is_ok_with_a_warning_and_a_caret(self):
+        self.assertEqual(run("check", "X > 1 AND A = 1;", "A:text=x", "X=1"),
+                         (0, "ok\n", "warning: 字符串与数值比较,结果不可靠!\n  X > 1 AND A = 1;\n              ^\n"))
+
     def test_caret_under_the_token_where_analysis_stopped(self):
         message, line, marker = self.caret("IF AGE>=18 THEN SCORE;", "AGE=20", "SCORE=50")
         self.assertEqual(message, "analysis error: 表达式后必须跟比较运算符!")
@@ -155,6 +166,7 @@ class Listings(unittest.TestCase):
         self.assertEqual(run("varnames", "a + A + b1 + B1 > 0;")[1], "a\nb1\n")
         self.assertEqual(run("tokens", "--raw", "A+B")[1], "A;+;B;\n")
         self.assertEqual(run("tokens", "N=\"中\";")[1], "N\n=\n\"中\"\n;\n")
+        self.assertEqual(run("tokens", "N=中;")[1], "N\n=\n\\xD6\n\\xD0\n;\n")
 
 
 class HelpAndVersion(unittest.TestCase):
@@ -216,20 +228,26 @@ class Batch(unittest.TestCase):
         self.assertIn("data.csv:5: row 3 skipped: it has 2 fields where the header has 4", err)
         self.assertIn("summary: 3 rows evaluated, 1 skipped as malformed", err)
 
-    def test_text_report_and_summary(self):
-        code, out, err = self.batch("--failed-only")
+    def test_text_report_shows_what_needs_attention_then_the_summary(self):
+        code, out, err = self.batch("--key", "name")
         self.assertEqual(code, 0)
         lines = out.splitlines()
-        self.assertEqual(lines[0].split(), ["row", "rule", "result", "explanation"])
-        self.assertEqual([line.split()[:3] for line in lines[1:5]],
-                         [["2", "adult", "false"], ["2", "name", "false"], ["2", "both", "false"], ["4", "both", "false"]])
-        self.assertIn("summary: 3 rows evaluated, 1 skipped as malformed", out)
-        self.assertEqual(out.splitlines()[-3:], [
-            "adult         2         1         0",
-            "name          2         1         0",
+        self.assertEqual(lines[0].split(), ["row", "NAME", "rule", "result", "explanation"])
+        self.assertEqual([line.split()[:4] for line in lines[1:5]],
+                         [["2", "李", "adult", "false"], ["2", "李", "name", "false"], ["2", "李", "both", "false"],
+                          ['4', '王"小"明', "both", "false"]])
+        self.assertEqual(lines[5:10], [
+            "",
+            "summary: 3 rows evaluated, 1 skipped as malformed",
+            "rule       held    failed    errors",
             "both          1         2         0",
+            "adult         2         1         0",
         ])
+        self.assertIn("most common explanations:\nboth:\n         1x  AGE::AGE >= 18 ;SCORE:: SCORE >= 60;\n", out)
         self.assertIn("row 3 skipped", err)
+        self.assertEqual([line.split()[1:3] for line in self.batch("--all")[1].splitlines()[1:4]],
+                         [["adult", "true"], ["name", "true"], ["both", "true"]])
+        self.assertIn("[AGE=17, SCORE=50]", self.batch("--show-values")[1])
 
     def test_jsonl_report(self):
         code, out, _ = self.batch("--format", "jsonl")
@@ -247,7 +265,7 @@ class Batch(unittest.TestCase):
 
     def test_bad_encoding_row_is_skipped_with_its_line(self):
         data = self.files.write("bad.csv", SMALL_DATA.encode() + b'\xff\xfe,40,90,x\r\n' + "赵,40,90,x\r\n".encode())
-        code, out, err = self.batch("--format", "csv", data=data)
+        code, out, err = self.batch("--format", "csv", "--data-encoding", "UTF-8", data=data)
         self.assertEqual(code, 0)
         self.assertIn("bad.csv:7: row 5 skipped: the value of NAME cannot be converted to GBK at byte 1", err)
         self.assertEqual([r[0] for r in csv.reader(io.StringIO(out, newline=""))][-3:], ["6", "6", "6"])
@@ -279,10 +297,14 @@ class Batch(unittest.TestCase):
                                    input=untyped.encode(), capture_output=True, env=UTF8_ENV, timeout=60)
         self.assertEqual(completed.returncode, 64)
         self.assertIn("give every column a type", completed.stderr.decode())
+        completed = subprocess.run([CLI, "batch", "--rules", self.rules, "--data", "-", "--format", "csv"],
+                                   input=untyped.encode(), capture_output=True, env=UTF8_ENV, timeout=60)
+        self.assertEqual(completed.returncode, 0)
+        self.assertIn("2,adult,false,AGE::AGE >= 18;", completed.stdout.decode())
 
     def test_usage_errors(self):
         cases = [
-            ("no colon", self.files.write("r1.txt", "AGE >= 18;\n"), self.data, "expected 'id: sentence'"),
+            ("no colon", self.files.write("r1.txt", "AGE >= 18;\n"), self.data, "r1.txt:1:1: expected 'id: sentence;'"),
             ("repeated id", self.files.write("r2.txt", "a: AGE>1;\na: AGE>2;\n"), self.data, "used twice"),
             ("missing data", self.rules, "/nonexistent.csv", "cannot read the data file"),
             ("repeated column", self.rules, self.files.write("d.csv", "AGE,age\n1,2\n"), "twice"),
@@ -295,6 +317,202 @@ class Batch(unittest.TestCase):
                 self.assertIn(message, err)
         self.assertEqual(self.batch("--jobs", "0")[0], 64)
         self.assertEqual(self.batch("--format", "xml")[0], 64)
+
+
+class BatchKeepsTheUsersFiles(unittest.TestCase):
+    def setUp(self):
+        self.files = TemporaryFiles(self)
+        self.rules = self.files.write("rules.txt", SMALL_RULES)
+        self.data = self.files.write("data.csv", SMALL_DATA)
+
+    def test_an_output_that_is_an_input_is_refused_even_through_a_link(self):
+        link = os.path.join(self.files.directory.name, "link.csv")
+        os.symlink(self.data, link)
+        for target, what in ((link, "the data file"), (self.rules, "the rules file")):
+            code, _, err = run("batch", "--rules", self.rules, "--data", self.data, "--output", target)
+            self.assertEqual(code, 64)
+            self.assertIn(what, err)
+        with open(self.data, encoding="utf-8", newline="") as file:
+            self.assertEqual(file.read(), SMALL_DATA)
+
+    def test_a_report_through_a_link_replaces_the_file_linked_to(self):
+        report = self.files.write("report.csv", "old")
+        link = os.path.join(self.files.directory.name, "report-link.csv")
+        os.symlink(report, link)
+        self.assertEqual(run("batch", "--rules", self.rules, "--data", self.data, "--output", link)[0], 0)
+        self.assertTrue(os.path.islink(link))
+        with open(report, encoding="utf-8") as file:
+            self.assertIn("summary: 3 rows evaluated", file.read())
+
+    @unittest.skipUnless(os.path.exists("/dev/full"), "needs /dev/full")
+    def test_a_full_disk_is_an_error_for_every_command(self):
+        commands = [["eval", "A>1;", "A=5"], ["check", "A>1;", "A=5"], ["tokens", "A>1;"], ["numbers", "1;"],
+                    ["varnames", "A;"], ["batch", "--rules", self.rules, "--data", self.data]]
+        for command in commands:
+            with self.subTest(command=command[0]), open("/dev/full", "wb") as full:
+                completed = subprocess.run([CLI, *command], stdout=full, stderr=subprocess.PIPE, env=UTF8_ENV)
+                self.assertEqual(completed.returncode, 74)
+                self.assertIn("No space left on device", completed.stderr.decode())
+        code, _, err = run("batch", "--rules", self.rules, "--data", self.data, "--output", "/dev/full")
+        self.assertEqual(code, 74)
+        self.assertIn("cannot write the report to '/dev/full'", err)
+
+    def test_an_interrupted_run_leaves_the_previous_report_untouched(self):
+        data = self.files.write("many.csv", "A:num\n" + "1\n" * 3000000)
+        rules = self.files.write("one.txt", "a: A > 0;")
+        report = self.files.write("report.csv", "previous report\n")
+        process = subprocess.Popen([CLI, "batch", "--rules", rules, "--data", data, "--output", report,
+                                    "--format", "csv"], stderr=subprocess.PIPE, env=UTF8_ENV)
+        directory = self.files.directory.name
+        while not any(name.startswith(".report.csv.") for name in os.listdir(directory)):
+            self.assertIsNone(process.poll(), "the run ended before it could be interrupted")
+            time.sleep(0.01)
+        process.send_signal(signal.SIGINT)
+        _, err = process.communicate(timeout=60)
+        self.assertEqual(process.returncode, -signal.SIGINT)
+        self.assertIn("interrupted", err.decode())
+        self.assertEqual(sorted(os.listdir(directory)), ["data.csv", "many.csv", "one.txt", "report.csv", "rules.txt"])
+        with open(report, encoding="utf-8") as file:
+            self.assertEqual(file.read(), "previous report\n")
+
+    def test_a_run_that_evaluates_no_row_exits_3(self):
+        for content in ("NAME,AGE,SCORE,NOTE\n", "NAME,AGE,SCORE,NOTE\nonly,two\n"):
+            code, _, err = run("batch", "--rules", self.rules, "--data", self.files.write("none.csv", content))
+            self.assertEqual(code, 3)
+            self.assertIn("no row of", err)
+
+
+class BatchData(unittest.TestCase):
+    """Types, encodings, dates and rules files as real data brings them."""
+
+    def setUp(self):
+        self.files = TemporaryFiles(self)
+
+    def batch(self, rules, data, *extra, encoding="utf-8"):
+        rules_path = self.files.write("rules.txt", rules)
+        data_path = data if os.path.isabs(data) else self.files.write("data.csv", data)
+        return run("batch", "--rules", rules_path, "--data", data_path, *extra, encoding=encoding)
+
+    def test_one_placeholder_in_a_numeric_column_is_found_and_can_be_declared(self):
+        rows = "".join(f"A{i},{'N/A' if i == 17 else i * 100},1\n" for i in range(1, 31))
+        rules = "income: INCOME / HOUSEHOLD < 8000;\n"
+        code, _, err = self.batch(rules, "ID,INCOME,HOUSEHOLD\n" + rows)
+        self.assertEqual(code, 2)
+        self.assertIn('column INCOME is read as text because 1 of its 30 values are not numbers: row 17 "N/A"', err)
+        code, out, _ = self.batch(rules, "ID,INCOME:num,HOUSEHOLD\n" + rows, "--key", "ID", "--format", "csv")
+        self.assertEqual(code, 2)
+        self.assertIn("17,A17,income,error,INCOME=N/A is not a number\r\n", out)
+        self.assertIn("16,A16,income,true,", out)
+        self.assertEqual(self.batch(rules, "ID,INCOME,HOUSEHOLD\n" + rows, "--null-values", "N/A")[0], 0)
+
+    def test_gbk_data_with_utf8_rules_is_detected(self):
+        data = self.files.write("gbk.csv", "ID,CITY\n1,北京\n2,上海\n".encode("gbk"))
+        rules = "city: CITY = \"北京\";\n"
+        code, out, err = self.batch(rules, data, "--all", "--format", "csv")
+        self.assertEqual(code, 0)
+        self.assertIn("1,city,true,", out)
+        self.assertIn("is not UTF-8 (byte 11), so it is read as GBK", err)
+        _, _, err = run("--encoding", "GBK", "batch", "--rules", self.files.write("r.txt", rules), "--data", data)
+        self.assertIn("it looks like UTF-8; --rules-encoding UTF-8 reads it as UTF-8", err)
+
+    def test_dates_in_year_month_day_under_c_utf8(self):
+        data = "D\n2024-01-05\n"
+        rules = "day: YEAR(TODATE(D)) = 2024;\n"
+        self.assertEqual(self.batch(rules, data)[0], 0)
+        code, out, _ = self.batch(rules, data, "--all", "--format", "csv")
+        self.assertIn("1,day,false,", out)
+        for extra, rules_text in ((["--date-order", "ymd", "--date-separator", "-"], rules),
+                                  ([], "@date-order ymd\n@date-separator -\n" + rules)):
+            code, out, _ = self.batch(rules_text, data, "--all", "--format", "csv", *extra)
+            self.assertIn("1,day,true,", out)
+        code, out, _ = self.batch("day: D = 45296;", "D:date(yyyy-mm-dd)\n2024-01-05\n2024-13-05\n", "--format", "csv")
+        self.assertIn("1,day,true,", out)
+        self.assertIn("2,day,error,D=2024-13-05 is not a date", out)
+
+    def test_a_rule_over_several_lines_and_a_missing_semicolon(self):
+        rules = 'adult "年满十八":\n  AGE >= 18   # grown up\n  AND SCORE >= 60;\n'
+        code, out, _ = self.batch(rules, "AGE,SCORE\n20,50\n", "--format", "jsonl")
+        self.assertEqual(code, 0)
+        self.assertIn('"explanation":"SCORE:: SCORE >= 60;"', out)
+        self.assertIn('"description":"年满十八"', out)
+        code, _, err = self.batch("a: AGE >= 18\nb: SCORE >= 60;\n", "AGE,SCORE\n20,50\n")
+        self.assertEqual(code, 64)
+        self.assertIn("rules.txt:2:2: ':' inside the sentence of rule 'a'", err)
+
+    def test_mixed_types_are_warned_about_once_per_rule_before_the_run(self):
+        code, _, err = self.batch("num: CODE = 1;", "CODE\nx\ny\n")
+        self.assertEqual(code, 0)
+        self.assertEqual(err.count("warning:"), 1)
+        self.assertIn("rules.txt:1: rule num: warning: 字符串与数值比较,结果不可靠!\n  CODE = 1;\n       ^\n", err)
+
+    def test_headers_that_cannot_be_names_are_reported(self):
+        _, _, err = self.batch("a: AGE > 1;", "AGE,年龄,MONTHLY INCOME\n2,3,4\n")
+        self.assertIn("no rule can name the column '年龄': a name starts with an ASCII letter", err)
+        self.assertIn("no rule can name the column 'MONTHLY INCOME': a name cannot hold a blank", err)
+
+
+class BatchCalculatorsPerRule(unittest.TestCase):
+    """Analysing each rule once and rerunning it gives what a fresh calculator per row and rule gives."""
+
+    def compare(self, rules, data, *extra):
+        for report_format in ("text", "csv", "jsonl", "html"):
+            with self.subTest(format=report_format):
+                common = ["batch", "--rules", rules, "--data", data, "--format", report_format, "--all",
+                          "--show-values", *extra]
+                kept = run(*common)
+                self.assertEqual(kept, run(*common, "--fresh-calculators"))
+
+    def test_the_shipped_example(self):
+        self.compare(os.path.join(EXAMPLES, "applicants.rules"), os.path.join(EXAMPLES, "applicants.csv"), "--key", "ID")
+
+    def test_generated_rows_with_mixed_outcomes(self):
+        files = TemporaryFiles(self)
+        rules = files.write("rules.txt", SMALL_RULES + 'branch: IF AGE > 20 THEN SCORE > 50 ELSE NOTE = "x";\n'
+                            'deep: (AGE + SCORE) * 2 > 100 OR NOTE || "y" = "xy" AND LENGTH(NAME) > 2;\n')
+        rows = ["NAME,AGE,SCORE:num,NOTE:text"]
+        for i in range(2000):
+            rows.append(f"名{i % 7},{'' if i % 11 == 0 else i % 40},{'bad' if i % 97 == 0 else i % 100},{'x' if i % 3 else ''}")
+        data = files.write("generated.csv", "\n".join(rows) + "\n")
+        self.compare(rules, data, "--jobs", "2")
+
+
+def chromium():
+    """The headless browser, or None when it is absent (CI installs it: there its absence fails)."""
+    found = shutil.which("chromium")
+    if found is None and os.environ.get("RULECALC_REQUIRE_CHROMIUM"):
+        raise AssertionError("chromium is missing")
+    return found
+
+
+@unittest.skipUnless(chromium(), "chromium is not installed (apt-get install chromium)")
+class HtmlReport(unittest.TestCase):
+    """The HTML report of the shipped example, rendered by headless chromium."""
+
+    def render(self, page, *what):
+        files = TemporaryFiles(self)
+        profile = os.path.join(files.directory.name, "profile")
+        os.mkdir(profile)
+        completed = subprocess.run(
+            [chromium(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             "--user-data-dir=" + profile, *what, "file://" + page],
+            capture_output=True, timeout=120, cwd=files.directory.name)
+        return completed.stdout.decode("utf-8")
+
+    def test_the_rendered_page_shows_the_counts_per_rule(self):
+        files = TemporaryFiles(self)
+        page = os.path.join(files.directory.name, "report.html")
+        code, _, err = run("batch", "--rules", os.path.join(EXAMPLES, "applicants.rules"),
+                           "--data", os.path.join(EXAMPLES, "applicants.csv"), "--format", "html", "--key", "ID",
+                           "--show-values", "--output", page)
+        self.assertEqual(code, 0, err)
+        dom = self.render(page, "--dump-dom")
+        self.assertIn('<tr id="rule-email"><td>email</td>', dom)
+        self.assertRegex(dom, r'<td class="n held-count">288</td><td class="n failed-count">12</td>'
+                              r'<td class="n error-count">0</td><td>电子邮箱</td>')
+        self.assertIn('<p id="rows-evaluated">300 rows evaluated, 0 skipped as malformed</p>', dom)
+        self.assertIn("84 verdicts shown", dom)
+        self.assertNotIn("<script", dom)
 
 
 class BatchJobs(unittest.TestCase):

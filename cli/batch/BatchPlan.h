@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/Columns.h"
+#include "batch/Report.h"
+#include "batch/RowValues.h"
+#include "batch/RulesFile.h"
+#include "platform/HostEnvironment.h"
+
+namespace rulecalc::cli {
+
+// What every worker shares, read only.
+struct SBatchPlan {
+  std::string DataPath;  // for diagnostics
+  std::string DataEncoding;
+  std::vector<SColumn> Columns;
+  std::vector<SRule> Rules;
+  std::vector<bool> RuleAnalyses;                  // per rule: false when it did not analyse (it is left out)
+  std::vector<std::vector<std::size_t>> RuleColumns;  // per rule: the columns its sentence names
+  SHostEnvironment Environment;                    // every calculator's settings
+  TNullTexts Nulls;
+  std::optional<std::size_t> KeyColumn;
+  SReportLayout Layout;
+  bool ReportHeld = false;       // report verdicts that are true too
+  bool FreshCalculators = false; // a cleared calculator and a new analysis per row and rule
+};
+
+}  // namespace rulecalc::cli

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace rulecalc::cli {
+
+// Bytes from the start of a data file that decide its encoding.
+constexpr std::size_t kEncodingSample = std::size_t{1} << 20;
+
+// The encoding to read an input file with: the one asked for, else the one
+// its bytes suggest (UTF-8 when they are valid UTF-8 or start with a
+// byte-order mark, GBK otherwise, said on standard error). Asked for GBK for
+// a file that is valid UTF-8 with non-ASCII text, it warns: that is the
+// mistake that turns every Chinese comparison false. option names the
+// option that sets this file's encoding alone.
+std::string InputEncoding(const std::string& bytes, bool truncated, const std::string& requested,
+                          const std::string& path, const std::string& option);
+
+}  // namespace rulecalc::cli

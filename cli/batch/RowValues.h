@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "batch/Columns.h"
+#include "platform/RegionalSettings.h"
+
+namespace rulecalc::cli {
+
+// The texts that mean an empty value (--null-values); by default only the
+// empty text itself.
+class TNullTexts {
+ public:
+  TNullTexts() = default;
+  explicit TNullTexts(std::vector<std::string> gbkTexts);
+
+  bool Means(const std::string& gbkValue) const;
+  bool OnlyEmpty() const { return Texts.empty(); }
+
+ private:
+  std::vector<std::string> Texts;  // GBK, besides the empty text
+};
+
+// Turns a row's GBK values into what the calculators take: a null text
+// becomes empty, a ":date" value its day number. A value that a declared
+// column cannot take (not a number under ":num", not a date under ":date")
+// becomes a problem for that column: a GBK text naming column and value.
+class TRowValues {
+ public:
+  TRowValues(const std::vector<SColumn>& columns, TNullTexts nulls, const SRegionalSettings& settings,
+             int currentYear);
+
+  // Prepares values in place; problems gets one entry per column (empty when fine).
+  // Returns true when any column has a problem.
+  bool Prepare(std::vector<std::string>& gbkValues, std::vector<std::string>& problems) const;
+
+ private:
+  std::string DateProblem(std::size_t column, std::string& value) const;
+  std::string NumberProblem(std::size_t column, const std::string& value) const;
+
+  const std::vector<SColumn>& Columns;
+  TNullTexts Nulls;
+  std::vector<SRegionalSettings> DateSettings;  // per column, for ":date" columns
+  char DecimalSeparator;
+  int CurrentYear;
+  bool NothingToDo;
+};
+
+}  // namespace rulecalc::cli

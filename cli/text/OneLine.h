@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace rulecalc::cli {
+
+// The text on one line: every run of white space that holds a line break
+// becomes one blank (explanations quote sentences that span lines).
+std::string OneLine(const std::string& text);
+
+}  // namespace rulecalc::cli
