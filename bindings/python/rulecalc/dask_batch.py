@@ -55,6 +55,13 @@ def date_separator(text):
     return text
 
 
+def null_values(text):
+    try:
+        return frozenset(t.encode("gbk") for t in text.split(",") if t)
+    except UnicodeEncodeError:
+        raise argparse.ArgumentTypeError("'%s' has a character GBK lacks" % text) from None
+
+
 def settings_of(options, rules_file):
     """The calculators' date settings: the options', else the rules file's."""
     order = options.date_order or rules_file.date_order
@@ -81,6 +88,8 @@ def parser():
                    help="order TODATE reads dates in (default: the rules file's, else the locale's)")
     p.add_argument("--date-separator", type=date_separator, help="separator TODATE reads dates with")
     p.add_argument("--key", metavar="COLUMN", help="name each record by this column in the report")
+    p.add_argument("--null-values", metavar="LIST", type=null_values, default=frozenset(),
+                   help="comma-separated texts that mean an empty value, e.g. 'N/A,-' (the empty text always does)")
     p.add_argument("--failed-only", action="store_true", help="report only verdicts that are not true")
     p.add_argument("--scheduler", metavar="ADDRESS",
                    help="the scheduler of a running cluster (tcp://host:8786); default: a local cluster on "
@@ -153,7 +162,7 @@ def run(options, rules_file, client, progress):
         sys.stderr.write("rulecalc-dask: " + text + "\n")
 
     spec = BatchSpec(rules_file.rules, options.rules, options.data, options.block_size, options.failed_only,
-                     settings_of(options, rules_file), options.data_encoding, options.key)
+                     settings_of(options, rules_file), options.data_encoding, options.key, options.null_values)
     batch = BatchRun(client, spec, diagnose, progress)
     tasks, job = batch.plan()
     report = ReportFile(options.output)

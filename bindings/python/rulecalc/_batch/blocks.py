@@ -12,7 +12,7 @@ line, and are one reading from there: the first pass costs one reading.
 
 import os
 from dataclasses import dataclass, field
-from typing import List, Set
+from typing import Dict, List, Tuple
 
 from .columns import reads_as_number
 from .encoding import gbk_value
@@ -28,12 +28,29 @@ class Block:
     encoding: str       # of the file
 
 
+EXAMPLES = 3      # text values kept per column to show why it is text
+
+
+@dataclass
+class Evidence:
+    """What a column's values were, among well-formed rows (empty ones left out)."""
+    numbers: int = 0
+    texts: int = 0
+    first_texts: List[Tuple[int, bytes]] = field(default_factory=list)   # (row from the reading's first, GBK value)
+
+    def after(self, earlier_rows, then):
+        """These values followed by then's, whose rows come earlier_rows later."""
+        shifted = [(row + earlier_rows, value) for row, value in then.first_texts]
+        return Evidence(self.numbers + then.numbers, self.texts + then.texts,
+                        (self.first_texts + shifted)[:EXAMPLES])
+
+
 @dataclass
 class Reading:
     """What a block holds, under one assumption about its start."""
     rows: int = 0
     ends_inside: bool = False            # the next block starts inside a quoted field
-    text_columns: Set[int] = field(default_factory=set)
+    evidence: Dict[int, Evidence] = field(default_factory=dict)   # per column whose type is inferred
 
 
 @dataclass
@@ -87,26 +104,35 @@ def count_newlines(file, start, stop):
 
 
 class _Observer:
-    """Counts a reading's records and finds the columns that are not all numbers."""
+    """Counts a reading's records and what the values of the columns to infer are."""
 
-    def __init__(self, columns, encoding):
-        self.encoding = encoding
+    def __init__(self, columns, encoding, nulls):
+        self.encoding, self.nulls = encoding, nulls
         self.width = len(columns)
-        self.open = [i for i, c in enumerate(columns) if not c.declared]
-        self.reading = Reading()
+        self.reading = Reading(evidence={i: Evidence() for i, c in enumerate(columns) if not c.declared})
 
     def add(self, record):
         self.reading.rows += 1
-        if not self.open or record.problem or len(record.fields) != self.width:
+        if not self.reading.evidence or record.problem or len(record.fields) != self.width:
             return
-        found = [i for i in self.open if not reads_as_number(record.fields[i])]
-        if found and all(gbk_value(f, self.encoding)[1] is None for f in record.fields):
-            self.reading.text_columns.update(found)
-            self.open = [i for i in self.open if i not in self.reading.text_columns]
+        values = [gbk_value(f, self.encoding) for f in record.fields]
+        if any(bad is not None for _, bad in values):
+            return
+        for i, seen in self.reading.evidence.items():
+            value = values[i][0]
+            if not value or value in self.nulls:
+                continue
+            if reads_as_number(value):
+                seen.numbers += 1
+                continue
+            seen.texts += 1
+            if seen.texts <= EXAMPLES:
+                seen.first_texts.append((self.reading.rows, value))
 
 
 def _merged(first, then, ends_inside):
-    return Reading(first.rows + then.rows, ends_inside, first.text_columns | then.text_columns)
+    evidence = {i: seen.after(first.rows, then.evidence[i]) for i, seen in first.evidence.items()}
+    return Reading(first.rows + then.rows, ends_inside, evidence)
 
 
 def _read_all(records, observer, head=None):
@@ -117,18 +143,18 @@ def _read_all(records, observer, head=None):
     return observer.reading
 
 
-def _one_reading(file, start, stop, columns, encoding):
+def _one_reading(file, start, stop, columns, encoding, nulls):
     reader = RecordReader(ByteWindow(file, start), stop)
-    reading = _read_all(reader, _Observer(columns, encoding))
+    reading = _read_all(reader, _Observer(columns, encoding, nulls))
     reading.ends_inside = reader.end > stop
     return reading
 
 
-def _two_readings(files, start, stop, columns, encoding):
+def _two_readings(files, start, stop, columns, encoding, nulls):
     """Both readings, advanced record by record until they meet."""
     readers = [RecordReader(ByteWindow(f, start), stop, inside) for f, inside in zip(files, (False, True))]
     streams = [iter(r) for r in readers]
-    observers = [_Observer(columns, encoding), _Observer(columns, encoding)]
+    observers = [_Observer(columns, encoding, nulls), _Observer(columns, encoding, nulls)]
     heads = [next(s, None) for s in streams]
     while None not in heads and heads[0].offset != heads[1].offset:
         k = 0 if heads[0].offset < heads[1].offset else 1
@@ -136,17 +162,19 @@ def _two_readings(files, start, stop, columns, encoding):
         heads[k] = next(streams[k], None)
     if None in heads:
         readings = [_read_all(streams[k], observers[k], heads[k]) for k in (0, 1)]
-        return [_merged(readings[k], Reading(), readers[k].end > stop) for k in (0, 1)]
-    shared = _read_all(streams[0], _Observer(columns, encoding), heads[0])
+        for k in (0, 1):
+            readings[k].ends_inside = readers[k].end > stop
+        return readings
+    shared = _read_all(streams[0], _Observer(columns, encoding, nulls), heads[0])
     return [_merged(observers[k].reading, shared, readers[0].end > stop) for k in (0, 1)]
 
 
-def scan_block(block, columns):
+def scan_block(block, columns, nulls=frozenset()):
     """Reads a block under both assumptions about its start (runs on a worker)."""
     with open(block.path, "rb") as f0, open(block.path, "rb") as f1:
         start, stop = block_bounds(f0, block)
         newlines = count_newlines(f0, start, stop)
         if block.exact:
-            reading = _one_reading(f0, start, stop, columns, block.encoding)
+            reading = _one_reading(f0, start, stop, columns, block.encoding, nulls)
             return BlockScan(start, stop, newlines, [reading, reading])
-        return BlockScan(start, stop, newlines, _two_readings((f0, f1), start, stop, columns, block.encoding))
+        return BlockScan(start, stop, newlines, _two_readings((f0, f1), start, stop, columns, block.encoding, nulls))

@@ -34,6 +34,9 @@ def _typed_column(written):
         name, suffix = written, None
     name = _trim_blanks(name)
     declared = None
+    if suffix is not None and _trim_blanks(suffix).lower().startswith("date"):
+        raise UsageError("'%s': rulecalc-dask does not read date columns; leave the type out and read the "
+                         "dates with TODATE, or use rulecalc batch" % written)
     if suffix is not None:
         declared = _SUFFIX_TYPES.get(_trim_blanks(suffix).lower())
         if declared is None:

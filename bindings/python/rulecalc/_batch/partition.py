@@ -4,6 +4,7 @@ import os
 from dataclasses import dataclass, field
 from typing import List, Tuple
 
+from .columns import NUMBER, reads_as_number
 from .encoding import gbk_value
 from .records import ByteWindow, RecordReader
 from .verdicts import WORDS, RuleOnColumns
@@ -25,6 +26,7 @@ class BatchJob:
     failed_only: bool = False
     settings: object = None       # rulecalc.Settings of every rule
     key: int = None               # the place of the column that names each record in the report
+    nulls: frozenset = frozenset()  # GBK texts that mean an empty value
 
 
 @dataclass(frozen=True)
@@ -82,9 +84,11 @@ class _BlockEvaluator:
         self.job = job
         self.rules = [(_csv_field(rule.id), RuleOnColumns(rule.sentence, variables, job.columns, job.settings))
                       for rule, variables in job.rules]
+        self.declared_numbers = [i for i, c in enumerate(job.columns) if c.declared == NUMBER]
+        self.problems = []
         self.result = BlockResult(tallies=[[0, 0, 0] for _ in job.rules])
         self.lines = []
-        self.numbers, self.rows = [], []
+        self.numbers, self.rows, self.problems = [], [], []
 
     def add(self, number, record):
         problem, values = row_problem(record, self.job.columns, self.task.encoding)
@@ -93,8 +97,28 @@ class _BlockEvaluator:
             return
         self.numbers.append(number)
         self.rows.append(values)
+        self.problems.append(self._value_problems(values))
         if len(self.rows) >= self.ROWS_AT_ONCE:
             self.flush()
+
+    def _value_problems(self, values):
+        """Empties the values that mean empty; {column: why} for values their
+        declared column cannot take (an error for the rules that read them)."""
+        if self.job.nulls:
+            values[:] = [b"" if v in self.job.nulls else v for v in values]
+        problems = {}
+        for i in self.declared_numbers:
+            if not reads_as_number(values[i]):
+                problems[i] = "%s=%s is not a number" % (self.job.columns[i].name, values[i].decode("gbk"))
+        return problems
+
+    def _verdict(self, r, rule, rule_verdicts):
+        problems = self.problems[r]
+        for i in rule.columns if problems else ():
+            if i in problems:
+                return 2, problems[i]
+        status, text = rule_verdicts[r]
+        return status, text.decode("gbk", "replace")
 
     def flush(self):
         """Evaluates the rows gathered so far and writes their lines."""
@@ -104,17 +128,17 @@ class _BlockEvaluator:
         failed_only, key = self.job.failed_only, self.job.key
         for r, number in enumerate(self.numbers):
             named = str(number) if key is None else "%d,%s" % (number, _csv_field(self.rows[r][key].decode("gbk")))
-            for (shown_id, _), tally, rule_verdicts in zip(self.rules, self.result.tallies, verdicts):
-                status, text = rule_verdicts[r]
+            for (shown_id, rule), tally, rule_verdicts in zip(self.rules, self.result.tallies, verdicts):
+                status, text = self._verdict(r, rule, rule_verdicts)
                 tally[status] += 1
                 if status == 0:
                     if not failed_only:
                         self.lines.append("%s,%s,true,\r\n" % (named, shown_id))
                     continue
                 self.lines.append("%s,%s,%s,%s\r\n" % (
-                    named, shown_id, WORDS[status], _csv_field(text.decode("gbk", "replace"))))
+                    named, shown_id, WORDS[status], _csv_field(text)))
         self.result.evaluated += len(self.rows)
-        self.numbers, self.rows = [], []
+        self.numbers, self.rows, self.problems = [], [], []
 
     def _skip(self, record, number, problem):
         self.result.skipped += 1

@@ -7,9 +7,10 @@ from distributed import as_completed
 
 import rulecalc
 
+from .._rule_cache import compiled
 from ..values import folded
-from .blocks import plan_blocks, scan_block
-from .columns import TEXT, all_declared, column_named
+from .blocks import Evidence, plan_blocks, scan_block
+from .columns import TEXT, column_named
 from .data_files import data_paths, read_header, same_columns
 from .encoding import data_encoding
 from .partition import BatchJob, BlockTask, evaluate_block
@@ -47,17 +48,40 @@ def _blocks_of(files, block_bytes):
 
 
 def _chain(blocks, scans):
-    """Settles each block's start, first row and line; returns the tasks and the text columns."""
-    tasks, text_columns, row, path, inside, lines = [], set(), 1, None, False, 0
+    """Settles each block's start, first row and line; returns the tasks and
+    the evidence of the columns whose type is inferred, over all rows."""
+    tasks, evidence, row, path, inside, lines = [], None, 1, None, False, 0
     for (file_path, header_lines, block), scan in zip(blocks, scans):
         if file_path != path:
             path, inside, lines = file_path, False, header_lines
         reading = scan.readings[inside]
         tasks.append(BlockTask(os.path.abspath(file_path), file_path, scan.start, scan.stop, inside, block.encoding,
                                row, lines))
-        text_columns |= reading.text_columns
+        if evidence is None:
+            evidence = {i: Evidence() for i in reading.evidence}
+        evidence = {i: seen.after(row - 1, reading.evidence[i]) for i, seen in evidence.items()}
         row, lines, inside = row + reading.rows, lines + scan.newlines, reading.ends_inside
-    return tasks, text_columns
+    return tasks, evidence or {}
+
+
+def _typed(columns, evidence):
+    """The columns with the inferred types: text as soon as one value is not a number."""
+    return [dataclasses.replace(c, type=TEXT) if i in evidence and evidence[i].texts else c
+            for i, c in enumerate(columns)]
+
+
+def _mixed_columns_notices(columns, evidence, data_path):
+    """Why a column that holds mostly numbers is text, and what to do about it."""
+    for i, seen in sorted(evidence.items()):
+        if seen.texts == 0 or seen.texts >= seen.numbers:
+            continue
+        name = columns[i].name
+        examples = "".join(' row %d "%s"' % (row, value.decode("gbk")) for row, value in seen.first_texts)
+        more = " ..." if seen.texts > len(seen.first_texts) else ""
+        yield ("%s: column %s is read as text because %d of its %d values are not numbers:%s%s\n"
+               "  declare it as %s:num in the header (such values are then errors for their row only), "
+               "or name the texts that mean empty with --null-values"
+               % (data_path, name, seen.texts, seen.texts + seen.numbers, examples, more, name))
 
 
 def _rules_to_run(spec, columns, summary, warn):
@@ -70,6 +94,8 @@ def _rules_to_run(spec, columns, summary, warn):
         if error is not None:
             warn("%s:%d: rule %s is left out: %s" % (spec.rules_path, rule.line, rule.id, error))
             continue
+        for warning in compiled(rule.sentence, types, spec.settings).warnings:
+            warn("%s:%d: rule %s: warning: %s" % (spec.rules_path, rule.line, rule.id, warning.message))
         job_rules.append((rule, tuple(_variables(rule.sentence, by_name))))
     return tuple(job_rules)
 
@@ -90,6 +116,7 @@ class BatchSpec:
     settings: object = None       # rulecalc.Settings for every rule
     data_encoding: str = None     # of every data file; None: guessed per file
     key: str = None               # the column that names each record in the report
+    nulls: frozenset = frozenset()  # GBK texts that mean an empty value
 
 
 class BatchRun:
@@ -107,15 +134,16 @@ class BatchRun:
     def plan(self):
         files, columns = _files_and_columns(self.spec.data, self.spec.data_encoding, self.diagnose)
         blocks = _blocks_of(files, self.spec.block_bytes)
-        futures = self.client.map(scan_block, [b for _, _, b in blocks], columns=columns, pure=False)
-        tasks, text_columns = _chain(blocks, self.client.gather(futures))
-        if not all_declared(columns):
-            columns = [dataclasses.replace(c, type=TEXT) if i in text_columns and not c.declared else c
-                       for i, c in enumerate(columns)]
+        futures = self.client.map(scan_block, [b for _, _, b in blocks], columns=columns, nulls=self.spec.nulls,
+                                  pure=False)
+        tasks, evidence = _chain(blocks, self.client.gather(futures))
+        for notice in _mixed_columns_notices(columns, evidence, self.spec.data):
+            self.diagnose(notice)
+        columns = _typed(columns, evidence)
         rules = _rules_to_run(self.spec, columns, self.summary, self.diagnose)
         self.summary.tallies = [None if e else [0, 0, 0] for e in self.summary.analysis_errors]
         key = None if self.spec.key is None else column_named(columns, self.spec.key)
-        return tasks, BatchJob(tuple(columns), rules, self.spec.failed_only, self.spec.settings, key)
+        return tasks, BatchJob(tuple(columns), rules, self.spec.failed_only, self.spec.settings, key, self.spec.nulls)
 
     def evaluate(self, tasks, job, take_report, part_paths=None):
         """Evaluates every block and hands each block's report to take_report

@@ -27,6 +27,7 @@ class RuleOnColumns:
 
     def __init__(self, sentence, variables, columns, settings=None):
         self.rule = compiled(sentence, rule_types(columns), settings)
+        self.columns = tuple(variables)
         self.places = [(columns[i].name.encode("gbk"), i, 0 if columns[i].type == NUMBER else 1)
                        for i in variables]
 
