@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/bin/bash
 # The README's two commands, verbatim, on a fresh Debian 12 machine: a minimal
 # bookworm root made with debootstrap from the mirror this machine's apt uses,
 # holding only what a C++ developer starts with, and a clean clone of HEAD.
@@ -7,7 +7,7 @@
 # Downloads are kept under /var/cache/rulecalc-ci between runs, and so is the
 # prepared root (remade when older than a week), so a later run starts from
 # the same fresh root without bootstrapping it again.
-set -eu
+set -euo pipefail
 cd "$(dirname "$0")/.."
 
 starter_packages="g++ cmake ninja-build git python3 make ca-certificates"
@@ -65,16 +65,18 @@ git clone -q --no-checkout --no-hardlinks . "$root/root/rulecalc"
 git -C "$root/root/rulecalc" checkout -q --detach "$(git rev-parse HEAD)"
 
 # Runs a README command in the clone, printing the end of its output (all of
-# it when it fails) and its wall time.
+# it when it fails) and its wall and processor times (the processor time
+# shows what the wall time would be on an idle machine).
 timed() {
-  started=$(date +%s)
-  if ! in_root "cd /root/rulecalc && $1" >"$root.out" 2>&1; then
-    cat "$root.out"; rm -f "$root.out"
+  local TIMEFORMAT="%R s wall, %U s user + %S s system"
+  if ! { time in_root "cd /root/rulecalc && $1" >"$root.out" 2>&1; } 2>"$root.time"; then
+    cat "$root.out"; rm -f "$root.out" "$root.time"
     echo "fresh machine: \"$1\" failed" >&2
     exit 1
   fi
-  tail -n "$2" "$root.out"; rm -f "$root.out"
-  printf -- '--- fresh machine: "%s" took %d s\n' "$1" $(($(date +%s) - started))
+  tail -n "$2" "$root.out"
+  printf -- '--- fresh machine: "%s" took %s\n' "$1" "$(cat "$root.time")"
+  rm -f "$root.out" "$root.time"
 }
 
 step "README command 1 (cold)"

@@ -4,13 +4,15 @@
 #  1. installs what it needs (MinGW-w64 i686, Wine with its 32-bit half);
 #  2. cross-builds rulecalc.dll and the Windows scenario driver (preset mingw);
 #  3. checks the binaries: imports, exactly the ten plain-named exports and
-#     the handle functions,
-#     __stdcall returns (ret $0x4 / ret $0xc), DllMain; and checks that the
-#     check itself rejects a DLL that breaks those rules;
+#     the handle functions, __stdcall returns (ret $0x4 / ret $0xc) and
+#     __cdecl ones, DllMain; and checks that the check itself rejects a DLL
+#     that breaks those rules;
 #  4. runs the scenario files against the Linux library (build/, preset
 #     default; built here if missing);
 #  5. runs the same scenarios through the DLL under Wine and requires output
-#     byte-identical to the Linux one.
+#     byte-identical to the Linux one;
+#  6. builds the README's handle example against the DLL and runs it under
+#     Wine: two threads, answers equal to the ten exports'.
 #
 # When the kernel cannot execute 32-bit x86 programs (no IA32 emulation, as on
 # some virtual machines), 32-bit Wine runs under QEMU user-mode emulation
@@ -261,5 +263,17 @@ fi
 echo "ok   the Windows driver loads and unloads rulecalc.dll under Wine"
 
 "${RUNNER[@]}" --wine wine --windows-driver "$WIN_DRIVER" --dll "$DLL" "${SCENARIOS[@]}"
+
+# ---------------------------------------------------------------------------
+step "6. the handle example through the DLL under Wine"
+# The README's C example, linked against the DLL: two threads, two handles
+# each (__cdecl), every answer checked against the ten exports (__stdcall).
+HANDLES_DIR=$MINGW_BUILD/handles-example
+mkdir -p "$HANDLES_DIR"
+cp "$DLL" "$HANDLES_DIR/"
+i686-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror -O2 -Iinclude examples/handles.c \
+  "$HANDLES_DIR/rulecalc.dll" -static -lpthread -Wl,--enable-stdcall-fixup -o "$HANDLES_DIR/handles.exe"
+(cd "$HANDLES_DIR" && timeout 300 wine handles.exe </dev/null) || die "the handle example failed under Wine"
+echo "ok   the handle example gives the ten exports' answers on two threads through rulecalc.dll"
 echo
 echo "== [windows] done in $((SECONDS - STEP_START))s"

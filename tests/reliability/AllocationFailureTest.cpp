@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "FailingAllocator.h"
+#include "boundary/ResultBuffer.h"
 #include "boundary/RuleCalc.h"
+#include "support/HandleCalls.h"
 #include "support/RuleAnswers.h"
 #include "support/TestCalc.h"
 
@@ -171,20 +173,23 @@ std::int64_t RunOnInstance(const SScenario& s, const testing::SAllocationPlan& p
   return counted;
 }
 
-// The same through the flat exports: one global calculator whose history is
-// every earlier run, checked by the answers alone.
-void RunOnExports(const SScenario& s, const testing::SAllocationPlan& plan,
-                  const testing::SRuleAnswers& reference) {
-  testing::TFlatExports flat;
+// The same through the flat exports (one global calculator whose history is
+// every earlier run) or through a fresh handle, checked by the answers alone
+// (a handle's texts up to the flat exports' cut).
+template <typename Calc>
+void RunThrough(const char* label, const SScenario& s, const testing::SAllocationPlan& plan,
+                const testing::SRuleAnswers& reference) {
+  Calc calc;
   const std::vector<SCall> calls = CallsOf(s);
   testing::StartAllocationPlan(plan);
   for (std::size_t i = 0; i < calls.size(); ++i) {
-    const SOutcome out = Perform(flat, calls[i]);
-    if (out.RanShort) ExpectShortAnswer(calls[i], out, Where(s, plan, i) + " (flat exports)");
+    const SOutcome out = Perform(calc, calls[i]);
+    if (out.RanShort) ExpectShortAnswer(calls[i], out, Where(s, plan, i) + label);
   }
   testing::StartAllocationPlan({});
-  const testing::SRuleAnswers after = testing::AnswerRule(flat, s.Variables, s.Sentence.c_str());
-  EXPECT_EQ(after.Describe(), reference.Describe()) << Where(s, plan, calls.size()) << " (flat exports)";
+  const auto cut = [](const char* text) { return std::string(text).substr(0, kResultBufferSize - 1); };
+  const testing::SRuleAnswers after = testing::AnswerRule(calc, s.Variables, s.Sentence.c_str(), cut);
+  EXPECT_EQ(after.Describe(), reference.Describe()) << Where(s, plan, calls.size()) << label;
 }
 
 // Its token listing is about 2200 bytes, more than the result buffer holds.
@@ -236,8 +241,17 @@ TEST_P(AllocationFailure, TheFlatExportsRecoverToo) {
   const SScenario& s = GetParam();
   const testing::SRuleAnswers reference = ReferenceAnswers(s);
   for (std::int64_t n = 0; n < 400 && !HasFailure(); n += 5) {
-    RunOnExports(s, {n, false}, reference);
-    RunOnExports(s, {n, true}, reference);
+    RunThrough<testing::TFlatExports>(" (flat exports)", s, {n, false}, reference);
+    RunThrough<testing::TFlatExports>(" (flat exports)", s, {n, true}, reference);
+  }
+}
+
+TEST_P(AllocationFailure, TheHandlesRecoverToo) {
+  const SScenario& s = GetParam();
+  const testing::SRuleAnswers reference = ReferenceAnswers(s);
+  for (std::int64_t n = 0; n < 400 && !HasFailure(); n += 5) {
+    RunThrough<testing::THandleCalls>(" (handle)", s, {n, false}, reference);
+    RunThrough<testing::THandleCalls>(" (handle)", s, {n, true}, reference);
   }
 }
 
@@ -274,6 +288,24 @@ TEST(AllocationFailure, ExhaustionFromTheFirstAllocationThenRecovery) {
   EXPECT_TRUE(after.Analysed);
   EXPECT_FALSE(after.Held);
   EXPECT_EQ(after.RuntimeText, "A:: A<3 ;");
+}
+
+// Opening a handle gives NULL, and leaks nothing, whichever allocation fails.
+TEST(AllocationFailure, OpeningAHandleWithoutMemoryGivesNull) {
+  std::int64_t allocations = 1;
+  for (std::int64_t n = -1; n < allocations; ++n) {
+    testing::StartAllocationPlan({n, false});
+    rulecalc_handle* calc = nullptr;
+    {
+      const testing::TCountedCall counted;
+      calc = rulecalc_open();
+    }
+    if (n < 0) allocations = testing::AllocationsCounted();
+    EXPECT_EQ(calc == nullptr, n >= 0) << "allocation " << n << " failing";
+    testing::StartAllocationPlan({});
+    rulecalc_close(calc);
+  }
+  EXPECT_GT(allocations, 1);
 }
 
 }  // namespace

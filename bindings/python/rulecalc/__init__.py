@@ -16,39 +16,12 @@ The package carries the rulecalc shared library; see rulecalc._library for
 where it looks when it does not.
 """
 
-from . import frame
-from ._legacy import (
-    AnalysisError,
-    RulecalcError,
-    RunError,
-    Value,
-    check,
-    evaluate,
-    numbers,
-    tokens,
-    varnames,
-)
+from . import _legacy, frame
+from ._legacy import *  # noqa: F401,F403  (evaluate, check, the listings, the errors, Value)
 from ._library import library_path, load_library
 from ._version import __version__
 from .rule import Result, Rule, RuleWarning, Settings, Status
 
-__all__ = [
-    "AnalysisError",
-    "Result",
-    "RulecalcError",
-    "Rule",
-    "RuleWarning",
-    "RunError",
-    "Settings",
-    "Status",
-    "Value",
-    "__version__",
-    "check",
-    "evaluate",
-    "frame",
-    "library_path",
-    "load_library",
-    "numbers",
-    "tokens",
-    "varnames",
-]
+# Result is the Rule's result; evaluate's named tuple stays rulecalc._legacy.Result.
+__all__ = sorted({*_legacy.__all__, "library_path", "load_library", "__version__",
+                  "Rule", "RuleWarning", "Settings", "Status", "frame"})

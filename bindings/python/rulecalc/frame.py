@@ -60,7 +60,8 @@ def read_data(path: str, encoding: str = "utf-8-sig", **options):
 
 def column_types(df, types: Optional[Mapping[str, str]] = None) -> Dict[str, str]:
     """The type of each column: numbers, booleans and dates are numbers, the rest text;
-    types= overrides. Columns named by something other than str are left out."""
+    types= overrides (names folded as the library folds them). Columns named by
+    something other than str are left out."""
     api = _pandas().api.types
     found = {}
     for name in df.columns:
@@ -68,7 +69,10 @@ def column_types(df, types: Optional[Mapping[str, str]] = None) -> Dict[str, str
             dtype = df[name].dtype
             numeric = api.is_numeric_dtype(dtype) or api.is_bool_dtype(dtype) or api.is_datetime64_any_dtype(dtype)
             found[name] = "number" if numeric else "text"
-    return dict(found, **(types or {}))
+    by_folded_name = {_values.folded(name): name for name in found}
+    for name, kind in (types or {}).items():
+        found[by_folded_name.get(_values.folded(name), name)] = kind
+    return found
 
 
 def _failure(column: str, label, message: str) -> ValueError:

@@ -70,6 +70,16 @@ class Settings:
     date_separator: Optional[str] = None
     current_year: Optional[int] = None
 
+    def library_values(self) -> Tuple[Optional[int], Optional[bytes], Optional[int]]:
+        """The date order's code, the separator's byte and the year, as the handle takes them."""
+        order, separator = self.date_order, self.date_separator
+        if order is not None and str(order).upper() not in _DATE_ORDERS:
+            raise ValueError(f"date_order must be one of {', '.join(_DATE_ORDERS)}, not {order!r}")
+        if separator is not None and (not isinstance(separator, str) or len(separator) != 1 or not separator.isascii()):
+            raise ValueError(f"date_separator must be one ASCII character, not {separator!r}")
+        return (None if order is None else _DATE_ORDERS[str(order).upper()],
+                None if separator is None else separator.encode("ascii"), self.current_year)
+
     @classmethod
     def of(cls, settings) -> "Settings":
         if settings is None or isinstance(settings, cls):
@@ -153,20 +163,8 @@ class Rule:
             self._handle.close()
 
     def _configure(self) -> None:
-        settings = self.settings
-        order = settings.date_order
-        if order is not None and str(order).upper() not in _DATE_ORDERS:
-            raise ValueError(f"date_order must be one of {', '.join(_DATE_ORDERS)}, not {order!r}")
-        separator = settings.date_separator
-        if separator is not None and (not isinstance(separator, str) or len(separator) != 1 or not separator.isascii()):
-            raise ValueError(f"date_separator must be one ASCII character, not {separator!r}")
-        accepted = self._handle.configure(
-            None if order is None else _DATE_ORDERS[str(order).upper()],
-            None if separator is None else separator.encode("ascii"),
-            settings.current_year,
-        )
-        if not accepted:
-            raise ValueError(f"the library refused the settings {settings}")
+        if not self._handle.configure(*self.settings.library_values()):
+            raise ValueError(f"the library refused the settings {self.settings}")
 
     def _analyse_for_some_types(self) -> List[RuleWarning]:
         """Analyses with the declared types and, for the other variables, the types
