@@ -153,7 +153,7 @@ SReportLayout LayoutOf(const SBatchOptions& options, const SBatchPlan& plan) {
   layout.Format = options.Format;
   layout.Encoding = options.OutputEncoding;
   layout.IdColumns = WidestId(plan.Rules);
-  if (plan.KeyColumn) layout.KeyName = plan.Columns[*plan.KeyColumn].Name;
+  if (plan.KeyColumn) layout.GbkKeyName = plan.Columns[*plan.KeyColumn].GbkName;
   layout.ShowValues = options.ShowValues;
   layout.Bom = options.Bom;
   return layout;

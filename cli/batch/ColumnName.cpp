@@ -15,7 +15,7 @@ std::string WhyNotAName(const std::string& gbkName) {
   TRuleCalc calc(SHostEnvironment{});
   calc.SetSentence(gbkName.c_str());
   if (calc.GetVarnames() == gbkName) return {};
-  if (!IsAsciiLetter(gbkName.front())) return "a name starts with an ASCII letter";
+  if (gbkName.empty() || !IsAsciiLetter(gbkName.front())) return "a name starts with an ASCII letter";
   for (char c : gbkName) {
     if (c == ' ') return "a name cannot hold a blank";
     if (!IsNameCharacter(c)) return "a name holds only ASCII letters, digits and underscores";

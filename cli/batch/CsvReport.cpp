@@ -28,7 +28,7 @@ class TCsvReport : public TReport {
   std::string Heading() override {
     std::string heading = Layout.Bom ? "\xEF\xBB\xBF" : "";
     heading += "row,";
-    if (!Layout.KeyName.empty()) heading += CsvField(Layout.KeyName) + ",";
+    if (!Layout.GbkKeyName.empty()) heading += CsvField(Codec.FromGbk(Layout.GbkKeyName)) + ",";
     heading += "rule,result,explanation";
     return heading + (Layout.ShowValues ? ",values\r\n" : "\r\n");
   }

@@ -53,7 +53,7 @@ class THtmlReport : public TReport {
     std::string head = std::string("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>rulecalc report</title><style>") +
                        kStyle + "</style></head><body><main>\n<section id=\"rows\"><h2>Verdicts</h2>"
                        "<table id=\"verdicts\"><thead><tr><th>row</th>";
-    if (!Layout.KeyName.empty()) head += "<th>" + Escaped(Layout.KeyName) + "</th>";
+    if (!Layout.GbkKeyName.empty()) head += "<th>" + Escaped(Codec.FromGbk(Layout.GbkKeyName)) + "</th>";
     head += "<th>rule</th><th>result</th><th>explanation</th>";
     if (Layout.ShowValues) head += "<th>values</th>";
     return head + "</tr></thead><tbody>\n";
@@ -74,7 +74,8 @@ class THtmlReport : public TReport {
     std::string out = "</tbody></table><p id=\"shown\">" + std::to_string(summary.VerdictsShown) + " verdicts shown";
     if (summary.VerdictsLeftOut > 0) out += ", " + std::to_string(summary.VerdictsLeftOut) + " more not shown (see --format csv)";
     out += "</p></section>\n<section id=\"summary\"><h1>rulecalc report</h1><p id=\"rows-evaluated\">" +
-           std::to_string(summary.RowsEvaluated) + " rows evaluated, " + std::to_string(summary.RowsSkipped) +
+           std::to_string(summary.RowsEvaluated) + (summary.RowsEvaluated == 1 ? " row" : " rows") + " evaluated, " +
+           std::to_string(summary.RowsSkipped) +
            " skipped as malformed</p>\n<p class=\"legend\"><span class=\"held\"></span>held<span class=\"failed\">"
            "</span>failed<span class=\"error\"></span>error</p>\n<table id=\"rules\"><thead><tr><th>rule</th><th></th>"
            "<th>held</th><th>failed</th><th>errors</th><th>description</th></tr></thead><tbody>\n";

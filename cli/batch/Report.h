@@ -18,7 +18,7 @@ struct SReportLayout {
   EMReportFormat Format = EMReportFormat::Text;
   std::string Encoding;        // of text, CSV and HTML reports (JSON lines are UTF-8)
   int IdColumns = 4;           // the widest rule id in terminal columns
-  std::string KeyName;         // the --key column's name (output encoding); empty without --key
+  std::string GbkKeyName;      // the --key column's name; empty without --key
   bool ShowValues = false;     // add the failing clause's variables and values
   bool Bom = false;            // start CSV with a UTF-8 byte-order mark
 };

@@ -36,7 +36,9 @@ class TTextReport : public TReport {
 
   std::string Heading() override {
     std::string heading = PaddedTo("row", 3, kRowColumns);
-    if (!Layout.KeyName.empty()) heading += PaddedTo(Layout.KeyName, KeyNameColumns(), kKeyColumns) + "  ";
+    if (!Layout.GbkKeyName.empty()) {
+      heading += PaddedTo(Codec.FromGbk(Layout.GbkKeyName), Columns.Of(Layout.GbkKeyName), kKeyColumns) + "  ";
+    }
     return heading + PaddedTo("rule", 4, Layout.IdColumns) + "  result  explanation\n";
   }
 
@@ -62,13 +64,6 @@ class TTextReport : public TReport {
   }
 
  private:
-  int KeyNameColumns() {
-    std::string gbk;
-    std::size_t bad = 0;
-    TTextCodec toGbk(Layout.Encoding);
-    return toGbk.TryToGbk(Layout.KeyName, gbk, bad) ? Columns.Of(gbk) : static_cast<int>(Layout.KeyName.size());
-  }
-
   SReportLayout Layout;
   TTextCodec Codec;
   TDisplayColumns Columns;

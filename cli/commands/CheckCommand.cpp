@@ -41,7 +41,7 @@ void AddCheckCommand(CLI::App& app, SCommandContext& context) {
       "  (prints the analyser's message, the sentence and a caret under the ';' where it stopped)\n"
       "A sentence that analyses but mixes types (a text compared with a number, arithmetic on a\n"
       "text) prints ok and, on standard error, a warning with a caret under the place.\n"
-      "Exit status: 0 the sentence analyses, 2 it does not, 64 usage error.");
+      "Exit status: 0 the sentence analyses, 2 it does not, 64 usage error, 74 output not written.");
   command->callback([arguments, &context] { context.ExitStatus = RunCheck(*arguments, context); });
 }
 

@@ -32,11 +32,13 @@ bool StandardOutputWritten() {
 void BuildApp(CLI::App& app, SCommandContext& context) {
   app.set_version_flag("--version", std::string("rulecalc ") + kVersion, "Show the version and exit");
   app.add_option("--encoding", context.RequestedEncoding,
-                 "Encoding of arguments, files and output (default: the locale's codeset; UTF-8 under the C locale)");
+                 "Encoding of arguments and output, and of both batch input files (default: the locale's codeset, "
+                 "UTF-8 under the C locale; batch input files are detected)");
   app.require_subcommand(1);
   app.fallthrough();
   app.footer("Example:\n  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"
-             "Exit status: 0 true, 1 false, 2 analysis or run-time error, 64 usage error.");
+             "Exit status: 0 true, 1 false, 2 analysis or run-time error, 3 batch: no row evaluated,\n"
+             "64 usage error, 74 the output could not be written.");
   AddEvalCommand(app, context);
   AddCheckCommand(app, context);
   AddListingCommands(app, context);

@@ -53,7 +53,7 @@ void AddEvalCommand(CLI::App& app, SCommandContext& context) {
       "Example:\n"
       "  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"
       "  (prints false, then the explanation: the failed THEN branch and its variable SCORE)\n"
-      "Exit status: 0 true, 1 false, 2 analysis or run-time error, 64 usage error.\n"
+      "Exit status: 0 true, 1 false, 2 analysis or run-time error, 64 usage error, 74 output not written.\n"
       "A sentence that starts with '-' goes after '--'.");
   command->callback([arguments, &context] { context.ExitStatus = RunEval(*arguments, context); });
 }

@@ -31,7 +31,7 @@ std::string Verdict(EMReportFormat format, const SRule& rule, EMOutcome outcome,
                     int idColumns = 4, const std::string& key = "") {
   SReportLayout layout = Layout(format, idColumns);
   const std::string gbkKey = Gbk(key);
-  layout.KeyName = key.empty() ? "" : "ID";
+  layout.GbkKeyName = key.empty() ? "" : "ID";
   layout.ShowValues = !key.empty();
   std::unique_ptr<TReport> report = MakeReport(layout);
   const SEvaluation evaluation{outcome, Gbk(utf8Text), {}, {}};
@@ -71,7 +71,7 @@ TEST(Reports, KeyAndValuesInEveryFormat) {
             "{\"row\":7,\"key\":\"张\",\"rule\":\"r\",\"result\":\"false\",\"explanation\":\"A::A>9;\","
             "\"values\":\"A=5, 城=北京\"}\n");
   EXPECT_EQ(Verdict(EMReportFormat::Text, rule, EMOutcome::Failed, "A::A>9;", 4, "张"),
-            "7       张  r     false   A::A>9;  [A=5, 城=北京]\n");
+            "7       张          r     false   A::A>9;  [A=5, 城=北京]\n");
   EXPECT_EQ(Verdict(EMReportFormat::Html, rule, EMOutcome::Failed, "A::A<\"&\";", 4, "张"),
             "<tr class=\"false\"><td class=\"n\">7</td><td>张</td><td>r</td><td>false</td>"
             "<td>A::A&lt;&quot;&amp;&quot;;</td><td>A=5, 城=北京</td></tr>\n");
