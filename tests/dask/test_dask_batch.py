@@ -3,6 +3,7 @@ its report and diagnostics compared with those of the rulecalc tool on the same 
 
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -12,9 +13,13 @@ import unittest
 from distributed import Client, LocalCluster
 
 CLI = os.environ["RULECALC_CLI"]
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-EXAMPLE_RULES = os.path.join(ROOT, "examples", "applicants.rules")
-EXAMPLE_DATA = os.path.join(ROOT, "examples", "applicants.csv")
+EXAMPLES = os.environ.get("RULECALC_EXAMPLES") or os.path.join(
+    os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "examples")
+EXAMPLE_RULES = os.path.join(EXAMPLES, "applicants.rules")
+EXAMPLE_DATA = os.path.join(EXAMPLES, "applicants.csv")
+# The installed console script; the module where the package runs from the source tree.
+SCRIPT = shutil.which("rulecalc-dask", path=os.path.dirname(sys.executable))
+DASK_BATCH = [SCRIPT] if SCRIPT else [sys.executable, "-m", "rulecalc.dask_batch"]
 
 RULES = """\
 adult "年满十八": AGE >= 18;
@@ -63,7 +68,7 @@ def cli_batch(rules, data, *extra):
 
 
 def dask_command(rules, data, *extra, scheduler=True):
-    command = [sys.executable, "-m", "rulecalc.dask_batch", "--rules", rules, "--data", data, *extra]
+    command = DASK_BATCH + ["--rules", rules, "--data", data, *extra]
     return command + (["--scheduler", CLUSTER.scheduler_address] if scheduler else [])
 
 
@@ -182,7 +187,7 @@ class KilledWorker(TempFiles):
     def test_200000_rows_with_a_worker_killed_mid_run(self):
         data = os.path.join(self.folder, "many.csv")
         with open(data, "wb") as out:
-            subprocess.run([sys.executable, os.path.join(ROOT, "examples", "make_applicants.py"), "200000"],
+            subprocess.run([sys.executable, os.path.join(EXAMPLES, "make_applicants.py"), "200000"],
                            stdout=out, check=True)
         output = os.path.join(self.folder, "report.csv")
         command = dask_command(EXAMPLE_RULES, data, "--block-size", "1M", "--progress", "--output", output)
