@@ -104,7 +104,9 @@ class TempFiles(unittest.TestCase):
 class SameReportAsTheTool(TempFiles):
     def test_example_data_on_a_local_cluster_of_its_own(self):
         ours = dask_batch(EXAMPLE_RULES, EXAMPLE_DATA, "--workers", "2", "--block-size", "8K", scheduler=False)
-        self.assertSameRun(ours, cli_batch(EXAMPLE_RULES, EXAMPLE_DATA))
+        theirs = cli_batch(EXAMPLE_RULES, EXAMPLE_DATA)
+        self.assertSameRun(ours, theirs)
+        self.assertEqual(ours.stderr.replace(b"rulecalc-dask:", b"rulecalc:"), theirs.stderr, "the summary")
         self.assertEqual(ours.stdout.count(b"\r\n"), 1 + 300 * 9)
 
     def test_bad_rows_whatever_the_blocks(self):

@@ -46,6 +46,7 @@ class BlockResult:
     report: bytes = b""           # CSV lines, UTF-8
     diagnostics: str = ""         # skipped rows
     tallies: List[List[int]] = field(default_factory=list)   # held, failed, errors per job rule
+    explanations: List[dict] = field(default_factory=list)   # per job rule: GBK text of failures and errors -> times
     evaluated: int = 0
     skipped: int = 0
 
@@ -86,7 +87,7 @@ class _BlockEvaluator:
                       for rule, variables in job.rules]
         self.declared_numbers = [i for i, c in enumerate(job.columns) if c.declared == NUMBER]
         self.problems = []
-        self.result = BlockResult(tallies=[[0, 0, 0] for _ in job.rules])
+        self.result = BlockResult(tallies=[[0, 0, 0] for _ in job.rules], explanations=[{} for _ in job.rules])
         self.lines = []
         self.numbers, self.rows, self.problems = [], [], []
 
@@ -109,16 +110,16 @@ class _BlockEvaluator:
         problems = {}
         for i in self.declared_numbers:
             if not reads_as_number(values[i]):
-                problems[i] = "%s=%s is not a number" % (self.job.columns[i].name, values[i].decode("gbk"))
+                problems[i] = self.job.columns[i].name.encode("gbk") + b"=" + values[i] + b" is not a number"
         return problems
 
     def _verdict(self, r, rule, rule_verdicts):
+        """(status, GBK text) of rule on row r: a value its column cannot take is an error."""
         problems = self.problems[r]
         for i in rule.columns if problems else ():
             if i in problems:
                 return 2, problems[i]
-        status, text = rule_verdicts[r]
-        return status, text.decode("gbk", "replace")
+        return rule_verdicts[r]
 
     def flush(self):
         """Evaluates the rows gathered so far and writes their lines."""
@@ -128,15 +129,17 @@ class _BlockEvaluator:
         failed_only, key = self.job.failed_only, self.job.key
         for r, number in enumerate(self.numbers):
             named = str(number) if key is None else "%d,%s" % (number, _csv_field(self.rows[r][key].decode("gbk")))
-            for (shown_id, rule), tally, rule_verdicts in zip(self.rules, self.result.tallies, verdicts):
+            for (shown_id, rule), tally, counts, rule_verdicts in zip(
+                    self.rules, self.result.tallies, self.result.explanations, verdicts):
                 status, text = self._verdict(r, rule, rule_verdicts)
                 tally[status] += 1
                 if status == 0:
                     if not failed_only:
                         self.lines.append("%s,%s,true,\r\n" % (named, shown_id))
                     continue
+                counts[text] = counts.get(text, 0) + 1
                 self.lines.append("%s,%s,%s,%s\r\n" % (
-                    named, shown_id, WORDS[status], _csv_field(text)))
+                    named, shown_id, WORDS[status], _csv_field(text.decode("gbk", "replace"))))
         self.result.evaluated += len(self.rows)
         self.numbers, self.rows, self.problems = [], [], []
 

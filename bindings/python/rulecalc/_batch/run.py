@@ -14,6 +14,7 @@ from .columns import TEXT, column_named
 from .data_files import data_paths, read_header, same_columns
 from .encoding import data_encoding
 from .partition import BatchJob, BlockTask, evaluate_block
+from .summary import ExplanationCount
 from .verdicts import analysis_error, rule_types
 
 
@@ -23,6 +24,7 @@ class Summary:
     skipped: int = 0
     tallies: list = dataclasses.field(default_factory=list)    # per rule of the file, None when left out
     analysis_errors: list = dataclasses.field(default_factory=list)
+    explanations: list = dataclasses.field(default_factory=list)   # per rule: ExplanationCount
 
 
 def _files_and_columns(data, requested_encoding, notice):
@@ -142,6 +144,7 @@ class BatchRun:
         columns = _typed(columns, evidence)
         rules = _rules_to_run(self.spec, columns, self.summary, self.diagnose)
         self.summary.tallies = [None if e else [0, 0, 0] for e in self.summary.analysis_errors]
+        self.summary.explanations = [ExplanationCount() for _ in self.summary.analysis_errors]
         key = None if self.spec.key is None else column_named(columns, self.spec.key)
         return tasks, BatchJob(tuple(columns), rules, self.spec.failed_only, self.spec.settings, key, self.spec.nulls)
 
@@ -169,7 +172,8 @@ class BatchRun:
         take_report(result.report)
         self.summary.evaluated += result.evaluated
         self.summary.skipped += result.skipped
-        live = [t for t in self.summary.tallies if t is not None]
-        for tally, counts in zip(live, result.tallies):
+        live = [(t, e) for t, e in zip(self.summary.tallies, self.summary.explanations) if t is not None]
+        for (tally, explanations), counts, texts in zip(live, result.tallies, result.explanations):
             for k in range(3):
                 tally[k] += counts[k]
+            explanations.add(texts)
