@@ -118,6 +118,8 @@ class SameReportAsTheTool(TempFiles):
                 self.assertSameRun(dask_batch(rules, data, "--block-size", block_size), theirs)
         options = ("--key", "ID", "--null-values", "N/A,-")
         self.assertSameRun(dask_batch(rules, data, *options, "--block-size", "40"), cli_batch(rules, data, *options))
+        utf8 = self.file("utf8.csv", b"ID:text,AGE,SCORE,NOTE\n1,20,70,\xe4\xb8\xad \xf0\x9f\x98\x80 emoji\n2,20,70,ok\n")
+        self.assertSameRun(dask_batch(rules, utf8), cli_batch(rules, utf8))
 
     def test_failed_only_and_several_files_as_one_table(self):
         rules = self.file("r.rules", RULES.encode())

@@ -7,17 +7,16 @@ prints the very report of `rulecalc batch --format csv` on the same data.
 
 import argparse
 import contextlib
-import glob
 import logging
 import os
 import re
 import sys
-import tempfile
 
 from distributed.scheduler import KilledWorker
 
 from ._batch.partition import report_heading
 from ._batch.problems import UsageError
+from ._batch.report_file import ReportFile, refuse_overwriting
 from ._batch.progress import Progress
 from ._batch.rules_file import read_rules_file
 from ._batch.run import BatchRun, BatchSpec
@@ -113,50 +112,9 @@ def connect(options, stack):
     return stack.enter_context(Client(cluster))
 
 
-class ReportFile:
-    """The report's destination: standard output, a file written beside its
-    place and renamed into it when complete, or a folder of parts."""
-
-    def __init__(self, output):
-        self.output = output
-        self.folder = bool(output) and (output.endswith(os.sep) or os.path.isdir(output))
-        self.file = None
-
-    def open(self, parts, heading):
-        if self.folder:
-            os.makedirs(self.output, exist_ok=True)
-            for stale in glob.glob(os.path.join(self.output, "part-*.csv")):
-                os.remove(stale)
-            return [os.path.abspath(os.path.join(self.output, "part-%05d.csv" % i)) for i in range(parts)]
-        if self.output:
-            folder = os.path.dirname(os.path.abspath(self.output))
-            self.file = tempfile.NamedTemporaryFile(dir=folder, prefix=".rulecalc-dask-", delete=False)
-        else:
-            self.file = sys.stdout.buffer
-        self.file.write(heading)
-        return None
-
-    def write(self, report):
-        if self.file is not None:
-            self.file.write(report)
-
-    def finish(self):
-        if self.folder:
-            for temporary in glob.glob(os.path.join(self.output, "part-*.csv.tmp-*")):
-                os.remove(temporary)
-        elif self.output:
-            self.file.close()
-            os.replace(self.file.name, self.output)
-        else:
-            self.file.flush()
-
-    def abandon(self):
-        if self.output and not self.folder and self.file is not None:
-            self.file.close()
-            os.remove(self.file.name)
-
-
 def run(options, rules_file, client, progress):
+    """Plans and evaluates the batch; the exit status."""
+
     def diagnose(text):
         progress.clear()
         sys.stderr.write("rulecalc-dask: " + text + "\n")
@@ -192,6 +150,7 @@ def main(argv=None):
     options = parser().parse_args(argv)
     progress = Progress(options.progress or sys.stderr.isatty(), lines=not sys.stderr.isatty())
     try:
+        refuse_overwriting(options.output, [("the rules file", options.rules), ("the data file", options.data)])
         rules_file = read_rules_file(options.rules)
         with contextlib.ExitStack() as stack:
             return run(options, rules_file, connect(options, stack), progress)

@@ -2,7 +2,7 @@
 
 import re
 from dataclasses import dataclass
-from typing import List, Optional
+from typing import Optional
 
 from ..values import folded
 from .encoding import gbk_value

@@ -55,4 +55,4 @@ def gbk_value(value, encoding):
     try:
         return text.encode("gbk"), None
     except UnicodeEncodeError as bad:
-        return None, len(text[:bad.start].encode(codec))
+        return None, len(text[:bad.start].encode(encoding))

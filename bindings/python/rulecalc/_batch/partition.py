@@ -2,7 +2,7 @@
 
 import os
 from dataclasses import dataclass, field
-from typing import List, Tuple
+from typing import List
 
 from .columns import NUMBER, reads_as_number
 from .encoding import gbk_value
