@@ -118,6 +118,9 @@ class SameReportAsTheTool(TempFiles):
                 self.assertSameRun(dask_batch(rules, data, "--block-size", block_size), theirs)
         options = ("--key", "ID", "--null-values", "N/A,-")
         self.assertSameRun(dask_batch(rules, data, *options, "--block-size", "40"), cli_batch(rules, data, *options))
+        huge = self.file("huge.csv", b"ID:text,AGE,SCORE,NOTE\n1,20,70,\"" + b"x\n" * 800000 + b"\"\n2,20,70,ok\n"
+                         b"3,20,70,\"never closed\n" + b"4,20,70,ok\n" * 400000)
+        self.assertSameRun(dask_batch(rules, huge, "--block-size", "1M"), cli_batch(rules, huge))
         utf8 = self.file("utf8.csv", b"ID:text,AGE,SCORE,NOTE\n1,20,70,\xe4\xb8\xad \xf0\x9f\x98\x80 emoji\n2,20,70,ok\n")
         self.assertSameRun(dask_batch(rules, utf8), cli_batch(rules, utf8))
 

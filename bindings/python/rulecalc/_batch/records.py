@@ -20,6 +20,8 @@ MAX_RECORD_BYTES = 1 << 20
 NOT_CLOSED = "a quoted field is not closed before the end of the file"
 TEXT_AFTER_QUOTE = "text follows the closing quote of a field"
 _READ_SIZE = 1 << 20
+# A record whose bytes run past this is read on without being kept.
+_LONGEST_KEPT = 2 * MAX_RECORD_BYTES + _READ_SIZE
 
 
 @dataclass
@@ -98,9 +100,24 @@ class RecordReader:
                 result = parse()
                 break
             except _NeedMore:
+                if parse != self._skip_empty_lines and len(self.window.data) - self.pos > _LONGEST_KEPT:
+                    self.newlines += self.window.data.count(b"\n", before, self.pos)
+                    return self._skip_long_record(parse == self._finish_started_record)
+                if self.pos - before > _READ_SIZE:
+                    self.newlines += self.window.data.count(b"\n", before, self.pos)
+                    self.pos -= self.window.drop_before(self.pos)
+                    before = self.pos
                 self.window.grow()
         self.newlines += self.window.data.count(b"\n", before, self.pos)
         return result
+
+    def _skip_long_record(self, inside):
+        """Reads a record too long to keep to its end, keeping nothing: memory
+        stays bounded even for a quote that is never closed."""
+        record = Record(self.window.base + self.pos, [], "the record is longer than %d bytes" % MAX_RECORD_BYTES)
+        skipper = _LongRecord(self, "quoted" if inside else "field")
+        record.problem = skipper.run() or record.problem
+        return record
 
     # Each parse step reads from self.pos and moves it only when it succeeds.
     def _byte(self, i):
@@ -121,13 +138,12 @@ class RecordReader:
         return 0
 
     def _skip_empty_lines(self):
-        i = self.pos
+        """Moves past empty lines (each one at once, so that a long run of them is not kept)."""
         while True:
-            n = self._line_end_length(i)
+            n = self._line_end_length(self.pos)
             if not n:
-                break
-            i += n
-        self.pos = i
+                return
+            self.pos += n
 
     def _finish_started_record(self):
         record = Record(0)
@@ -231,3 +247,94 @@ class RecordReader:
         end = newline - 1 if newline > i and data[newline - 1:newline] == b"\r" else newline
         fields.append(data[i:end])
         return newline + 1, True
+
+
+class _LongRecord:
+    """The CSV grammar run over a record without keeping it, dropping what it
+    has read as it goes (and counting its line breaks)."""
+
+    def __init__(self, reader, state):
+        self.reader = reader
+        self.state = state
+        self.problem = ""
+        reader.pos -= reader.window.drop_before(reader.pos)   # its line breaks are counted already
+
+    def _available(self, count):
+        """At least count bytes from the reader's position, unless the data ends first."""
+        reader, window = self.reader, self.reader.window
+        while len(window.data) - reader.pos < count and not window.at_end:
+            reader.newlines += window.data.count(b"\n", 0, reader.pos)
+            reader.pos -= window.drop_before(reader.pos)
+            window.grow()
+        return len(window.data) - reader.pos >= count
+
+    def _find(self, needles):
+        """Moves to the first of needles (returned), or to the end of the data (None)."""
+        reader = self.reader
+        while True:
+            data = reader.window.data
+            found = [(data.find(n, reader.pos), n) for n in needles]
+            found = [(at, n) for at, n in found if at >= 0]
+            if found:
+                reader.pos, needle = min(found)
+                return needle
+            reader.pos = len(data)
+            if not self._available(1):
+                return None
+
+    def _take(self, count):
+        self.reader.pos += count
+
+    def run(self):
+        """Reads to the end of the record; the problem found on the way, if any."""
+        while self.state != "end":
+            getattr(self, "_" + self.state)()
+        self.reader.newlines += self.reader.window.data.count(b"\n", 0, self.reader.pos)
+        return self.problem
+
+    def _next(self, count=1):
+        """The next count bytes (fewer where the data ends)."""
+        self._available(count)
+        return self.reader.window.data[self.reader.pos:self.reader.pos + count]
+
+    def _field(self):
+        if self._next() == b'"':
+            self._take(1)
+            self.state = "quoted"
+        else:
+            self.state = "unquoted"
+
+    def _unquoted(self):
+        found = self._find((b",", b"\n"))
+        if found is not None:
+            self._take(1)
+        self.state = "field" if found == b"," else "end"
+
+    def _quoted(self):
+        if self._find((b'"',)) is None:
+            self.problem, self.state = NOT_CLOSED, "end"
+            return
+        self._take(1)
+        if self._next() == b'"':
+            self._take(1)
+            return
+        self.state = "after_quote"
+
+    def _after_quote(self):
+        following = self._next()
+        if following == b"":
+            self.state = "end"
+        elif following == b"\n" or self._next(2) == b"\r\n":
+            self._take(1 if following == b"\n" else 2)
+            self.state = "end"
+        elif following == b",":
+            self._take(1)
+            self.state = "field"
+        else:
+            self.problem = TEXT_AFTER_QUOTE
+            self.state = "rest_of_line"
+
+    def _rest_of_line(self):
+        if self._find((b"\n",)) is not None:
+            self._take(1)
+        self.state = "end"
