@@ -136,6 +136,12 @@ class SameReportAsTheTool(TempFiles):
         self.assertEqual(ours.stdout, theirs.stdout)
         self.assertEqual(ours.stderr.count(b"skipped"), theirs.stderr.count(b"skipped"))
 
+    def test_a_report_that_cannot_be_written_is_an_error(self):
+        with open("/dev/full", "wb") as full:
+            ours = subprocess.run(dask_command(EXAMPLE_RULES, EXAMPLE_DATA), stdout=full, stderr=subprocess.PIPE)
+        self.assertEqual(ours.returncode, 74)
+        self.assertIn(b"cannot write the report to standard output", ours.stderr)
+
     def test_report_folder_holds_the_report_in_parts(self):
         output = os.path.join(self.folder, "out") + os.sep
         ours = dask_batch(EXAMPLE_RULES, EXAMPLE_DATA, "--block-size", "16K", "--output", output)

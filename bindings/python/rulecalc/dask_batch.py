@@ -15,7 +15,7 @@ import sys
 from distributed.scheduler import KilledWorker
 
 from ._batch.partition import report_heading
-from ._batch.problems import UsageError
+from ._batch.problems import ReportError, UsageError
 from ._batch.report_file import ReportFile, refuse_overwriting
 from ._batch.progress import Progress
 from ._batch.rules_file import read_rules_file
@@ -158,7 +158,9 @@ def main(argv=None):
         progress.clear()
         sys.stderr.write("rulecalc-dask: %s\n" % error)
         return EXIT_USAGE
-    except BrokenPipeError:
+    except ReportError as error:
+        progress.clear()
+        sys.stderr.write("rulecalc-dask: %s\n" % error)
         return EXIT_OUTPUT
     except OSError as error:
         progress.clear()

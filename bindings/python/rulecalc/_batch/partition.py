@@ -6,6 +6,7 @@ from typing import List
 
 from .columns import NUMBER, reads_as_number
 from .encoding import gbk_value
+from .problems import report_error
 from .records import ByteWindow, RecordReader
 from .verdicts import WORDS, RuleOnColumns
 
@@ -152,9 +153,12 @@ class _BlockEvaluator:
 def write_part(path, heading, report):
     """Writes a part of the report whole or not at all (a worker may die while writing)."""
     temporary = "%s.tmp-%d" % (path, os.getpid())
-    with open(temporary, "wb") as file:
-        file.write(heading + report)
-    os.replace(temporary, path)
+    try:
+        with open(temporary, "wb") as file:
+            file.write(heading + report)
+        os.replace(temporary, path)
+    except OSError as error:
+        raise report_error(path, error) from None
 
 
 def evaluate_block(task, job, part_path=None):

@@ -5,7 +5,7 @@ import os
 import sys
 import tempfile
 
-from .problems import UsageError
+from .problems import UsageError, report_error
 
 
 def _same_file(one, other):
@@ -35,6 +35,12 @@ class ReportFile:
 
     def open(self, parts, heading):
         """Starts the report; returns the paths of the parts for a folder, else None."""
+        try:
+            return self._open(parts, heading)
+        except OSError as error:
+            raise report_error(self.output, error) from None
+
+    def _open(self, parts, heading):
         if self.folder:
             os.makedirs(self.output, exist_ok=True)
             for stale in glob.glob(os.path.join(self.output, "part-*.csv")):
@@ -49,10 +55,19 @@ class ReportFile:
         return None
 
     def write(self, report):
-        if self.file is not None:
-            self.file.write(report)
+        try:
+            if self.file is not None:
+                self.file.write(report)
+        except OSError as error:
+            raise report_error(self.output, error) from None
 
     def finish(self):
+        try:
+            self._finish()
+        except OSError as error:
+            raise report_error(self.output, error) from None
+
+    def _finish(self):
         if self.folder:
             for temporary in glob.glob(os.path.join(self.output, "part-*.csv.tmp-*")):
                 os.remove(temporary)
