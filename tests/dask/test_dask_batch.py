@@ -116,7 +116,7 @@ class SameReportAsTheTool(TempFiles):
         for block_size in ("1", "7", "40", "1M"):
             with self.subTest(block_size=block_size):
                 self.assertSameRun(dask_batch(rules, data, "--block-size", block_size), theirs)
-        options = ("--key", "ID", "--null-values", "N/A,-")
+        options = ("--key", "ID", "--null-values", "N/A,-", "--show-values", "--bom")
         self.assertSameRun(dask_batch(rules, data, *options, "--block-size", "40"), cli_batch(rules, data, *options))
         huge = self.file("huge.csv", b"ID:text,AGE,SCORE,NOTE\n1,20,70,\"" + b"x\n" * 800000 + b"\"\n2,20,70,ok\n"
                          b"3,20,70,\"never closed\n" + b"4,20,70,ok\n" * 400000)

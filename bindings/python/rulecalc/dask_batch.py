@@ -14,7 +14,7 @@ import sys
 
 from distributed.scheduler import KilledWorker
 
-from ._batch.partition import report_heading
+from ._batch.partition import job_heading
 from ._batch.problems import ReportError, UsageError
 from ._batch.report_file import ReportFile, refuse_overwriting
 from ._batch.progress import Progress
@@ -89,6 +89,9 @@ def parser():
     p.add_argument("--key", metavar="COLUMN", help="name each record by this column in the report")
     p.add_argument("--null-values", metavar="LIST", type=null_values, default=frozenset(),
                    help="comma-separated texts that mean an empty value, e.g. 'N/A,-' (the empty text always does)")
+    p.add_argument("--show-values", action="store_true",
+                   help="add the values of the variables each explanation names (SCORE=50, AGE=16)")
+    p.add_argument("--bom", action="store_true", help="start the report (each part) with a UTF-8 byte-order mark")
     p.add_argument("--failed-only", action="store_true", help="report only verdicts that are not true")
     p.add_argument("--scheduler", metavar="ADDRESS",
                    help="the scheduler of a running cluster (tcp://host:8786); default: a local cluster on "
@@ -120,11 +123,12 @@ def run(options, rules_file, client, progress):
         sys.stderr.write("rulecalc-dask: " + text + "\n")
 
     spec = BatchSpec(rules_file.rules, options.rules, options.data, options.block_size, options.failed_only,
-                     settings_of(options, rules_file), options.data_encoding, options.key, options.null_values)
+                     settings_of(options, rules_file), options.data_encoding, options.key, options.null_values,
+                     options.show_values, options.bom)
     batch = BatchRun(client, spec, diagnose, progress)
     tasks, job = batch.plan()
     report = ReportFile(options.output)
-    heading = report_heading(None if job.key is None else job.columns[job.key].name)
+    heading = job_heading(job)
     try:
         batch.evaluate(tasks, job, report.write, report.open(len(tasks), heading))
     except BaseException:

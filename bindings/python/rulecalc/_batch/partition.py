@@ -5,17 +5,25 @@ from dataclasses import dataclass, field
 from typing import List
 
 from .columns import NUMBER, reads_as_number
+from ..values import folded
 from .encoding import gbk_value
+from .explained_values import explained_values
 from .problems import report_error
 from .records import ByteWindow, RecordReader
 from .verdicts import WORDS, RuleOnColumns
 
 
 
-def report_heading(key_name=None):
-    """The CSV report's first line: row, the key column's name with --key, rule, result, explanation."""
+def report_heading(key_name=None, show_values=False, bom=False):
+    """The CSV report's first line: row, the key column's name with --key,
+    rule, result, explanation, and values with --show-values."""
     key = _csv_field(key_name) + "," if key_name else ""
-    return ("row," + key + "rule,result,explanation\r\n").encode("utf-8")
+    values = ",values" if show_values else ""
+    return ("\ufeff" * bom + "row," + key + "rule,result,explanation" + values + "\r\n").encode("utf-8")
+
+
+def job_heading(job):
+    return report_heading(None if job.key is None else job.columns[job.key].name, job.show_values, job.bom)
 
 
 
@@ -28,6 +36,8 @@ class BatchJob:
     settings: object = None       # rulecalc.Settings of every rule
     key: int = None               # the place of the column that names each record in the report
     nulls: frozenset = frozenset()  # GBK texts that mean an empty value
+    show_values: bool = False     # a column with the values of the variables each explanation names
+    bom: bool = False             # the report starts with a UTF-8 byte-order mark
 
 
 @dataclass(frozen=True)
@@ -87,6 +97,7 @@ class _BlockEvaluator:
         self.rules = [(_csv_field(rule.id), RuleOnColumns(rule.sentence, variables, job.columns, job.settings))
                       for rule, variables in job.rules]
         self.declared_numbers = [i for i, c in enumerate(job.columns) if c.declared == NUMBER]
+        self.places = {folded(c.name): i for i, c in enumerate(job.columns)}
         self.problems = []
         self.result = BlockResult(tallies=[[0, 0, 0] for _ in job.rules], explanations=[{} for _ in job.rules])
         self.lines = []
@@ -102,6 +113,11 @@ class _BlockEvaluator:
         self.problems.append(self._value_problems(values))
         if len(self.rows) >= self.ROWS_AT_ONCE:
             self.flush()
+
+    def _values(self, explanation, r):
+        if not self.job.show_values:
+            return ""
+        return "," + _csv_field(explained_values(explanation, self.places, self.rows[r]).decode("gbk", "replace"))
 
     def _value_problems(self, values):
         """Empties the values that mean empty; {column: why} for values their
@@ -128,6 +144,7 @@ class _BlockEvaluator:
             return
         verdicts = [rule.verdicts(self.rows) for _, rule in self.rules]
         failed_only, key = self.job.failed_only, self.job.key
+        held_end = ",true,,\r\n" if self.job.show_values else ",true,\r\n"
         for r, number in enumerate(self.numbers):
             named = str(number) if key is None else "%d,%s" % (number, _csv_field(self.rows[r][key].decode("gbk")))
             for (shown_id, rule), tally, counts, rule_verdicts in zip(
@@ -136,11 +153,11 @@ class _BlockEvaluator:
                 tally[status] += 1
                 if status == 0:
                     if not failed_only:
-                        self.lines.append("%s,%s,true,\r\n" % (named, shown_id))
+                        self.lines.append(named + "," + shown_id + held_end)
                     continue
                 counts[text] = counts.get(text, 0) + 1
-                self.lines.append("%s,%s,%s,%s\r\n" % (
-                    named, shown_id, WORDS[status], _csv_field(text.decode("gbk", "replace"))))
+                self.lines.append("%s,%s,%s,%s%s\r\n" % (
+                    named, shown_id, WORDS[status], _csv_field(text.decode("gbk", "replace")), self._values(text, r)))
         self.result.evaluated += len(self.rows)
         self.numbers, self.rows, self.problems = [], [], []
 
@@ -174,5 +191,5 @@ def evaluate_block(task, job, part_path=None):
     if part_path is None:
         evaluator.result.report = report
     else:
-        write_part(part_path, report_heading(job.columns[job.key].name if job.key is not None else None), report)
+        write_part(part_path, job_heading(job), report)
     return evaluator.result

@@ -119,6 +119,8 @@ class BatchSpec:
     data_encoding: str = None     # of every data file; None: guessed per file
     key: str = None               # the column that names each record in the report
     nulls: frozenset = frozenset()  # GBK texts that mean an empty value
+    show_values: bool = False
+    bom: bool = False
 
 
 class BatchRun:
@@ -146,7 +148,8 @@ class BatchRun:
         self.summary.tallies = [None if e else [0, 0, 0] for e in self.summary.analysis_errors]
         self.summary.explanations = [ExplanationCount() for _ in self.summary.analysis_errors]
         key = None if self.spec.key is None else column_named(columns, self.spec.key)
-        return tasks, BatchJob(tuple(columns), rules, self.spec.failed_only, self.spec.settings, key, self.spec.nulls)
+        return tasks, BatchJob(tuple(columns), rules, self.spec.failed_only, self.spec.settings, key, self.spec.nulls,
+                               self.spec.show_values, self.spec.bom)
 
     def evaluate(self, tasks, job, take_report, part_paths=None):
         """Evaluates every block and hands each block's report to take_report
