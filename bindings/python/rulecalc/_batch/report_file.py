@@ -1,0 +1,87 @@
+"""Where the report goes: standard output, one file, or a folder of parts."""
+
+import glob
+import os
+import sys
+import tempfile
+
+from .problems import UsageError, report_error
+
+
+def _same_file(one, other):
+    try:
+        return os.path.samefile(one, other)
+    except OSError:
+        return False
+
+
+def refuse_overwriting(output, inputs):
+    """A report may not replace an input, through any path or link: (what, path) pairs."""
+    for what, path in inputs:
+        if output and _same_file(output, path):
+            raise UsageError("the output '%s' is %s '%s' (the same file); choose another output, nothing was "
+                             "written" % (output, what, path))
+
+
+class ReportFile:
+    """The report's destination: standard output; a file, written beside its
+    place and renamed into it when complete; or a folder (an existing one, or
+    a path ending in a separator) of parts that the workers write."""
+
+    def __init__(self, output):
+        self.output = output
+        self.folder = bool(output) and (output.endswith(os.sep) or os.path.isdir(output))
+        self.file = None
+
+    def open(self, parts, heading):
+        """Starts the report; returns the paths of the parts for a folder, else None."""
+        try:
+            return self._open(parts, heading)
+        except OSError as error:
+            raise report_error(self.output, error) from None
+
+    def _open(self, parts, heading):
+        if self.folder:
+            os.makedirs(self.output, exist_ok=True)
+            for stale in glob.glob(os.path.join(self.output, "part-*.csv")):
+                os.remove(stale)
+            return [os.path.abspath(os.path.join(self.output, "part-%05d.csv" % i)) for i in range(parts)]
+        if self.output:
+            folder = os.path.dirname(os.path.abspath(self.output))
+            self.file = tempfile.NamedTemporaryFile(dir=folder, prefix=".rulecalc-dask-", delete=False)
+        else:
+            self.file = sys.stdout.buffer
+        self.file.write(heading)
+        return None
+
+    def write(self, report):
+        try:
+            if self.file is not None:
+                self.file.write(report)
+        except OSError as error:
+            raise report_error(self.output, error) from None
+
+    def finish(self):
+        try:
+            self._finish()
+        except OSError as error:
+            raise report_error(self.output, error) from None
+
+    def _finish(self):
+        if self.folder:
+            for temporary in glob.glob(os.path.join(self.output, "part-*.csv.tmp-*")):
+                os.remove(temporary)
+        elif self.output:
+            self.file.close()
+            umask = os.umask(0)
+            os.umask(umask)
+            os.chmod(self.file.name, 0o666 & ~umask)
+            os.replace(self.file.name, self.output)
+        else:
+            self.file.flush()
+
+    def abandon(self):
+        """Leaves the previous report as it was."""
+        if self.output and not self.folder and self.file is not None:
+            self.file.close()
+            os.remove(self.file.name)

@@ -1,0 +1,21 @@
+#!/bin/sh
+# Installs the Python package into a fresh virtual environment made from
+# Debian's interpreter (it sees Debian's dask, distributed and pandas), as its
+# users do, and runs the Dask batch tests with it from outside the source
+# tree: rulecalc-dask is the installed console script, and the package finds
+# the library it carries.
+#
+# usage: run_installed.sh PYTHON SOURCE_DIR LIBRARY CLI
+set -eu
+python=$1 source=$2 library=$3 cli=$4
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$python" -m venv --system-site-packages "$work/venv"
+cp -R "$source/bindings/python" "$work/package"
+rm -rf "$work/package/build" "$work/package"/*.egg-info
+RULECALC_LIBRARY=$library "$work/venv/bin/pip" install -q --no-index --no-build-isolation "$work/package"
+cp "$source/tests/dask/test_dask_batch.py" "$work/"
+cd "$work"
+env -u RULECALC_LIBRARY -u PYTHONPATH RULECALC_CLI="$cli" RULECALC_EXAMPLES="$source/examples" \
+  "$work/venv/bin/python" -m unittest -v test_dask_batch
