@@ -41,7 +41,8 @@ install_extension() {
 }
 
 # The SQL that loads a CSV file of the example's columns into the table
-# applicants (line numbers in "line"), and the example rules into "rules".
+# applicants (line numbers in "line"), and the rules of a rules file into
+# "rules", with the date settings the file names.
 example_tables_sql() {
   csv=$1
   rules=$2
@@ -50,9 +51,6 @@ example_tables_sql() {
   echo "  phone text, email text, income numeric, household numeric, months_employed numeric,"
   echo "  address text, line bigserial);"
   printf '%s\n' "\\copy applicants (id, name, idno, birth, applied, city, phone, email, income, household, months_employed, address) from '$csv' with (format csv, header true)"
-  echo "CREATE TABLE rules (ord int, id text, sentence text);"
-  grep -v '^#' "$rules" | grep ':' | awk '{
-    i = index($0, ":"); id = substr($0, 1, i - 1); sentence = substr($0, i + 1); sub(/^ +/, "", sentence)
-    printf "INSERT INTO rules VALUES (%d, $q$%s$q$, $q$%s$q$);\n", NR, id, sentence }'
+  PYTHONPATH="$repo/bindings/python" python3 "$repo/postgres/tests/rules_as_sql.py" "$rules"
   echo "ANALYZE applicants;"
 }

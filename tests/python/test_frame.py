@@ -22,7 +22,8 @@ class Frame(unittest.TestCase):
     @unittest.skipUnless(os.environ.get("RULECALC_CLI"), "RULECALC_CLI does not name the command-line tool")
     def test_the_example_gives_the_verdicts_of_the_tools_batch_report(self):
         rules_path, data_path = os.path.join(EXAMPLES, "applicants.rules"), os.path.join(EXAMPLES, "applicants.csv")
-        result = frame.evaluate(frame.read_data(data_path), frame.read_rules(rules_path), key="ID")
+        rules, settings = frame.read_rules_and_settings(rules_path)
+        result = frame.evaluate(frame.read_data(data_path), rules, key="ID", settings=settings)
         report = subprocess.run([os.environ["RULECALC_CLI"], "batch", "--rules", rules_path, "--data", data_path,
                                  "--format", "csv"], capture_output=True, check=True).stdout.decode()
         expected = [(int(r["row"]), r["rule"], r["result"], r["explanation"]) for r in csv.DictReader(io.StringIO(report))]

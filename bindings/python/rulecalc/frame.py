@@ -8,10 +8,10 @@ pandas is imported on first use, so the rest of the package works without it.
 
 import csv
 import ctypes
-from typing import Dict, List, Mapping, Optional, Union
+from typing import Dict, List, Mapping, Optional, Tuple, Union
 
 from . import values as _values
-from .rule import Rule, Status, with_note
+from .rule import Rule, Settings, Status, with_note
 
 EXPLANATION_SUFFIX = "_explanation"
 _NULL = b""
@@ -26,20 +26,27 @@ def _pandas():
     return pandas
 
 
-def read_rules(path: str, encoding: str = "utf-8") -> Dict[str, str]:
-    """The rules of a rules file as the command-line tool reads it: one "id: sentence"
-    per line; blank lines and lines starting with # are skipped."""
-    rules = {}
-    with open(path, encoding=encoding) as lines:
-        for number, line in enumerate(lines, 1):
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            rule_id, colon, sentence = line.partition(":")
-            if not colon or not rule_id.strip() or not sentence.strip() or rule_id.strip() in rules:
-                raise ValueError(f"{path}:{number}: not 'id: sentence' with a new id")
-            rules[rule_id.strip()] = sentence.strip()
-    return rules
+def read_rules_and_settings(path: str) -> Tuple[Dict[str, str], Settings]:
+    """The rules of a rules file as the command-line tool reads it (a rule runs
+    from "id:" or 'id "description":' to its ";" and may span lines; "#" starts
+    a comment outside texts), with the date settings of its "@date-order" and
+    "@date-separator" lines. ValueError names the file, line and column of
+    anything the tool would refuse."""
+    from ._batch.problems import UsageError
+    from ._batch.rules_file import read_rules_file
+
+    try:
+        parsed = read_rules_file(path)
+    except UsageError as error:
+        raise ValueError(str(error)) from None
+    rules = {rule.id: rule.sentence for rule in parsed.rules}
+    return rules, Settings(date_order=parsed.date_order, date_separator=parsed.date_separator)
+
+
+def read_rules(path: str) -> Dict[str, str]:
+    """The rules of a rules file as the command-line tool reads it, without its
+    settings (see read_rules_and_settings)."""
+    return read_rules_and_settings(path)[0]
 
 
 def read_data(path: str, encoding: str = "utf-8-sig", **options):
