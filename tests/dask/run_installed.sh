@@ -8,6 +8,14 @@
 # usage: run_installed.sh PYTHON SOURCE_DIR LIBRARY CLI
 set -eu
 python=$1 source=$2 library=$3 cli=$4
+
+# Without Debian's dask, distributed and pandas the test is skipped (status
+# 77), except under CI, which installs them.
+if ! "$python" -c 'import dask.dataframe, distributed, pandas' 2>/dev/null; then
+  echo "python3-dask, python3-distributed and python3-pandas are needed for this test"
+  [ -n "${CI:-}" ] && exit 1
+  exit 77
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
