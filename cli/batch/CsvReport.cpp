@@ -1,4 +1,5 @@
 #include <string>
+#include <unordered_map>
 
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
@@ -36,11 +37,12 @@ class TCsvReport : public TReport {
   void AddVerdict(std::string& out, const SVerdict& verdict) override {
     out += std::to_string(verdict.Row);
     if (verdict.GbkKey) out += ',' + CsvField(Codec.FromGbk(*verdict.GbkKey));
-    out += ',' + CsvField(Codec.FromGbk(verdict.Rule->GbkId));
+    out += ',';
+    out += Field(verdict.Rule->GbkId);
     out += ',';
     out += OutcomeWord(verdict.Evaluation->Outcome);
     out += ',';
-    if (verdict.Evaluation->Outcome != EMOutcome::Held) out += CsvField(Codec.FromGbk(verdict.Evaluation->Text));
+    if (verdict.Evaluation->Outcome != EMOutcome::Held) out += Field(verdict.Evaluation->Text);
     if (Layout.ShowValues) out += ',' + CsvField(Codec.FromGbk(verdict.GbkValues));
     out += "\r\n";
   }
@@ -48,8 +50,24 @@ class TCsvReport : public TReport {
   std::string Summary(const std::vector<SRule>&, const SBatchSummary&) override { return {}; }
 
  private:
+  // Rule ids and explanations repeat from row to row: each distinct text is
+  // converted and quoted once (up to kRemembered of them at a time, none
+  // longer than kLongestRemembered bytes, so memory stays small).
+  static constexpr std::size_t kRemembered = 4096;
+  static constexpr std::size_t kLongestRemembered = 512;
+
+  const std::string& Field(const std::string& gbk) {
+    if (gbk.size() > kLongestRemembered) return Unremembered = CsvField(Codec.FromGbk(gbk));
+    auto found = Fields.find(gbk);
+    if (found != Fields.end()) return found->second;
+    if (Fields.size() >= kRemembered) Fields.clear();
+    return Fields.emplace(gbk, CsvField(Codec.FromGbk(gbk))).first->second;
+  }
+
   SReportLayout Layout;
   TTextCodec Codec;
+  std::unordered_map<std::string, std::string> Fields;
+  std::string Unremembered;
 };
 
 }  // namespace
