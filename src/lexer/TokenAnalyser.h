@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lexer/BaseNode.h"
+#include "lexer/CombinedAutomaton.h"
 #include "lexer/StartCandidates.h"
 #include "lexer/WordType.h"
 
@@ -44,6 +45,10 @@ class TTokenAnalyser {
   // outcome at the current bytes. Off, every automaton runs at every
   // position; the tokens are the same.
   bool UseFirstByteFilter = true;
+  // Runs the automata side by side as one table-driven automaton, one pass
+  // over the bytes. Off, they run one by one (filtered or not, as above);
+  // the tokens are the same.
+  bool UseCombinedAutomaton = true;
 
  private:
   // Length of the bytes that automaton i accepts at p, or 0 when it matches nothing.
@@ -51,8 +56,11 @@ class TTokenAnalyser {
   // The length of the token at p; sets WordType to its kind.
   std::int32_t LongestMatchOfAll(std::int32_t p);
   std::int32_t LongestMatchOfCandidates(std::int32_t p);
+  std::int32_t LongestMatchCombined(std::int32_t p);
+  void TakeWord(std::int32_t p, std::size_t length);
 
   const std::array<std::vector<SStartCandidate>, 256>* Candidates;
+  const TCombinedAutomaton* Combined;
 };
 
 }  // namespace rulecalc
