@@ -40,15 +40,26 @@ std::int32_t TTokenAnalyser::MatchLength(std::size_t automaton, std::int32_t p) 
 }
 
 void TTokenAnalyser::NextToken() {
-  WordType = wtEnd;
-  if (Position < 0 || Position >= SentenceLength) return;
-  const std::int32_t p = Position;
-  const std::int32_t length = UseCombinedAutomaton ? LongestMatchCombined(p)
-                              : UseFirstByteFilter   ? LongestMatchOfCandidates(p)
-                                                     : LongestMatchOfAll(p);
-  TakeWord(p, static_cast<std::size_t>(length));
+  const std::int32_t length = TokenLength();
+  if (length == 0) return;
+  TakeWord(Position, static_cast<std::size_t>(length));
   ++WordsRead;
-  Position = p + length;
+  Position += length;
+}
+
+void TTokenAnalyser::SkipToken() {
+  const std::int32_t length = TokenLength();
+  if (length == 0) return;
+  ++WordsRead;
+  Position += length;
+}
+
+std::int32_t TTokenAnalyser::TokenLength() {
+  WordType = wtEnd;
+  if (Position < 0 || Position >= SentenceLength) return 0;
+  return UseCombinedAutomaton ? LongestMatchCombined(Position)
+         : UseFirstByteFilter ? LongestMatchOfCandidates(Position)
+                              : LongestMatchOfAll(Position);
 }
 
 // Copies the token into Word (clearing and appending costs less than the
