@@ -1,5 +1,6 @@
 #include "text/TextCodec.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 
@@ -47,6 +48,18 @@ bool IsAscii(std::string_view text) {
   return true;
 }
 
+// Ends each text of a joined conversion: ASCII, the same byte in UTF-8 and
+// GBK, and never part of a GBK double-byte character.
+constexpr char kJoint = '\x01';
+
+bool NamesUtf8(std::string name) {
+  std::string letters;
+  for (char c : name) {
+    if (c != '-' && c != '_') letters += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return letters == "UTF8";
+}
+
 }  // namespace
 
 TTextCodec::TTextCodec(const std::string& outsideEncoding)
@@ -64,6 +77,7 @@ TTextCodec::TTextCodec(const std::string& outsideEncoding)
   std::string out;
   AsciiCompatible = ConvertUntilError(IntoGbk, probe, in) == kAllConverted && in == probe &&
                     ConvertUntilError(OutOfGbk, probe, out) == kAllConverted && out == probe;
+  Utf8 = AsciiCompatible && NamesUtf8(outsideEncoding);
 }
 
 TTextCodec::~TTextCodec() {
@@ -79,6 +93,38 @@ bool TTextCodec::TryToGbk(std::string_view text, std::string& gbk, std::size_t& 
   }
   badOffset = ConvertUntilError(IntoGbk, text, gbk);
   return badOffset == kAllConverted;
+}
+
+bool TTextCodec::TryAllToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk) {
+  gbk.resize(texts.size());
+  if (Utf8 && TryJoinedToGbk(texts, gbk)) return true;
+  std::size_t badOffset = 0;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (!TryToGbk(texts[i], gbk[i], badOffset)) return false;
+  }
+  return true;
+}
+
+// One conversion for all the texts that are not plain ASCII. False when it
+// fails or a text holds the joint itself (one piece too many).
+bool TTextCodec::TryJoinedToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk) {
+  Joined.clear();
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (IsAscii(texts[i])) gbk[i].assign(texts[i]);
+    else Joined.append(texts[i]).push_back(kJoint);
+  }
+  if (Joined.empty()) return true;
+  JoinedGbk.clear();
+  if (ConvertUntilError(IntoGbk, Joined, JoinedGbk) != kAllConverted) return false;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (IsAscii(texts[i])) continue;
+    const std::size_t end = JoinedGbk.find(kJoint, start);
+    if (end == std::string::npos) return false;
+    gbk[i].assign(JoinedGbk, start, end - start);
+    start = end + 1;
+  }
+  return start == JoinedGbk.size();
 }
 
 std::string TTextCodec::ToGbk(std::string_view text, const std::string& what) {
