@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "Failures.h"
 
@@ -41,9 +43,17 @@ std::size_t ConvertUntilError(iconv_t handle, std::string_view in, std::string& 
   return kAllConverted;
 }
 
+// Eight bytes at a time: a byte of 0x80 or above sets a high bit.
 bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t eight = 0;
+    std::memcpy(&eight, text.data() + i, 8);
+    if (eight & kHighBits) return false;
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
   }
   return true;
 }
@@ -109,16 +119,20 @@ bool TTextCodec::TryAllToGbk(const std::vector<std::string>& texts, std::vector<
 // fails or a text holds the joint itself (one piece too many).
 bool TTextCodec::TryJoinedToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk) {
   Joined.clear();
+  Wide.clear();
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (IsAscii(texts[i])) gbk[i].assign(texts[i]);
-    else Joined.append(texts[i]).push_back(kJoint);
+    if (IsAscii(texts[i])) {
+      gbk[i].assign(texts[i]);
+    } else {
+      Joined.append(texts[i]).push_back(kJoint);
+      Wide.push_back(i);
+    }
   }
   if (Joined.empty()) return true;
   JoinedGbk.clear();
   if (ConvertUntilError(IntoGbk, Joined, JoinedGbk) != kAllConverted) return false;
   std::size_t start = 0;
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (IsAscii(texts[i])) continue;
+  for (std::size_t i : Wide) {
     const std::size_t end = JoinedGbk.find(kJoint, start);
     if (end == std::string::npos) return false;
     gbk[i].assign(JoinedGbk, start, end - start);

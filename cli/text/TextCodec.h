@@ -55,6 +55,7 @@ class TTextCodec {
   bool Utf8 = false;             // the outside encoding is UTF-8, which keeps no state between characters
   std::string Joined;            // TryAllToGbk's texts, each followed by kJoint
   std::string JoinedGbk;         // and in GBK
+  std::vector<std::size_t> Wide;  // which texts were joined
 };
 
 }  // namespace rulecalc::cli
