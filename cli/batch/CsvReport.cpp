@@ -35,10 +35,8 @@ class TCsvReport : public TReport {
   }
 
   void AddVerdict(std::string& out, const SVerdict& verdict) override {
-    out += std::to_string(verdict.Row);
-    if (verdict.GbkKey) out += ',' + CsvField(Codec.FromGbk(*verdict.GbkKey));
-    out += ',';
-    out += Field(verdict.Rule->GbkId);
+    out += RowStart(verdict);
+    out += IdField(verdict.Rule);
     out += ',';
     out += OutcomeWord(verdict.Evaluation->Outcome);
     out += ',';
@@ -50,7 +48,22 @@ class TCsvReport : public TReport {
   std::string Summary(const std::vector<SRule>&, const SBatchSummary&) override { return {}; }
 
  private:
-  // Rule ids and explanations repeat from row to row: each distinct text is
+  // "row,[key,]" is the same for every verdict of a row.
+  const std::string& RowStart(const SVerdict& verdict) {
+    if (verdict.Row == StartRow && !RowStartText.empty()) return RowStartText;
+    StartRow = verdict.Row;
+    RowStartText = std::to_string(verdict.Row) + ',';
+    if (verdict.GbkKey) RowStartText += CsvField(Codec.FromGbk(*verdict.GbkKey)) + ',';
+    return RowStartText;
+  }
+
+  const std::string& IdField(const SRule* rule) {
+    auto found = IdFields.find(rule);
+    if (found != IdFields.end()) return found->second;
+    return IdFields.emplace(rule, CsvField(Codec.FromGbk(rule->GbkId))).first->second;
+  }
+
+  // Explanations repeat from row to row: each distinct text is
   // converted and quoted once (up to kRemembered of them at a time, none
   // longer than kLongestRemembered bytes, so memory stays small).
   static constexpr std::size_t kRemembered = 4096;
@@ -68,6 +81,9 @@ class TCsvReport : public TReport {
   TTextCodec Codec;
   std::unordered_map<std::string, std::string> Fields;
   std::string Unremembered;
+  std::unordered_map<const SRule*, std::string> IdFields;
+  std::uint64_t StartRow = 0;
+  std::string RowStartText;
 };
 
 }  // namespace
