@@ -1,5 +1,6 @@
 #include "batch/CsvReader.h"
 
+#include <array>
 #include <cstring>
 
 namespace rulecalc::cli {
@@ -7,6 +8,13 @@ namespace rulecalc::cli {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
+
+// The bytes that end a run of plain field bytes: comma, line feed, carriage return.
+constexpr std::array<bool, 256> kRunEnds = [] {
+  std::array<bool, 256> ends{};
+  ends[','] = ends['\n'] = ends['\r'] = true;
+  return ends;
+}();
 
 }  // namespace
 
@@ -79,7 +87,7 @@ void TCsvReader::KeepPlainRun(std::string& field) {
   const char* start = Buffer.data() + Pos;
   const char* end = Buffer.data() + Filled;
   const char* stop = start;
-  while (stop != end && *stop != ',' && *stop != '\n' && *stop != '\r') ++stop;
+  while (stop != end && !kRunEnds[static_cast<unsigned char>(*stop)]) ++stop;
   const auto length = static_cast<std::size_t>(stop - start);
   const std::size_t room = RecordBytes < kMaxRecordBytes ? kMaxRecordBytes - RecordBytes : 0;
   field.append(start, length < room ? length : room);
