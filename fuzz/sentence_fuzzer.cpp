@@ -3,7 +3,8 @@
 // flat exports: the three listings, Analyse, Run and both error getters,
 // then a second Analyse and Run (the statement after the first ";").
 //
-// The same rule also goes through an independent C++ instance and a handle,
+// The same rule also goes through an independent C++ instance, whose
+// tokeniser runs the automata one by one instead of combined, and a handle,
 // whose histories differ, and every answer must be the same (the handle's
 // texts up to the flat exports' cut; its runs start from a clean machine, as
 // those of a fresh instance that runs afresh); every warning of the handle's
@@ -68,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              "the text getters do not share one buffer");
 
   static rulecalc::TRuleCalc instance;
+  instance.Tokeniser.UseCombinedAutomaton = false;
   const auto viaInstance = Answer(instance, sentence.c_str());
   rulecalc::fuzzing::RequireSame(viaExports.Describe(), viaInstance.Describe(),
                                  "the flat exports and an independent instance answer differently");

@@ -44,6 +44,7 @@ class TCsvReader {
   void SkipEmptyLines();
   void ReadQuotedField(std::string& field, SCsvRecord& record);
   void ReadUnquotedField(std::string& field, bool& recordEnds);
+  void KeepPlainRun(std::string& field);
   void FinishQuotedField(SCsvRecord& record, bool& recordEnds);
   void SkipRestOfLine();
   void Keep(std::string& field, char c);

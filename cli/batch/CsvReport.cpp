@@ -1,4 +1,5 @@
 #include <string>
+#include <unordered_map>
 
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
@@ -34,13 +35,12 @@ class TCsvReport : public TReport {
   }
 
   void AddVerdict(std::string& out, const SVerdict& verdict) override {
-    out += std::to_string(verdict.Row);
-    if (verdict.GbkKey) out += ',' + CsvField(Codec.FromGbk(*verdict.GbkKey));
-    out += ',' + CsvField(Codec.FromGbk(verdict.Rule->GbkId));
+    out += RowStart(verdict);
+    out += IdField(verdict.Rule);
     out += ',';
     out += OutcomeWord(verdict.Evaluation->Outcome);
     out += ',';
-    if (verdict.Evaluation->Outcome != EMOutcome::Held) out += CsvField(Codec.FromGbk(verdict.Evaluation->Text));
+    if (verdict.Evaluation->Outcome != EMOutcome::Held) out += Field(verdict.Evaluation->Text);
     if (Layout.ShowValues) out += ',' + CsvField(Codec.FromGbk(verdict.GbkValues));
     out += "\r\n";
   }
@@ -48,8 +48,42 @@ class TCsvReport : public TReport {
   std::string Summary(const std::vector<SRule>&, const SBatchSummary&) override { return {}; }
 
  private:
+  // "row,[key,]" is the same for every verdict of a row.
+  const std::string& RowStart(const SVerdict& verdict) {
+    if (verdict.Row == StartRow && !RowStartText.empty()) return RowStartText;
+    StartRow = verdict.Row;
+    RowStartText = std::to_string(verdict.Row) + ',';
+    if (verdict.GbkKey) RowStartText += CsvField(Codec.FromGbk(*verdict.GbkKey)) + ',';
+    return RowStartText;
+  }
+
+  const std::string& IdField(const SRule* rule) {
+    auto found = IdFields.find(rule);
+    if (found != IdFields.end()) return found->second;
+    return IdFields.emplace(rule, CsvField(Codec.FromGbk(rule->GbkId))).first->second;
+  }
+
+  // Explanations repeat from row to row: each distinct text is
+  // converted and quoted once (up to kRemembered of them at a time, none
+  // longer than kLongestRemembered bytes, so memory stays small).
+  static constexpr std::size_t kRemembered = 4096;
+  static constexpr std::size_t kLongestRemembered = 512;
+
+  const std::string& Field(const std::string& gbk) {
+    if (gbk.size() > kLongestRemembered) return Unremembered = CsvField(Codec.FromGbk(gbk));
+    auto found = Fields.find(gbk);
+    if (found != Fields.end()) return found->second;
+    if (Fields.size() >= kRemembered) Fields.clear();
+    return Fields.emplace(gbk, CsvField(Codec.FromGbk(gbk))).first->second;
+  }
+
   SReportLayout Layout;
   TTextCodec Codec;
+  std::unordered_map<std::string, std::string> Fields;
+  std::string Unremembered;
+  std::unordered_map<const SRule*, std::string> IdFields;
+  std::uint64_t StartRow = 0;
+  std::string RowStartText;
 };
 
 }  // namespace

@@ -9,7 +9,7 @@ std::string RowProblem(const SCsvRecord& record, const std::vector<SColumn>& col
     return "it has " + std::to_string(record.Fields.size()) + " fields where the header has " +
            std::to_string(columns.size());
   }
-  gbkValues.resize(columns.size());
+  if (codec.TryAllToGbk(record.Fields, gbkValues)) return {};
   std::size_t badOffset = 0;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (!codec.TryToGbk(record.Fields[i], gbkValues[i], badOffset)) {

@@ -30,7 +30,8 @@ TRowValues::TRowValues(const std::vector<SColumn>& columns, TNullTexts nulls, co
 }
 
 bool TRowValues::Prepare(std::vector<std::string>& gbkValues, std::vector<std::string>& problems) const {
-  problems.assign(Columns.size(), std::string());
+  problems.resize(Columns.size());
+  for (std::string& problem : problems) problem.clear();
   if (NothingToDo) return false;
   bool any = false;
   for (std::size_t i = 0; i < Columns.size(); ++i) {

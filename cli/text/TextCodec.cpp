@@ -1,7 +1,10 @@
 #include "text/TextCodec.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "Failures.h"
 
@@ -40,11 +43,31 @@ std::size_t ConvertUntilError(iconv_t handle, std::string_view in, std::string& 
   return kAllConverted;
 }
 
+// Eight bytes at a time: a byte of 0x80 or above sets a high bit.
 bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t eight = 0;
+    std::memcpy(&eight, text.data() + i, 8);
+    if (eight & kHighBits) return false;
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
   }
   return true;
+}
+
+// Ends each text of a joined conversion: ASCII, the same byte in UTF-8 and
+// GBK, and never part of a GBK double-byte character.
+constexpr char kJoint = '\x01';
+
+bool NamesUtf8(std::string name) {
+  std::string letters;
+  for (char c : name) {
+    if (c != '-' && c != '_') letters += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return letters == "UTF8";
 }
 
 }  // namespace
@@ -64,6 +87,7 @@ TTextCodec::TTextCodec(const std::string& outsideEncoding)
   std::string out;
   AsciiCompatible = ConvertUntilError(IntoGbk, probe, in) == kAllConverted && in == probe &&
                     ConvertUntilError(OutOfGbk, probe, out) == kAllConverted && out == probe;
+  Utf8 = AsciiCompatible && NamesUtf8(outsideEncoding);
 }
 
 TTextCodec::~TTextCodec() {
@@ -79,6 +103,42 @@ bool TTextCodec::TryToGbk(std::string_view text, std::string& gbk, std::size_t& 
   }
   badOffset = ConvertUntilError(IntoGbk, text, gbk);
   return badOffset == kAllConverted;
+}
+
+bool TTextCodec::TryAllToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk) {
+  gbk.resize(texts.size());
+  if (Utf8 && TryJoinedToGbk(texts, gbk)) return true;
+  std::size_t badOffset = 0;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (!TryToGbk(texts[i], gbk[i], badOffset)) return false;
+  }
+  return true;
+}
+
+// One conversion for all the texts that are not plain ASCII. False when it
+// fails or a text holds the joint itself (one piece too many).
+bool TTextCodec::TryJoinedToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk) {
+  Joined.clear();
+  Wide.clear();
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (IsAscii(texts[i])) {
+      gbk[i].assign(texts[i]);
+    } else {
+      Joined.append(texts[i]).push_back(kJoint);
+      Wide.push_back(i);
+    }
+  }
+  if (Joined.empty()) return true;
+  JoinedGbk.clear();
+  if (ConvertUntilError(IntoGbk, Joined, JoinedGbk) != kAllConverted) return false;
+  std::size_t start = 0;
+  for (std::size_t i : Wide) {
+    const std::size_t end = JoinedGbk.find(kJoint, start);
+    if (end == std::string::npos) return false;
+    gbk[i].assign(JoinedGbk, start, end - start);
+    start = end + 1;
+  }
+  return start == JoinedGbk.size();
 }
 
 std::string TTextCodec::ToGbk(std::string_view text, const std::string& what) {

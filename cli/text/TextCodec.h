@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rulecalc::cli {
 
@@ -25,6 +26,12 @@ class TTextCodec {
   // the first byte that could not be converted.
   bool TryToGbk(std::string_view text, std::string& gbk, std::size_t& badOffset);
 
+  // Converts every text to GBK into gbk (resized to match), the texts that
+  // are not plain ASCII in one conversion when the outside encoding is UTF-8.
+  // False when any text cannot be converted (gbk is then unspecified: convert
+  // one by one to learn which and where).
+  bool TryAllToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk);
+
   // As TryToGbk, but throws TConversionError naming what and where; what
   // says which text it was ("the sentence", "the value of AGE", ...).
   std::string ToGbk(std::string_view text, const std::string& what);
@@ -39,11 +46,16 @@ class TTextCodec {
 
  private:
   std::string Converted(std::string_view gbk, bool showBytes);
+  bool TryJoinedToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk);
 
   std::string Outside;
   iconv_t IntoGbk;
   iconv_t OutOfGbk;
   bool AsciiCompatible = false;  // ASCII bytes mean the same on both sides
+  bool Utf8 = false;             // the outside encoding is UTF-8, which keeps no state between characters
+  std::string Joined;            // TryAllToGbk's texts, each followed by kJoint
+  std::string JoinedGbk;         // and in GBK
+  std::vector<std::size_t> Wide;  // which texts were joined
 };
 
 }  // namespace rulecalc::cli

@@ -1,5 +1,6 @@
 #include "boundary/Listings.h"
 
+#include <string_view>
 #include <vector>
 
 #include "common/NameFold.h"
@@ -12,15 +13,32 @@ constexpr char kSeparator = ';';
 
 // Visits every token from the start of the sentence. Only white space that
 // follows a token is skipped, so leading white space is a token of its own.
+// The tokens are visited in place; Word is set once, at the end, to the last
+// token read, as reading them one by one would leave it.
 template <typename Visit>
 void ScanSentence(TTokenAnalyser& tokeniser, Visit visit) {
+  const std::string_view sentence = tokeniser.Sentence;
+  std::string_view last;
+  const auto next = [&] {
+    const std::int32_t start = tokeniser.Position;
+    tokeniser.SkipToken();
+    if (tokeniser.WordType != wtEnd) {
+      last = sentence.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(tokeniser.Position - start));
+    }
+  };
   tokeniser.Position = 0;
-  tokeniser.NextToken();
-  while (tokeniser.WordType != wtEnd) {
-    visit(tokeniser.WordType, tokeniser.Word);
-    tokeniser.NextToken();
-    if (tokeniser.WordType == wtSpliter) tokeniser.NextToken();
+  try {
+    next();
+    while (tokeniser.WordType != wtEnd) {
+      visit(tokeniser.WordType, last);
+      next();
+      if (tokeniser.WordType == wtSpliter) next();
+    }
+  } catch (...) {
+    if (last.data()) tokeniser.Word.assign(last);
+    throw;
   }
+  if (last.data()) tokeniser.Word.assign(last);
   tokeniser.Position = 0;
 }
 
@@ -28,7 +46,7 @@ void ScanSentence(TTokenAnalyser& tokeniser, Visit visit) {
 
 std::string TokenListing(TTokenAnalyser& tokeniser) {
   std::string listing;
-  ScanSentence(tokeniser, [&](EMWordType, const std::string& word) {
+  ScanSentence(tokeniser, [&](EMWordType, std::string_view word) {
     listing.append(word).push_back(kSeparator);
   });
   return listing;
@@ -36,7 +54,7 @@ std::string TokenListing(TTokenAnalyser& tokeniser) {
 
 std::string NumberListing(TTokenAnalyser& tokeniser) {
   std::string listing;
-  ScanSentence(tokeniser, [&](EMWordType kind, const std::string& word) {
+  ScanSentence(tokeniser, [&](EMWordType kind, std::string_view word) {
     if (kind == wtNumber) listing.append(word).push_back(kSeparator);
   });
   return listing;
@@ -44,11 +62,11 @@ std::string NumberListing(TTokenAnalyser& tokeniser) {
 
 std::string VarnameListing(TTokenAnalyser& tokeniser) {
   std::vector<std::string> names;
-  ScanSentence(tokeniser, [&](EMWordType kind, const std::string& word) {
+  ScanSentence(tokeniser, [&](EMWordType kind, std::string_view word) {
     if (kind != wtFieldName) return;
     for (const std::string& seen : names)
       if (SameName(seen, word)) return;
-    names.push_back(word);
+    names.emplace_back(word);
   });
   std::string listing;
   for (const std::string& name : names) listing.append(name).push_back(kSeparator);

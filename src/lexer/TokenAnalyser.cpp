@@ -7,7 +7,7 @@
 
 namespace rulecalc {
 
-TTokenAnalyser::TTokenAnalyser() : Candidates(&StartCandidates()) {
+TTokenAnalyser::TTokenAnalyser() : Candidates(&StartCandidates()), Combined(&CombinedAutomaton()) {
   const auto& starts = AutomatonStartNodes();
   StartNodes.assign(starts.begin(), starts.end());
   for (int kind = kFirstAutomatonKind; kind <= kLastAutomatonKind; ++kind)
@@ -40,13 +40,33 @@ std::int32_t TTokenAnalyser::MatchLength(std::size_t automaton, std::int32_t p) 
 }
 
 void TTokenAnalyser::NextToken() {
-  WordType = wtEnd;
-  if (Position < 0 || Position >= SentenceLength) return;
-  const std::int32_t p = Position;
-  const std::int32_t length = UseFirstByteFilter ? LongestMatchOfCandidates(p) : LongestMatchOfAll(p);
-  Word.assign(Sentence.data() + p, static_cast<std::size_t>(length));
+  const std::int32_t length = TokenLength();
+  if (length == 0) return;
+  TakeWord(Position, static_cast<std::size_t>(length));
   ++WordsRead;
-  Position = p + length;
+  Position += length;
+}
+
+void TTokenAnalyser::SkipToken() {
+  const std::int32_t length = TokenLength();
+  if (length == 0) return;
+  ++WordsRead;
+  Position += length;
+}
+
+std::int32_t TTokenAnalyser::TokenLength() {
+  WordType = wtEnd;
+  if (Position < 0 || Position >= SentenceLength) return 0;
+  return UseCombinedAutomaton ? LongestMatchCombined(Position)
+         : UseFirstByteFilter ? LongestMatchOfCandidates(Position)
+                              : LongestMatchOfAll(Position);
+}
+
+// Copies the token into Word (clearing and appending costs less than the
+// general assignment for these short words).
+void TTokenAnalyser::TakeWord(std::int32_t p, std::size_t length) {
+  Word.clear();
+  Word.append(Sentence.data() + p, length);
 }
 
 // Runs every automaton in kind order; a later one must be strictly longer to
@@ -61,6 +81,13 @@ std::int32_t TTokenAnalyser::LongestMatchOfAll(std::int32_t p) {
       WordType = WordTypes[i];
     }
   }
+  return best > 0 ? best : 1;
+}
+
+// The same answer in one pass of the combined automaton.
+std::int32_t TTokenAnalyser::LongestMatchCombined(std::int32_t p) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(Sentence.c_str());
+  const std::int32_t best = Combined->LongestMatch(bytes + p, WordType);
   return best > 0 ? best : 1;
 }
 

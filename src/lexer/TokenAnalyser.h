@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lexer/BaseNode.h"
+#include "lexer/CombinedAutomaton.h"
 #include "lexer/StartCandidates.h"
 #include "lexer/WordType.h"
 
@@ -24,6 +25,9 @@ class TTokenAnalyser {
   // At or past the end: WordType is wtEnd and Word, Position stay as they were.
   // No match: wtError with the single byte at Position as Word.
   void NextToken();
+  // As NextToken, but Word stays as it was: the token is the bytes of
+  // Sentence from the old Position to the new one.
+  void SkipToken();
 
   // Replaces the sentence (up to its first NUL) and rewinds Position to 0.
   // Word and WordType are left as they were.
@@ -44,15 +48,25 @@ class TTokenAnalyser {
   // outcome at the current bytes. Off, every automaton runs at every
   // position; the tokens are the same.
   bool UseFirstByteFilter = true;
+  // Runs the automata side by side as one table-driven automaton, one pass
+  // over the bytes. Off, they run one by one (filtered or not, as above);
+  // the tokens are the same.
+  bool UseCombinedAutomaton = true;
 
  private:
+  // The length of the token at Position (at least 1), its kind in WordType;
+  // 0 and wtEnd at or past the end.
+  std::int32_t TokenLength();
   // Length of the bytes that automaton i accepts at p, or 0 when it matches nothing.
   std::int32_t MatchLength(std::size_t automaton, std::int32_t p) const;
   // The length of the token at p; sets WordType to its kind.
   std::int32_t LongestMatchOfAll(std::int32_t p);
   std::int32_t LongestMatchOfCandidates(std::int32_t p);
+  std::int32_t LongestMatchCombined(std::int32_t p);
+  void TakeWord(std::int32_t p, std::size_t length);
 
   const std::array<std::vector<SStartCandidate>, 256>* Candidates;
+  const TCombinedAutomaton* Combined;
 };
 
 }  // namespace rulecalc

@@ -25,6 +25,14 @@ TEST_P(Listings, ListTheSentence) {
   EXPECT_STREQ(calc->GetTokens(), c.Tokens);
   EXPECT_STREQ(calc->GetNumbers(), c.Numbers);
   EXPECT_STREQ(calc->GetVarnames(), c.Names);
+  // Each listing leaves the current word and the count of words read as
+  // reading every token with NextToken does.
+  TTokenAnalyser reader;
+  reader.SetSentence(c.Sentence);
+  for (reader.NextToken(); reader.WordType != wtEnd; reader.NextToken()) {
+  }
+  EXPECT_EQ(calc->Tokeniser.Word, reader.Word);
+  EXPECT_EQ(calc->Tokeniser.WordsRead, 3 * reader.WordsRead);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -87,12 +87,14 @@ TEST(CsvReader, LineBreaksAndQuotesAcrossBufferRefills) {
 }
 
 TEST(CsvReader, RecordOverTheLimitIsMalformedAndTheNextOneIsRead) {
-  const std::string input = "\"" + std::string(TCsvReader::kMaxRecordBytes + 10, 'a') + "\"\nnext\n";
-  const std::vector<SCsvRecord> records = ReadAll(input);
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_NE(records[0].Problem.find("longer than"), std::string::npos);
-  EXPECT_LE(records[0].Fields[0].size(), TCsvReader::kMaxRecordBytes);
-  EXPECT_EQ(records[1].Fields, std::vector<std::string>{"next"});
+  const std::string longField(TCsvReader::kMaxRecordBytes + 10, 'a');
+  for (const std::string& field : {"\"" + longField + "\"", "b," + longField}) {
+    const std::vector<SCsvRecord> records = ReadAll(field + "\nnext\n");
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_NE(records[0].Problem.find("longer than"), std::string::npos);
+    EXPECT_EQ(records[0].Fields.back().size(), TCsvReader::kMaxRecordBytes - (records[0].Fields.size() - 1));
+    EXPECT_EQ(records[1].Fields, std::vector<std::string>{"next"});
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "Failures.h"
 #include "text/DisplayColumns.h"
@@ -45,6 +46,30 @@ TEST(TextCodec, RefusesCharactersGbkLacks) {
   std::size_t badOffset = 0;
   EXPECT_FALSE(codec.TryToGbk("ok \xF0\x9F\x98\x80", gbk, badOffset));  // an emoji
   EXPECT_EQ(badOffset, 3u);
+}
+
+// A row's fields converted together give what converting each gives, and
+// fail when one of them fails.
+TEST(TextCodec, ConvertsAllFieldsAsOneByOne) {
+  const std::vector<std::vector<std::string>> rows = {
+      {"1", kZhongUtf8, "", "x" + kZhongUtf8 + kZhongUtf8, "2.5"},
+      {kZhongUtf8 + "\x01" + kZhongUtf8, "\x01", kZhongUtf8},
+      {"a", kZhongUtf8, "b\xFF", kZhongUtf8},
+      {"ok \xF0\x9F\x98\x80", "a"},
+      {"plain", "ascii"}};
+  for (const char* encoding : {"UTF-8", "GB18030"}) {
+    TTextCodec codec(encoding);
+    for (const auto& row : rows) {
+      std::vector<std::string> together, apart(row.size());
+      bool allConvert = true;
+      std::size_t badOffset = 0;
+      for (std::size_t i = 0; i < row.size(); ++i) allConvert = codec.TryToGbk(row[i], apart[i], badOffset) && allConvert;
+      ASSERT_EQ(codec.TryAllToGbk(row, together), allConvert) << encoding << " " << row[0];
+      if (allConvert) {
+        EXPECT_EQ(together, apart) << encoding << " " << row[0];
+      }
+    }
+  }
 }
 
 TEST(TextCodec, ShowsWhatCannotBeShownAsQuestionMarks) {

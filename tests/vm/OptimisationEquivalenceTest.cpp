@@ -17,6 +17,7 @@ std::unique_ptr<TRuleCalc> MakePlainCalc() {
   auto calc = testing::MakeCalc();
   calc->Machine.UseExplanationCache = false;
   calc->Tokeniser.UseFirstByteFilter = false;
+  calc->Tokeniser.UseCombinedAutomaton = false;
   calc->Machine.UseSuperinstructions = false;
   return calc;
 }
@@ -159,24 +160,35 @@ TEST(OptimisationEquivalence, SuperinstructionsOverflowAtTheSamePush) {
   EXPECT_EQ(fast->Machine.FloatTop, kStackCapacity);
 }
 
+// Every token, kind and position, error tokens included, from the combined
+// automaton, from the filtered automata and from every automaton run alone.
 TEST(OptimisationEquivalence, RandomBytesTokeniseTheSame) {
+  std::string everyByte;
+  for (int b = 1; b < 256; ++b) everyByte += static_cast<char>(b);
+  const std::string alphabets[] = {
+      "ANDORIFTHENLSEGYMX_0123456789.;,()+-*/=<>|\" \t\r\n!\x0b\xd6\xd0\x80\xff",
+      "andorifthenlsegymxADDYEARSMONTHLASTDAYSUBSTRFINDSTRTOCHARNVL_19.\" <>=|",
+      everyByte};
   std::mt19937 random(99);
-  const std::string alphabet = "ANDORIFTHENLSEGYMX_0123456789.;,()+-*/=<>|\" \t\r\n!\x0b\xd6\xd0\x80\xff";
-  for (int i = 0; i < 3000; ++i) {
-    std::string sentence;
-    const auto length = random() % 40;
-    for (std::size_t j = 0; j < length; ++j) sentence += alphabet[random() % alphabet.size()];
-    TTokenAnalyser fast, plain;
-    plain.UseFirstByteFilter = false;
-    fast.SetSentence(sentence.c_str());
-    plain.SetSentence(sentence.c_str());
-    do {
-      fast.NextToken();
-      plain.NextToken();
-      ASSERT_EQ(fast.WordType, plain.WordType) << sentence;
-      ASSERT_EQ(fast.Word, plain.Word) << sentence;
-      ASSERT_EQ(fast.Position, plain.Position) << sentence;
-    } while (fast.WordType != wtEnd);
+  for (const std::string& alphabet : alphabets) {
+    for (int i = 0; i < 3000; ++i) {
+      std::string sentence;
+      const auto length = random() % 40;
+      for (std::size_t j = 0; j < length; ++j) sentence += alphabet[random() % alphabet.size()];
+      TTokenAnalyser combined, filtered, plain;
+      filtered.UseCombinedAutomaton = false;
+      plain.UseCombinedAutomaton = false;
+      plain.UseFirstByteFilter = false;
+      for (TTokenAnalyser* tokeniser : {&combined, &filtered, &plain}) tokeniser->SetSentence(sentence.c_str());
+      do {
+        for (TTokenAnalyser* tokeniser : {&combined, &filtered, &plain}) tokeniser->NextToken();
+        for (const TTokenAnalyser* other : {&filtered, &plain}) {
+          ASSERT_EQ(combined.WordType, other->WordType) << sentence;
+          ASSERT_EQ(combined.Word, other->Word) << sentence;
+          ASSERT_EQ(combined.Position, other->Position) << sentence;
+        }
+      } while (combined.WordType != wtEnd);
+    }
   }
 }
 
