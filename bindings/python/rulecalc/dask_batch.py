@@ -150,6 +150,15 @@ def exit_status(summary, data, diagnose):
     return EXIT_RULE_ERROR if errors else EXIT_HELD
 
 
+def _drop_unwritable_standard_output():
+    """Points standard output at the null device, so that the interpreter's own
+    flush at exit does not fail again on what could not be written and turn
+    the exit status into its own."""
+    null = os.open(os.devnull, os.O_WRONLY)
+    os.dup2(null, sys.stdout.fileno())
+    os.close(null)
+
+
 def main(argv=None):
     options = parser().parse_args(argv)
     progress = Progress(options.progress or sys.stderr.isatty(), lines=not sys.stderr.isatty())
@@ -165,6 +174,7 @@ def main(argv=None):
     except ReportError as error:
         progress.clear()
         sys.stderr.write("rulecalc-dask: %s\n" % error)
+        _drop_unwritable_standard_output()
         return EXIT_OUTPUT
     except OSError as error:
         progress.clear()
