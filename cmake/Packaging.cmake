@@ -15,17 +15,18 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 
-# Each package's description starts with its own summary line (the common
+# The rulecalc package's settings are the common ones: with the extension
+# not built, CPack makes that one package without components. Each
+# description starts with its package's own summary line (the common
 # CPACK_PACKAGE_DESCRIPTION_SUMMARY would head every package's).
 set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME rulecalc)
-set(CPACK_DEBIAN_UNSPECIFIED_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION "embeddable rule calculator: library, command-line tool
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "embeddable rule calculator: library, command-line tool
 A host hands the library one sentence of a small rule language, sets variables, analyses and runs it, and gets true or false and, when false, an explanation. The package holds the shared and static library, the C header, the pkg-config file and CMake package, and the rulecalc command-line tool.")
 
 if(RULECALC_PG_PACKAGE)
   set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_NAME ${RULECALC_PG_PACKAGE}-rulecalc)
-  set(CPACK_DEBIAN_POSTGRESQL_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_SECTION database)
   set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_DEPENDS ${RULECALC_PG_PACKAGE})
   set(CPACK_DEBIAN_POSTGRESQL_DESCRIPTION "rule calculator extension for ${RULECALC_PG_PACKAGE}

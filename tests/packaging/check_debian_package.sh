@@ -51,7 +51,7 @@ if [ -n "$pg_config" ]; then
     LC_ALL=C sort >"$work/expected"
   dpkg -L "$extension" | while read -r file; do [ -d "$file" ] || echo "$file"; done | LC_ALL=C sort >"$work/packaged"
   diff -u "$work/expected" "$work/packaged" || fail "$extension's files are not the server's (-: expected, +: packaged)"
-  dpkg -s "$extension" | grep -Eq "^Depends:.*\b$server\b" || fail "$extension does not depend on $server: $(dpkg -s "$extension" | grep ^Depends:)"
+  dpkg -s "$extension" | grep -Eq "^Depends:(.*[ ,])? *$server( |,|\$)" || fail "$extension does not depend on $server: $(dpkg -s "$extension" | grep ^Depends:)"
   dpkg -s "$extension" | grep -q '^Depends:.*libc6' || fail "$extension does not depend on the C runtime: $(dpkg -s "$extension" | grep ^Depends:)"
 fi
 
