@@ -27,13 +27,15 @@ dpkg-deb --field "$deb" Depends | grep -q 'libstdc++6' || fail "the package does
 if dpkg-query -W rulecalc >/dev/null 2>&1; then fail "rulecalc is installed already"; fi
 apt-get install -y -q "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get could not install the package"; }
 packages=rulecalc
-trap 'apt-get remove -y -q --purge $packages >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+trap '# shellcheck disable=SC2086 # one argument per package
+apt-get remove -y -q --purge $packages >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 answer=$(/usr/bin/rulecalc eval 'IF AGE>=18 THEN SCORE>=60;' AGE=20 SCORE=75) || fail "/usr/bin/rulecalc eval failed"
 [ "$answer" = true ] || fail "/usr/bin/rulecalc eval answered: $answer"
+# shellcheck disable=SC2046 # pkg-config's words are separate arguments
 cc -o "$work/hello" "$source/examples/hello.c" $(pkg-config --cflags --libs rulecalc) || fail "building against the package failed"
 "$work/hello" | grep -q '^AGE=20 SCORE=75: true$' || fail "the host program built against the package gives a wrong answer"
 
-[ -z "$(dpkg -L rulecalc | grep /postgresql/)" ] || fail "the rulecalc package holds the PostgreSQL extension"
+if dpkg -L rulecalc | grep -q /postgresql/; then fail "the rulecalc package holds the PostgreSQL extension"; fi
 
 # The extension's package, installed by apt from the file as its users do
 # (apt finds postgresql-15 for it), holds exactly the three files in the
@@ -56,6 +58,7 @@ if [ -n "$pg_config" ]; then
 fi
 
 files=$(for package in $packages; do dpkg -L "$package"; done | grep -v '/$')
+# shellcheck disable=SC2086 # one argument per package
 apt-get remove -y -q --purge $packages >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get could not remove $packages"; }
 for file in $files; do
   [ ! -f "$file" ] || fail "$file is left after removing the packages"
