@@ -8,6 +8,7 @@
 #include <locale.h>
 
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -137,7 +138,13 @@ class TLocale {
 
 }  // namespace
 
+// Opening and freeing a locale is done by one thread at a time: the C library
+// shares loaded locale data between threads under a lock of its own that
+// thread checkers cannot see; this lock makes the order visible to them and
+// costs nothing next to loading a locale.
 SRegionalSettings ReadLocaleRegionalSettings(const char* name) {
+  static std::mutex localeLoading;
+  const std::lock_guard<std::mutex> loading(localeLoading);
   TLocale locale(name);
   if (!locale.IsOpen()) return SRegionalSettings{};
   TGbkConverter converter(LangInfo(CODESET, locale.Handle));
