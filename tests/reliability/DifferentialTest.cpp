@@ -202,7 +202,10 @@ TEST(ReusedHandle, AnswersGeneratedRowsAsFreshCalculators) {
     analysed += found >= 0;
     notHeld += std::max(found, 0);
   }
-  EXPECT_GT(analysed, 150);
+  // The generated rules differ between compilers (the order in which a
+  // call's arguments draw from the generator is unspecified); with either,
+  // over a hundred of the 400 analyse.
+  EXPECT_GT(analysed, 100);
   EXPECT_GT(notHeld, 150);
 }
 
