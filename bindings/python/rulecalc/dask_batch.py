@@ -19,7 +19,7 @@ from ._batch.problems import ReportError, UsageError
 from ._batch.report_file import ReportFile, refuse_overwriting
 from ._batch.progress import Progress
 from ._batch.rules_file import read_rules_file
-from ._batch.run import BatchRun, BatchSpec
+from ._batch.run import BatchRun, BatchRequest
 from ._batch.summary import summary_text
 from .rule import Settings
 
@@ -122,10 +122,10 @@ def run(options, rules_file, client, progress):
         progress.clear()
         sys.stderr.write("rulecalc-dask: " + text + "\n")
 
-    spec = BatchSpec(rules_file.rules, options.rules, options.data, options.block_size, options.failed_only,
+    request = BatchRequest(rules_file.rules, options.rules, options.data, options.block_size, options.failed_only,
                      settings_of(options, rules_file), options.data_encoding, options.key, options.null_values,
                      options.show_values, options.bom)
-    batch = BatchRun(client, spec, diagnose, progress)
+    batch = BatchRun(client, request, diagnose, progress)
     tasks, job = batch.plan()
     report = ReportFile(options.output)
     heading = job_heading(job)

@@ -86,18 +86,18 @@ def _mixed_columns_notices(columns, evidence, data_path):
                % (data_path, name, seen.texts, seen.texts + seen.numbers, examples, more, name))
 
 
-def _rules_to_run(spec, columns, summary, warn):
+def _rules_to_run(request, columns, summary, warn):
     types = rule_types(columns)
     by_name = {folded(c.name): i for i, c in enumerate(columns)}
     job_rules = []
-    for rule in spec.rules:
-        error = analysis_error(rule.sentence, types, spec.settings)
+    for rule in request.rules:
+        error = analysis_error(rule.sentence, types, request.settings)
         summary.analysis_errors.append(error)
         if error is not None:
-            warn("%s:%d: rule %s is left out: %s" % (spec.rules_path, rule.line, rule.id, error))
+            warn("%s:%d: rule %s is left out: %s" % (request.rules_path, rule.line, rule.id, error))
             continue
-        for warning in compiled(rule.sentence, types, spec.settings).warnings:
-            warn("%s:%d: rule %s: warning: %s" % (spec.rules_path, rule.line, rule.id, warning.message))
+        for warning in compiled(rule.sentence, types, request.settings).warnings:
+            warn("%s:%d: rule %s: warning: %s" % (request.rules_path, rule.line, rule.id, warning.message))
         job_rules.append((rule, tuple(_variables(rule.sentence, by_name))))
     return tuple(job_rules)
 
@@ -108,7 +108,7 @@ def _variables(sentence, by_name):
 
 
 @dataclasses.dataclass(frozen=True)
-class BatchSpec:
+class BatchRequest:
     """What a run evaluates and how."""
     rules: tuple                  # BatchRule
     rules_path: str
@@ -128,28 +128,28 @@ class BatchRun:
     streams the report. diagnose(text) shows a diagnostic line (without the
     program name), progress(done, total, rows) follows the evaluation."""
 
-    def __init__(self, client, spec, diagnose=print, progress=None):
+    def __init__(self, client, request, diagnose=print, progress=None):
         self.client = client
-        self.spec = spec
+        self.request = request
         self.diagnose = diagnose
         self.progress = progress or (lambda done, total, rows: None)
         self.summary = Summary()
 
     def plan(self):
-        files, columns = _files_and_columns(self.spec.data, self.spec.data_encoding, self.diagnose)
-        blocks = _blocks_of(files, self.spec.block_bytes)
-        futures = self.client.map(scan_block, [b for _, _, b in blocks], columns=columns, nulls=self.spec.nulls,
+        files, columns = _files_and_columns(self.request.data, self.request.data_encoding, self.diagnose)
+        blocks = _blocks_of(files, self.request.block_bytes)
+        futures = self.client.map(scan_block, [b for _, _, b in blocks], columns=columns, nulls=self.request.nulls,
                                   pure=False)
         tasks, evidence = _chain(blocks, self.client.gather(futures))
-        for notice in _mixed_columns_notices(columns, evidence, self.spec.data):
+        for notice in _mixed_columns_notices(columns, evidence, self.request.data):
             self.diagnose(notice)
         columns = _typed(columns, evidence)
-        rules = _rules_to_run(self.spec, columns, self.summary, self.diagnose)
+        rules = _rules_to_run(self.request, columns, self.summary, self.diagnose)
         self.summary.tallies = [None if e else [0, 0, 0] for e in self.summary.analysis_errors]
         self.summary.explanations = [ExplanationCount() for _ in self.summary.analysis_errors]
-        key = None if self.spec.key is None else column_named(columns, self.spec.key)
-        return tasks, BatchJob(tuple(columns), rules, self.spec.failed_only, self.spec.settings, key, self.spec.nulls,
-                               self.spec.show_values, self.spec.bom)
+        key = None if self.request.key is None else column_named(columns, self.request.key)
+        return tasks, BatchJob(tuple(columns), rules, self.request.failed_only, self.request.settings, key, self.request.nulls,
+                               self.request.show_values, self.request.bom)
 
     def evaluate(self, tasks, job, take_report, part_paths=None):
         """Evaluates every block and hands each block's report to take_report
