@@ -1,31 +1,17 @@
 #include "batch/RuleCalculators.h"
 
-#include "calc/RunErrors.h"
 
 namespace rulecalc::cli {
 
 namespace {
 
-// The run-time state a cleared calculator starts a run with; variables, code
-// and explanations stay.
-void ResetRunState(TRuleCalc& calc) {
-  TVirtualMachine& machine = calc.Machine;
-  SRegisters& registers = machine.Registers;
-  registers.BR = registers.BR1 = false;
-  registers.C0 = registers.C1 = registers.R0 = 0.0;
-  registers.S0.clear();
-  registers.S1.clear();
-  registers.RS.clear();
-  machine.FloatTop = 0;
-  machine.StringTop = 0;
-  machine.ClearRuntimeError();
-}
-
+// Runs the analysed rule from a clean machine (variables, code and the
+// explanation cache stay), as a cleared calculator would start.
 SEvaluation RunAnalysed(TRuleCalc& calc) {
-  if (calc.Run()) return SEvaluation{};
-  std::string text = calc.GetRuntimeError();
-  const EMOutcome outcome = IsRunError(text) ? EMOutcome::RunError : EMOutcome::Failed;
-  return SEvaluation{outcome, std::move(text), {}, {}};
+  const ERunStatus status = calc.RunAfresh();
+  if (status == ERunStatus::Held) return SEvaluation{};
+  const EMOutcome outcome = status == ERunStatus::RuntimeError ? EMOutcome::RunError : EMOutcome::Failed;
+  return SEvaluation{outcome, calc.GetRuntimeError(), {}, {}};
 }
 
 }  // namespace
@@ -63,7 +49,6 @@ SEvaluation TRuleCalculators::Rerun(std::size_t rule, const std::vector<std::str
     const SColumn& named = Plan.Columns[column];
     calc.SetVarValue(named.GbkName.c_str(), gbkValues[column].c_str(), named.Type);
   }
-  ResetRunState(calc);
   return RunAnalysed(calc);
 }
 
