@@ -10,6 +10,7 @@
 
 #include "catalog/namespace.h"
 #include "mb/pg_wchar.h"
+#include "miscadmin.h"
 #include "utils/memutils.h"
 
 typedef struct RcConversion
@@ -147,6 +148,8 @@ rc_from_gbk(const char *gbk, size_t length)
 	while (done < length)
 	{
 		int			converted;
+
+		CHECK_FOR_INTERRUPTS();
 		char	   *piece = convert_whole(gbk + done, (int) (length - done), PG_GBK, database);
 
 		if (piece)
