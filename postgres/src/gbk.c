@@ -116,7 +116,16 @@ rc_to_gbk_or_null(const char *text, int length)
 char *
 rc_to_gbk(const char *text, int length, const char *kind, const char *name)
 {
-	char	   *gbk = rc_to_gbk_or_null(text, length);
+	char	   *gbk;
+
+	/* The library reads texts up to a NUL: one inside would cut the value.
+	 * The server's texts hold none; this guards every other way in. */
+	if (memchr(text, '\0', length) != NULL)
+		ereport(ERROR,
+				(errcode(ERRCODE_CHARACTER_NOT_IN_REPERTOIRE),
+				 name ? errmsg("%s \"%s\" holds a NUL character, which rulecalc cannot take", kind, name)
+				 : errmsg("%s holds a NUL character, which rulecalc cannot take", kind)));
+	gbk = rc_to_gbk_or_null(text, length);
 
 	if (gbk == NULL)
 		ereport(ERROR,

@@ -181,6 +181,10 @@ match_variables(RcEntry *entry, const RcLayout *layout, MemoryContext scratch)
 	const char *names;
 	const char *ambiguous = NULL;
 	char	   *copy;
+	int			capacity = 1;
+	int			ncolumns;
+	RcFoldedName *columns;
+	MemoryContext old;
 
 	rc_library_call_begins();
 	names = rulecalc_varnames(entry->calc, NULL);
@@ -190,10 +194,7 @@ match_variables(RcEntry *entry, const RcLayout *layout, MemoryContext scratch)
 		rc_raise_stop();
 	}
 	copy = MemoryContextStrdup(entry->memory, names);
-	int			capacity = 1;
-	int			ncolumns;
-	RcFoldedName *columns;
-	MemoryContext old = MemoryContextSwitchTo(scratch);
+	old = MemoryContextSwitchTo(scratch);
 
 	columns = sorted_columns(layout, &ncolumns);
 	for (const char *p = copy; *p; p++)
@@ -255,12 +256,13 @@ RcEntry *
 rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout)
 {
 	RcSettings	settings = rc_current_settings();
-	uint32		hash = key_hash(rule, rule_length, layout, &settings);
+	uint32		hash;
 	char	   *gbk_rule;
 	RcEntry    *entry;
 	const char *ambiguous;
 
 	rc_check_rule_size(rule_length);
+	hash = key_hash(rule, rule_length, layout, &settings);
 	for (entry = newest; entry; entry = entry->older)
 	{
 		if (!entry_matches(entry, hash, rule, rule_length, layout, &settings))
