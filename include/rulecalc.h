@@ -248,6 +248,35 @@ RULECALC_API size_t RULECALC_CDECL rulecalc_warning_count(rulecalc_handle *calc)
 RULECALC_API const char *RULECALC_CDECL rulecalc_warning(rulecalc_handle *calc, size_t index,
                                                          int32_t *position, size_t *length);
 
+/* ------------------------------------------------------------------------
+ * Interrupting a long call.
+ *
+ * A host that must be able to stop a calculator at any moment (a query being
+ * cancelled, a deadline) gives it a check. During rulecalc_analyse, the
+ * listings (rulecalc_tokens, rulecalc_numbers, rulecalc_varnames),
+ * rulecalc_run and rulecalc_run_rows, the calculator calls check(data) every
+ * 1024 steps (tokens read, instructions run), on the calling thread. When it
+ * returns non-zero the call ends at once:
+ *   - rulecalc_analyse returns 0 and rulecalc_analyse_error gives the
+ *     library's message for an interrupted call (GBK for "the calculation
+ *     was interrupted by its caller!"); the code compiled so far stays, so
+ *     clear the handle (rulecalc_clear) before analysing again;
+ *   - rulecalc_run returns RULECALC_RUNTIME_ERROR with the same text from
+ *     rulecalc_runtime_error (rulecalc_run_rows: the row that was running and
+ *     every later row); the handle runs normally afterwards;
+ *   - a listing returns "" (length 0).
+ * The check must return normally: it may read flags, but neither throw nor
+ * jump out of the library (longjmp). A host whose way to stop is a jump
+ * (an SQL error, say) has the check set a flag of its own and makes the jump
+ * itself once the call has returned. Without a check (the default, or a null
+ * check) nothing is asked and nothing changes.
+ * Returns 0; -1 for a null handle.
+ * ---------------------------------------------------------------------- */
+typedef int(RULECALC_CDECL *rulecalc_interrupt_check)(void *data);
+
+RULECALC_API int RULECALC_CDECL rulecalc_set_interrupt(rulecalc_handle *calc, rulecalc_interrupt_check check,
+                                                       void *data);
+
 #ifdef __cplusplus
 }
 #endif

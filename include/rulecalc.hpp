@@ -123,6 +123,10 @@ class Calculator {
   }
   bool set_date_separator(char separator) noexcept { return rulecalc_set_date_separator(Handle_, separator) == 0; }
   bool set_current_year(int year) noexcept { return rulecalc_set_current_year(Handle_, year) == 0; }
+  // The host's check that stops a long call (see rulecalc_set_interrupt).
+  bool set_interrupt(rulecalc_interrupt_check check, void* data) noexcept {
+    return rulecalc_set_interrupt(Handle_, check, data) == 0;
+  }
 
   // The C handle, for calls this class does not wrap; null once moved from.
   rulecalc_handle* handle() const noexcept { return Handle_; }

@@ -56,3 +56,8 @@ CREATE FUNCTION rulecalc_varnames(rule text)
 RETURNS SETOF text
 AS 'MODULE_PATHNAME', 'rulecalc_varname_rows'
 LANGUAGE C STABLE STRICT PARALLEL SAFE;
+
+-- The rules this session keeps analysed, and the memory they take (roughly).
+CREATE FUNCTION rulecalc_cache_usage(OUT rules integer, OUT bytes bigint)
+AS 'MODULE_PATHNAME', 'rulecalc_cache_usage'
+LANGUAGE C VOLATILE PARALLEL RESTRICTED;

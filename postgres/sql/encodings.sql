@@ -24,3 +24,14 @@ SELECT rulecalc_eval('CITY = "김";', p) FROM people p;
 SELECT rulecalc_eval('A = 1;', '{"a": "😀"}'::jsonb);
 -- Only the columns the rule uses are converted.
 SELECT rulecalc_holds('LENGTH(CITY) = 2;', ROW('😀', 'xy')::people);
+
+-- A LATIN1 database: its characters that GBK has (the pinyin letters such
+-- as é) convert, the others are refused.
+CREATE DATABASE rulecalc_latin1 ENCODING 'LATIN1' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0;
+\c rulecalc_latin1
+SET client_encoding = 'UTF8';
+CREATE EXTENSION rulecalc;
+SELECT rulecalc_holds('LENGTH(F1) = 2;', ROW('é')), (rulecalc_eval('F1 = "è";', ROW('é'))).explanation;
+SELECT rulecalc_holds('LENGTH(F1) > 0;', ROW('ä'));
+\c rulecalc_regress
+DROP DATABASE rulecalc_latin1;

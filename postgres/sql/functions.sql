@@ -43,8 +43,9 @@ SELECT rulecalc_eval('A > 1;', '{"a": {"b": 1}}'::jsonb);
 SELECT rulecalc_eval('A > 1;', '{"a": true}'::jsonb);
 SELECT rulecalc_eval('A > 1;', '[1, 2]'::jsonb);
 
--- Only rows can be variables.
+-- Only rows can be variables (and jsonb for rulecalc_eval and rulecalc_holds).
 SELECT rulecalc_eval('A > 1;', 5);
+SELECT rulecalc_check('A > 1;', NULL::jsonb);
 
 -- Columns whose names differ only in letter case make a variable ambiguous.
 SELECT rulecalc_eval('AGE > 1;', t) FROM (SELECT 1 AS age, 2 AS "AGE") t;

@@ -13,10 +13,14 @@ SELECT count(*) FROM noise, LATERAL rulecalc_tokens(noise.rule) t;
 SELECT count(rulecalc_check(rule)) > 0 AS some_fail FROM noise;
 
 -- A rule of a megabyte, valid and not.
-SELECT (rulecalc_eval(repeat('F1 > 1 AND ', 100000) || 'F1 > 1;', ROW(2)::record)).status;
+SELECT (rulecalc_eval(repeat('F1 > 1 AND ', 90000) || 'F1 > 1;', ROW(2)::record)).status;
 SELECT (rulecalc_eval(repeat('A > 1 AND ', 100000) || 'A > 1;', '{"a": 2}'::jsonb)).status;
 SELECT (rulecalc_eval(repeat('((((+-*/', 130000) || ';', '{"a": 2}'::jsonb)).status;
 SELECT count(*) FROM rulecalc_tokens(repeat('A > 1 AND ', 100000) || 'A > 1;');
+
+-- Longer rules are refused (rulecalc.max_rule_bytes, 1MB by default).
+SELECT rulecalc_holds(repeat('F1 > 1 AND ', 100000) || 'F1 > 1;', ROW(2));
+SELECT count(*) FROM rulecalc_tokens(repeat('A', 1048577));
 
 -- Deep nesting.
 SELECT (rulecalc_eval(repeat('(', 100000) || 'A' || repeat(')', 100000) || ' > 1;', '{"a": 2}'::jsonb)).status;
@@ -30,7 +34,26 @@ SELECT (rulecalc_eval(
 -- The cache stays within its size while rules come and go.
 SET rulecalc.cache_size = 3;
 SELECT count(*) FILTER (WHERE rulecalc_holds('F1 = ' || (i % 7) || ';', ROW(i % 7))) FROM generate_series(1, 700) i;
+SELECT rules FROM rulecalc_cache_usage();
 RESET rulecalc.cache_size;
+
+-- And within its memory: an analysed rule of 44 kB takes some 16MB, so of
+-- two such rules a 20MB cache keeps the one last used.
+SET rulecalc.cache_bytes = '20MB';
+SELECT rulecalc_holds(repeat('F1 > 1 AND ', 4000) || 'F1 > 1;', ROW(2)),
+       rulecalc_holds(repeat('F1 > 2 AND ', 4000) || 'F1 > 1;', ROW(2));
+SELECT rules, bytes BETWEEN 10000000 AND 20 * 1024 * 1024 AS within_budget FROM rulecalc_cache_usage();
+RESET rulecalc.cache_bytes;
+
+-- A cancelled query stops the analysis and the listing of a long rule, and
+-- the half-analysed rule is not kept.
+SET rulecalc.max_rule_bytes = '16MB';
+SET statement_timeout = '200ms';
+SELECT rulecalc_holds(repeat('F1 > 1 AND ', 1100000) || 'F1 > 1;', ROW(2));
+SELECT count(*) FROM rulecalc_tokens(repeat('F1 > 1 AND ', 1100000) || 'F1 > 1;');
+RESET statement_timeout;
+RESET rulecalc.max_rule_bytes;
+SELECT rules FROM rulecalc_cache_usage();
 
 -- A long query can be cancelled.
 SET statement_timeout = '200ms';

@@ -3,6 +3,8 @@
 SELECT rulecalc_holds('1 = 1;', ROW(1)) AS loaded;
 SHOW rulecalc.date_order;
 SHOW rulecalc.date_separator;
+SHOW rulecalc.max_rule_bytes;
+SHOW rulecalc.cache_bytes;
 SELECT rulecalc_holds('TODATE(F1) = 36557;', ROW('02/01/2000'));
 SET rulecalc.date_order = 'dmy';
 SELECT rulecalc_holds('TODATE(F1) = 36557;', ROW('01/02/2000'));

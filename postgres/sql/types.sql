@@ -30,6 +30,14 @@ SELECT rulecalc_eval('F8 > 1;', r) FROM (SELECT 'NaN'::float8 AS f8) r;
 SELECT rulecalc_eval('N > 1;', r) FROM (SELECT 'Infinity'::numeric AS n) r;
 SELECT rulecalc_eval('D > 1;', r) FROM (SELECT 'infinity'::date AS d) r;
 SELECT rulecalc_eval('TS > 1;', r) FROM (SELECT '-infinity'::timestamp AS ts) r;
+SELECT rulecalc_holds('F1 = NULL;', ROW('1e400'::numeric));
+SELECT rulecalc_holds('A = NULL;', '{"a": -1e309}'::jsonb);
+SELECT rulecalc_holds('F1 = 0;', ROW('1e-400'::numeric)) AS too_small_is_zero;
+
+-- A NUL cannot reach a rule: bytea goes as its text output, and jsonb
+-- refuses "\u0000" itself.
+SELECT rulecalc_holds('F1 = "\x610062";', ROW('a\000b'::bytea));
+SELECT rulecalc_holds('A = "x";', '{"a": "\u0000"}'::jsonb);
 
 -- Columns the rule does not use are not read.
 SELECT rulecalc_holds('A = 1;', r) FROM (SELECT 1 AS a, 'NaN'::float8 AS unused) r;

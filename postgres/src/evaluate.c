@@ -22,6 +22,23 @@ set_variables(RcEntry *entry, RcRow *row)
 	}
 }
 
+/* An analysis stopped half-way leaves code behind: the entry goes, so that
+ * the next query analyses the rule afresh. */
+static void
+analyse(RcEntry *entry)
+{
+	int			compiled;
+
+	rc_library_call_begins();
+	compiled = rulecalc_analyse(entry->calc);
+	if (rc_library_call_stopped())
+	{
+		rc_cache_forget(entry);
+		rc_raise_stop();
+	}
+	entry->analysis = compiled ? RC_ANALYSED : RC_ANALYSIS_FAILED;
+}
+
 RcEntry *
 rc_prepare(text *rule, RcRow *row)
 {
@@ -29,7 +46,7 @@ rc_prepare(text *rule, RcRow *row)
 
 	set_variables(entry, row);
 	if (entry->analysis == RC_PENDING)
-		entry->analysis = rulecalc_analyse(entry->calc) ? RC_ANALYSED : RC_ANALYSIS_FAILED;
+		analyse(entry);
 	return entry;
 }
 
@@ -56,6 +73,7 @@ rc_evaluate(text *rule, RcRow *row)
 {
 	RcEntry    *entry = rc_prepare(rule, row);
 	RcVerdict	verdict = {RC_OUTCOME_HELD, NULL};
+	rulecalc_status status;
 
 	if (entry->analysis == RC_ANALYSIS_FAILED)
 	{
@@ -63,7 +81,11 @@ rc_evaluate(text *rule, RcRow *row)
 		verdict.message = rc_analysis_message(entry);
 		return verdict;
 	}
-	switch (rulecalc_run(entry->calc))
+	rc_library_call_begins();
+	status = rulecalc_run(entry->calc);
+	if (rc_library_call_stopped())
+		rc_raise_stop();
+	switch (status)
 	{
 		case RULECALC_HELD:
 			break;

@@ -5,6 +5,7 @@
 
 #include "access/htup_details.h"
 #include "funcapi.h"
+#include "miscadmin.h"
 #include "utils/builtins.h"
 
 PG_FUNCTION_INFO_V1(rulecalc_eval_record);
@@ -15,6 +16,7 @@ PG_FUNCTION_INFO_V1(rulecalc_check_record);
 PG_FUNCTION_INFO_V1(rulecalc_warnings_record);
 PG_FUNCTION_INFO_V1(rulecalc_token_rows);
 PG_FUNCTION_INFO_V1(rulecalc_varname_rows);
+PG_FUNCTION_INFO_V1(rulecalc_cache_usage);
 
 static const char *const outcome_words[] = {"held", "failed", "runtime error", "analysis error"};
 
@@ -178,6 +180,7 @@ listing_rows(FunctionCallInfo fcinfo, char *listing)
 		Datum		value = CStringGetTextDatum((char *) lfirst(cell));
 		bool		isnull = false;
 
+		CHECK_FOR_INTERRUPTS();
 		tuplestore_putvalues(rsinfo->setResult, rsinfo->setDesc, &value, &isnull);
 	}
 	return (Datum) 0;
@@ -193,4 +196,22 @@ Datum
 rulecalc_varname_rows(PG_FUNCTION_ARGS)
 {
 	return listing_rows(fcinfo, rc_varname_listing(PG_GETARG_TEXT_PP(0)));
+}
+
+/* The rules this session's cache holds and the memory they take, roughly. */
+Datum
+rulecalc_cache_usage(PG_FUNCTION_ARGS)
+{
+	TupleDesc	tupdesc;
+	Datum		values[2];
+	bool		nulls[2] = {false, false};
+	int			entries;
+	size_t		bytes;
+
+	if (get_call_result_type(fcinfo, NULL, &tupdesc) != TYPEFUNC_COMPOSITE)
+		elog(ERROR, "rulecalc_cache_usage must return a composite type");
+	rc_cache_usage(&entries, &bytes);
+	values[0] = Int32GetDatum(entries);
+	values[1] = Int64GetDatum((int64) bytes);
+	return HeapTupleGetDatum(heap_form_tuple(BlessTupleDesc(tupdesc), values, nulls));
 }

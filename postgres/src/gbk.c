@@ -10,6 +10,7 @@
 
 #include "catalog/namespace.h"
 #include "mb/pg_wchar.h"
+#include "miscadmin.h"
 #include "utils/memutils.h"
 
 typedef struct RcConversion
@@ -115,7 +116,16 @@ rc_to_gbk_or_null(const char *text, int length)
 char *
 rc_to_gbk(const char *text, int length, const char *kind, const char *name)
 {
-	char	   *gbk = rc_to_gbk_or_null(text, length);
+	char	   *gbk;
+
+	/* The library reads texts up to a NUL: one inside would cut the value.
+	 * The server's texts hold none; this guards every other way in. */
+	if (memchr(text, '\0', length) != NULL)
+		ereport(ERROR,
+				(errcode(ERRCODE_CHARACTER_NOT_IN_REPERTOIRE),
+				 name ? errmsg("%s \"%s\" holds a NUL character, which rulecalc cannot take", kind, name)
+				 : errmsg("%s holds a NUL character, which rulecalc cannot take", kind)));
+	gbk = rc_to_gbk_or_null(text, length);
 
 	if (gbk == NULL)
 		ereport(ERROR,
@@ -147,6 +157,8 @@ rc_from_gbk(const char *gbk, size_t length)
 	while (done < length)
 	{
 		int			converted;
+
+		CHECK_FOR_INTERRUPTS();
 		char	   *piece = convert_whole(gbk + done, (int) (length - done), PG_GBK, database);
 
 		if (piece)

@@ -44,7 +44,7 @@ add_variable(RcLayout *layout, char **values, const JsonbValue *key, const Jsonb
 		case jbvNumeric:
 			column->kind = RC_KIND_JSON_NUMBER;
 			column->type = RULECALC_NUMBER;
-			values[layout->ncolumns] = DatumGetCString(DirectFunctionCall1(numeric_out, NumericGetDatum(value->val.numeric)));
+			values[layout->ncolumns] = rc_numeric_text(column, NumericGetDatum(value->val.numeric));
 			break;
 		case jbvString:
 			column->kind = RC_KIND_JSON_STRING;

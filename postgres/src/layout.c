@@ -93,12 +93,21 @@ rc_finish_layout(RcLayout *layout)
 	layout->signature_hash = hash_bytes((const unsigned char *) signature.data, signature.len);
 }
 
+/* A value the library has no number for: an SQL error naming the column
+ * (or the jsonb key). */
+static void
+reject_number(const RcColumn *column, int sqlstate, const char *problem)
+{
+	ereport(ERROR,
+			(errcode(sqlstate),
+			 errmsg("%s \"%s\" holds %s, which rulecalc cannot take",
+					column->kind >= RC_KIND_JSON_NUMBER ? "key" : "column", column->sql_name, problem)));
+}
+
 static void
 reject_value(const RcColumn *column, const char *problem)
 {
-	ereport(ERROR,
-			(errcode(ERRCODE_INVALID_PARAMETER_VALUE),
-			 errmsg("column \"%s\" holds %s, which rulecalc cannot take", column->sql_name, problem)));
+	reject_number(column, ERRCODE_INVALID_PARAMETER_VALUE, problem);
 }
 
 static char *
@@ -167,13 +176,18 @@ integer_text(Datum value, Oid type)
 	}
 }
 
-static char *
-numeric_text(Datum value, const RcColumn *column)
+/* The decimal text of a numeric; beyond the range of a double the library
+ * would read it as the null number, so it is refused like NaN. (A value too
+ * small for a double reads as 0, as any value is rounded.) */
+char *
+rc_numeric_text(const RcColumn *column, Datum value)
 {
 	char	   *digits = DatumGetCString(DirectFunctionCall1(numeric_out, value));
 
 	if (!isdigit((unsigned char) digits[digits[0] == '-']))
 		reject_value(column, digits);
+	if (isinf(strtod(digits, NULL)))
+		reject_number(column, ERRCODE_NUMERIC_VALUE_OUT_OF_RANGE, "a number beyond the range of double precision");
 	return digits;
 }
 
@@ -228,7 +242,7 @@ rc_format_value(const RcColumn *column, Datum value)
 		case RC_KIND_INTEGER:
 			return integer_text(value, column->base_type);
 		case RC_KIND_NUMERIC:
-			return numeric_text(value, column);
+			return rc_numeric_text(column, value);
 		case RC_KIND_FLOAT:
 			return float_text(value, column);
 		case RC_KIND_BOOLEAN:

@@ -108,6 +108,24 @@ rc_empty_row(void)
 	return row;
 }
 
+static const char *
+function_name(FunctionCallInfo fcinfo)
+{
+	char	   *name = get_func_name(fcinfo->flinfo->fn_oid);
+
+	return name ? name : "rulecalc";
+}
+
+/* rulecalc_eval and rulecalc_holds have a form over jsonb; rulecalc_check
+ * and rulecalc_warnings take rows only. */
+static bool
+takes_jsonb(FunctionCallInfo fcinfo)
+{
+	const char *name = function_name(fcinfo);
+
+	return strcmp(name, "rulecalc_eval") == 0 || strcmp(name, "rulecalc_holds") == 0;
+}
+
 static Oid
 argument_row_type(FunctionCallInfo fcinfo, int argno)
 {
@@ -120,7 +138,8 @@ argument_row_type(FunctionCallInfo fcinfo, int argno)
 	if (!type_is_rowtype(type))
 		ereport(ERROR,
 				(errcode(ERRCODE_DATATYPE_MISMATCH),
-				 errmsg("rulecalc takes a row (a composite value) or jsonb, not %s", format_type_be(type)),
+				 errmsg("%s takes a row (a composite value)%s, not %s", function_name(fcinfo),
+						takes_jsonb(fcinfo) ? " or jsonb" : "", format_type_be(type)),
 				 errhint("Pass a whole row, as in rulecalc_eval(rule, t) for a table t, or ROW(...).")));
 	return type;
 }

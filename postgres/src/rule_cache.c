@@ -1,6 +1,7 @@
 /*
  * Analysed rules, kept per session: one calculator handle per rule text,
- * settings and row layout, the least recently used closed first. The
+ * settings and row layout, the least recently used closed first, within
+ * rulecalc.cache_size entries and rulecalc.cache_bytes of memory. The
  * handles live outside the server's memory contexts; every one is closed
  * when it leaves the cache and when the session ends.
  */
@@ -12,6 +13,23 @@
 static RcEntry *newest = NULL;
 static RcEntry *oldest = NULL;
 static int	nentries = 0;
+static size_t cached_bytes = 0;
+
+/*
+ * What a cached rule costs, roughly. A calculator takes about 90 kB before
+ * it holds a rule; a rule analysed and run takes up to about 360 bytes per
+ * byte of its text (measured: dense comparisons such as "A>1OR " are the
+ * worst, 180 for "A > 1 AND ", under 100 with longer texts and calls). The
+ * entry's own copies of the rule and the row's signature come on top.
+ */
+#define RC_EMPTY_CALCULATOR_BYTES (90 * 1024)
+#define RC_BYTES_PER_RULE_BYTE 360
+
+static size_t
+entry_cost(size_t rule_length, const RcLayout *layout)
+{
+	return RC_EMPTY_CALCULATOR_BYTES + (RC_BYTES_PER_RULE_BYTE + 3) * rule_length + layout->signature_length;
+}
 
 static void
 unlink_entry(RcEntry *entry)
@@ -41,13 +59,27 @@ link_newest(RcEntry *entry)
 	nentries++;
 }
 
+void
+rc_cache_usage(int *entries, size_t *bytes)
+{
+	*entries = nentries;
+	*bytes = cached_bytes;
+}
+
 static void
 drop_entry(RcEntry *entry)
 {
 	unlink_entry(entry);
+	cached_bytes -= entry->cost;
 	rulecalc_close(entry->calc);
 	entry->calc = NULL;
 	MemoryContextDelete(entry->memory);
+}
+
+void
+rc_cache_forget(RcEntry *entry)
+{
+	drop_entry(entry);
 }
 
 void
@@ -146,13 +178,23 @@ column_of(const RcFoldedName *names, int count, const char *name, const RcLayout
 static const char *
 match_variables(RcEntry *entry, const RcLayout *layout, MemoryContext scratch)
 {
-	const char *names = rulecalc_varnames(entry->calc, NULL);
+	const char *names;
 	const char *ambiguous = NULL;
-	char	   *copy = MemoryContextStrdup(entry->memory, names);
+	char	   *copy;
 	int			capacity = 1;
 	int			ncolumns;
 	RcFoldedName *columns;
-	MemoryContext old = MemoryContextSwitchTo(scratch);
+	MemoryContext old;
+
+	rc_library_call_begins();
+	names = rulecalc_varnames(entry->calc, NULL);
+	if (rc_library_call_stopped())
+	{
+		drop_entry(entry);
+		rc_raise_stop();
+	}
+	copy = MemoryContextStrdup(entry->memory, names);
+	old = MemoryContextSwitchTo(scratch);
 
 	columns = sorted_columns(layout, &ncolumns);
 	for (const char *p = copy; *p; p++)
@@ -201,15 +243,26 @@ new_entry(uint32 hash, const char *rule, size_t rule_length, const RcLayout *lay
 	return entry;
 }
 
+/* Closes the least recently used rules until one of this cost fits in the
+ * budget, or none is left. */
+static void
+make_room(size_t cost)
+{
+	while (oldest && (nentries >= rc_cache_capacity() || cached_bytes + cost > rc_cache_budget()))
+		drop_entry(oldest);
+}
+
 RcEntry *
 rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout)
 {
 	RcSettings	settings = rc_current_settings();
-	uint32		hash = key_hash(rule, rule_length, layout, &settings);
+	uint32		hash;
 	char	   *gbk_rule;
 	RcEntry    *entry;
 	const char *ambiguous;
 
+	rc_check_rule_size(rule_length);
+	hash = key_hash(rule, rule_length, layout, &settings);
 	for (entry = newest; entry; entry = entry->older)
 	{
 		if (!entry_matches(entry, hash, rule, rule_length, layout, &settings))
@@ -219,16 +272,18 @@ rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout)
 		return entry;
 	}
 	gbk_rule = rc_to_gbk(rule, (int) rule_length, "the rule", NULL);
-	while (nentries >= rc_cache_capacity() && oldest)
-		drop_entry(oldest);
+	make_room(entry_cost(rule_length, layout));
 	entry = new_entry(hash, rule, rule_length, layout, &settings);
 	link_newest(entry);
+	entry->cost = entry_cost(rule_length, layout);
+	cached_bytes += entry->cost;
 	entry->calc = rulecalc_open();
 	if (entry->calc == NULL)
 	{
 		drop_entry(entry);
 		ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory for a rulecalc calculator")));
 	}
+	rc_watch_interrupts(entry->calc);
 	apply_settings(entry->calc, &settings);
 	entry->gbk_rule = MemoryContextStrdup(entry->memory, gbk_rule);
 	rulecalc_set_sentence(entry->calc, gbk_rule);

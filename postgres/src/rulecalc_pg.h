@@ -27,6 +27,21 @@ typedef struct RcSettings
 extern void rc_define_settings(void);
 extern RcSettings rc_current_settings(void);
 extern int	rc_cache_capacity(void);
+extern size_t rc_cache_budget(void);
+
+/* A rule longer than rulecalc.max_rule_bytes is an SQL error (54000). */
+extern void rc_check_rule_size(size_t length);
+
+/* ---- cancellation inside the library (interrupt.c) ---- */
+
+/* Makes the handle's long calls stop when the query is cancelled. */
+extern void rc_watch_interrupts(rulecalc_handle *calc);
+
+/* Around each library call that may be stopped: begins, then whether it
+ * was, then (when it was and the handle is in order again) the SQL error. */
+extern void rc_library_call_begins(void);
+extern bool rc_library_call_stopped(void);
+extern void rc_raise_stop(void) pg_attribute_noreturn();
 
 /* ---- texts between the database's encoding and GBK (gbk.c) ---- */
 
@@ -92,6 +107,7 @@ typedef struct RcRow
 extern void rc_classify_column(RcColumn *column, const char *name, Oid type);
 extern void rc_finish_layout(RcLayout *layout);
 extern char *rc_format_value(const RcColumn *column, Datum value);
+extern char *rc_numeric_text(const RcColumn *column, Datum value);
 extern char *rc_column_text(const RcColumn *column, const char *data, int length);
 
 /* What a call site keeps between rows (fn_extra). */
@@ -134,11 +150,15 @@ typedef struct RcEntry
 	int			nvariables;
 	char	  **variable_names; /* GBK, as the rule spells them */
 	int		   *variable_columns;	/* the row's column of each */
+	size_t		cost;			/* memory it takes, roughly, in bytes */
 } RcEntry;
 
 /* The entry of a rule over rows of this layout, made (not analysed) when
  * missing. */
 extern RcEntry *rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout);
+/* Closes the entry (after an analysis that was stopped half-way). */
+extern void rc_cache_forget(RcEntry *entry);
+extern void rc_cache_usage(int *entries, size_t *bytes);
 extern void rc_close_all(int code, Datum arg);
 
 /* ---- one evaluation (evaluate.c) ---- */

@@ -6,9 +6,11 @@
 #include "rulecalc_pg.h"
 
 #include <langinfo.h>
+#include <limits.h>
 #include <locale.h>
 
 #include "utils/guc.h"
+#include "utils/memutils.h"
 
 #define RC_DATE_ORDER_AUTO (-1)
 
@@ -24,6 +26,8 @@ static int	date_order_setting = RC_DATE_ORDER_AUTO;
 static char *date_separator_setting = NULL;
 static int	current_year_setting = 0;
 static int	cache_capacity_setting = 64;
+static int	cache_bytes_setting = 64 * 1024 * 1024;
+static int	max_rule_bytes_setting = 1024 * 1024;
 
 static bool
 is_ascii_punctuation(char c)
@@ -63,6 +67,16 @@ rc_define_settings(void)
 							"Analysed rules each session keeps (least recently used go first).",
 							NULL, &cache_capacity_setting, 64, 1, 10000,
 							PGC_USERSET, 0, NULL, NULL, NULL);
+	DefineCustomIntVariable("rulecalc.cache_bytes",
+							"Memory the analysed rules of each session may take (least recently used go first).",
+							"The rule in use stays even when it alone takes more.",
+							&cache_bytes_setting, 64 * 1024 * 1024, 0, INT_MAX,
+							PGC_USERSET, GUC_UNIT_BYTE, NULL, NULL, NULL);
+	DefineCustomIntVariable("rulecalc.max_rule_bytes",
+							"The longest rule, in bytes, that rulecalc takes.",
+							"An analysed rule takes up to a few hundred times its length in memory.",
+							&max_rule_bytes_setting, 1024 * 1024, 1, MaxAllocSize,
+							PGC_USERSET, GUC_UNIT_BYTE, NULL, NULL, NULL);
 	MarkGUCPrefixReserved("rulecalc");
 }
 
@@ -70,6 +84,23 @@ int
 rc_cache_capacity(void)
 {
 	return cache_capacity_setting;
+}
+
+size_t
+rc_cache_budget(void)
+{
+	return (size_t) cache_bytes_setting;
+}
+
+void
+rc_check_rule_size(size_t length)
+{
+	if (length > (size_t) max_rule_bytes_setting)
+		ereport(ERROR,
+				(errcode(ERRCODE_PROGRAM_LIMIT_EXCEEDED),
+				 errmsg("rulecalc rule of %zu bytes is longer than rulecalc.max_rule_bytes (%d bytes)",
+						length, max_rule_bytes_setting),
+				 errhint("Raise rulecalc.max_rule_bytes to take longer rules; analysed, a rule takes up to a few hundred times its length in memory.")));
 }
 
 /* The order in which %d, %m and %y/%Y first appear in a strftime format. */

@@ -74,6 +74,14 @@ rulecalc_status RunRow(Handle& calc, size_t columns, const char* const* names, c
   return status;
 }
 
+// After the host said stop, the rows not run yet end as the interrupted row did.
+void StopRemainingRows(Handle& calc, size_t from, size_t rows, uint8_t* statuses) {
+  for (size_t row = from; row < rows; ++row) {
+    calc.RowTexts.Add(calc.Calc.Machine.RuntimeError);
+    statuses[row] = static_cast<uint8_t>(RULECALC_RUNTIME_ERROR);
+  }
+}
+
 }  // namespace
 
 extern "C" {
@@ -139,7 +147,12 @@ RULECALC_API rulecalc_status RULECALC_CDECL rulecalc_run_rows(Handle* calc, size
   try {
     calc->RowTexts.Clear();
     calc->RowTexts.Reserve(rows);
+    calc->Calc.Interrupt.Rearm();
     for (size_t row = 0; row < rows; ++row) {
+      if (calc->Calc.Interrupt.HasStopped()) {
+        StopRemainingRows(*calc, row, rows, statuses);
+        return RULECALC_RUNTIME_ERROR;
+      }
       const rulecalc_status status = RunRow(*calc, columns, names, types, columns > 0 ? values + row * columns : values);
       statuses[row] = static_cast<uint8_t>(status);
       if (status > worst) worst = status;
@@ -187,6 +200,12 @@ RULECALC_API const char* RULECALC_CDECL rulecalc_warning(Handle* calc, size_t in
   const rulecalc::SAnalysisWarning& warning = calc->Calc.Warnings()[index];
   if (position != nullptr) *position = warning.Position;
   return Answer(warning.Message, length);
+}
+
+RULECALC_API int RULECALC_CDECL rulecalc_set_interrupt(Handle* calc, rulecalc_interrupt_check check, void* data) {
+  if (calc == nullptr) return -1;
+  calc->Calc.SetInterrupt(check, data);
+  return 0;
 }
 
 }  // extern "C"

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "boundary/Listings.h"
+#include "common/Messages.h"
 
 namespace rulecalc {
 
@@ -20,12 +21,24 @@ const char* HoldText(SResultBuffer& buffer, MakeText makeText) noexcept {
   }
 }
 
+// The message of an interrupted call; the empty text when even that cannot be held.
+void SayInterrupted(std::string& text) noexcept {
+  try {
+    text = Message(mInterrupted);
+  } catch (...) {
+    text.clear();
+  }
+}
+
 }  // namespace
 
 TRuleCalc::TRuleCalc() : TRuleCalc(ReadHostEnvironment()) {}
 
 TRuleCalc::TRuleCalc(SHostEnvironment environment)
-    : Environment(std::move(environment)), Machine(Tokeniser, Environment), Analysor(Machine, Tokeniser) {}
+    : Environment(std::move(environment)), Machine(Tokeniser, Environment), Analysor(Machine, Tokeniser) {
+  Tokeniser.Interrupt = &Interrupt;
+  Machine.Interrupt = &Interrupt;
+}
 
 void TRuleCalc::SetSentence(const char* sentence) noexcept {
   try {
@@ -60,6 +73,10 @@ void TRuleCalc::SetVarValue(const char* name, const char* value, std::int32_t ty
 bool TRuleCalc::Analyse() noexcept {
   try {
     return Analysor.Analyse();
+  } catch (const SInterrupted&) {
+    SayInterrupted(Analysor.AnalyseError);
+    Analysor.Warnings.clear();
+    return false;
   } catch (...) {
     return false;
   }
@@ -72,6 +89,10 @@ const char* TRuleCalc::GetAnalyseError() noexcept {
 bool TRuleCalc::Run() noexcept {
   try {
     return Machine.Run();
+  } catch (const SInterrupted&) {
+    SayInterrupted(Machine.RuntimeError);
+    Machine.StoppedByError = true;
+    return false;
   } catch (...) {
     Machine.StoppedByError = true;
     return false;

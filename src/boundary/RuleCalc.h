@@ -57,7 +57,12 @@ class TRuleCalc {
   bool SetDateOrder(EDateOrder order) noexcept;
   bool SetDateSeparator(char separator) noexcept;
   bool SetCurrentYear(int year) noexcept;  // 0: the host clock
+  // The host's check, asked during analysis, listings and runs; when it says
+  // stop, Analyse fails and a run ends with a run-time error, both with the
+  // message mInterrupted, and a listing is empty. Null: never asked.
+  void SetInterrupt(TInterruptHook::TCheck check, void* data) noexcept { Interrupt.Set(check, data); }
 
+  TInterruptHook Interrupt;
   SHostEnvironment Environment;
   TTokenAnalyser Tokeniser;
   TVirtualMachine Machine;

@@ -103,6 +103,7 @@ enum EMMessage {
   mWarnArithmeticOnText,
   mWarnConcatOnNumber,
   mWarnTypeCodeSuffix,
+  mInterrupted,
   kMessageCount
 };
 

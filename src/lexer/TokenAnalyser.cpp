@@ -55,6 +55,7 @@ void TTokenAnalyser::SkipToken() {
 }
 
 std::int32_t TTokenAnalyser::TokenLength() {
+  if (Interrupt != nullptr && Interrupt->StopRequested()) throw SInterrupted{};
   WordType = wtEnd;
   if (Position < 0 || Position >= SentenceLength) return 0;
   return UseCombinedAutomaton ? LongestMatchCombined(Position)

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Interrupt.h"
 #include "lexer/BaseNode.h"
 #include "lexer/CombinedAutomaton.h"
 #include "lexer/StartCandidates.h"
@@ -52,6 +53,9 @@ class TTokenAnalyser {
   // over the bytes. Off, they run one by one (filtered or not, as above);
   // the tokens are the same.
   bool UseCombinedAutomaton = true;
+  // Asked before every token; when it says stop, NextToken and SkipToken
+  // throw SInterrupted. Null: never asked.
+  TInterruptHook* Interrupt = nullptr;
 
  private:
   // The length of the token at Position (at least 1), its kind in WordType;

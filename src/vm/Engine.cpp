@@ -63,7 +63,9 @@ Entry* PopSlot(std::vector<Entry>& stack, std::int32_t& top) {
 bool TVirtualMachine::RunCode(SRunState& run) {
   SRegisters& r = Registers;
   const std::size_t count = Code.size();  // running never changes the code list
+  const bool interruptible = Interrupt != nullptr && Interrupt->IsSet();
   for (std::size_t pc = 0; pc < count; ++pc) {
+    if (interruptible && Interrupt->StopRequested()) return Fail(mInterrupted);
     SPreparedCode& p = Prepared[pc];
     switch (p.Action) {
       case EMAction::Nothing: break;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "boundary/VarTable.h"
+#include "common/Interrupt.h"
 #include "common/Messages.h"
 #include "lexer/TokenAnalyser.h"
 #include "platform/HostEnvironment.h"
@@ -166,6 +167,9 @@ class TVirtualMachine {
   std::int32_t LabelCount = 0;
   TTokenAnalyser& Tokeniser;
   const SHostEnvironment& Environment;
+  // Asked before every instruction; when it says stop, the run ends with a
+  // run-time error. Null: never asked.
+  TInterruptHook* Interrupt = nullptr;
 
  private:
   // --- The run loop and its steps (Engine.cpp) ---

@@ -40,12 +40,14 @@ TEST(CppCalculator, MovesItsHandle) {
   EXPECT_EQ(second.handle(), handle);
   EXPECT_EQ(first.run().status, Status::RuntimeError);  // an empty calculator answers, never crashes
   EXPECT_FALSE(first.analyse().compiled);
+  EXPECT_FALSE(first.set_interrupt(nullptr, nullptr));
   Calculator third;
   third = std::move(second);
   EXPECT_TRUE(third.analyse().compiled);
   EXPECT_EQ(third.run().status, Status::Failed);
   EXPECT_FALSE(third.set_date_separator('x'));
   EXPECT_TRUE(third.set_date_order(DateOrder::YearMonthDay));
+  EXPECT_TRUE(third.set_interrupt(nullptr, nullptr));
   EXPECT_EQ(Calculator::version(), RULECALC_VERSION_STRING);
 }
 

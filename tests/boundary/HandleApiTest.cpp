@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/HandleCalls.h"
@@ -173,6 +174,88 @@ TEST(HandleSettings, RefuseInvalidValues) {
   EXPECT_EQ(rulecalc_set_current_year(calc.Handle, 0), 0);
 }
 
+// A host check that says stop from its `StopAt`-th question on (0: never).
+struct SInterruptCheck {
+  int StopAt = 0;
+  int Asked = 0;
+  static int RULECALC_CDECL Ask(void* data) {
+    auto* check = static_cast<SInterruptCheck*>(data);
+    return ++check->Asked >= check->StopAt && check->StopAt > 0;
+  }
+};
+
+enum class ELongCall { Analyse, Run, RunRows, Tokens, Numbers, Varnames };
+
+void PrintTo(ELongCall call, std::ostream* out) { *out << static_cast<int>(call); }
+
+// What one call gave: its status (1/0 for analysis, none for listings) and its text.
+std::pair<int, std::string> MakeCall(THandleCalls& calc, ELongCall call) {
+  size_t length = 0;
+  uint8_t statuses[3] = {};
+  const char* const names[] = {"A"};
+  const int32_t types[] = {RULECALC_NUMBER};
+  const char* const values[] = {"2", "0", "2"};
+  switch (call) {
+    case ELongCall::Analyse: return {rulecalc_analyse(calc.Handle), calc.GetAnalyseError()};
+    case ELongCall::Run: return {rulecalc_run(calc.Handle), calc.GetRuntimeError()};
+    case ELongCall::RunRows: {
+      const int worst = rulecalc_run_rows(calc.Handle, 3, 1, names, types, values, statuses);
+      return {worst * 100 + statuses[0] * 10 + statuses[2], rulecalc_row_text(calc.Handle, 2, nullptr)};
+    }
+    case ELongCall::Tokens: return {-1, std::string(rulecalc_tokens(calc.Handle, &length), length)};
+    case ELongCall::Numbers: return {-1, std::string(rulecalc_numbers(calc.Handle, &length), length)};
+    default: return {-1, std::string(rulecalc_varnames(calc.Handle, &length), length)};
+  }
+}
+
+class Interrupt : public ::testing::TestWithParam<ELongCall> {
+ protected:
+  // A rule of some 40,000 tokens and as many instructions, analysed unless
+  // the analysis itself is the call under test.
+  void Prepare(THandleCalls& calc) {
+    std::string sentence;
+    for (int i = 0; i < 5000; ++i) sentence += "A > 1 AND ";
+    calc.SetVarValue("A", "2", RULECALC_NUMBER);
+    calc.SetSentence((sentence + "A > 1;").c_str());
+    if (GetParam() != ELongCall::Analyse) {
+      ASSERT_TRUE(calc.Analyse());
+    }
+  }
+};
+
+// Told to stop, the call ends at the first question with its interrupted
+// result; a check that never says stop changes nothing.
+TEST_P(Interrupt, EndsTheCallWhenTheHostSaysStop) {
+  THandleCalls plain, stopped, asked;
+  Prepare(plain);
+  Prepare(stopped);
+  Prepare(asked);
+  SInterruptCheck stop{1}, never{0};
+  ASSERT_EQ(rulecalc_set_interrupt(stopped.Handle, SInterruptCheck::Ask, &stop), 0);
+  ASSERT_EQ(rulecalc_set_interrupt(asked.Handle, SInterruptCheck::Ask, &never), 0);
+  const std::pair<int, std::string> expected = MakeCall(plain, GetParam());
+  const std::pair<int, std::string> interrupted = MakeCall(stopped, GetParam());
+  EXPECT_EQ(MakeCall(asked, GetParam()), expected);
+  EXPECT_GT(never.Asked, 1);
+  EXPECT_EQ(stop.Asked, 1);
+  const std::string message = "运算被调用方中断!";
+  switch (GetParam()) {
+    case ELongCall::Analyse: EXPECT_EQ(interrupted, std::make_pair(0, testing::Gbk(message))); break;
+    case ELongCall::Run: EXPECT_EQ(interrupted, std::make_pair(int{RULECALC_RUNTIME_ERROR}, testing::Gbk(message))); break;
+    case ELongCall::RunRows: EXPECT_EQ(interrupted, std::make_pair(222, testing::Gbk(message))); break;
+    default: EXPECT_EQ(interrupted, std::make_pair(-1, std::string())); break;
+  }
+  // Without the check the handle answers as before.
+  ASSERT_EQ(rulecalc_set_interrupt(stopped.Handle, nullptr, nullptr), 0);
+  if (GetParam() != ELongCall::Analyse) {
+    EXPECT_EQ(MakeCall(stopped, GetParam()), expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, Interrupt,
+                         ::testing::Values(ELongCall::Analyse, ELongCall::Run, ELongCall::RunRows, ELongCall::Tokens,
+                                           ELongCall::Numbers, ELongCall::Varnames));
+
 // Every function accepts a null handle and gives its documented empty answer.
 TEST(NullHandle, GivesTheEmptyAnswers) {
   size_t length = 99;
@@ -195,6 +278,7 @@ TEST(NullHandle, GivesTheEmptyAnswers) {
   EXPECT_EQ(rulecalc_set_date_order(nullptr, RULECALC_DATE_DMY), -1);
   EXPECT_EQ(rulecalc_set_date_separator(nullptr, '.'), -1);
   EXPECT_EQ(rulecalc_set_current_year(nullptr, 2000), -1);
+  EXPECT_EQ(rulecalc_set_interrupt(nullptr, nullptr, nullptr), -1);
   EXPECT_EQ(rulecalc_warning_count(nullptr), 0u);
   EXPECT_EQ(rulecalc_warning(nullptr, 0, &position, &length), nullptr);
   EXPECT_STREQ(rulecalc_version(), RULECALC_VERSION_STRING);
