@@ -167,7 +167,10 @@ std::vector<std::string> NullTextsInGbk(const std::vector<std::string>& texts, T
 
 void RefuseOverwritingInputs(const SBatchOptions& options) {
   RefuseOverwriting(options.OutputPath, options.RulesPath, "the rules file");
-  if (options.DataPath != "-") RefuseOverwriting(options.OutputPath, options.DataPath, "the data file");
+  RefuseOverwriting(options.OutputPath, options.DataPath, "the data file");
+  if (!options.OutputPath.empty()) return;
+  RefuseReportingInto(options.RulesPath, "the rules file");
+  RefuseReportingInto(options.DataPath, "the data file");
 }
 
 char SeparatorOf(const std::string& option, const std::string& fromFile) {

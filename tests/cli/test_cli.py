@@ -335,6 +335,29 @@ class BatchKeepsTheUsersFiles(unittest.TestCase):
         with open(self.data, encoding="utf-8", newline="") as file:
             self.assertEqual(file.read(), SMALL_DATA)
 
+    def test_an_output_that_is_the_file_behind_standard_input_is_refused(self):
+        elsewhere = os.path.join(self.files.directory.name, "elsewhere.csv")
+        cases = [  # (--data, --output, status)
+            ("-", self.data, 64),
+            ("-", "/dev/stdin", 64),
+            ("/dev/stdin", self.data, 64),
+            ("-", elsewhere, 0),
+        ]
+        for data, output, status in cases:
+            with self.subTest(data=data, output=output), open(self.data, "rb") as stdin:
+                completed = subprocess.run([CLI, "batch", "--rules", self.rules, "--data", data, "--output", output],
+                                           stdin=stdin, capture_output=True, env=UTF8_ENV, timeout=60)
+                self.assertEqual(completed.returncode, status, completed.stderr)
+                if status:
+                    self.assertIn(b"choose another output, nothing was written", completed.stderr)
+        with open(self.data, "ab") as stdout:  # the report appended to the data it reads
+            completed = subprocess.run([CLI, "batch", "--rules", self.rules, "--data", self.data], stdout=stdout,
+                                       stderr=subprocess.PIPE, env=UTF8_ENV, timeout=60)
+        self.assertEqual(completed.returncode, 64)
+        self.assertIn(b"standard output is the data file", completed.stderr)
+        with open(self.data, encoding="utf-8", newline="") as file:
+            self.assertEqual(file.read(), SMALL_DATA)
+
     def test_a_report_through_a_link_replaces_the_file_linked_to(self):
         report = self.files.write("report.csv", "old")
         link = os.path.join(self.files.directory.name, "report-link.csv")
