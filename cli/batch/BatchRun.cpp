@@ -156,6 +156,7 @@ SReportLayout LayoutOf(const SBatchOptions& options, const SBatchPlan& plan) {
   if (plan.KeyColumn) layout.GbkKeyName = plan.Columns[*plan.KeyColumn].GbkName;
   layout.ShowValues = options.ShowValues;
   layout.Bom = options.Bom;
+  layout.RawCells = options.RawCells;
   return layout;
 }
 

@@ -249,6 +249,15 @@ class Batch(unittest.TestCase):
                          [["adult", "true"], ["name", "true"], ["both", "true"]])
         self.assertIn("[AGE=17, SCORE=50]", self.batch("--show-values")[1])
 
+    def test_csv_cells_that_look_like_formulas_are_kept_as_text_unless_raw_cells(self):
+        data = self.files.write("f.csv", 'K:text,AGE\n"=HYPERLINK(""http://x"")",20\n-5,20\n')
+        rules = self.files.write("adult.txt", "adult: AGE >= 18;\n")
+        for extra, keys in (([], ["'=HYPERLINK(\"http://x\")", "-5"]), (["--raw-cells"], ["=HYPERLINK(\"http://x\")", "-5"])):
+            with self.subTest(extra=extra):
+                code, out, _ = self.batch("--format", "csv", "--key", "K", *extra, rules=rules, data=data)
+                self.assertEqual(code, 0)
+                self.assertEqual([record[1] for record in csv.reader(io.StringIO(out, newline=""))][1:], keys)
+
     def test_jsonl_report(self):
         code, out, _ = self.batch("--format", "jsonl")
         self.assertEqual(code, 0)
