@@ -20,6 +20,7 @@
 #include "calc/ListingItems.h"
 #include "io/ReportSink.h"
 #include "io/SameFile.h"
+#include "text/ControlCharacters.h"
 #include "text/DisplayColumns.h"
 
 namespace rulecalc::cli {
@@ -41,7 +42,7 @@ std::vector<SColumn> ReadColumns(TDataFile& data, std::unique_ptr<TCsvReader>& r
                                  const SBatchPlan& plan, TTextCodec& dataCodec, TTextCodec& output) {
   SCsvRecord header;
   if (!reader->Next(header)) throw TUsageError("the data file '" + options.DataPath + "' has no header row");
-  std::vector<SColumn> columns = ColumnsOfHeader(header, dataCodec, output);
+  std::vector<SColumn> columns = ColumnsOfHeader(header, options.DataPath, dataCodec, output);
   if (AllDeclared(columns)) return columns;
   std::vector<SColumnEvidence> evidence;
   {
@@ -90,7 +91,7 @@ void CheckRules(SBatchPlan& plan, SBatchSummary& summary, const std::string& rul
     plan.RuleAnalyses.push_back(analyses);
     summary.AnalysisErrors.push_back(analyses ? "" : evaluation.Text);
     const std::string where = "rulecalc: " + rulesPath + ":" + std::to_string(rule.Line) + ": rule " +
-                              output.FromGbk(rule.GbkId);
+                              output.FromGbkShowingControls(rule.GbkId);
     for (const SAnalysisWarning& warning : evaluation.Warnings) {
       Notice(where + ": " + DescribeWarning(rule.GbkSentence, warning, output));
     }
@@ -102,7 +103,7 @@ void CheckRules(SBatchPlan& plan, SBatchSummary& summary, const std::string& rul
 int WidestId(const std::vector<SRule>& rules) {
   TDisplayColumns columns;
   int widest = 4;
-  for (const SRule& rule : rules) widest = std::max(widest, columns.Of(rule.GbkId));
+  for (const SRule& rule : rules) widest = std::max(widest, columns.Of(ShowingControls(rule.GbkId)));
   return widest;
 }
 

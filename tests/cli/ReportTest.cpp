@@ -139,6 +139,12 @@ TEST(TextReport, LinesUpRuleIdsByTerminalColumns) {
   EXPECT_EQ(Verdict(EMReportFormat::Text, RuleWithId("age"), EMOutcome::Held, "", 6), "7       age     true\n");
 }
 
+// Keys, rule ids, explanations and values cannot drive the terminal.
+TEST(TextReport, ShowsControlCharactersAsHex) {
+  EXPECT_EQ(Verdict(EMReportFormat::Text, RuleWithId("r\x1B[2J"), EMOutcome::Failed, "A::A>\"\x07\";", 8, "\x1B]0;t\x07"),
+            "7       \\x1B]0;t\\x07  r\\x1B[2J  false   A::A>\"\\x07\";  [A=5, 城=北京]\n");
+}
+
 SRuleTally TallyOf(std::uint64_t held, const std::vector<SEvaluation>& notHeld) {
   SRuleTally tally;
   tally.Held = held;

@@ -159,6 +159,39 @@ class Check(unittest.TestCase):
         self.assertEqual(marker, "        ^^^^^")
 
 
+class ControlCharactersAreShown(unittest.TestCase):
+    """Data and rules cannot retitle, clear or drive the terminal: control characters show as \\xNN."""
+
+    CASES = [
+        # (arguments, which stream, what it shows)
+        (["eval", 'T = "x";', "T=\x1b]0;pwned\x07"], 1, 'T::T = "x";'),
+        (["eval", 'T = "\x1b[2J";', "T=x"], 1, 'T::T = "\\x1B[2J";'),
+        (["check", 'T = "\x1b[2J" X;', "T=x"], 2, '  T = "\\x1B[2J" X;\n' + " " * 17 + "^"),
+        (["tokens", 'T = "\x1b[2J";'], 1, '"\\x1B[2J"'),
+        (["tokens", "--raw", 'T = "\x1b[2J";'], 1, 'T;=;"\\x1B[2J";;;'),
+    ]
+
+    def test_in_every_command(self):
+        for arguments, stream, shown in self.CASES:
+            with self.subTest(arguments=arguments):
+                output = run(*arguments)
+                self.assertIn(shown, output[stream])
+                self.assertNotIn("\x1b", output[1] + output[2])
+
+    def test_in_the_batch_report_and_its_diagnostics(self):
+        files = TemporaryFiles(self)
+        rules = files.write("r.rules", 'r\x07: "\x1b[2J" = A;\n')
+        data = files.write("d.csv", "K,A,B\x1b[2J\n\x1b]0;x\x07,2,1\n" + "1,0,3\n" * 3)
+        code, out, err = run("batch", "--rules", rules, "--data", data, "--key", "K")
+        self.assertEqual(code, 0)
+        self.assertIn("1       \\x1B]0;x\\x07  r\\x07  false", out)
+        self.assertIn('r.rules:1: rule r\\x07: warning: 字符串与数值比较,结果不可靠!\n  "\\x1B[2J" = A;\n', err)
+        self.assertIn("column 'B\\x1B[2J'", err)
+        self.assertIn("column K is read as text because 1 of its 4 values are not numbers: row 1 \"\\x1B]0;x\\x07\"", err)
+        self.assertNotIn("\x1b", out + err)
+        self.assertNotIn("\x07", out + err)
+
+
 class Listings(unittest.TestCase):
     def test_tokens_numbers_and_names(self):
         self.assertEqual(run("tokens", "IF x >= 10 THEN y = \"a;b\";")[1], "IF\nx\n>=\n10\nTHEN\ny\n=\n\"a;b\"\n;\n")
