@@ -30,6 +30,7 @@ void Complain(const std::string& message) {
 // printed could not all be written.
 bool StandardOutputWritten() {
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  if (errno == EPIPE) return false;
   Complain(std::string("cannot write to standard output: ") + std::strerror(errno));
   return false;
 }
@@ -66,6 +67,8 @@ int RunCommandLine(int argc, char** argv) {
   } catch (const TConversionError& error) {
     Complain(error.what());
     return esUsageError;
+  } catch (const TClosedOutput&) {
+    return esOutputError;
   } catch (const TOutputError& error) {
     Complain(error.what());
     return esOutputError;

@@ -409,6 +409,46 @@ class BatchKeepsTheUsersFiles(unittest.TestCase):
         with open(report, encoding="utf-8") as file:
             self.assertIn("summary: 3 rows evaluated", file.read())
 
+    def test_a_link_to_nothing_is_written_through_and_a_link_loop_is_refused(self):
+        directory = self.files.directory.name
+        dangling, loop = os.path.join(directory, "dangling.csv"), os.path.join(directory, "loop.csv")
+        os.symlink("made.csv", dangling)
+        os.symlink("loop.csv", loop)
+        self.assertEqual(run("batch", "--rules", self.rules, "--data", self.data, "--output", dangling)[0], 0)
+        with open(os.path.join(directory, "made.csv"), encoding="utf-8") as file:
+            self.assertIn("summary: 3 rows evaluated", file.read())
+        code, _, err = run("batch", "--rules", self.rules, "--data", self.data, "--output", loop)
+        self.assertEqual(code, 64)
+        self.assertIn("cannot write the output file", err)
+        self.assertIn("Too many levels of symbolic links", err)
+        self.assertTrue(os.path.islink(dangling) and os.path.islink(loop))
+
+    def test_a_closed_pipe_ends_with_status_74(self):
+        rules = self.files.write("one.txt", "a: A > 0;")
+        data = self.files.write("many.csv", "A:num\n" + "1\n" * 300000)
+        fifo = os.path.join(self.files.directory.name, "fifo")
+        os.mkfifo(fifo)
+        # standard output closed by its reader (| head): status 74 without a word; a named pipe: with one
+        for output, message in (([], b""), (["--output", fifo], b"rulecalc: cannot write the report to '" + fifo.encode() + b"'")):
+            with self.subTest(output=output):
+                process = subprocess.Popen([CLI, "batch", "--rules", rules, "--data", data, "--format", "csv", *output],
+                                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=UTF8_ENV)
+                with (open(fifo, "rb") if output else process.stdout) as reader:
+                    reader.read(10)
+                _, err = process.communicate(timeout=60)
+                self.assertEqual(process.returncode, 74)
+                self.assertEqual(err[:len(message)], message)
+                self.assertEqual(err == b"", message == b"")
+
+    def test_a_read_only_report_is_not_replaced(self):
+        report = self.files.write("report.txt", "kept\n")
+        os.chmod(report, 0o444)
+        code, _, err = run("batch", "--rules", self.rules, "--data", self.data, "--output", report)
+        self.assertEqual(code, 64)
+        self.assertIn("cannot write the output file '" + report + "': it is read-only", err)
+        with open(report, encoding="utf-8") as file:
+            self.assertEqual(file.read(), "kept\n")
+
     @unittest.skipUnless(os.path.exists("/dev/full"), "needs /dev/full")
     def test_a_full_disk_is_an_error_for_every_command(self):
         commands = [["eval", "A>1;", "A=5"], ["check", "A>1;", "A=5"], ["tokens", "A>1;"], ["numbers", "1;"],
