@@ -66,6 +66,7 @@ TEST(RulesFile, ErrorsNameFileLineAndColumn) {
       {"a: A > 1;\nb: B > 1\n", "r.rules:3:1: the rule 'b' (r.rules:2:1) has no ';' at its end"},
       {"ok: A>1;\n  中文 sentence\n", "r.rules:2:3: expected 'id: sentence;'"},
       {"@date-order yyyy\na: A>1;", "r.rules:1:1: expected '@date-order ymd|mdy|dmy'"},
+      {"a\x1B[2J: A>1;\na\x1B[2J: A>2;", "r.rules:2: the rule id 'a\\x1B[2J' is used twice"},
   };
   for (const auto& c : cases) EXPECT_NE(RulesErrorOf(c.Content).find(c.Message), std::string::npos) << RulesErrorOf(c.Content);
 }
