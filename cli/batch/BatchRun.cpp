@@ -168,11 +168,15 @@ std::vector<std::string> NullTextsInGbk(const std::vector<std::string>& texts, T
 }
 
 void RefuseOverwritingInputs(const SBatchOptions& options) {
+  const bool toStandardOutput = options.OutputPath.empty();
   RefuseOverwriting(options.OutputPath, options.RulesPath, "the rules file");
+  if (toStandardOutput) RefuseReportingInto(options.RulesPath, "the rules file");
+  if (options.DataPath == "-") {
+    RefuseOverwritingStandardInput(options.OutputPath, "the data file");
+    return;
+  }
   RefuseOverwriting(options.OutputPath, options.DataPath, "the data file");
-  if (!options.OutputPath.empty()) return;
-  RefuseReportingInto(options.RulesPath, "the rules file");
-  RefuseReportingInto(options.DataPath, "the data file");
+  if (toStandardOutput) RefuseReportingInto(options.DataPath, "the data file");
 }
 
 char SeparatorOf(const std::string& option, const std::string& fromFile) {

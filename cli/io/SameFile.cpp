@@ -25,26 +25,26 @@ bool SameFile(const std::string& one, const std::string& other) {
 // Only a regular file: a terminal, a pipe or /dev/null behind a descriptor is
 // never overwritten by a report.
 bool SameFileAsDescriptor(const std::string& path, int descriptor) {
-  struct stat open {};
+  struct stat opened {};
   struct stat named {};
-  if (fstat(descriptor, &open) != 0 || !S_ISREG(open.st_mode) || stat(path.c_str(), &named) != 0) return false;
-  return SameIdentity(open, named);
+  if (fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode) || stat(path.c_str(), &named) != 0) return false;
+  return SameIdentity(opened, named);
 }
 
 void RefuseOverwriting(const std::string& output, const std::string& input, const std::string& what) {
-  if (output.empty()) return;
-  if (input == "-") {
-    if (!SameFileAsDescriptor(output, STDIN_FILENO)) return;
-    throw TUsageError("the output '" + output + "' is the file standard input reads, " + what +
-                      " ('-'); choose another output, nothing was written");
-  }
-  if (!SameFile(output, input)) return;
+  if (output.empty() || !SameFile(output, input)) return;
   throw TUsageError("the output '" + output + "' is " + what + " '" + input +
                     "' (the same file); choose another output, nothing was written");
 }
 
+void RefuseOverwritingStandardInput(const std::string& output, const std::string& what) {
+  if (output.empty() || !SameFileAsDescriptor(output, STDIN_FILENO)) return;
+  throw TUsageError("the output '" + output + "' is the file standard input reads, " + what +
+                    " ('-'); choose another output, nothing was written");
+}
+
 void RefuseReportingInto(const std::string& input, const std::string& what) {
-  if (input == "-" || !SameFileAsDescriptor(input, STDOUT_FILENO)) return;
+  if (!SameFileAsDescriptor(input, STDOUT_FILENO)) return;
   throw TUsageError("standard output is " + what + " '" + input +
                     "' (the same file); the report would be written into it: redirect it elsewhere or use --output");
 }

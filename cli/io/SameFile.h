@@ -12,10 +12,12 @@ bool SameFile(const std::string& one, const std::string& other);
 bool SameFileAsDescriptor(const std::string& path, int descriptor);
 
 // Throws TUsageError when output is the same file as input, before anything
-// is read or written; what names the input ("the data file"). The input "-"
-// is standard input: output is refused when it leads to the file standard
-// input reads.
+// is read or written; what names the input ("the data file").
 void RefuseOverwriting(const std::string& output, const std::string& input, const std::string& what);
+
+// The same for an input read from standard input ("--data -"): output is
+// refused when it leads to the file standard input reads.
+void RefuseOverwritingStandardInput(const std::string& output, const std::string& what);
 
 // Throws TUsageError when standard output, where the report goes without an
 // --output, is the input file itself (`>> data.csv`).
