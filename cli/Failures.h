@@ -26,4 +26,11 @@ class TOutputError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Standard output's reader stopped reading (`rulecalc ... | head`): the tool
+// ends with the output status, without a message, as the reader chose this.
+class TClosedOutput : public TOutputError {
+ public:
+  using TOutputError::TOutputError;
+};
+
 }  // namespace rulecalc::cli

@@ -20,6 +20,7 @@
 #include "calc/ListingItems.h"
 #include "io/ReportSink.h"
 #include "io/SameFile.h"
+#include "text/ControlCharacters.h"
 #include "text/DisplayColumns.h"
 
 namespace rulecalc::cli {
@@ -41,7 +42,7 @@ std::vector<SColumn> ReadColumns(TDataFile& data, std::unique_ptr<TCsvReader>& r
                                  const SBatchPlan& plan, TTextCodec& dataCodec, TTextCodec& output) {
   SCsvRecord header;
   if (!reader->Next(header)) throw TUsageError("the data file '" + options.DataPath + "' has no header row");
-  std::vector<SColumn> columns = ColumnsOfHeader(header, dataCodec, output);
+  std::vector<SColumn> columns = ColumnsOfHeader(header, options.DataPath, dataCodec, output);
   if (AllDeclared(columns)) return columns;
   std::vector<SColumnEvidence> evidence;
   {
@@ -90,7 +91,7 @@ void CheckRules(SBatchPlan& plan, SBatchSummary& summary, const std::string& rul
     plan.RuleAnalyses.push_back(analyses);
     summary.AnalysisErrors.push_back(analyses ? "" : evaluation.Text);
     const std::string where = "rulecalc: " + rulesPath + ":" + std::to_string(rule.Line) + ": rule " +
-                              output.FromGbk(rule.GbkId);
+                              output.FromGbkShowingControls(rule.GbkId);
     for (const SAnalysisWarning& warning : evaluation.Warnings) {
       Notice(where + ": " + DescribeWarning(rule.GbkSentence, warning, output));
     }
@@ -102,7 +103,7 @@ void CheckRules(SBatchPlan& plan, SBatchSummary& summary, const std::string& rul
 int WidestId(const std::vector<SRule>& rules) {
   TDisplayColumns columns;
   int widest = 4;
-  for (const SRule& rule : rules) widest = std::max(widest, columns.Of(rule.GbkId));
+  for (const SRule& rule : rules) widest = std::max(widest, columns.Of(ShowingControls(rule.GbkId)));
   return widest;
 }
 
@@ -156,6 +157,7 @@ SReportLayout LayoutOf(const SBatchOptions& options, const SBatchPlan& plan) {
   if (plan.KeyColumn) layout.GbkKeyName = plan.Columns[*plan.KeyColumn].GbkName;
   layout.ShowValues = options.ShowValues;
   layout.Bom = options.Bom;
+  layout.RawCells = options.RawCells;
   return layout;
 }
 
@@ -166,8 +168,15 @@ std::vector<std::string> NullTextsInGbk(const std::vector<std::string>& texts, T
 }
 
 void RefuseOverwritingInputs(const SBatchOptions& options) {
+  const bool toStandardOutput = options.OutputPath.empty();
   RefuseOverwriting(options.OutputPath, options.RulesPath, "the rules file");
-  if (options.DataPath != "-") RefuseOverwriting(options.OutputPath, options.DataPath, "the data file");
+  if (toStandardOutput) RefuseReportingInto(options.RulesPath, "the rules file");
+  if (options.DataPath == "-") {
+    RefuseOverwritingStandardInput(options.OutputPath, "the data file");
+    return;
+  }
+  RefuseOverwriting(options.OutputPath, options.DataPath, "the data file");
+  if (toStandardOutput) RefuseReportingInto(options.DataPath, "the data file");
 }
 
 char SeparatorOf(const std::string& option, const std::string& fromFile) {

@@ -23,6 +23,7 @@ struct SBatchOptions {
   std::string RulesEncoding; // empty: detected
   std::string OutputEncoding;
   bool Bom = false;
+  bool RawCells = false;     // CSV: no ' before cells that look like formulas
   std::string DateOrder;     // empty: the rules file's, else the locale's
   std::string DateSeparator;
   bool FreshCalculators = false;  // the reference path: a new analysis per row and rule

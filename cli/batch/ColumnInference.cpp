@@ -35,7 +35,7 @@ std::string MixedColumnsNotice(const std::vector<SColumn>& columns, const std::v
     notice += "rulecalc: " + dataPath + ": column " + name + " is read as text because " +
               std::to_string(seen.Texts) + " of its " + std::to_string(seen.Texts + seen.Numbers) +
               " values are not numbers:";
-    for (const auto& [row, value] : seen.FirstTexts) notice += " row " + std::to_string(row) + " \"" + output.FromGbk(value) + "\"";
+    for (const auto& [row, value] : seen.FirstTexts) notice += " row " + std::to_string(row) + " \"" + output.FromGbkShowingControls(value) + "\"";
     if (seen.Texts > seen.FirstTexts.size()) notice += " ...";
     notice += "\n  declare it as " + name + ":num in the header (such values are then errors for their row only)";
     notice += ", or name the texts that mean empty with --null-values\n";

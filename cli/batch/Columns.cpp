@@ -7,6 +7,7 @@
 #include "Failures.h"
 #include "batch/ColumnName.h"
 #include "calc/TypedName.h"
+#include "text/ControlCharacters.h"
 
 namespace rulecalc::cli {
 
@@ -14,11 +15,11 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-void RefuseRepeatedNames(const std::vector<SColumn>& columns) {
+void RefuseRepeatedNames(const std::vector<SColumn>& columns, const std::string& where) {
   for (std::size_t i = 0; i < columns.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
       if (FoldedName(columns[i].GbkName) == FoldedName(columns[j].GbkName)) {
-        throw TUsageError("the header names the column '" + columns[i].Name + "' twice");
+        throw TUsageError(where + "the header names the column '" + columns[i].Name + "' twice");
       }
     }
   }
@@ -38,7 +39,7 @@ SDateReading DateReadingOf(std::string_view format, std::string_view written) {
     if (c != 'y' && c != 'm' && c != 'd' && reading.Separator == 0) reading.Separator = c;
   }
   if (reading.Order.size() != 3 || reading.Separator == 0) {
-    throw TUsageError("'" + std::string(written) + "': a date format is year, month and day with a separator, "
+    throw TUsageError("'" + ShowingControls(written) + "': a date format is year, month and day with a separator, "
                       "as in :date(yyyy-mm-dd) or :date(dd.mm.yyyy)");
   }
   return reading;
@@ -55,7 +56,7 @@ std::optional<SDateReading> DateSuffix(std::string_view& written) {
   written = written.substr(0, colon);
   if (rest.empty()) return SDateReading{};
   if (rest.front() != '(' || rest.back() != ')') {
-    throw TUsageError("'" + std::string(whole) + "': write the date format in brackets, as in :date(yyyy-mm-dd)");
+    throw TUsageError("'" + ShowingControls(whole) + "': write the date format in brackets, as in :date(yyyy-mm-dd)");
   }
   return DateReadingOf(rest.substr(1, rest.size() - 2), whole);
 }
@@ -64,13 +65,26 @@ SColumn ColumnOf(std::string_view written, TTextCodec& data, TTextCodec& output)
   SColumn column;
   column.Date = DateSuffix(written);
   const STypedName typed = ParseTypedName(written);
-  if (column.Date && typed.Type) throw TUsageError("'" + std::string(written) + "': one type per column");
-  column.GbkName = data.ToGbk(typed.Name, "the column name '" + typed.Name + "'");
-  column.Name = output.FromGbk(column.GbkName);
+  if (column.Date && typed.Type) throw TUsageError("'" + ShowingControls(written) + "': one type per column");
+  column.GbkName = data.ToGbk(typed.Name, "the column name '" + ShowingControls(typed.Name) + "'");
+  column.Name = output.FromGbkShowingControls(column.GbkName);
   column.Declared = column.Date ? std::optional<EMValueType>(vtNumber) : typed.Type;
   column.Type = column.Declared.value_or(vtNumber);
   column.Unusable = WhyNotAName(column.GbkName);
   return column;
+}
+
+// Every mistake in a header's name says where it stands: file, line, column.
+SColumn ColumnAt(std::string_view written, std::size_t index, const std::string& where, TTextCodec& data,
+                 TTextCodec& output) {
+  const std::string place = where + "column " + std::to_string(index + 1) + " of the header: ";
+  try {
+    return ColumnOf(written, data, output);
+  } catch (const TUsageError& error) {
+    throw TUsageError(place + error.what());
+  } catch (const TConversionError& error) {
+    throw TConversionError(place + error.what());
+  }
 }
 
 }  // namespace
@@ -83,14 +97,16 @@ std::string FoldedName(const std::string& name) {
   return folded;
 }
 
-std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, TTextCodec& data, TTextCodec& output) {
-  if (!header.Problem.empty()) throw TUsageError("the header of the data file is malformed: " + header.Problem);
+std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, const std::string& path, TTextCodec& data,
+                                     TTextCodec& output) {
+  const std::string where = path + ":" + std::to_string(header.Line) + ": ";
+  if (!header.Problem.empty()) throw TUsageError(where + "the header is malformed: " + header.Problem);
   std::vector<SColumn> columns;
   for (std::string_view written : header.Fields) {
     if (columns.empty() && written.substr(0, kUtf8Bom.size()) == kUtf8Bom) written.remove_prefix(kUtf8Bom.size());
-    columns.push_back(ColumnOf(written, data, output));
+    columns.push_back(ColumnAt(written, columns.size(), where, data, output));
   }
-  RefuseRepeatedNames(columns);
+  RefuseRepeatedNames(columns, where);
   return columns;
 }
 

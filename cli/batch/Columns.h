@@ -19,7 +19,7 @@ struct SDateReading {
 
 // One column of the data file: a variable of every rule.
 struct SColumn {
-  std::string Name;                     // in the output encoding, without the type suffix
+  std::string Name;                     // for messages: in the output encoding, without the type suffix, control characters as \xNN
   std::string GbkName;                  // the same, for the library
   std::optional<EMValueType> Declared;  // from ":num", ":text" or ":date"
   std::optional<SDateReading> Date;     // from ":date" or ":date(yyyy-mm-dd)": read as a day number
@@ -29,10 +29,12 @@ struct SColumn {
 
 // The columns named by the header record (a UTF-8 byte-order mark before the
 // first name is ignored). data converts the header to GBK, output converts
-// names back for messages. Throws TUsageError for a malformed header, an
-// empty or repeated name (names are compared with ASCII letters folded, as
-// the library compares them), a bad type suffix, or a name GBK cannot hold.
-std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, TTextCodec& data, TTextCodec& output);
+// names back for messages. Throws TUsageError naming path, line and column
+// for a malformed header, an empty or repeated name (names are compared with
+// ASCII letters folded, as the library compares them), a bad type suffix, or
+// a name GBK cannot hold (TConversionError).
+std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, const std::string& path, TTextCodec& data,
+                                     TTextCodec& output);
 
 // True when every column's type is declared, so nothing is left to infer.
 bool AllDeclared(const std::vector<SColumn>& columns);

@@ -1,4 +1,6 @@
+#include <cctype>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "batch/Report.h"
@@ -9,16 +11,47 @@ namespace rulecalc::cli {
 
 namespace {
 
-// A field as RFC 4180 writes it: quoted when it holds a comma, a quote or a
-// line break, with quotes doubled.
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+// The text in double quotes, with the quotes in it doubled.
+std::string Quoted(const std::string& text) {
   std::string quoted = "\"";
   for (char c : text) {
     if (c == '"') quoted += '"';
     quoted += c;
   }
   return quoted + "\"";
+}
+
+// A field as RFC 4180 writes it: quoted when it holds a comma, a quote or a
+// line break.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  return Quoted(text);
+}
+
+// "-5", "+2.5": a plain number, which a spreadsheet reads as a number and no
+// formula can hide in.
+bool IsPlainNumber(const std::string& text) {
+  std::size_t i = text.size() > 1 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  const std::size_t digits = i;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+  if (i == digits) return false;
+  if (i < text.size() && text[i] == '.') ++i;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+  return i == text.size();
+}
+
+// A cell a spreadsheet would run as a formula (=HYPERLINK(...), +cmd|...,
+// @SUM(...), and after a tab or carriage return) unless it is a plain number.
+bool LooksLikeFormula(const std::string& text) {
+  return !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos &&
+         !IsPlainNumber(text);
+}
+
+// A cell for the report: one that looks like a formula gets a leading ' in
+// its quotes, so a spreadsheet shows it as text.
+std::string Cell(const std::string& text, bool rawCells) {
+  if (rawCells || !LooksLikeFormula(text)) return CsvField(text);
+  return Quoted("'" + text);
 }
 
 // Records row,[key,]rule,result,explanation[,values] with CRLF line ends; the summary goes to standard error.
@@ -29,7 +62,7 @@ class TCsvReport : public TReport {
   std::string Heading() override {
     std::string heading = Layout.Bom ? "\xEF\xBB\xBF" : "";
     heading += "row,";
-    if (!Layout.GbkKeyName.empty()) heading += CsvField(Codec.FromGbk(Layout.GbkKeyName)) + ",";
+    if (!Layout.GbkKeyName.empty()) heading += Field(Codec.FromGbk(Layout.GbkKeyName)) + ",";
     heading += "rule,result,explanation";
     return heading + (Layout.ShowValues ? ",values\r\n" : "\r\n");
   }
@@ -40,8 +73,8 @@ class TCsvReport : public TReport {
     out += ',';
     out += OutcomeWord(verdict.Evaluation->Outcome);
     out += ',';
-    if (verdict.Evaluation->Outcome != EMOutcome::Held) out += Field(verdict.Evaluation->Text);
-    if (Layout.ShowValues) out += ',' + CsvField(Codec.FromGbk(verdict.GbkValues));
+    if (verdict.Evaluation->Outcome != EMOutcome::Held) out += Explanation(verdict.Evaluation->Text);
+    if (Layout.ShowValues) out += ',' + Field(Codec.FromGbk(verdict.GbkValues));
     out += "\r\n";
   }
 
@@ -53,14 +86,14 @@ class TCsvReport : public TReport {
     if (verdict.Row == StartRow && !RowStartText.empty()) return RowStartText;
     StartRow = verdict.Row;
     RowStartText = std::to_string(verdict.Row) + ',';
-    if (verdict.GbkKey) RowStartText += CsvField(Codec.FromGbk(*verdict.GbkKey)) + ',';
+    if (verdict.GbkKey) RowStartText += Field(Codec.FromGbk(*verdict.GbkKey)) + ',';
     return RowStartText;
   }
 
   const std::string& IdField(const SRule* rule) {
     auto found = IdFields.find(rule);
     if (found != IdFields.end()) return found->second;
-    return IdFields.emplace(rule, CsvField(Codec.FromGbk(rule->GbkId))).first->second;
+    return IdFields.emplace(rule, Field(Codec.FromGbk(rule->GbkId))).first->second;
   }
 
   // Explanations repeat from row to row: each distinct text is
@@ -69,13 +102,15 @@ class TCsvReport : public TReport {
   static constexpr std::size_t kRemembered = 4096;
   static constexpr std::size_t kLongestRemembered = 512;
 
-  const std::string& Field(const std::string& gbk) {
-    if (gbk.size() > kLongestRemembered) return Unremembered = CsvField(Codec.FromGbk(gbk));
+  const std::string& Explanation(const std::string& gbk) {
+    if (gbk.size() > kLongestRemembered) return Unremembered = Field(Codec.FromGbk(gbk));
     auto found = Fields.find(gbk);
     if (found != Fields.end()) return found->second;
     if (Fields.size() >= kRemembered) Fields.clear();
-    return Fields.emplace(gbk, CsvField(Codec.FromGbk(gbk))).first->second;
+    return Fields.emplace(gbk, Field(Codec.FromGbk(gbk))).first->second;
   }
+
+  std::string Field(const std::string& text) const { return Cell(text, Layout.RawCells); }
 
   SReportLayout Layout;
   TTextCodec Codec;

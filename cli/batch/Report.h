@@ -21,6 +21,7 @@ struct SReportLayout {
   std::string GbkKeyName;      // the --key column's name; empty without --key
   bool ShowValues = false;     // add the failing clause's variables and values
   bool Bom = false;            // start CSV with a UTF-8 byte-order mark
+  bool RawCells = false;       // CSV: write cells a spreadsheet would take for a formula as they are
 };
 
 // One verdict: a rule on a row.

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "Failures.h"
+#include "text/ControlCharacters.h"
 #include "batch/RulesScanner.h"
 
 namespace rulecalc::cli {
@@ -70,14 +71,14 @@ class TRulesParser {
     Scanner.SkipBlanksAndComments();
     rule.Line = Scanner.Line();
     rule.GbkId = Codec.ToGbk(rule.Id, where + "the rule id");
-    rule.GbkSentence = Codec.ToGbk(Scanner.Sentence(rule.Id, where), where + "the sentence of " + rule.Id);
+    rule.GbkSentence = Codec.ToGbk(Scanner.Sentence(rule.Id, where), where + "the sentence of " + ShowingControls(rule.Id));
     return rule;
   }
 
   void RefuseRepeatedId(const std::vector<SRule>& rules, const SRule& rule) {
     const auto same = [&rule](const SRule& other) { return other.Id == rule.Id; };
     if (std::any_of(rules.begin(), rules.end(), same)) {
-      throw TUsageError(Scanner.Path() + ":" + std::to_string(rule.Line) + ": the rule id '" + rule.Id +
+      throw TUsageError(Scanner.Path() + ":" + std::to_string(rule.Line) + ": the rule id '" + ShowingControls(rule.Id) +
                         "' is used twice");
     }
   }

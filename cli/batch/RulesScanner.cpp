@@ -1,6 +1,7 @@
 #include "batch/RulesScanner.h"
 
 #include "Failures.h"
+#include "text/ControlCharacters.h"
 
 namespace rulecalc::cli {
 
@@ -75,7 +76,7 @@ std::string TRulesScanner::Sentence(const std::string& id, const std::string& st
       continue;
     }
     if (c == ':') {
-      throw TUsageError(Where() + "':' inside the sentence of rule '" + id + "' (" + startedAt.substr(0, startedAt.size() - 2) +
+      throw TUsageError(Where() + "':' inside the sentence of rule '" + ShowingControls(id) + "' (" + startedAt.substr(0, startedAt.size() - 2) +
                         "): is the ';' at the end of that rule missing?");
     }
     sentence += c;
@@ -87,7 +88,7 @@ std::string TRulesScanner::Sentence(const std::string& id, const std::string& st
     sentence += '"';
     Advance();
   }
-  throw TUsageError(Where() + "the rule '" + id + "' (" + startedAt.substr(0, startedAt.size() - 2) +
+  throw TUsageError(Where() + "the rule '" + ShowingControls(id) + "' (" + startedAt.substr(0, startedAt.size() - 2) +
                     ") has no ';' at its end");
 }
 

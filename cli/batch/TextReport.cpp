@@ -3,6 +3,7 @@
 
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
+#include "text/ControlCharacters.h"
 #include "text/DisplayColumns.h"
 #include "text/OneLine.h"
 #include "text/TextCodec.h"
@@ -29,6 +30,12 @@ std::string Plural(std::uint64_t count, const char* noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
+// A text of the data or the rules as the terminal shows it, control
+// characters as \xNN, padded to width columns.
+std::string Cell(const std::string& gbk, int width, TTextCodec& codec, TDisplayColumns& columns) {
+  return PaddedTo(codec.FromGbkShowingControls(gbk), columns.Of(ShowingControls(gbk)), width);
+}
+
 // One line per verdict: row, key, rule id, result and explanation in aligned columns.
 class TTextReport : public TReport {
  public:
@@ -36,17 +43,15 @@ class TTextReport : public TReport {
 
   std::string Heading() override {
     std::string heading = PaddedTo("row", 3, kRowColumns);
-    if (!Layout.GbkKeyName.empty()) {
-      heading += PaddedTo(Codec.FromGbk(Layout.GbkKeyName), Columns.Of(Layout.GbkKeyName), kKeyColumns) + "  ";
-    }
+    if (!Layout.GbkKeyName.empty()) heading += Cell(Layout.GbkKeyName, kKeyColumns, Codec, Columns) + "  ";
     return heading + PaddedTo("rule", 4, Layout.IdColumns) + "  result  explanation\n";
   }
 
   void AddVerdict(std::string& out, const SVerdict& verdict) override {
     const std::string row = std::to_string(verdict.Row);
     out += PaddedTo(row, static_cast<int>(row.size()), kRowColumns);
-    if (verdict.GbkKey) out += PaddedTo(Codec.FromGbk(*verdict.GbkKey), Columns.Of(*verdict.GbkKey), kKeyColumns) + "  ";
-    out += PaddedTo(Codec.FromGbk(verdict.Rule->GbkId), Columns.Of(verdict.Rule->GbkId), Layout.IdColumns);
+    if (verdict.GbkKey) out += Cell(*verdict.GbkKey, kKeyColumns, Codec, Columns) + "  ";
+    out += Cell(verdict.Rule->GbkId, Layout.IdColumns, Codec, Columns);
     out += "  ";
     const SEvaluation& evaluation = *verdict.Evaluation;
     const std::string word = OutcomeWord(evaluation.Outcome);
@@ -54,8 +59,8 @@ class TTextReport : public TReport {
       out += word + "\n";
       return;
     }
-    out += PaddedTo(word, static_cast<int>(word.size()), kResultColumns) + "  " + OneLine(Codec.FromGbk(evaluation.Text));
-    if (!verdict.GbkValues.empty()) out += "  [" + Codec.FromGbk(verdict.GbkValues) + "]";
+    out += PaddedTo(word, static_cast<int>(word.size()), kResultColumns) + "  " + Codec.FromGbkShowingControls(OneLine(evaluation.Text));
+    if (!verdict.GbkValues.empty()) out += "  [" + Codec.FromGbkShowingControls(verdict.GbkValues) + "]";
     out += '\n';
   }
 
@@ -77,7 +82,7 @@ std::string RowsLine(const SBatchSummary& summary) {
 std::string CommonExplanations(const SRuleTally& tally, TTextCodec& codec) {
   std::string text;
   for (const auto& [explanation, times] : tally.MostCommon(kCommonExplanations)) {
-    text += RightAligned(std::to_string(times), 10) + "x  " + OneLine(codec.FromGbk(explanation)) + "\n";
+    text += RightAligned(std::to_string(times), 10) + "x  " + codec.FromGbkShowingControls(OneLine(explanation)) + "\n";
   }
   return text;
 }
@@ -92,16 +97,16 @@ std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& su
   std::string explanations;
   for (std::size_t i : summary.RulesByFailures()) {
     const SRule& rule = rules[i];
-    text += PaddedTo(codec.FromGbk(rule.GbkId), columns.Of(rule.GbkId), layout.IdColumns);
+    text += Cell(rule.GbkId, layout.IdColumns, codec, columns);
     const SRuleTally& tally = summary.Tallies[i];
     if (!summary.AnalysisErrors[i].empty()) {
-      text += "  not analysed: " + codec.FromGbk(summary.AnalysisErrors[i]) + "\n";
+      text += "  not analysed: " + codec.FromGbkShowingControls(summary.AnalysisErrors[i]) + "\n";
       continue;
     }
     text += RightAligned(std::to_string(tally.Held), 10) + RightAligned(std::to_string(tally.Failed), 10) +
             RightAligned(std::to_string(tally.Errors), 10);
-    text += rule.GbkDescription.empty() ? "\n" : "  " + codec.FromGbk(rule.GbkDescription) + "\n";
-    if (tally.NotHeld() > 0) explanations += codec.FromGbk(rule.GbkId) + ":\n" + CommonExplanations(tally, codec);
+    text += rule.GbkDescription.empty() ? "\n" : "  " + codec.FromGbkShowingControls(rule.GbkDescription) + "\n";
+    if (tally.NotHeld() > 0) explanations += codec.FromGbkShowingControls(rule.GbkId) + ":\n" + CommonExplanations(tally, codec);
   }
   if (!explanations.empty()) text += "most common explanations:\n" + explanations;
   return text;

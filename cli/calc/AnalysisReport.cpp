@@ -11,11 +11,11 @@ std::string Described(const char* kind, const std::string& gbkSentence, const st
                       SFailurePoint point, TTextCodec& codec) {
   TDisplayColumns columns;
   const SCaretPicture picture = DrawCaret(gbkSentence, point, columns);
-  std::string report = kind + codec.FromGbk(gbkMessage) + "\n";
+  std::string report = kind + codec.FromGbkShowingControls(gbkMessage) + "\n";
   if (picture.LineNumber > 1 || gbkSentence.find('\n') != std::string::npos) {
     report += "  (line " + std::to_string(picture.LineNumber) + " of the sentence)\n";
   }
-  report += "  " + codec.FromGbk(picture.GbkLine) + "\n";
+  report += "  " + codec.FromGbkShowingControls(picture.GbkLine) + "\n";
   report += "  " + picture.Marker + "\n";
   return report;
 }

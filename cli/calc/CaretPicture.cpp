@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/GbkText.h"
+#include "text/ControlCharacters.h"
 
 namespace rulecalc::cli {
 
@@ -64,8 +65,8 @@ SCaretPicture DrawCaret(std::string_view gbkSentence, SFailurePoint point, TDisp
   SCaretPicture picture;
   picture.LineNumber = 1 + static_cast<std::size_t>(std::count(gbkSentence.begin(), gbkSentence.begin() + start, '\n'));
   picture.GbkLine = TabsAsBlanks(line);
-  const int lead = columns.Of(picture.GbkLine.substr(0, tokenStart));
-  const int width = tokenEnd > tokenStart ? columns.Of(picture.GbkLine.substr(tokenStart, tokenEnd - tokenStart)) : 0;
+  const int lead = columns.Of(ShowingControls(picture.GbkLine.substr(0, tokenStart)));
+  const int width = columns.Of(ShowingControls(picture.GbkLine.substr(tokenStart, tokenEnd - tokenStart)));
   picture.Marker = std::string(static_cast<std::size_t>(lead), ' ') + std::string(static_cast<std::size_t>(std::max(width, 1)), '^');
   return picture;
 }

@@ -14,7 +14,8 @@ namespace rulecalc::cli {
 struct SCaretPicture {
   std::size_t LineNumber = 1;  // 1-based line of the sentence
   std::string GbkLine;         // that line, tabs shown as blanks
-  std::string Marker;          // blanks, then one "^" per column of the token (at least one)
+  std::string Marker;          // blanks, then one "^" per column of the token (at least one), once
+                               // the line is shown with its control characters as \xNN
 };
 
 SCaretPicture DrawCaret(std::string_view gbkSentence, SFailurePoint point, TDisplayColumns& columns);

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "Failures.h"
+#include "text/ControlCharacters.h"
 
 namespace rulecalc::cli {
 
@@ -26,7 +27,7 @@ EMValueType SuffixType(std::string_view suffix, std::string_view written) {
   const std::string lower = Lowercase(TrimBlanks(suffix));
   if (lower == "num") return vtNumber;
   if (lower == "text") return vtText;
-  throw TUsageError("'" + std::string(written) + "': the type must be ':num' or ':text'");
+  throw TUsageError("'" + ShowingControls(written) + "': the type must be ':num' or ':text'");
 }
 
 }  // namespace
@@ -36,7 +37,7 @@ STypedName ParseTypedName(std::string_view written) {
   const std::size_t colon = written.rfind(':');
   const std::string_view name = TrimBlanks(written.substr(0, colon));
   if (colon != std::string_view::npos) typed.Type = SuffixType(written.substr(colon + 1), written);
-  if (name.empty()) throw TUsageError("'" + std::string(written) + "': the variable name is missing");
+  if (name.empty()) throw TUsageError("'" + ShowingControls(written) + "': the variable name is missing");
   typed.Name = std::string(name);
   return typed;
 }

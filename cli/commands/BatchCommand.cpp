@@ -65,6 +65,9 @@ void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
   command.add_option("--null-values", arguments.NullValues,
                      "Comma-separated texts that mean an empty value, e.g. 'N/A,-' (the empty text always does)");
   command.add_flag("--bom", options.Bom, "Start a CSV report with a UTF-8 byte-order mark");
+  command.add_flag("--raw-cells", options.RawCells,
+                   "CSV: write cells that start with =, +, -, @, a tab or a carriage return as they are, "
+                   "not behind a ' that keeps spreadsheets from running them as formulas");
   command.add_option("--jobs", options.Jobs, "Worker threads, each with calculators of its own")
       ->check(CLI::Range(1, 256));
   command.add_flag("--fresh-calculators", options.FreshCalculators)->group("");

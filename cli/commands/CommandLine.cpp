@@ -9,6 +9,7 @@
 #include "Failures.h"
 #include "Version.h"
 #include "commands/Commands.h"
+#include "text/ControlCharacters.h"
 
 namespace rulecalc::cli {
 
@@ -19,12 +20,17 @@ constexpr const char* kDescription =
     "rules file against every row of a CSV file. Texts are converted between the\n"
     "terminal's encoding and the library's GBK.";
 
-void Complain(const std::string& message) { std::fprintf(stderr, "rulecalc: %s\n", message.c_str()); }
+// Messages quote names and values from the files: control characters in
+// them are shown, never sent to the terminal.
+void Complain(const std::string& message) {
+  std::fprintf(stderr, "rulecalc: %s\n", ShowingControls(message).c_str());
+}
 
 // Flushes standard output; false (with a message) when what the command
 // printed could not all be written.
 bool StandardOutputWritten() {
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  if (errno == EPIPE) return false;
   Complain(std::string("cannot write to standard output: ") + std::strerror(errno));
   return false;
 }
@@ -61,6 +67,8 @@ int RunCommandLine(int argc, char** argv) {
   } catch (const TConversionError& error) {
     Complain(error.what());
     return esUsageError;
+  } catch (const TClosedOutput&) {
+    return esOutputError;
   } catch (const TOutputError& error) {
     Complain(error.what());
     return esOutputError;

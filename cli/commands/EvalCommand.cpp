@@ -8,6 +8,7 @@
 #include "commands/Commands.h"
 #include "commands/Variables.h"
 #include "text/Codeset.h"
+#include "text/OneLine.h"
 
 namespace rulecalc::cli {
 
@@ -22,13 +23,13 @@ int ShowOutcome(const std::string& gbkSentence, const SEvaluation& evaluation, T
       return esHeld;
     case EMOutcome::Failed:
       std::puts("false");
-      if (!evaluation.Text.empty()) std::puts(codec.FromGbk(evaluation.Text).c_str());
+      if (!evaluation.Text.empty()) std::puts(codec.FromGbkShowingControls(OneLine(evaluation.Text)).c_str());
       return esFailed;
     case EMOutcome::AnalysisError:
       std::fputs(("rulecalc: " + DescribeAnalysisError(gbkSentence, evaluation, codec)).c_str(), stderr);
       return esRuleError;
     case EMOutcome::RunError:
-      std::fprintf(stderr, "rulecalc: run-time error: %s\n", codec.FromGbk(evaluation.Text).c_str());
+      std::fprintf(stderr, "rulecalc: run-time error: %s\n", codec.FromGbkShowingControls(evaluation.Text).c_str());
       return esRuleError;
   }
   return esRuleError;

@@ -43,7 +43,7 @@ int RunListing(EMListing kind, const SListingArguments& arguments, const SComman
   calc.SetSentence(codec.ToGbk(arguments.Sentence, "the sentence").c_str());
   const std::string listing = ListingOf(calc, kind);
   if (arguments.Raw) {
-    std::puts(codec.FromGbk(listing).c_str());
+    std::puts(codec.FromGbkShowingControls(listing).c_str());
     return esHeld;
   }
   for (const std::string& item : ItemsOf(listing, kind)) std::puts(codec.FromGbkShowingBytes(item).c_str());

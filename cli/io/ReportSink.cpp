@@ -30,12 +30,40 @@ std::string BaseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The file a rename must replace: the path with symbolic links followed, so
-// that writing through a link replaces what it points to.
+// More links in a row than this is taken for a loop, as the system takes it.
+constexpr int kMostLinksFollowed = 40;
+
+std::string LinkText(const std::string& link) {
+  char text[PATH_MAX];
+  const ssize_t length = readlink(link.c_str(), text, sizeof text);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) {
+    throw TUsageError("cannot write the output file '" + link + "': cannot read the link: " + std::strerror(errno));
+  }
+  return std::string(text, static_cast<std::size_t>(length));
+}
+
+// The file a rename must replace: the path with its symbolic links followed,
+// so that writing through a link replaces what it points to and the link
+// stays, also when what it points to does not exist yet (it is created).
 std::string ResolvedTarget(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved)) return resolved;
-  return path;
+  std::string target = path;
+  for (int followed = 0; followed < kMostLinksFollowed; ++followed) {
+    struct stat status {};
+    if (lstat(target.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return target;
+    const std::string text = LinkText(target);
+    target = !text.empty() && text.front() == '/' ? text : DirectoryOf(target) + "/" + text;
+  }
+  throw TUsageError("cannot write the output file '" + path + "': " + std::strerror(ELOOP) +
+                    " (a link that leads back to itself?); nothing was written");
+}
+
+// A report never replaces a file its owner may not write: the mode bits say
+// so, whoever runs the tool (root may write anything).
+void RefuseReadOnly(const std::string& path, const std::string& target) {
+  struct stat status {};
+  if (stat(target.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || (status.st_mode & S_IWUSR)) return;
+  throw TUsageError("cannot write the output file '" + path + "': it is read-only; make it writable (chmod u+w) "
+                    "or choose another output, nothing was written");
 }
 
 // The mode the finished report gets: that of the file it replaces, else
@@ -83,6 +111,7 @@ std::FILE* OpenSpecialFile(const std::string& target) {
 TReportSink::TReportSink(const std::string& path) : Path(path), Handle(stdout) {
   if (path.empty()) return;
   Target = ResolvedTarget(path);
+  RefuseReadOnly(path, Target);
   Handle = IsSpecialFile(Target) ? OpenSpecialFile(Target) : CreateTemporary(Target, Temporary);
   std::setvbuf(Handle, nullptr, _IOFBF, kWriteBuffer);
 }
@@ -118,6 +147,7 @@ void TReportSink::Commit() {
 }
 
 void TReportSink::Fail(const std::string& what) {
+  if (Path.empty() && errno == EPIPE) throw TClosedOutput("standard output was closed");
   const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
   if (Path.empty()) throw TOutputError(what + " to standard output" + reason);
   if (Temporary.empty()) throw TOutputError(what + " to '" + Path + "'" + reason);

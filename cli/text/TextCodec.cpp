@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Failures.h"
+#include "text/ControlCharacters.h"
 
 namespace rulecalc::cli {
 
@@ -153,7 +154,17 @@ std::string TTextCodec::ToGbk(std::string_view text, const std::string& what) {
 
 std::string TTextCodec::FromGbk(std::string_view gbk) { return Converted(gbk, false); }
 
-std::string TTextCodec::FromGbkShowingBytes(std::string_view gbk) { return Converted(gbk, true); }
+std::string TTextCodec::FromGbkShowingControls(std::string_view gbk) { return ConvertedShowingControls(gbk, false); }
+
+std::string TTextCodec::FromGbkShowingBytes(std::string_view gbk) { return ConvertedShowingControls(gbk, true); }
+
+// Shown after the conversion where ASCII stays ASCII, so that a GBK lead byte
+// left alone before a control character cannot join the backslash of its
+// \xNN into one character.
+std::string TTextCodec::ConvertedShowingControls(std::string_view gbk, bool showBytes) {
+  if (AsciiCompatible) return ShowingControls(Converted(gbk, showBytes));
+  return Converted(ShowingControls(gbk), showBytes);
+}
 
 std::string TTextCodec::Converted(std::string_view gbk, bool showBytes) {
   std::string out;

@@ -39,13 +39,18 @@ class TTextCodec {
   // GBK text in the outside encoding.
   std::string FromGbk(std::string_view gbk);
 
-  // As FromGbk, but a byte that cannot be converted shows as \xNN.
+  // As FromGbk, but control characters show as \xNN (see ShowingControls):
+  // for every text of the data or the rules that reaches a terminal.
+  std::string FromGbkShowingControls(std::string_view gbk);
+
+  // As FromGbkShowingControls, and a byte that cannot be converted shows as \xNN too.
   std::string FromGbkShowingBytes(std::string_view gbk);
 
   const std::string& Encoding() const { return Outside; }
 
  private:
   std::string Converted(std::string_view gbk, bool showBytes);
+  std::string ConvertedShowingControls(std::string_view gbk, bool showBytes);
   bool TryJoinedToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk);
 
   std::string Outside;

@@ -47,7 +47,10 @@ INSTANTIATE_TEST_SUITE_P(
         SCaretCase{"HalfACharacter", "A=年;", 2, 1, 1, "A=年;", "  ^^"},
         SCaretCase{"TabsShownAsBlanks", "A\t>\t;", 4, 1, 1, "A > ;", "    ^"},
         SCaretCase{"SecondLine", "A>1\nAND B;", 8, 1, 2, "AND B;", "    ^"},
-        SCaretCase{"CrLfLines", "A>1\r\nAND\r\nB C;", 12, 1, 3, "B C;", "  ^"}),
+        SCaretCase{"CrLfLines", "A>1\r\nAND\r\nB C;", 12, 1, 3, "B C;", "  ^"},
+        // a control character will be shown as \xNN: the caret counts the four columns it takes
+        SCaretCase{"ControlsShown", "N = \"\x1B[2J\" X;", 12, 1, 1, "N = \"\x1B[2J\" X;", "               ^"},
+        SCaretCase{"ControlInTheToken", "A > \x07;", 4, 1, 1, "A > \x07;", "    ^^^^"}),
     [](const ::testing::TestParamInfo<SCaretCase>& param) { return std::string(param.param.Name); });
 
 // Greek letters are two bytes in GBK but one column in a UTF-8 terminal.

@@ -66,6 +66,7 @@ TEST(RulesFile, ErrorsNameFileLineAndColumn) {
       {"a: A > 1;\nb: B > 1\n", "r.rules:3:1: the rule 'b' (r.rules:2:1) has no ';' at its end"},
       {"ok: A>1;\n  中文 sentence\n", "r.rules:2:3: expected 'id: sentence;'"},
       {"@date-order yyyy\na: A>1;", "r.rules:1:1: expected '@date-order ymd|mdy|dmy'"},
+      {"a\x1B[2J: A>1;\na\x1B[2J: A>2;", "r.rules:2: the rule id 'a\\x1B[2J' is used twice"},
   };
   for (const auto& c : cases) EXPECT_NE(RulesErrorOf(c.Content).find(c.Message), std::string::npos) << RulesErrorOf(c.Content);
 }
@@ -89,7 +90,7 @@ std::vector<SColumn> ColumnsOf(const std::string& csv, std::string* notice = nul
   reader.Next(header);
   TTextCodec codec("UTF-8");
   TTextCodec output("UTF-8");
-  std::vector<SColumn> columns = ColumnsOfHeader(header, codec, output);
+  std::vector<SColumn> columns = ColumnsOfHeader(header, "d.csv", codec, output);
   const auto evidence = InferColumnTypes(reader, columns, codec, nulls, '.', [] {});
   if (notice) *notice = MixedColumnsNotice(columns, evidence, "d.csv", output);
   return columns;
@@ -111,9 +112,30 @@ TEST(Columns, HeaderNamesTypesAndByteOrderMark) {
   EXPECT_EQ(columns[2].Type, vtNumber);
 }
 
+// Every mistake names the file, the line and the column, control characters
+// (a NUL too) shown as \xNN.
 TEST(Columns, RefusesRepeatedEmptyAndBadlyTypedNames) {
-  for (const char* csv : {"AGE,age\n", "A,,B\n", "A:day\n", "A:date(yyyy)\n", "A:num:date\n", "\"A\n"}) {
-    EXPECT_THROW(ColumnsOf(csv), TUsageError) << csv;
+  const struct {
+    std::string Csv;
+    const char* Message;
+  } cases[] = {
+      {"AGE,age\n", "d.csv:1: the header names the column 'age' twice"},
+      {"A,,B\n", "d.csv:1: column 2 of the header: '': the variable name is missing"},
+      {"A:day\n", "d.csv:1: column 1 of the header: 'A:day': the type must be ':num' or ':text'"},
+      {"A:date(yyyy)\n", "d.csv:1: column 1 of the header: 'A:date(yyyy)': a date format is"},
+      {"A:num:date\n", "d.csv:1: column 1 of the header: 'A:num': one type per column"},
+      {"\"A\n", "d.csv:1: the header is malformed: a quoted field is not closed"},
+      {std::string("A\0B,a\0b\n", 8), "d.csv:1: the header names the column 'a\\x00b' twice"},
+      {"\n\nA,\x1B]0;x\x07:day\n", "d.csv:3: column 2 of the header: '\\x1B]0;x\\x07:day': the type must be"},
+  };
+  for (const auto& c : cases) {
+    std::string message = "no error";
+    try {
+      ColumnsOf(c.Csv);
+    } catch (const TUsageError& error) {
+      message = error.what();
+    }
+    EXPECT_EQ(message.rfind(c.Message, 0), 0u) << message;
   }
 }
 

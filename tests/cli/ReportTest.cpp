@@ -53,6 +53,55 @@ TEST(CsvReport, QuotesFieldsThatNeedItAndEndsRecordsWithCrLf) {
   EXPECT_EQ(Verdict(EMReportFormat::Csv, RuleWithId("ok"), EMOutcome::Held, ""), "7,ok,true,\r\n");
 }
 
+// The key's cell of a true verdict in a CSV report.
+std::string CsvKeyCell(const std::string& key, bool rawCells) {
+  SReportLayout layout = Layout(EMReportFormat::Csv);
+  layout.GbkKeyName = "ID";
+  layout.RawCells = rawCells;
+  const SRule rule = RuleWithId("r");
+  const SEvaluation held{EMOutcome::Held, "", {}, {}};
+  SVerdict verdict;
+  verdict.Row = 7;
+  verdict.GbkKey = &key;
+  verdict.Rule = &rule;
+  verdict.Evaluation = &held;
+  std::string out;
+  MakeReport(layout)->AddVerdict(out, verdict);
+  const std::string rest = ",r,true,\r\n";
+  return out.substr(2, out.size() - 2 - rest.size());
+}
+
+// A spreadsheet runs a cell that starts with =, +, -, @, a tab or a carriage
+// return as a formula: such a cell gets a leading ' inside its quotes, unless
+// it is a plain number.
+TEST(CsvReport, CellsThatLookLikeFormulasAreKeptAsText) {
+  const struct {
+    const char* Key;
+    const char* Cell;
+    const char* RawCell;
+  } cases[] = {
+      {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"",
+       "\"=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+      {"+cmd|' /C calc'!A0", "\"'+cmd|' /C calc'!A0\"", "+cmd|' /C calc'!A0"},
+      {"-2+3+cmd|x", "\"'-2+3+cmd|x\"", "-2+3+cmd|x"},
+      {"@SUM(A1)", "\"'@SUM(A1)\"", "@SUM(A1)"},
+      {"\t=1", "\"'\t=1\"", "\t=1"},
+      {"\r=1", "\"'\r=1\"", "\"\r=1\""},
+      {"-", "\"'-\"", "-"},
+      {"-5", "-5", "-5"},
+      {"+2.5", "+2.5", "+2.5"},
+      {"a=b", "a=b", "a=b"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CsvKeyCell(c.Key, false), c.Cell);
+    EXPECT_EQ(CsvKeyCell(c.Key, true), c.RawCell);
+  }
+  SReportLayout layout = Layout(EMReportFormat::Csv);
+  layout.GbkKeyName = "=ID";
+  EXPECT_EQ(MakeReport(layout)->Heading(), "row,\"'=ID\",rule,result,explanation\r\n");
+  EXPECT_EQ(Verdict(EMReportFormat::Csv, RuleWithId("@r"), EMOutcome::Held, ""), "7,\"'@r\",true,\r\n");
+}
+
 TEST(Reports, ValuesOfTheVariablesAnExplanationNames) {
   std::vector<SColumn> columns(3);
   columns[0].GbkName = "AGE";
@@ -88,6 +137,12 @@ TEST(TextReport, LinesUpRuleIdsByTerminalColumns) {
   EXPECT_EQ(Verdict(EMReportFormat::Text, RuleWithId("年龄"), EMOutcome::Failed, "A::A>1;", 6),
             "7       年龄    false   A::A>1;\n");
   EXPECT_EQ(Verdict(EMReportFormat::Text, RuleWithId("age"), EMOutcome::Held, "", 6), "7       age     true\n");
+}
+
+// Keys, rule ids, explanations and values cannot drive the terminal.
+TEST(TextReport, ShowsControlCharactersAsHex) {
+  EXPECT_EQ(Verdict(EMReportFormat::Text, RuleWithId("r\x1B[2J"), EMOutcome::Failed, "A::A>\"\x07\";", 8, "\x1B]0;t\x07"),
+            "7       \\x1B]0;t\\x07  r\\x1B[2J  false   A::A>\"\\x07\";  [A=5, 城=北京]\n");
 }
 
 SRuleTally TallyOf(std::uint64_t held, const std::vector<SEvaluation>& notHeld) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Failures.h"
+#include "text/ControlCharacters.h"
 #include "text/DisplayColumns.h"
 #include "text/EncodingGuess.h"
 #include "text/OneLine.h"
@@ -99,9 +100,28 @@ TEST(EncodingGuess, Utf8WhenValidOrMarkedElseGbk) {
   }
 }
 
+// Texts from data and rules reach the terminal with their control characters shown.
+TEST(TextCodec, ShowsControlCharactersAsHex) {
+  const struct {
+    std::string Text;
+    std::string Shown;
+  } cases[] = {
+      {"\x1B]0;title\x07", "\\x1B]0;title\\x07"},
+      {"a\x1B[2Jb", "a\\x1B[2Jb"},
+      {std::string("A\0B", 3), "A\\x00B"},
+      {"line\nfake\r", "line\\x0Afake\\x0D"},
+      {"a\tb\x7F", "a\tb\\x7F"},
+      {"\tedge\t", "\\x09edge\\x09"},
+      {kZhongGbk + "\x01", kZhongGbk + "\\x01"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ShowingControls(c.Text), c.Shown) << c.Shown;
+  TTextCodec codec("UTF-8");
+  EXPECT_EQ(codec.FromGbkShowingControls(kZhongGbk + "\x1B"), kZhongUtf8 + "\\x1B");
+}
+
 TEST(TextCodec, ListingsShowUnshownBytesAsHex) {
   TTextCodec codec("UTF-8");
-  EXPECT_EQ(codec.FromGbkShowingBytes("a" + kZhongGbk.substr(0, 1)), "a\\xD6");
+  EXPECT_EQ(codec.FromGbkShowingBytes("a" + kZhongGbk.substr(0, 1) + "\x1B"), "a\\xD6\\x1B");
   EXPECT_EQ(OneLine("A > 1\n   AND B"), "A > 1 AND B");
 }
 

@@ -159,6 +159,39 @@ class Check(unittest.TestCase):
         self.assertEqual(marker, "        ^^^^^")
 
 
+class ControlCharactersAreShown(unittest.TestCase):
+    """Data and rules cannot retitle, clear or drive the terminal: control characters show as \\xNN."""
+
+    CASES = [
+        # (arguments, which stream, what it shows)
+        (["eval", 'T = "x";', "T=\x1b]0;pwned\x07"], 1, 'T::T = "x";'),
+        (["eval", 'T = "\x1b[2J";', "T=x"], 1, 'T::T = "\\x1B[2J";'),
+        (["check", 'T = "\x1b[2J" X;', "T=x"], 2, '  T = "\\x1B[2J" X;\n' + " " * 17 + "^"),
+        (["tokens", 'T = "\x1b[2J";'], 1, '"\\x1B[2J"'),
+        (["tokens", "--raw", 'T = "\x1b[2J";'], 1, 'T;=;"\\x1B[2J";;;'),
+    ]
+
+    def test_in_every_command(self):
+        for arguments, stream, shown in self.CASES:
+            with self.subTest(arguments=arguments):
+                output = run(*arguments)
+                self.assertIn(shown, output[stream])
+                self.assertNotIn("\x1b", output[1] + output[2])
+
+    def test_in_the_batch_report_and_its_diagnostics(self):
+        files = TemporaryFiles(self)
+        rules = files.write("r.rules", 'r\x07: "\x1b[2J" = A;\n')
+        data = files.write("d.csv", "K,A,B\x1b[2J\n\x1b]0;x\x07,2,1\n" + "1,0,3\n" * 3)
+        code, out, err = run("batch", "--rules", rules, "--data", data, "--key", "K")
+        self.assertEqual(code, 0)
+        self.assertIn("1       \\x1B]0;x\\x07  r\\x07  false", out)
+        self.assertIn('r.rules:1: rule r\\x07: warning: 字符串与数值比较,结果不可靠!\n  "\\x1B[2J" = A;\n', err)
+        self.assertIn("column 'B\\x1B[2J'", err)
+        self.assertIn("column K is read as text because 1 of its 4 values are not numbers: row 1 \"\\x1B]0;x\\x07\"", err)
+        self.assertNotIn("\x1b", out + err)
+        self.assertNotIn("\x07", out + err)
+
+
 class Listings(unittest.TestCase):
     def test_tokens_numbers_and_names(self):
         self.assertEqual(run("tokens", "IF x >= 10 THEN y = \"a;b\";")[1], "IF\nx\n>=\n10\nTHEN\ny\n=\n\"a;b\"\n;\n")
@@ -249,6 +282,15 @@ class Batch(unittest.TestCase):
                          [["adult", "true"], ["name", "true"], ["both", "true"]])
         self.assertIn("[AGE=17, SCORE=50]", self.batch("--show-values")[1])
 
+    def test_csv_cells_that_look_like_formulas_are_kept_as_text_unless_raw_cells(self):
+        data = self.files.write("f.csv", 'K:text,AGE\n"=HYPERLINK(""http://x"")",20\n-5,20\n')
+        rules = self.files.write("adult.txt", "adult: AGE >= 18;\n")
+        for extra, keys in (([], ["'=HYPERLINK(\"http://x\")", "-5"]), (["--raw-cells"], ["=HYPERLINK(\"http://x\")", "-5"])):
+            with self.subTest(extra=extra):
+                code, out, _ = self.batch("--format", "csv", "--key", "K", *extra, rules=rules, data=data)
+                self.assertEqual(code, 0)
+                self.assertEqual([record[1] for record in csv.reader(io.StringIO(out, newline=""))][1:], keys)
+
     def test_jsonl_report(self):
         code, out, _ = self.batch("--format", "jsonl")
         self.assertEqual(code, 0)
@@ -335,6 +377,29 @@ class BatchKeepsTheUsersFiles(unittest.TestCase):
         with open(self.data, encoding="utf-8", newline="") as file:
             self.assertEqual(file.read(), SMALL_DATA)
 
+    def test_an_output_that_is_the_file_behind_standard_input_is_refused(self):
+        elsewhere = os.path.join(self.files.directory.name, "elsewhere.csv")
+        cases = [  # (--data, --output, status)
+            ("-", self.data, 64),
+            ("-", "/dev/stdin", 64),
+            ("/dev/stdin", self.data, 64),
+            ("-", elsewhere, 0),
+        ]
+        for data, output, status in cases:
+            with self.subTest(data=data, output=output), open(self.data, "rb") as stdin:
+                completed = subprocess.run([CLI, "batch", "--rules", self.rules, "--data", data, "--output", output],
+                                           stdin=stdin, capture_output=True, env=UTF8_ENV, timeout=60)
+                self.assertEqual(completed.returncode, status, completed.stderr)
+                if status:
+                    self.assertIn(b"choose another output, nothing was written", completed.stderr)
+        with open(self.data, "ab") as stdout:  # the report appended to the data it reads
+            completed = subprocess.run([CLI, "batch", "--rules", self.rules, "--data", self.data], stdout=stdout,
+                                       stderr=subprocess.PIPE, env=UTF8_ENV, timeout=60)
+        self.assertEqual(completed.returncode, 64)
+        self.assertIn(b"standard output is the data file", completed.stderr)
+        with open(self.data, encoding="utf-8", newline="") as file:
+            self.assertEqual(file.read(), SMALL_DATA)
+
     def test_a_report_through_a_link_replaces_the_file_linked_to(self):
         report = self.files.write("report.csv", "old")
         link = os.path.join(self.files.directory.name, "report-link.csv")
@@ -343,6 +408,46 @@ class BatchKeepsTheUsersFiles(unittest.TestCase):
         self.assertTrue(os.path.islink(link))
         with open(report, encoding="utf-8") as file:
             self.assertIn("summary: 3 rows evaluated", file.read())
+
+    def test_a_link_to_nothing_is_written_through_and_a_link_loop_is_refused(self):
+        directory = self.files.directory.name
+        dangling, loop = os.path.join(directory, "dangling.csv"), os.path.join(directory, "loop.csv")
+        os.symlink("made.csv", dangling)
+        os.symlink("loop.csv", loop)
+        self.assertEqual(run("batch", "--rules", self.rules, "--data", self.data, "--output", dangling)[0], 0)
+        with open(os.path.join(directory, "made.csv"), encoding="utf-8") as file:
+            self.assertIn("summary: 3 rows evaluated", file.read())
+        code, _, err = run("batch", "--rules", self.rules, "--data", self.data, "--output", loop)
+        self.assertEqual(code, 64)
+        self.assertIn("cannot write the output file", err)
+        self.assertIn("Too many levels of symbolic links", err)
+        self.assertTrue(os.path.islink(dangling) and os.path.islink(loop))
+
+    def test_a_closed_pipe_ends_with_status_74(self):
+        rules = self.files.write("one.txt", "a: A > 0;")
+        data = self.files.write("many.csv", "A:num\n" + "1\n" * 300000)
+        fifo = os.path.join(self.files.directory.name, "fifo")
+        os.mkfifo(fifo)
+        # standard output closed by its reader (| head): status 74 without a word; a named pipe: with one
+        for output, message in (([], b""), (["--output", fifo], b"rulecalc: cannot write the report to '" + fifo.encode() + b"'")):
+            with self.subTest(output=output):
+                process = subprocess.Popen([CLI, "batch", "--rules", rules, "--data", data, "--format", "csv", *output],
+                                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=UTF8_ENV)
+                with (open(fifo, "rb") if output else process.stdout) as reader:
+                    reader.read(10)
+                _, err = process.communicate(timeout=60)
+                self.assertEqual(process.returncode, 74)
+                self.assertEqual(err[:len(message)], message)
+                self.assertEqual(err == b"", message == b"")
+
+    def test_a_read_only_report_is_not_replaced(self):
+        report = self.files.write("report.txt", "kept\n")
+        os.chmod(report, 0o444)
+        code, _, err = run("batch", "--rules", self.rules, "--data", self.data, "--output", report)
+        self.assertEqual(code, 64)
+        self.assertIn("cannot write the output file '" + report + "': it is read-only", err)
+        with open(report, encoding="utf-8") as file:
+            self.assertEqual(file.read(), "kept\n")
 
     @unittest.skipUnless(os.path.exists("/dev/full"), "needs /dev/full")
     def test_a_full_disk_is_an_error_for_every_command(self):

@@ -46,21 +46,31 @@ def _typed_column(written):
     return Column(name, declared, declared or NUMBER)
 
 
-def columns_of_header(record, encoding):
-    """The columns a header record names; UsageError when it is unusable."""
+def _column_at(written, index, where, encoding):
+    """The column written in the header's place index; its mistakes say file, line and column."""
+    place = "%scolumn %d of the header: " % (where, index + 1)
+    gbk, problem = gbk_value(written, encoding)
+    if problem is not None:
+        raise UsageError(place + "the column name '%s' cannot be converted to GBK at byte %d" % (
+            written.decode(encoding, "replace"), problem + 1))
+    try:
+        return _typed_column(gbk.decode("gbk"))
+    except UsageError as error:
+        raise UsageError(place + str(error)) from None
+
+
+def columns_of_header(record, encoding, path):
+    """The columns a header record of the file at path names; UsageError when it is unusable."""
+    where = "%s:%d: " % (path, record.line + 1)
     if record.problem:
-        raise UsageError("the header of the data file is malformed: " + record.problem)
+        raise UsageError(where + "the header is malformed: " + record.problem)
     columns = []
     for i, written in enumerate(record.fields):
         if i == 0 and written.startswith(_UTF8_BOM):
             written = written[len(_UTF8_BOM):]
-        gbk, problem = gbk_value(written, encoding)
-        if problem is not None:
-            raise UsageError("the column name '%s' cannot be converted to GBK at byte %d" % (
-                written.decode(encoding, "replace"), problem + 1))
-        column = _typed_column(gbk.decode("gbk"))
+        column = _column_at(written, i, where, encoding)
         if any(folded(c.name) == folded(column.name) for c in columns):
-            raise UsageError("the header names the column '%s' twice" % column.name)
+            raise UsageError(where + "the header names the column '%s' twice" % column.name)
         columns.append(column)
     return columns
 

@@ -31,7 +31,7 @@ def read_header(path, encoding):
             header = next(iter(reader), None)
             if header is None:
                 raise UsageError("the data file '%s' has no header row" % path)
-            return columns_of_header(header, encoding), reader.end, reader.newlines
+            return columns_of_header(header, encoding, path), reader.end, reader.newlines
     except OSError:
         raise UsageError("cannot read the data file '%s'" % path) from None
 
