@@ -5,6 +5,7 @@ import os
 import re
 import shutil
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -136,11 +137,38 @@ class SameReportAsTheTool(TempFiles):
         self.assertEqual(ours.stdout, theirs.stdout)
         self.assertEqual(ours.stderr.count(b"skipped"), theirs.stderr.count(b"skipped"))
 
-    def test_a_report_that_cannot_be_written_is_an_error(self):
-        with open("/dev/full", "wb") as full:
-            ours = subprocess.run(dask_command(EXAMPLE_RULES, EXAMPLE_DATA), stdout=full, stderr=subprocess.PIPE)
-        self.assertEqual(ours.returncode, 74)
-        self.assertIn(b"cannot write the report to standard output", ours.stderr)
+    def device(self, name, minor):
+        """A device node in the test's folder: minor 7 is always full, 3 takes everything."""
+        path = os.path.join(self.folder, name)
+        os.mknod(path, 0o666 | stat.S_IFCHR, os.makedev(1, minor))
+        return path
+
+    def test_devices_are_written_in_place_and_a_failed_write_is_status_74(self):
+        full, null = self.device("full", 7), self.device("null", 3)
+        cases = [
+            # (standard output, --output, exit status, words of the message)
+            (full, None, 74, b"cannot write the report to standard output: No space left on device"),
+            (None, full, 74, b"cannot write the report '%s': No space left on device\n" % full.encode()),
+            (None, null, 0, b"summary:"),
+        ]
+        for stdout, output, status, words in cases:
+            with self.subTest(stdout=stdout, output=output), open(stdout or os.devnull, "wb") as out:
+                extra = ("--output", output) if output else ()
+                ours = subprocess.run(dask_command(EXAMPLE_RULES, EXAMPLE_DATA, *extra), stdout=out,
+                                      stderr=subprocess.PIPE)
+                self.assertEqual(ours.returncode, status, ours.stderr.decode())
+                self.assertIn(words, ours.stderr)
+                self.assertTrue(all(stat.S_ISCHR(os.stat(d).st_mode) for d in (full, null)))
+
+    def test_a_part_that_cannot_be_written_leaves_no_temporary_file(self):
+        from rulecalc._batch.partition import write_part
+        from rulecalc._batch.problems import ReportError
+        part = os.path.join(self.folder, "part-00000.csv")
+        # The temporary name leads to a full device, as a full disk would take the part.
+        os.symlink(self.device("full", 7), "%s.tmp-%d" % (part, os.getpid()))
+        with self.assertRaisesRegex(ReportError, "No space left on device"):
+            write_part(part, b"row,rule,result,explanation\r\n", b"1,r,true,\r\n" * 1000)
+        self.assertEqual(os.listdir(self.folder), ["full"])
 
     def test_report_folder_holds_the_report_in_parts(self):
         output = os.path.join(self.folder, "out") + os.sep

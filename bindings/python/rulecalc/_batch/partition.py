@@ -1,5 +1,6 @@
 """Evaluating the rows of one block (runs on a worker)."""
 
+import contextlib
 import os
 from dataclasses import dataclass, field
 from typing import List
@@ -175,6 +176,8 @@ def write_part(path, heading, report):
             file.write(heading + report)
         os.replace(temporary, path)
     except OSError as error:
+        with contextlib.suppress(OSError):
+            os.remove(temporary)
         raise report_error(path, error) from None
 
 
