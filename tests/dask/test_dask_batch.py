@@ -1,6 +1,8 @@
 """rulecalc-dask on a real local Dask cluster (two worker processes on 127.0.0.1),
 its report and diagnostics compared with those of the rulecalc tool on the same data."""
 
+import csv
+import io
 import os
 import re
 import shutil
@@ -136,6 +138,21 @@ class SameReportAsTheTool(TempFiles):
         theirs = cli_batch(rules, whole, "--failed-only", "--key", "id")
         self.assertEqual(ours.stdout, theirs.stdout)
         self.assertEqual(ours.stderr.count(b"skipped"), theirs.stderr.count(b"skipped"))
+
+    def test_cells_a_spreadsheet_would_take_for_formulas_start_with_a_quote(self):
+        keys = [("=1+1", "'=1+1"), ("-5", "'-5"), ("@SUM(A1)", "'@SUM(A1)"), ("+x", "'+x"), ("\tx", "'\tx"),
+                ("\rx", "'\rx"), ("plain", "plain"), ("a=b", "a=b")]
+        rule_ids = [("=cmd", "'=cmd"), ("-r", "'-r"), ("age", "age")]
+        rules = self.file("r.rules", b"".join(b"%s: AGE >= 18;\n" % written.encode() for written, _ in rule_ids))
+        data = self.file("d.csv", b"ID:text,AGE\n" + b"".join(b'"%s",20\n' % written.encode() for written, _ in keys))
+        for raw in (False, True):
+            with self.subTest(raw=raw):
+                ours = dask_batch(rules, data, "--key", "ID", *(["--raw-cells"] if raw else []))
+                self.assertEqual(ours.returncode, 0, ours.stderr.decode())
+                cells = [(line[1], line[2]) for line in csv.reader(io.StringIO(ours.stdout.decode(), newline=""))][1:]
+                expected = [(key[not raw], rule_id[not raw]) for key in keys for rule_id in rule_ids]
+                self.assertEqual(cells, expected)
+        self.assertIn(b"\r\n1,\"'=1+1\",\"'=cmd\",true,\r\n", dask_batch(rules, data, "--key", "ID").stdout)
 
     def device(self, name, minor):
         """A device node in the test's folder: minor 7 is always full, 3 takes everything."""
