@@ -154,6 +154,14 @@ class SameReportAsTheTool(TempFiles):
                 self.assertEqual(cells, expected)
         self.assertIn(b"\r\n1,\"'=1+1\",\"'=cmd\",true,\r\n", dask_batch(rules, data, "--key", "ID").stdout)
 
+    def test_a_value_holding_a_nul_is_an_error_for_the_rules_that_read_it(self):
+        rules = self.file("r.rules", b'note: NOTE = "ab";\nage: AGE > 1;\n')
+        data = self.file("d.csv", b"AGE,NOTE\n2,ab\n2,\"ab\x00cd\"\n")
+        ours = dask_batch(rules, data)
+        self.assertEqual(ours.returncode, 2, ours.stderr.decode())
+        self.assertEqual(ours.stdout.split(b"\r\n")[3:6],
+                         [b"2,note,error,row 2: the value of NOTE holds a NUL byte at byte 3", b"2,age,true,", b""])
+
     def device(self, name, minor):
         """A device node in the test's folder: minor 7 is always full, 3 takes everything."""
         path = os.path.join(self.folder, name)

@@ -61,6 +61,7 @@ class Frame(unittest.TestCase):
         cases = [
             (pandas.DataFrame({"X": [1.0, math.inf]}, index=["r1", "r2"]), {"r": "X > 0;"}, ValueError, "column X, row 'r2'"),
             (pandas.DataFrame({"X": ["ok", "😀"]}), {"r": "X = \"ok\";"}, ValueError, "column X, row 1"),
+            (pandas.DataFrame({"X": ["ok", "a\x00b"]}), {"r": "X = \"ok\";"}, ValueError, "column X, row 1: .* NUL"),
             (pandas.DataFrame({"X": [1]}), {"r": "Y > 0;"}, KeyError, "rule r uses Y"),
             (pandas.DataFrame({"X": [1]}), ["X > 0;"], TypeError, "mapping"),
         ]

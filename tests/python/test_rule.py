@@ -74,6 +74,7 @@ class Values(unittest.TestCase):
         (decimal.Decimal("1E+400"), None, ValueError, "X"),
         (decimal.Decimal("NaN"), None, ValueError, "X"),
         ("😀", None, ValueError, "X"),
+        ("ab\x00cd", None, ValueError, "the value of X holds a NUL character at position 2"),
         ("12 apples", {"X": "number"}, ValueError, "not a number"),
         ("1e999", {"X": "number"}, ValueError, "X"),
         (datetime.date(2024, 1, 1), {"X": "text"}, TypeError, "X"),

@@ -34,6 +34,7 @@ import threading
 from typing import Dict, List, NamedTuple, Optional, Tuple, Union
 
 from ._library import library_path, load_library
+from .values import to_gbk
 
 # What a variable may be given as.
 Value = Union[str, int, float, decimal.Decimal, bool, datetime.date, datetime.datetime, None]
@@ -113,10 +114,7 @@ def _lib() -> ctypes.CDLL:
 def _to_gbk(text: str, what: str) -> bytes:
     if not isinstance(text, str):
         raise TypeError(f"{what} must be str, not {type(text).__name__}")
-    try:
-        return text.encode(_ENCODING)
-    except UnicodeEncodeError as error:
-        raise ValueError(f"{what} has a character GBK lacks: {text[error.start:error.end]!r}") from None
+    return to_gbk(text, what)
 
 
 def _from_gbk(data: Optional[bytes]) -> str:

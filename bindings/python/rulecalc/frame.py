@@ -128,9 +128,11 @@ def _each_value(series, column: str, kind: int) -> list:
     missing = _pandas().isna(series).tolist()
     if kind == _values.TEXT:
         try:
-            return [_NULL if gone else value.encode(_values.ENCODING) for value, gone in zip(series.tolist(), missing)]
+            texts = [_NULL if gone else value.encode(_values.ENCODING) for value, gone in zip(series.tolist(), missing)]
+            if not any(b"\0" in text for text in texts):
+                return texts
         except (AttributeError, UnicodeEncodeError):
-            pass  # not all str, or not all GBK: the loop below converts or names the value
+            pass  # not all str, not all GBK, or a NUL: the loop below converts or names the value
     texts = []
     for label, value, gone in zip(series.index, series.tolist(), missing):
         try:

@@ -4,7 +4,7 @@ A variable's type is "number" (numbers and dates) or "text". By default it
 follows the value: str is text, everything else a number. A value the library
 cannot hold as it is written (a number beyond the range of a double, NaN, an
 infinity, a text GBK cannot encode, a text that is not a number for a numeric
-variable) raises ValueError naming the variable: nothing turns into the null
+variable, a text holding a NUL) raises ValueError naming the variable: nothing turns into the null
 number unseen. None is the null: the null number, or the empty text.
 """
 
@@ -42,10 +42,16 @@ def declared_types(types: Optional[Mapping[str, str]]) -> dict:
 
 
 def to_gbk(text: str, what: str) -> bytes:
+    """The GBK bytes of a text for the library; ValueError naming what for a
+    character GBK lacks, or a NUL (the library would end the text there)."""
     try:
-        return text.encode(ENCODING)
+        encoded = text.encode(ENCODING)
     except UnicodeEncodeError as error:
         raise ValueError(f"{what} has a character GBK lacks: {text[error.start:error.end]!r}") from None
+    if b"\0" in encoded:
+        raise ValueError(f"{what} holds a NUL character at position {text.index(chr(0))}, where the library "
+                         "would end it")
+    return encoded
 
 
 @functools.lru_cache(maxsize=None)

@@ -123,7 +123,10 @@ class _BlockEvaluator:
             return
         self.numbers.append(number)
         self.rows.append(values)
-        self.problems.append(self._value_problems(values))
+        problems = self._value_problems(values)
+        if b"\0" in b"".join(record.fields):
+            problems.update(self._nul_problems(record.fields, number))
+        self.problems.append(problems)
         if len(self.rows) >= self.ROWS_AT_ONCE:
             self.flush()
 
@@ -142,6 +145,13 @@ class _BlockEvaluator:
             if not reads_as_number(values[i]):
                 problems[i] = self.job.columns[i].name.encode("gbk") + b"=" + values[i] + b" is not a number"
         return problems
+
+    def _nul_problems(self, fields, number):
+        """{column: why} for the values holding a NUL byte, which the library
+        would take for their end: an error for the rules that read them."""
+        return {i: ("row %d: the value of %s holds a NUL byte at byte %d"
+                    % (number, self.job.columns[i].name, field.index(b"\0") + 1)).encode("gbk")
+                for i, field in enumerate(fields) if b"\0" in field}
 
     def _verdict(self, r, rule, rule_verdicts):
         """(status, GBK text) of rule on row r: a value its column cannot take is an error."""
