@@ -66,7 +66,7 @@ def decimal_separator() -> str:
     return "."
 
 
-def _plain(value):
+def python_value(value):
     """numpy scalars as the Python values they stand for."""
     if type(value).__module__ != "numpy":
         return value
@@ -87,6 +87,16 @@ def day_number(value: datetime.date) -> float:
     return (value.replace(tzinfo=None) - _DATE_ORIGIN) / _ONE_DAY
 
 
+def own_digits(value) -> str:
+    """The digits of an int, float or Decimal by its numeric type, whatever
+    str() of a subclass (an int Enum) says."""
+    if isinstance(value, float):
+        return float.__repr__(value)
+    if isinstance(value, decimal.Decimal):
+        return decimal.Decimal.__str__(value)
+    return int.__repr__(value)
+
+
 def _number_digits(name: str, value) -> str:
     """A number's text with a point, for a non-str, non-None value."""
     if isinstance(value, bool):
@@ -96,13 +106,13 @@ def _number_digits(name: str, value) -> str:
             float(value)
         except OverflowError:
             raise ValueError(f"the value of {name} is too large for the library's numbers") from None
-        return str(value)
+        return own_digits(value)
     if isinstance(value, float):
         _finite(name, value, value)
-        return repr(value)
+        return own_digits(value)
     if isinstance(value, decimal.Decimal):
         _finite(name, value, float(value))
-        return str(value)
+        return own_digits(value)
     if isinstance(value, datetime.date):
         number = day_number(value)
         _finite(name, value, number)
@@ -133,7 +143,7 @@ def number_text(name: str, value) -> bytes:
 
 def convert(name: str, value, declared: Optional[int] = None) -> Tuple[bytes, int]:
     """The value text and type code of one variable; declared overrides the value's own type."""
-    value = _plain(value)
+    value = python_value(value)
     kind = declared if declared is not None else (TEXT if isinstance(value, str) else NUMBER)
     if value is None:
         return b"", kind
