@@ -4,6 +4,7 @@ import contextlib
 import dataclasses
 import enum
 import itertools
+import operator
 import re
 import threading
 from typing import Iterable, List, Mapping, Optional, Tuple
@@ -83,7 +84,18 @@ class Settings:
         if separator is not None and (not isinstance(separator, str) or len(separator) != 1 or not separator.isascii()):
             raise ValueError(f"date_separator must be one ASCII character, not {separator!r}")
         return (None if order is None else _DATE_ORDERS[str(order).upper()],
-                None if separator is None else separator.encode("ascii"), self.current_year)
+                None if separator is None else separator.encode("ascii"), self._year())
+
+    def _year(self) -> Optional[int]:
+        """current_year as an int of 1 to 9999 (a numpy integer too); TypeError or ValueError otherwise."""
+        year = self.current_year
+        if year is None:
+            return None
+        if isinstance(year, bool) or not hasattr(year, "__index__"):
+            raise TypeError(f"current_year must be a whole number, not {year!r}")
+        if not 1 <= operator.index(year) <= 9999:
+            raise ValueError(f"current_year must be 1 to 9999, not {year!r}")
+        return operator.index(year)
 
     @classmethod
     def of(cls, settings) -> "Settings":
