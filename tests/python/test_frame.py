@@ -58,17 +58,27 @@ class Frame(unittest.TestCase):
         self.assertEqual(result["flag_explanation"][20], "B::B = 1;")
 
     def test_what_cannot_be_evaluated_is_named(self):
+        one = pandas.DataFrame({"X": [1]})
         cases = [
-            (pandas.DataFrame({"X": [1.0, math.inf]}, index=["r1", "r2"]), {"r": "X > 0;"}, ValueError, "column X, row 'r2'"),
-            (pandas.DataFrame({"X": ["ok", "😀"]}), {"r": "X = \"ok\";"}, ValueError, "column X, row 1"),
-            (pandas.DataFrame({"X": ["ok", "a\x00b"]}), {"r": "X = \"ok\";"}, ValueError, "column X, row 1: .* NUL"),
-            (pandas.DataFrame({"X": [1]}), {"r": "Y > 0;"}, KeyError, "rule r uses Y"),
-            (pandas.DataFrame({"X": [1]}), ["X > 0;"], TypeError, "mapping"),
+            # (df, rules, key, error, words of the message)
+            (pandas.DataFrame({"X": [1.0, math.inf]}, index=["r1", "r2"]), {"r": "X > 0;"}, None, ValueError,
+             "column X, row 'r2'"),
+            (pandas.DataFrame({"X": ["ok", "😀"]}), {"r": "X = \"ok\";"}, None, ValueError, "column X, row 1"),
+            (pandas.DataFrame({"X": ["ok", "a\x00b"]}), {"r": "X = \"ok\";"}, None, ValueError,
+             "column X, row 1: .* NUL"),
+            (one, {"r": "Y > 0;"}, None, KeyError, "rule r uses Y"),
+            (one, ["X > 0;"], None, TypeError, "mapping"),
+            (one, {"X": "X > 0;"}, "X", ValueError, "rule 'X' and the key column 'X'"),
+            (one, {"x": "X > 0;", "x_explanation": "X > 1;"}, None, ValueError,
+             "rule 'x_explanation' and the explanation of rule 'x'"),
+            (one, {"x": "X > 0;"}, "x_explanation", ValueError, "the explanation of rule 'x' and the key column"),
+            (pandas.DataFrame({"a": [1], "A": [2]}), {"r": "A > 0;"}, None, ValueError, "'a' and 'A' are one variable"),
+            (pandas.DataFrame([[1, 2]], columns=["X", "X"]), {"r": "X > 0;"}, None, ValueError, "'X' twice"),
         ]
-        for df, rules, error, words in cases:
-            with self.subTest(rules=rules):
+        for df, rules, key, error, words in cases:
+            with self.subTest(rules=rules, key=key, columns=list(df.columns)):
                 with self.assertRaisesRegex(error, words):
-                    frame.evaluate(df, rules)
+                    frame.evaluate(df, rules, key)
 
 
 if __name__ == "__main__":

@@ -162,7 +162,31 @@ def column_texts(series, column: str, kind: int) -> List[bytes]:
 
 
 def _columns_by_name(df) -> Dict[str, str]:
-    return {_values.folded(name): name for name in df.columns if isinstance(name, str)}
+    """{folded name: column}; ValueError for a name given twice, or two names
+    that are one variable to the library (a-z folded to A-Z)."""
+    if not df.columns.is_unique:
+        raise ValueError(f"the DataFrame names the column {df.columns[df.columns.duplicated()][0]!r} twice")
+    found = {}
+    for name in df.columns:
+        if not isinstance(name, str):
+            continue
+        other = found.setdefault(_values.folded(name), name)
+        if other != name:
+            raise ValueError(f"the columns {other!r} and {name!r} are one variable to the library "
+                             "(it folds a-z to A-Z in names): rename one")
+    return found
+
+
+def _refuse_colliding_results(key, rule_ids) -> None:
+    """ValueError when two result columns would have one name (a rule and the
+    key, or a rule and another rule's explanation)."""
+    taken = {} if key is None else {key: f"the key column {key!r}"}
+    for rule_id in rule_ids:
+        for name, what in ((rule_id, f"rule {rule_id!r}"), (f"{rule_id}{EXPLANATION_SUFFIX}",
+                                                             f"the explanation of rule {rule_id!r}")):
+            if name in taken:
+                raise ValueError(f"{what} and {taken[name]} would both be the result's column {name!r}")
+            taken[name] = what
 
 
 def _rules_of(rules: Mapping[str, Union[str, Rule]], types: Dict[str, str], settings) -> Dict[str, Rule]:
@@ -268,9 +292,11 @@ def evaluate(df, rules: Mapping[str, Union[str, Rule]], key: Optional[str] = Non
     (letter case as the library folds it); NaN, NaT and None are the null.
     """
     pandas = _pandas()
+    columns, texts = _columns_by_name(df), {}
+    if isinstance(rules, Mapping):
+        _refuse_colliding_results(key, rules)
     all_types = column_types(df, types)
     made = _rules_of(rules, all_types, settings)
-    columns, texts = _columns_by_name(df), {}
     result = pandas.DataFrame(index=df.index)
     if key is not None:
         result[key] = df[key]
