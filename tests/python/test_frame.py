@@ -1,11 +1,13 @@
 """rulecalc.frame: rules over pandas DataFrames, checked against the command-line tool."""
 
 import csv
+import datetime
 import io
 import math
 import os
 import subprocess
 import unittest
+import warnings
 
 try:
     import pandas
@@ -56,6 +58,29 @@ class Frame(unittest.TestCase):
                     "day": [True, False, True], "flag": [True, False, True]}
         self.assertEqual({rule: list(result[rule]) for rule in rules}, expected)
         self.assertEqual(result["flag_explanation"][20], "B::B = 1;")
+
+    def test_object_and_categorical_columns_are_typed_by_their_values(self):
+        far = [datetime.datetime(2192, 4, 11), datetime.datetime(2262, 4, 11, 12), None]
+        cases = [
+            # (values of A, sentence, verdicts, warns); N holds A's day numbers
+            (pandas.Series([1, 2.5, None], dtype=object), "A > 1;", [False, True, False], False),
+            ([1, "2", 3], "A > 1;", [False, True, True], False),
+            (pandas.Categorical([1, 2.5, 2.5]), "A > 1;", [False, True, True], False),
+            (pandas.Categorical(["x", "y", "x"]), "A = \"x\";", [True, False, True], False),
+            ([1, "x", 3], "A = \"1\";", [True, False, False], True),
+            (pandas.to_datetime(far), "A = N;", [True, True, False], False),
+            (far[:2] + [datetime.datetime(3000, 1, 1)], "A = N;", [True, True, True], False),
+        ]
+        for values, sentence, verdicts, warns in cases:
+            with self.subTest(values=values):
+                days = [(v - datetime.datetime(1899, 12, 30)) / datetime.timedelta(days=1) if pandas.notna(v) else -1.0
+                        for v in (values if sentence == "A = N;" else [None] * 3)]
+                df = pandas.DataFrame({"A": values, "N": days})
+                with warnings.catch_warnings(record=True) as caught:
+                    warnings.simplefilter("always")
+                    result = frame.evaluate(df, {"r": sentence})
+                self.assertEqual(list(result["r"]), verdicts)
+                self.assertEqual(len(caught), warns)
 
     def test_what_cannot_be_evaluated_is_named(self):
         one = pandas.DataFrame({"X": [1]})

@@ -125,9 +125,14 @@ def _number_pattern(separator: str):
     return re.compile(rf" *[+-]?(?:\d+(?:{point}\d*)?|{point}\d+)(?:[eE][+-]?\d+)? *")
 
 
+def reads_as_number(text: str) -> bool:
+    """True when the library reads the text as a number (with its decimal separator)."""
+    return bool(_number_pattern(decimal_separator()).fullmatch(text))
+
+
 def _text_as_number(name: str, value: str) -> bytes:
     separator = decimal_separator()
-    if value and not _number_pattern(separator).fullmatch(value):
+    if value and not reads_as_number(value):
         raise ValueError(f"the value of {name} is {value!r}, which is not a number")
     if value:
         _finite(name, value, float(value.replace(separator, ".")))
