@@ -36,6 +36,8 @@ class Results(unittest.TestCase):
         ("IF 1>2 THEN 1>2 ELSE 2>3;", {}, Result(False, Status.FAILED, "IF 1>2 不成立则", "IF 1>2 不成立则")),
         ("CITY = \"北京\";", {"CITY": "上海"},
          Result(False, Status.FAILED, "CITY::CITY = \"北京\";", "CITY = \"北京\"", ("CITY",))),
+        ("S = \"a;b::c\" AND T = \"x;\";", {"S": "q", "T": "y"},
+         Result(False, Status.FAILED, "S::S = \"a;b::c\" ;T:: T = \"x;\";", "S = \"a;b::c\"", ("S", "T"))),
     ]
 
     def test_evaluate_gives_status_explanation_clause_and_variables(self):
