@@ -128,9 +128,9 @@ def column_types(df, types: Optional[Mapping[str, str]] = None) -> Dict[str, str
     the library folds them). Columns named by something other than str are left out."""
     declared = {_values.folded(name) for name in (types or {})}
     found = {}
-    for name in df.columns:
+    for name, series in df.items():
         if isinstance(name, str):
-            found[name] = "text" if _values.folded(name) in declared else _kind_of_column(df[name], name)
+            found[name] = "text" if _values.folded(name) in declared else _kind_of_column(series, name)
     by_folded_name = {_values.folded(name): name for name in found}
     for name, kind in (types or {}).items():
         found[by_folded_name.get(_values.folded(name), name)] = kind
