@@ -170,11 +170,14 @@ class SameReportAsTheTool(TempFiles):
 
     def test_devices_are_written_in_place_and_a_failed_write_is_status_74(self):
         full, null = self.device("full", 7), self.device("null", 3)
+        link = os.path.join(self.folder, "link")
+        os.symlink(full, link)  # as /dev/stdout leads to what standard output is
         cases = [
             # (standard output, --output, exit status, words of the message)
             (full, None, 74, b"cannot write the report to standard output: No space left on device"),
             (None, full, 74, b"cannot write the report '%s': No space left on device\n" % full.encode()),
             (None, null, 0, b"summary:"),
+            (None, link, 74, b"cannot write the report '%s': No space left on device\n" % link.encode()),
         ]
         for stdout, output, status, words in cases:
             with self.subTest(stdout=stdout, output=output), open(stdout or os.devnull, "wb") as out:
@@ -183,7 +186,7 @@ class SameReportAsTheTool(TempFiles):
                                       stderr=subprocess.PIPE)
                 self.assertEqual(ours.returncode, status, ours.stderr.decode())
                 self.assertIn(words, ours.stderr)
-                self.assertTrue(all(stat.S_ISCHR(os.stat(d).st_mode) for d in (full, null)))
+                self.assertTrue(all(stat.S_ISCHR(os.stat(d).st_mode) for d in (full, null)) and os.path.islink(link))
 
     def test_a_part_that_cannot_be_written_leaves_no_temporary_file(self):
         from rulecalc._batch.partition import write_part

@@ -53,8 +53,8 @@ class ReportFile:
     def __init__(self, output):
         self.output = output
         self.folder = bool(output) and (output.endswith(os.sep) or os.path.isdir(output))
-        self.target = os.path.realpath(output) if output and not self.folder else None
-        self.in_place = self.target is not None and _is_special(self.target)
+        self.in_place = bool(output) and not self.folder and _is_special(output)
+        self.target = output if self.in_place or not output else os.path.realpath(output)
         self.file = None
 
     def open(self, parts, heading):
