@@ -47,7 +47,7 @@ HANDLE_FUNCTIONS = [
     "rulecalc_set_variable", "rulecalc_analyse", "rulecalc_analyse_error", "rulecalc_run",
     "rulecalc_runtime_error", "rulecalc_set_date_order", "rulecalc_set_date_separator",
     "rulecalc_set_current_year", "rulecalc_warning_count", "rulecalc_warning", "rulecalc_run_rows",
-    "rulecalc_row_text", "rulecalc_set_interrupt",
+    "rulecalc_row_text", "rulecalc_set_interrupt", "rulecalc_failed_clause_count", "rulecalc_failed_clause",
 ]
 EXPORTS.update({name: "ret" for name in HANDLE_FUNCTIONS})
 

@@ -277,6 +277,25 @@ typedef int(RULECALC_CDECL *rulecalc_interrupt_check)(void *data);
 RULECALC_API int RULECALC_CDECL rulecalc_set_interrupt(rulecalc_handle *calc, rulecalc_interrupt_check check,
                                                        void *data);
 
+/* ------------------------------------------------------------------------
+ * Failed clauses.
+ * ---------------------------------------------------------------------- */
+/* The failed clauses of the explanation of the last run (rulecalc_run, or
+ * the last row of rulecalc_run_rows), in the order the explanation gives
+ * them; none when the run held or stopped with a run-time error. They come
+ * from how the explanation was made, so a ";" or "::" inside a text literal
+ * is no border. rulecalc_failed_clause stores byte spans of the text that
+ * rulecalc_runtime_error returns (each pointer may be null): the clause's
+ * text (after its "names::", without the ";" that ends the entry) and its
+ * variable names, joined by "," (empty for a THEN or ELSE branch that names
+ * none; the branch's text then is the whole explanation). It returns 0, or
+ * -1 for a null handle or an index out of range (nothing stored). Valid
+ * until the next run or rulecalc_clear. */
+RULECALC_API size_t RULECALC_CDECL rulecalc_failed_clause_count(rulecalc_handle *calc);
+RULECALC_API int RULECALC_CDECL rulecalc_failed_clause(rulecalc_handle *calc, size_t index, size_t *text_start,
+                                                       size_t *text_length, size_t *names_start,
+                                                       size_t *names_length);
+
 #ifdef __cplusplus
 }
 #endif

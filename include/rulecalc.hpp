@@ -14,6 +14,7 @@
 #ifndef RULECALC_HPP
 #define RULECALC_HPP
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -36,13 +37,20 @@ enum class DateOrder {
   YearMonthDay = RULECALC_DATE_YMD
 };
 
-// What one run gave. explanation is set when status is Failed, error when it
-// is RuntimeError.
+// One failed clause of an explanation (see rulecalc_failed_clause).
+struct FailedClause {
+  std::string text;                    // GBK, as the explanation shows it
+  std::vector<std::string> variables;  // the names it lists, in order
+};
+
+// What one run gave. explanation and failed_clauses are set when status is
+// Failed, error when it is RuntimeError.
 struct RunResult {
   Status status = Status::RuntimeError;
   bool held = false;
   std::string explanation;
   std::string error;
+  std::vector<FailedClause> failed_clauses;
 };
 
 // A place where the sentence mixes types (see rulecalc_warning).
@@ -114,6 +122,7 @@ class Calculator {
     result.held = result.status == Status::Held;
     if (result.status == Status::Failed) result.explanation = Text(rulecalc_runtime_error);
     if (result.status == Status::RuntimeError) result.error = Text(rulecalc_runtime_error);
+    if (result.status == Status::Failed) result.failed_clauses = FailedClauses(result.explanation);
     return result;
   }
 
@@ -136,6 +145,22 @@ class Calculator {
     std::size_t length = 0;
     const char* text = get(Handle_, &length);
     return std::string(text, length);
+  }
+
+  std::vector<FailedClause> FailedClauses(const std::string& explanation) {
+    std::vector<FailedClause> clauses(rulecalc_failed_clause_count(Handle_));
+    for (std::size_t i = 0; i < clauses.size(); ++i) {
+      std::size_t text_start = 0, text_length = 0, names_start = 0, names_length = 0;
+      rulecalc_failed_clause(Handle_, i, &text_start, &text_length, &names_start, &names_length);
+      clauses[i].text = explanation.substr(text_start, text_length);
+      const std::string names = explanation.substr(names_start, names_length);
+      for (std::size_t start = 0; start < names.size();) {
+        const std::size_t comma = std::min(names.find(',', start), names.size());
+        clauses[i].variables.push_back(names.substr(start, comma - start));
+        start = comma + 1;
+      }
+    }
+    return clauses;
   }
 
   rulecalc_handle* Handle_;

@@ -208,4 +208,20 @@ RULECALC_API int RULECALC_CDECL rulecalc_set_interrupt(Handle* calc, rulecalc_in
   return 0;
 }
 
+RULECALC_API size_t RULECALC_CDECL rulecalc_failed_clause_count(Handle* calc) {
+  return calc == nullptr ? 0 : calc->Calc.Machine.FailedClauses.size();
+}
+
+RULECALC_API int RULECALC_CDECL rulecalc_failed_clause(Handle* calc, size_t index, size_t* text_start,
+                                                       size_t* text_length, size_t* names_start,
+                                                       size_t* names_length) {
+  if (calc == nullptr || index >= calc->Calc.Machine.FailedClauses.size()) return -1;
+  const rulecalc::SFailedClause& clause = calc->Calc.Machine.FailedClauses[index];
+  if (text_start != nullptr) *text_start = clause.TextStart;
+  if (text_length != nullptr) *text_length = clause.TextLength;
+  if (names_start != nullptr) *names_start = clause.NamesStart;
+  if (names_length != nullptr) *names_length = clause.NamesLength;
+  return 0;
+}
+
 }  // extern "C"

@@ -208,7 +208,7 @@ double TVirtualMachine::VariableAsNumber(const SPreparedCode& prepared) {
 // A true AND or OR drops the explanations gathered so far.
 void TVirtualMachine::ExecuteLogic(EMOpCode op) {
   Registers.BR = (op == opAnd) ? (Registers.BR && Registers.BR1) : (Registers.BR || Registers.BR1);
-  if (Registers.BR) RuntimeError.clear();
+  if (Registers.BR) DropExplanation();
 }
 
 // Continues after the label record; a label that does not follow the jump ends the run.
@@ -257,7 +257,7 @@ bool TVirtualMachine::FinishRun(SRunState& run) {
   }
   if (run.Section == EMSection::If) {
     Registers.BR = true;
-    RuntimeError.clear();
+    DropExplanation();
     return true;
   }
   return false;
@@ -266,12 +266,14 @@ bool TVirtualMachine::FinishRun(SRunState& run) {
 // "虚拟机运行时错误,变量" + the name as written in the instruction + "无初始值!"
 bool TVirtualMachine::FailMissingVariable(std::size_t pc) {
   RuntimeError = std::string(Message(mNoInitialValuePrefix)) + Code[pc].Operand2 + Message(mNoInitialValueSuffix);
+  FailedClauses.clear();
   StoppedByError = true;
   return false;
 }
 
 bool TVirtualMachine::Fail(EMMessage message) {
   RuntimeError = Message(message);
+  FailedClauses.clear();
   StoppedByError = true;
   return false;
 }

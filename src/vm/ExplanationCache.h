@@ -21,13 +21,26 @@ struct STokeniserEnd {
 // when the clause names no variable or is empty.
 struct SClauseExplanation {
   std::string Entry;
+  std::size_t NamesLength = 0;  // of the names that lead Entry
   STokeniserEnd End;  // End.Position is where the next clause starts
 };
 
-// The run-time text of a run that ended false in a THEN or ELSE branch.
+// The run-time text of a run that ended false in a THEN or ELSE branch:
+// "names::" and the branch, or the branch alone when it names no variable.
 struct SBranchExplanation {
   std::string Text;
+  std::size_t NamesLength = 0;  // 0: no names and no "::"
   STokeniserEnd End;
+};
+
+// One failed clause of a run's explanation, as byte spans of the run-time
+// text: its variable names (joined by ",") and its text (after "::",
+// without the ";" that ends an entry).
+struct SFailedClause {
+  std::size_t NamesStart = 0;
+  std::size_t NamesLength = 0;
+  std::size_t TextStart = 0;
+  std::size_t TextLength = 0;
 };
 
 // Explanations depend only on the sentence, so they are read from it once

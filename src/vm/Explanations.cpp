@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "common/Messages.h"
 #include "vm/VirtualMachine.h"
 
@@ -78,17 +80,43 @@ void TVirtualMachine::ScanBranch(std::int32_t position, std::string& names, std:
 
 // The explanation of the clause at the cursor, "names::clause;", or "" when
 // the clause names no variable or is empty. The cursor moves past the clause.
-std::string TVirtualMachine::ClauseEntry(std::int32_t& cursor) {
+std::string TVirtualMachine::ClauseEntry(std::int32_t& cursor, std::size_t& namesLength) {
   std::string names, text;
   ScanClause(cursor, names, text);
+  namesLength = 0;
   if (names.empty() || text.empty()) return {};
+  namesLength = names.size();
   return names + kNamesSeparator + text + kEntryEnd;
+}
+
+// Adds a clause's entry to the run-time text and its spans to the failed clauses.
+void TVirtualMachine::AppendClauseEntry(const std::string& entry, std::size_t namesLength) {
+  if (entry.empty()) return;
+  SFailedClause clause;
+  clause.NamesStart = RuntimeError.size();
+  clause.NamesLength = namesLength;
+  clause.TextStart = clause.NamesStart + namesLength + std::strlen(kNamesSeparator);
+  clause.TextLength = entry.size() - namesLength - std::strlen(kNamesSeparator) - std::strlen(kEntryEnd);
+  RuntimeError += entry;
+  FailedClauses.push_back(clause);
+}
+
+// Makes a failed branch's text the run-time text: one failed clause, the
+// branch with its condition.
+void TVirtualMachine::SetBranchExplanation(const std::string& text, std::size_t namesLength) {
+  RuntimeError = text;
+  SFailedClause clause;
+  clause.NamesLength = namesLength;
+  clause.TextStart = namesLength == 0 ? 0 : namesLength + std::strlen(kNamesSeparator);
+  clause.TextLength = text.size() - clause.TextStart;
+  FailedClauses.assign(1, clause);
 }
 
 // The explanation of a false THEN or ELSE branch: the condition, "holds,
 // then" or "does not hold, then", and the branch, led by the branch's
 // variable names when it has any.
-std::string TVirtualMachine::BranchText(bool thenBranch) {
+std::string TVirtualMachine::BranchText(bool thenBranch, std::size_t& namesLength) {
+  namesLength = 0;
   std::string condition;
   ScanCondition(0, condition);
   std::string explanation = condition + Message(thenBranch ? mBranchHolds : mBranchFails);
@@ -97,6 +125,7 @@ std::string TVirtualMachine::BranchText(bool thenBranch) {
   std::string names, text;
   ScanBranch(branchStart, names, text);
   if (names.empty() || text.empty()) return explanation;
+  namesLength = names.size();
   return names + kNamesSeparator + explanation + text;
 }
 
@@ -121,7 +150,7 @@ const SClauseExplanation& TVirtualMachine::CachedClause(SRunState& run) {
   std::int32_t cursor = clauses.empty() ? 0 : clauses.back().End.Position;
   const std::uint64_t wordsRead = Tokeniser.WordsRead;
   SClauseExplanation clause;
-  clause.Entry = ClauseEntry(cursor);
+  clause.Entry = ClauseEntry(cursor, clause.NamesLength);
   clause.End = TokeniserEnd(wordsRead);
   clauses.push_back(std::move(clause));
   ++run.ClauseIndex;
@@ -132,17 +161,20 @@ const SClauseExplanation& TVirtualMachine::CachedClause(SRunState& run) {
 void TVirtualMachine::ReadAndExplainComparison(SRunState& run) {
   if (UseExplanationCache) {
     const SClauseExplanation& clause = CachedClause(run);
-    if (!Registers.BR) RuntimeError += clause.Entry;
+    if (!Registers.BR) AppendClauseEntry(clause.Entry, clause.NamesLength);
     return;
   }
-  const std::string entry = ClauseEntry(run.ClauseCursor);
-  if (!Registers.BR) RuntimeError += entry;
+  std::size_t namesLength = 0;
+  const std::string entry = ClauseEntry(run.ClauseCursor, namesLength);
+  if (!Registers.BR) AppendClauseEntry(entry, namesLength);
 }
 
 // Replaces the run-time text with the explanation of the failed branch.
 void TVirtualMachine::ExplainBranch(bool thenBranch, SRunState& run) {
   if (!UseExplanationCache) {
-    RuntimeError = BranchText(thenBranch);
+    std::size_t namesLength = 0;
+    const std::string text = BranchText(thenBranch, namesLength);
+    SetBranchExplanation(text, namesLength);
     return;
   }
   std::optional<SBranchExplanation>& cached = thenBranch ? Explanations.ThenBranch : Explanations.ElseBranch;
@@ -150,13 +182,13 @@ void TVirtualMachine::ExplainBranch(bool thenBranch, SRunState& run) {
     run.PendingEnd.ApplyTo(Tokeniser);
     const std::uint64_t wordsRead = Tokeniser.WordsRead;
     SBranchExplanation branch;
-    branch.Text = BranchText(thenBranch);
+    branch.Text = BranchText(thenBranch, branch.NamesLength);
     branch.End = TokeniserEnd(wordsRead);
     cached = std::move(branch);
   } else {
     run.PendingEnd.Record(cached->End);
   }
-  RuntimeError = cached->Text;
+  SetBranchExplanation(cached->Text, cached->NamesLength);
 }
 
 }  // namespace rulecalc

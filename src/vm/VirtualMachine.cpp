@@ -152,7 +152,7 @@ void TVirtualMachine::ResetRunState() {
   Registers.RS.clear();
   FloatTop = 0;
   StringTop = 0;
-  RuntimeError.clear();
+  DropExplanation();
   StoppedByError = false;
 }
 

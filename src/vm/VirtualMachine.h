@@ -142,7 +142,7 @@ class TVirtualMachine {
   bool Run();
 
   // Empties the run-time text alone (C++ hosts; the flat exports never do).
-  void ClearRuntimeError() { RuntimeError.clear(); }
+  void ClearRuntimeError() { DropExplanation(); }
 
   // Reuses the explanations read from a sentence in later runs of the same
   // sentence. Off, every run reads the sentence again; the results and the
@@ -162,6 +162,9 @@ class TVirtualMachine {
   std::vector<std::string> StringStack;
   std::int32_t StringTop = 0;
   std::string RuntimeError;
+  // The clauses the explanation in RuntimeError is made of, in its order;
+  // empty when RuntimeError is no explanation.
+  std::vector<SFailedClause> FailedClauses;
   // True when a run-time error (not a false result) ended the last run.
   bool StoppedByError = false;
   std::int32_t LabelCount = 0;
@@ -221,15 +224,21 @@ class TVirtualMachine {
   EMWordType ScanCondition(std::int32_t position, std::string& text);
   void SkipPastWord(std::int32_t& position, EMWordType kind);
   void ScanBranch(std::int32_t position, std::string& names, std::string& text);
-  std::string ClauseEntry(std::int32_t& cursor);
-  std::string BranchText(bool thenBranch);
+  std::string ClauseEntry(std::int32_t& cursor, std::size_t& namesLength);
+  std::string BranchText(bool thenBranch, std::size_t& namesLength);
+  void AppendClauseEntry(const std::string& entry, std::size_t namesLength);
+  void SetBranchExplanation(const std::string& text, std::size_t namesLength);
+  void DropExplanation() {
+    RuntimeError.clear();
+    FailedClauses.clear();
+  }
   // Every comparison consumes the next clause of the sentence; a false one
   // that names variables adds "names::clause;" to the run-time text.
   void ExplainComparison(SRunState& run) {
     if (UseExplanationCache && run.ClauseIndex < Explanations.Clauses.size()) {
       const SClauseExplanation& clause = Explanations.Clauses[run.ClauseIndex++];
       run.PendingEnd.Record(clause.End);
-      if (!Registers.BR) RuntimeError += clause.Entry;
+      if (!Registers.BR) AppendClauseEntry(clause.Entry, clause.NamesLength);
       return;
     }
     ReadAndExplainComparison(run);

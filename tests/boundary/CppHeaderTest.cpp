@@ -6,6 +6,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "support/TestCalc.h"
 
@@ -27,6 +28,9 @@ TEST(CppCalculator, AnalysesRunsAndReportsAsValues) {
   EXPECT_EQ(result.status, Status::Failed);
   EXPECT_FALSE(result.held);
   EXPECT_EQ(testing::Utf8(result.explanation), "NAME::IF AGE>=18 不成立则 NAME||1=\"Bob1\"");
+  ASSERT_EQ(result.failed_clauses.size(), 1u);
+  EXPECT_EQ(testing::Utf8(result.failed_clauses[0].text), "IF AGE>=18 不成立则 NAME||1=\"Bob1\"");
+  EXPECT_EQ(result.failed_clauses[0].variables, std::vector<std::string>{"NAME"});
   EXPECT_EQ(result.error, "");
 }
 

@@ -103,6 +103,53 @@ INSTANTIATE_TEST_SUITE_P(Sentences, HandleRows,
                                            SRowsCase{"IF A>1 THEN B>2 ELSE B>3 AND S=\"y\";", RULECALC_FAILED},
                                            SRowsCase{"A>1 OR B>2 OR LENGTH(S)>0;", RULECALC_FAILED}));
 
+struct SFailedClausesCase {
+  const char* Sentence;   // A is 5, S "q", T "y"
+  const char* Clauses;    // UTF-8: "names|text" of each failed clause, one per line
+};
+
+void PrintTo(const SFailedClausesCase& c, std::ostream* out) { *out << c.Sentence; }
+
+class FailedClauses : public ::testing::TestWithParam<SFailedClausesCase> {};
+
+// The failed clauses are spans of the explanation as it was made: a ";" or
+// "::" inside a text literal is no border. The first run reads the clauses
+// from the sentence, the second reuses what it read.
+TEST_P(FailedClauses, AreSpansOfTheExplanation) {
+  THandleCalls calc;
+  calc.SetVarValue("A", "5", RULECALC_NUMBER);
+  calc.SetVarValue("S", "q", RULECALC_TEXT);
+  calc.SetVarValue("T", "y", RULECALC_TEXT);
+  calc.SetSentence(testing::Gbk(GetParam().Sentence).c_str());
+  ASSERT_TRUE(calc.Analyse());
+  for (int run = 0; run < 2; ++run) {
+    rulecalc_run(calc.Handle);
+    const std::string explanation = calc.GetRuntimeError();
+    std::string found;
+    for (size_t i = 0; i < rulecalc_failed_clause_count(calc.Handle); ++i) {
+      size_t textStart = 0, textLength = 0, namesStart = 0, namesLength = 0;
+      ASSERT_EQ(rulecalc_failed_clause(calc.Handle, i, &textStart, &textLength, &namesStart, &namesLength), 0);
+      ASSERT_LE(textStart + textLength, explanation.size());
+      ASSERT_LE(namesStart + namesLength, explanation.size());
+      found += explanation.substr(namesStart, namesLength) + "|" + explanation.substr(textStart, textLength) + "\n";
+    }
+    EXPECT_EQ(testing::Utf8(found), GetParam().Clauses) << "run " << run;
+    EXPECT_EQ(rulecalc_failed_clause(calc.Handle, rulecalc_failed_clause_count(calc.Handle), nullptr, nullptr,
+                                     nullptr, nullptr), -1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sentences, FailedClauses,
+    ::testing::Values(
+        SFailedClausesCase{"S = \"a;b::c\" AND T = \"x;\";", "S|S = \"a;b::c\" \nT| T = \"x;\"\n"},
+        SFailedClausesCase{"A>9 AND T||S=\"x\" OR A<1;", "A|A>9 \nT,S| T||S=\"x\" \nA| A<1\n"},
+        SFailedClausesCase{"A>9 OR A>1 AND A>8;", "A| A>8\n"},
+        SFailedClausesCase{"IF A>1 THEN A>9;", "A|IF A>1 成立则 A>9\n"},
+        SFailedClausesCase{"IF 1>2 THEN 1>2 ELSE 2>3;", "|IF 1>2 不成立则\n"},
+        SFailedClausesCase{"1>2 AND A>9;", "A| A>9\n"},
+        SFailedClausesCase{"A>1 OR A>9;", ""}));
+
 // A table without an array it needs is refused, every row marked a run-time error.
 TEST(HandleRows, RefuseAMissingArray) {
   const char* const names[] = {"A"};
@@ -281,6 +328,8 @@ TEST(NullHandle, GivesTheEmptyAnswers) {
   EXPECT_EQ(rulecalc_set_interrupt(nullptr, nullptr, nullptr), -1);
   EXPECT_EQ(rulecalc_warning_count(nullptr), 0u);
   EXPECT_EQ(rulecalc_warning(nullptr, 0, &position, &length), nullptr);
+  EXPECT_EQ(rulecalc_failed_clause_count(nullptr), 0u);
+  EXPECT_EQ(rulecalc_failed_clause(nullptr, 0, &length, &length, &length, &length), -1);
   EXPECT_STREQ(rulecalc_version(), RULECALC_VERSION_STRING);
   EXPECT_STREQ(rulecalc_version(), RULECALC_PROJECT_VERSION);
 }

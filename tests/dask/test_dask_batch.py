@@ -1,10 +1,13 @@
 """rulecalc-dask on a real local Dask cluster (two worker processes on 127.0.0.1),
 its report and diagnostics compared with those of the rulecalc tool on the same data."""
 
+import csv
+import io
 import os
 import re
 import shutil
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -136,11 +139,64 @@ class SameReportAsTheTool(TempFiles):
         self.assertEqual(ours.stdout, theirs.stdout)
         self.assertEqual(ours.stderr.count(b"skipped"), theirs.stderr.count(b"skipped"))
 
-    def test_a_report_that_cannot_be_written_is_an_error(self):
-        with open("/dev/full", "wb") as full:
-            ours = subprocess.run(dask_command(EXAMPLE_RULES, EXAMPLE_DATA), stdout=full, stderr=subprocess.PIPE)
-        self.assertEqual(ours.returncode, 74)
-        self.assertIn(b"cannot write the report to standard output", ours.stderr)
+    def test_cells_a_spreadsheet_would_take_for_formulas_start_with_a_quote(self):
+        keys = [("=1+1", "'=1+1"), ("-5", "'-5"), ("@SUM(A1)", "'@SUM(A1)"), ("+x", "'+x"), ("\tx", "'\tx"),
+                ("\rx", "'\rx"), ("plain", "plain"), ("a=b", "a=b")]
+        rule_ids = [("=cmd", "'=cmd"), ("-r", "'-r"), ("age", "age")]
+        rules = self.file("r.rules", b"".join(b"%s: AGE >= 18;\n" % written.encode() for written, _ in rule_ids))
+        data = self.file("d.csv", b"ID:text,AGE\n" + b"".join(b'"%s",20\n' % written.encode() for written, _ in keys))
+        for raw in (False, True):
+            with self.subTest(raw=raw):
+                ours = dask_batch(rules, data, "--key", "ID", *(["--raw-cells"] if raw else []))
+                self.assertEqual(ours.returncode, 0, ours.stderr.decode())
+                cells = [(line[1], line[2]) for line in csv.reader(io.StringIO(ours.stdout.decode(), newline=""))][1:]
+                expected = [(key[not raw], rule_id[not raw]) for key in keys for rule_id in rule_ids]
+                self.assertEqual(cells, expected)
+        self.assertIn(b"\r\n1,\"'=1+1\",\"'=cmd\",true,\r\n", dask_batch(rules, data, "--key", "ID").stdout)
+
+    def test_a_value_holding_a_nul_is_an_error_for_the_rules_that_read_it(self):
+        rules = self.file("r.rules", b'note: NOTE = "ab";\nage: AGE > 1;\n')
+        data = self.file("d.csv", b"AGE,NOTE\n2,ab\n2,\"ab\x00cd\"\n")
+        ours = dask_batch(rules, data)
+        self.assertEqual(ours.returncode, 2, ours.stderr.decode())
+        self.assertEqual(ours.stdout.split(b"\r\n")[3:6],
+                         [b"2,note,error,row 2: the value of NOTE holds a NUL byte at byte 3", b"2,age,true,", b""])
+
+    def device(self, name, minor):
+        """A device node in the test's folder: minor 7 is always full, 3 takes everything."""
+        path = os.path.join(self.folder, name)
+        os.mknod(path, 0o666 | stat.S_IFCHR, os.makedev(1, minor))
+        return path
+
+    def test_devices_are_written_in_place_and_a_failed_write_is_status_74(self):
+        full, null = self.device("full", 7), self.device("null", 3)
+        link = os.path.join(self.folder, "link")
+        os.symlink(full, link)  # as /dev/stdout leads to what standard output is
+        cases = [
+            # (standard output, --output, exit status, words of the message)
+            (full, None, 74, b"cannot write the report to standard output: No space left on device"),
+            (None, full, 74, b"cannot write the report '%s': No space left on device\n" % full.encode()),
+            (None, null, 0, b"summary:"),
+            (None, link, 74, b"cannot write the report '%s': No space left on device\n" % link.encode()),
+        ]
+        for stdout, output, status, words in cases:
+            with self.subTest(stdout=stdout, output=output), open(stdout or os.devnull, "wb") as out:
+                extra = ("--output", output) if output else ()
+                ours = subprocess.run(dask_command(EXAMPLE_RULES, EXAMPLE_DATA, *extra), stdout=out,
+                                      stderr=subprocess.PIPE)
+                self.assertEqual(ours.returncode, status, ours.stderr.decode())
+                self.assertIn(words, ours.stderr)
+                self.assertTrue(all(stat.S_ISCHR(os.stat(d).st_mode) for d in (full, null)) and os.path.islink(link))
+
+    def test_a_part_that_cannot_be_written_leaves_no_temporary_file(self):
+        from rulecalc._batch.partition import write_part
+        from rulecalc._batch.problems import ReportError
+        part = os.path.join(self.folder, "part-00000.csv")
+        # The temporary name leads to a full device, as a full disk would take the part.
+        os.symlink(self.device("full", 7), "%s.tmp-%d" % (part, os.getpid()))
+        with self.assertRaisesRegex(ReportError, "No space left on device"):
+            write_part(part, b"row,rule,result,explanation\r\n", b"1,r,true,\r\n" * 1000)
+        self.assertEqual(os.listdir(self.folder), ["full"])
 
     def test_report_folder_holds_the_report_in_parts(self):
         output = os.path.join(self.folder, "out") + os.sep

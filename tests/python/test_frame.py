@@ -1,11 +1,13 @@
 """rulecalc.frame: rules over pandas DataFrames, checked against the command-line tool."""
 
 import csv
+import datetime
 import io
 import math
 import os
 import subprocess
 import unittest
+import warnings
 
 try:
     import pandas
@@ -57,17 +59,51 @@ class Frame(unittest.TestCase):
         self.assertEqual({rule: list(result[rule]) for rule in rules}, expected)
         self.assertEqual(result["flag_explanation"][20], "B::B = 1;")
 
-    def test_what_cannot_be_evaluated_is_named(self):
+    def test_object_and_categorical_columns_are_typed_by_their_values(self):
+        far = [datetime.datetime(2192, 4, 11), datetime.datetime(2262, 4, 11, 12), None]
         cases = [
-            (pandas.DataFrame({"X": [1.0, math.inf]}, index=["r1", "r2"]), {"r": "X > 0;"}, ValueError, "column X, row 'r2'"),
-            (pandas.DataFrame({"X": ["ok", "😀"]}), {"r": "X = \"ok\";"}, ValueError, "column X, row 1"),
-            (pandas.DataFrame({"X": [1]}), {"r": "Y > 0;"}, KeyError, "rule r uses Y"),
-            (pandas.DataFrame({"X": [1]}), ["X > 0;"], TypeError, "mapping"),
+            # (values of A, sentence, verdicts, warns); N holds A's day numbers
+            (pandas.Series([1, 2.5, None], dtype=object), "A > 1;", [False, True, False], False),
+            ([1, "2", 3], "A > 1;", [False, True, True], False),
+            (pandas.Categorical([1, 2.5, 2.5]), "A > 1;", [False, True, True], False),
+            (pandas.Categorical(["x", "y", "x"]), "A = \"x\";", [True, False, True], False),
+            ([1, "x", 3], "A = \"1\";", [True, False, False], True),
+            (pandas.to_datetime(far), "A = N;", [True, True, False], False),
+            (far[:2] + [datetime.datetime(3000, 1, 1)], "A = N;", [True, True, True], False),
         ]
-        for df, rules, error, words in cases:
-            with self.subTest(rules=rules):
+        for values, sentence, verdicts, warns in cases:
+            with self.subTest(values=values):
+                days = [(v - datetime.datetime(1899, 12, 30)) / datetime.timedelta(days=1) if pandas.notna(v) else -1.0
+                        for v in (values if sentence == "A = N;" else [None] * 3)]
+                df = pandas.DataFrame({"A": values, "N": days})
+                with warnings.catch_warnings(record=True) as caught:
+                    warnings.simplefilter("always")
+                    result = frame.evaluate(df, {"r": sentence})
+                self.assertEqual(list(result["r"]), verdicts)
+                self.assertEqual(len(caught), warns)
+
+    def test_what_cannot_be_evaluated_is_named(self):
+        one = pandas.DataFrame({"X": [1]})
+        cases = [
+            # (df, rules, key, error, words of the message)
+            (pandas.DataFrame({"X": [1.0, math.inf]}, index=["r1", "r2"]), {"r": "X > 0;"}, None, ValueError,
+             "column X, row 'r2'"),
+            (pandas.DataFrame({"X": ["ok", "😀"]}), {"r": "X = \"ok\";"}, None, ValueError, "column X, row 1"),
+            (pandas.DataFrame({"X": ["ok", "a\x00b"]}), {"r": "X = \"ok\";"}, None, ValueError,
+             "column X, row 1: .* NUL"),
+            (one, {"r": "Y > 0;"}, None, KeyError, "rule r uses Y"),
+            (one, ["X > 0;"], None, TypeError, "mapping"),
+            (one, {"X": "X > 0;"}, "X", ValueError, "rule 'X' and the key column 'X'"),
+            (one, {"x": "X > 0;", "x_explanation": "X > 1;"}, None, ValueError,
+             "rule 'x_explanation' and the explanation of rule 'x'"),
+            (one, {"x": "X > 0;"}, "x_explanation", ValueError, "the explanation of rule 'x' and the key column"),
+            (pandas.DataFrame({"a": [1], "A": [2]}), {"r": "A > 0;"}, None, ValueError, "'a' and 'A' are one variable"),
+            (pandas.DataFrame([[1, 2]], columns=["X", "X"]), {"r": "X > 0;"}, None, ValueError, "'X' twice"),
+        ]
+        for df, rules, key, error, words in cases:
+            with self.subTest(rules=rules, key=key, columns=list(df.columns)):
                 with self.assertRaisesRegex(error, words):
-                    frame.evaluate(df, rules)
+                    frame.evaluate(df, rules, key)
 
 
 if __name__ == "__main__":

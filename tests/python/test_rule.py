@@ -2,6 +2,7 @@
 
 import datetime
 import decimal
+import enum
 import unittest
 
 from on_threads import failures_on_threads
@@ -13,6 +14,14 @@ except ImportError:
     numpy = None
 
 HELD = Result(True, Status.HELD)
+
+
+class Colour(int, enum.Enum):
+    RED = 5
+
+
+class Ratio(float, enum.Enum):
+    HALF = 0.5
 
 
 class Results(unittest.TestCase):
@@ -27,6 +36,8 @@ class Results(unittest.TestCase):
         ("IF 1>2 THEN 1>2 ELSE 2>3;", {}, Result(False, Status.FAILED, "IF 1>2 不成立则", "IF 1>2 不成立则")),
         ("CITY = \"北京\";", {"CITY": "上海"},
          Result(False, Status.FAILED, "CITY::CITY = \"北京\";", "CITY = \"北京\"", ("CITY",))),
+        ("S = \"a;b::c\" AND T = \"x;\";", {"S": "q", "T": "y"},
+         Result(False, Status.FAILED, "S::S = \"a;b::c\" ;T:: T = \"x;\";", "S = \"a;b::c\"", ("S", "T"))),
     ]
 
     def test_evaluate_gives_status_explanation_clause_and_variables(self):
@@ -55,6 +66,9 @@ class Values(unittest.TestCase):
         ("X = 0.3;", 0.1 + 0.2, None, True),
         ("X = 1;", True, None, True),
         ("X = 12.25;", decimal.Decimal("12.25"), None, True),
+        ("X = 5;", Colour.RED, None, True),
+        ("X = 0.5;", Ratio.HALF, None, True),
+        ("X = \"5\";", Colour.RED, {"X": "text"}, True),
         ("X > 1000;", 10**301, None, True),
         ("X = NULL;", None, None, True),
         ("NVL(X, 7) = 7;", None, None, True),
@@ -74,6 +88,7 @@ class Values(unittest.TestCase):
         (decimal.Decimal("1E+400"), None, ValueError, "X"),
         (decimal.Decimal("NaN"), None, ValueError, "X"),
         ("😀", None, ValueError, "X"),
+        ("ab\x00cd", None, ValueError, "the value of X holds a NUL character at position 2"),
         ("12 apples", {"X": "number"}, ValueError, "not a number"),
         ("1e999", {"X": "number"}, ValueError, "X"),
         (datetime.date(2024, 1, 1), {"X": "text"}, TypeError, "X"),
@@ -149,9 +164,10 @@ class Settings(unittest.TestCase):
         self.assertTrue(Rule('YEAR(TODATE("3/4/30")) = 1930;', settings={"current_year": 1950}).evaluate())
 
     def test_invalid_settings_are_refused(self):
-        for settings in [{"date_order": "XYZ"}, {"date_separator": "ab"}, {"date_separator": "1"}, {"current_year": 10000}]:
+        for settings in [{"date_order": "XYZ"}, {"date_separator": "ab"}, {"date_separator": "1"}, {"current_year": 10000},
+                         {"current_year": 2020.5}, {"current_year": "2020"}, {"current_year": 2**32 + 2020}]:
             with self.subTest(settings=settings):
-                with self.assertRaises(ValueError):
+                with self.assertRaisesRegex((ValueError, TypeError), "|".join(settings)):
                     Rule("A>1;", settings=settings)
 
 

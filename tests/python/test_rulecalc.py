@@ -2,6 +2,7 @@
 
 import datetime
 import decimal
+import enum
 import os
 import unittest
 
@@ -57,6 +58,7 @@ class Types(unittest.TestCase):
         ("X = \"\";", "", True),
         ("X < 0.000001;", 1e-7, True),
         ("X > 1000000000000;", 1e15, True),
+        ("X = 5;", enum.Enum("Colour", {"RED": 5}, type=int).RED, True),
     ]
 
     def test_python_values_become_numbers_texts_and_nulls(self):

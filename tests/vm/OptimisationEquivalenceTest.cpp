@@ -36,6 +36,10 @@ std::string Observe(TRuleCalc& calc, const std::string& step, bool answer) {
   for (std::int32_t i = 0; i < m.FloatTop; ++i) out << ' ' << m.FloatStack[static_cast<std::size_t>(i)];
   out << " texts:";
   for (std::int32_t i = 0; i < m.StringTop; ++i) out << ' ' << m.StringStack[static_cast<std::size_t>(i)];
+  out << " | failed clauses:";
+  for (const SFailedClause& c : m.FailedClauses)
+    out << ' ' << m.RuntimeError.substr(c.NamesStart, c.NamesLength) << '|'
+        << m.RuntimeError.substr(c.TextStart, c.TextLength);
   return out.str();
 }
 

@@ -39,6 +39,8 @@ _SIGNATURES = {
     "rulecalc_run_rows": (ctypes.c_int, [_HANDLE, ctypes.c_size_t, ctypes.c_size_t, ctypes.c_void_p,
                                          ctypes.c_void_p, ctypes.c_void_p, ctypes.c_void_p]),
     "rulecalc_row_text": (ctypes.c_char_p, [_HANDLE, ctypes.c_size_t, _LENGTH]),
+    "rulecalc_failed_clause_count": (ctypes.c_size_t, [_HANDLE]),
+    "rulecalc_failed_clause": (ctypes.c_int, [_HANDLE, ctypes.c_size_t, _LENGTH, _LENGTH, _LENGTH, _LENGTH]),
 }
 
 # The values rulecalc_run returns.
@@ -76,8 +78,24 @@ def _row_functions():
     return tuple(found)
 
 
-def run_rows(rows, analysed_for):
-    """(status, run-time text) for each row of (name, value, type code) triples.
+def failed_clauses(pointer, explanation: bytes) -> List[Tuple[bytes, List[bytes]]]:
+    """(text, variable names) of each failed clause of the last run's explanation,
+    as the library made it (not found by splitting the text)."""
+    lib = functions()
+    spans = [ctypes.c_size_t() for _ in range(4)]
+    found = []
+    for index in range(lib.rulecalc_failed_clause_count(pointer)):
+        if lib.rulecalc_failed_clause(pointer, index, *(ctypes.byref(span) for span in spans)) != 0:
+            break
+        text_start, text_length, names_start, names_length = (span.value for span in spans)
+        names = explanation[names_start:names_start + names_length]
+        found.append((explanation[text_start:text_start + text_length], names.split(b",") if names else []))
+    return found
+
+
+def run_rows(rows, analysed_for, with_clauses: bool = False):
+    """(status, run-time text) for each row of (name, value, type code) triples,
+    and with_clauses the failed clauses (see failed_clauses) as a third item.
 
     analysed_for(index, row, signature) gives the ctypes handle (Handle.as_argument)
     analysed for the row's signature, the tuple of its (name, type code) pairs;
@@ -94,7 +112,11 @@ def run_rows(rows, analysed_for):
         for name, value, type_code in row:
             set_variable(pointer, name, value, type_code)
         status = run(pointer)
-        answers.append((status, runtime_text(pointer, None) if status else b""))
+        text = runtime_text(pointer, None) if status else b""
+        if not with_clauses:
+            answers.append((status, text))
+        else:
+            answers.append((status, text, failed_clauses(pointer, text) if status == FAILED else []))
     return answers
 
 

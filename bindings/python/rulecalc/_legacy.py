@@ -34,6 +34,7 @@ import threading
 from typing import Dict, List, NamedTuple, Optional, Tuple, Union
 
 from ._library import library_path, load_library
+from .values import own_digits, python_value, to_gbk
 
 # What a variable may be given as.
 Value = Union[str, int, float, decimal.Decimal, bool, datetime.date, datetime.datetime, None]
@@ -113,10 +114,7 @@ def _lib() -> ctypes.CDLL:
 def _to_gbk(text: str, what: str) -> bytes:
     if not isinstance(text, str):
         raise TypeError(f"{what} must be str, not {type(text).__name__}")
-    try:
-        return text.encode(_ENCODING)
-    except UnicodeEncodeError as error:
-        raise ValueError(f"{what} has a character GBK lacks: {text[error.start:error.end]!r}") from None
+    return to_gbk(text, what)
 
 
 def _from_gbk(data: Optional[bytes]) -> str:
@@ -144,8 +142,7 @@ def _number_text(value: Union[int, float, decimal.Decimal]) -> str:
         return "1" if value else "0"
     if isinstance(value, float) and not math.isfinite(value):
         raise ValueError(f"{value!r} is not a number the library can hold")
-    text = repr(value) if isinstance(value, float) else str(value)
-    return text.replace(".", _library_decimal_separator())
+    return own_digits(value).replace(".", _library_decimal_separator())
 
 
 def _date_number(value: Union[datetime.date, datetime.datetime]) -> str:
@@ -157,6 +154,7 @@ def _date_number(value: Union[datetime.date, datetime.datetime]) -> str:
 
 def _typed_value(name: str, value: Value) -> Tuple[bytes, int]:
     """The library's value text and type code for a Python value."""
+    value = python_value(value)
     if value is None:
         return b"", _NUMBER
     if isinstance(value, str):

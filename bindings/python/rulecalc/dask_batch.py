@@ -92,6 +92,9 @@ def parser():
     p.add_argument("--show-values", action="store_true",
                    help="add the values of the variables each explanation names (SCORE=50, AGE=16)")
     p.add_argument("--bom", action="store_true", help="start the report (each part) with a UTF-8 byte-order mark")
+    p.add_argument("--raw-cells", action="store_true",
+                   help="write cells that start with = + - @, a tab or a carriage return as they are (by default "
+                        "such a cell starts with ' inside its quotes, so that a spreadsheet shows it as text)")
     p.add_argument("--failed-only", action="store_true", help="report only verdicts that are not true")
     p.add_argument("--scheduler", metavar="ADDRESS",
                    help="the scheduler of a running cluster (tcp://host:8786); default: a local cluster on "
@@ -124,7 +127,7 @@ def run(options, rules_file, client, progress):
 
     request = BatchRequest(rules_file.rules, options.rules, options.data, options.block_size, options.failed_only,
                      settings_of(options, rules_file), options.data_encoding, options.key, options.null_values,
-                     options.show_values, options.bom)
+                     options.show_values, options.bom, options.raw_cells)
     batch = BatchRun(client, request, diagnose, progress)
     tasks, job = batch.plan()
     report = ReportFile(options.output)

@@ -8,6 +8,9 @@ pandas is imported on first use, so the rest of the package works without it.
 
 import csv
 import ctypes
+import datetime
+import decimal
+import warnings
 from typing import Dict, List, Mapping, Optional, Tuple, Union
 
 from . import values as _values
@@ -18,6 +21,8 @@ _NULL = b""
 # Rows per call into the library: each call runs a rule over this many rows
 # with the GIL released.
 _CHUNK_ROWS = 65536
+# Days from 30 December 1899, the library's day 0, to 1 January 1970.
+_DAYS_BEFORE_1970 = 25569
 
 
 def _pandas():
@@ -69,17 +74,63 @@ def read_data(path: str, encoding: str = "utf-8-sig", **options):
     return df
 
 
+# What pandas.api.types.infer_dtype calls columns of Python objects that hold
+# only numbers (dates included) and nulls.
+_NUMBER_OBJECTS = {"integer", "floating", "mixed-integer-float", "decimal", "boolean", "date", "datetime",
+                   "datetime64"}
+# Names of non-numbers shown when a column of mixed values is read as text.
+_EXAMPLES = 3
+
+
+def _is_number(value) -> bool:
+    value = _values.python_value(value)
+    if isinstance(value, str):
+        return _values.reads_as_number(value)
+    return isinstance(value, (int, float, decimal.Decimal, datetime.date))
+
+
+def _kind_of_objects(values, name: str) -> str:
+    """"number" when the non-null values are all numbers (dates, or numbers in
+    str mixed among them, included), else "text": a column of str stays text;
+    numbers mixed with other texts are text, with a warning naming those texts."""
+    api = _pandas().api.types
+    inferred = api.infer_dtype(values, skipna=True)
+    if inferred in _NUMBER_OBJECTS:
+        return "number"
+    if inferred not in ("mixed", "mixed-integer"):
+        return "text"
+    present = values[~_pandas().isna(values)]
+    others = [(label, value) for label, value in present.items() if not _is_number(value)]
+    if not others:
+        return "number"
+    if len(others) < len(present):
+        shown = ", ".join(f"row {label!r} {value!r}" for label, value in others[:_EXAMPLES])
+        warnings.warn(f"column {name} is read as text because {len(others)} of its {len(present)} values are not "
+                      f"numbers: {shown}{' ...' if len(others) > _EXAMPLES else ''}; give its type with types= "
+                      "to have them refused by name", RuntimeWarning, stacklevel=4)
+    return "text"
+
+
+def _kind_of_column(series, name: str) -> str:
+    api = _pandas().api.types
+    dtype = series.dtype
+    if isinstance(dtype, _pandas().CategoricalDtype):
+        return _kind_of_column(_pandas().Series(dtype.categories), name)
+    if api.is_numeric_dtype(dtype) or api.is_bool_dtype(dtype) or api.is_datetime64_any_dtype(dtype):
+        return "number"
+    return _kind_of_objects(series, name) if dtype == object else "text"
+
+
 def column_types(df, types: Optional[Mapping[str, str]] = None) -> Dict[str, str]:
     """The type of each column: numbers, booleans and dates are numbers, the rest text;
-    types= overrides (names folded as the library folds them). Columns named by
-    something other than str are left out."""
-    api = _pandas().api.types
+    a column of Python objects is numbers when every non-null value is a number (a
+    categorical column goes by its categories); types= overrides (names folded as
+    the library folds them). Columns named by something other than str are left out."""
+    declared = {_values.folded(name) for name in (types or {})}
     found = {}
-    for name in df.columns:
+    for name, series in df.items():
         if isinstance(name, str):
-            dtype = df[name].dtype
-            numeric = api.is_numeric_dtype(dtype) or api.is_bool_dtype(dtype) or api.is_datetime64_any_dtype(dtype)
-            found[name] = "number" if numeric else "text"
+            found[name] = "text" if _values.folded(name) in declared else _kind_of_column(series, name)
     by_folded_name = {_values.folded(name): name for name in found}
     for name, kind in (types or {}).items():
         found[by_folded_name.get(_values.folded(name), name)] = kind
@@ -119,8 +170,14 @@ def _date_texts(series, column: str) -> list:
 
     if getattr(series.dt, "tz", None) is not None:
         series = series.dt.tz_localize(None)
-    days = (series - _pandas().Timestamp(1899, 12, 30)) / _pandas().Timedelta(days=1)
-    return _float_texts(days.astype("float64"), column)
+    stamps = series.to_numpy()
+    unit, _ = numpy.datetime_data(stamps.dtype)
+    per_day = int(numpy.timedelta64(1, "D") / numpy.timedelta64(1, unit))
+    # Whole days and the rest apart, as a date's distance from 1899 overflows int64 nanoseconds.
+    ticks = stamps.view("int64")
+    days = (ticks // per_day + _DAYS_BEFORE_1970) + (ticks % per_day) / per_day
+    days[numpy.isnat(stamps)] = numpy.nan
+    return _float_texts(_pandas().Series(days, index=series.index), column)
 
 
 def _each_value(series, column: str, kind: int) -> list:
@@ -128,9 +185,11 @@ def _each_value(series, column: str, kind: int) -> list:
     missing = _pandas().isna(series).tolist()
     if kind == _values.TEXT:
         try:
-            return [_NULL if gone else value.encode(_values.ENCODING) for value, gone in zip(series.tolist(), missing)]
+            texts = [_NULL if gone else value.encode(_values.ENCODING) for value, gone in zip(series.tolist(), missing)]
+            if not any(b"\0" in text for text in texts):
+                return texts
         except (AttributeError, UnicodeEncodeError):
-            pass  # not all str, or not all GBK: the loop below converts or names the value
+            pass  # not all str, not all GBK, or a NUL: the loop below converts or names the value
     texts = []
     for label, value, gone in zip(series.index, series.tolist(), missing):
         try:
@@ -160,7 +219,31 @@ def column_texts(series, column: str, kind: int) -> List[bytes]:
 
 
 def _columns_by_name(df) -> Dict[str, str]:
-    return {_values.folded(name): name for name in df.columns if isinstance(name, str)}
+    """{folded name: column}; ValueError for a name given twice, or two names
+    that are one variable to the library (a-z folded to A-Z)."""
+    if not df.columns.is_unique:
+        raise ValueError(f"the DataFrame names the column {df.columns[df.columns.duplicated()][0]!r} twice")
+    found = {}
+    for name in df.columns:
+        if not isinstance(name, str):
+            continue
+        other = found.setdefault(_values.folded(name), name)
+        if other != name:
+            raise ValueError(f"the columns {other!r} and {name!r} are one variable to the library "
+                             "(it folds a-z to A-Z in names): rename one")
+    return found
+
+
+def _refuse_colliding_results(key, rule_ids) -> None:
+    """ValueError when two result columns would have one name (a rule and the
+    key, or a rule and another rule's explanation)."""
+    taken = {} if key is None else {key: f"the key column {key!r}"}
+    for rule_id in rule_ids:
+        for name, what in ((rule_id, f"rule {rule_id!r}"), (f"{rule_id}{EXPLANATION_SUFFIX}",
+                                                             f"the explanation of rule {rule_id!r}")):
+            if name in taken:
+                raise ValueError(f"{what} and {taken[name]} would both be the result's column {name!r}")
+            taken[name] = what
 
 
 def _rules_of(rules: Mapping[str, Union[str, Rule]], types: Dict[str, str], settings) -> Dict[str, Rule]:
@@ -266,9 +349,11 @@ def evaluate(df, rules: Mapping[str, Union[str, Rule]], key: Optional[str] = Non
     (letter case as the library folds it); NaN, NaT and None are the null.
     """
     pandas = _pandas()
+    columns, texts = _columns_by_name(df), {}
+    if isinstance(rules, Mapping):
+        _refuse_colliding_results(key, rules)
     all_types = column_types(df, types)
     made = _rules_of(rules, all_types, settings)
-    columns, texts = _columns_by_name(df), {}
     result = pandas.DataFrame(index=df.index)
     if key is not None:
         result[key] = df[key]

@@ -4,7 +4,7 @@ import contextlib
 import dataclasses
 import enum
 import itertools
-import re
+import operator
 import threading
 from typing import Iterable, List, Mapping, Optional, Tuple
 
@@ -21,10 +21,6 @@ _DATE_ORDERS = {"MDY": 0, "DMY": 1, "YMD": 2}
 # Calculators a Rule keeps analysed, one per combination of its variables'
 # types (and presence) met in the rows; beyond this many the oldest is closed.
 _MOST_ANALYSED = 32
-
-# An explanation entry starts with its variables and "::", at the start or after a ";".
-_ENTRY = re.compile(r"(?:^|(?<=;))([A-Za-z][A-Za-z0-9_]*(?:,[A-Za-z][A-Za-z0-9_]*)*)::")
-
 
 class Status(enum.IntEnum):
     """How a run ended."""
@@ -83,25 +79,24 @@ class Settings:
         if separator is not None and (not isinstance(separator, str) or len(separator) != 1 or not separator.isascii()):
             raise ValueError(f"date_separator must be one ASCII character, not {separator!r}")
         return (None if order is None else _DATE_ORDERS[str(order).upper()],
-                None if separator is None else separator.encode("ascii"), self.current_year)
+                None if separator is None else separator.encode("ascii"), self._year())
+
+    def _year(self) -> Optional[int]:
+        """current_year as an int of 1 to 9999 (a numpy integer too); TypeError or ValueError otherwise."""
+        year = self.current_year
+        if year is None:
+            return None
+        if isinstance(year, bool) or not hasattr(year, "__index__"):
+            raise TypeError(f"current_year must be a whole number, not {year!r}")
+        if not 1 <= operator.index(year) <= 9999:
+            raise ValueError(f"current_year must be 1 to 9999, not {year!r}")
+        return operator.index(year)
 
     @classmethod
     def of(cls, settings) -> "Settings":
         if settings is None or isinstance(settings, cls):
             return settings or cls()
         return cls(**dict(settings))
-
-
-def _explanation_parts(explanation: str) -> Tuple[str, Tuple[str, ...]]:
-    """The first failed clause and the variables of all of them."""
-    entries = list(_ENTRY.finditer(explanation))
-    if not entries:
-        return explanation, ()
-    end = entries[1].start() if len(entries) > 1 else len(explanation)
-    clause = explanation[entries[0].end():end]
-    clause = clause[:-1] if clause.endswith(";") else clause
-    names = (name for entry in entries for name in entry.group(1).split(","))
-    return clause.strip(), tuple(dict.fromkeys(names))
 
 
 def with_note(error: Exception, note: str) -> None:
@@ -116,15 +111,17 @@ def _decoded(text: bytes) -> str:
     return text.decode(_values.ENCODING, errors="replace")
 
 
-def result_of(status: int, text: bytes) -> Result:
-    """The Result of a run's status and run-time text."""
+def result_of(status: int, text: bytes, clauses=()) -> Result:
+    """The Result of a run's status, run-time text and failed clauses ((text,
+    names) pairs, GBK): the first clause's text and every clause's variables."""
     if status == HELD:
         return Result(True, Status.HELD)
     message = _decoded(text)
     if status != FAILED:
         return Result(False, Status.ERROR, error=message)
-    clause, names = _explanation_parts(message)
-    return Result(False, Status.FAILED, message, clause, names)
+    clause = _decoded(clauses[0][0]).strip() if clauses else message
+    names = dict.fromkeys(_decoded(name) for _, clause_names in clauses for name in clause_names)
+    return Result(False, Status.FAILED, message, clause, tuple(names))
 
 
 class Rule:
@@ -247,16 +244,19 @@ class Rule:
 
     def run_converted(self, rows: Iterable[List[Tuple[bytes, bytes, int]]], numbered: bool = True) -> List[Result]:
         """Results for rows of already converted (name, value, type code) triples."""
-        return [result_of(status, text) for status, text in self.verdicts(rows, numbered)]
+        return [result_of(*answer) for answer in self._run(rows, numbered, with_clauses=True)]
 
     def verdicts(self, rows: Iterable[Iterable[Tuple[bytes, bytes, int]]], numbered: bool = True) -> List[Tuple[int, bytes]]:
         """(status, run-time text) for each row of converted triples, as the command-line
         tool gives them: the calculator analysed for the row's names and types, the
         variables replaced, and a run from a clean machine."""
+        return self._run(rows, numbered, with_clauses=False)
+
+    def _run(self, rows, numbered: bool, with_clauses: bool) -> list:
         with self._lock:
             self._handle.checked()
             try:
-                return run_rows(rows, self._analysed_for)
+                return run_rows(rows, self._analysed_for, with_clauses)
             except AnalysisFailed as failed:
                 raise self._evaluation_error(failed, numbered) from None
 

@@ -4,7 +4,7 @@ A variable's type is "number" (numbers and dates) or "text". By default it
 follows the value: str is text, everything else a number. A value the library
 cannot hold as it is written (a number beyond the range of a double, NaN, an
 infinity, a text GBK cannot encode, a text that is not a number for a numeric
-variable) raises ValueError naming the variable: nothing turns into the null
+variable, a text holding a NUL) raises ValueError naming the variable: nothing turns into the null
 number unseen. None is the null: the null number, or the empty text.
 """
 
@@ -42,10 +42,16 @@ def declared_types(types: Optional[Mapping[str, str]]) -> dict:
 
 
 def to_gbk(text: str, what: str) -> bytes:
+    """The GBK bytes of a text for the library; ValueError naming what for a
+    character GBK lacks, or a NUL (the library would end the text there)."""
     try:
-        return text.encode(ENCODING)
+        encoded = text.encode(ENCODING)
     except UnicodeEncodeError as error:
         raise ValueError(f"{what} has a character GBK lacks: {text[error.start:error.end]!r}") from None
+    if b"\0" in encoded:
+        raise ValueError(f"{what} holds a NUL character at position {text.index(chr(0))}, where the library "
+                         "would end it")
+    return encoded
 
 
 @functools.lru_cache(maxsize=None)
@@ -60,7 +66,7 @@ def decimal_separator() -> str:
     return "."
 
 
-def _plain(value):
+def python_value(value):
     """numpy scalars as the Python values they stand for."""
     if type(value).__module__ != "numpy":
         return value
@@ -81,6 +87,16 @@ def day_number(value: datetime.date) -> float:
     return (value.replace(tzinfo=None) - _DATE_ORIGIN) / _ONE_DAY
 
 
+def own_digits(value) -> str:
+    """The digits of an int, float or Decimal by its numeric type, whatever
+    str() of a subclass (an int Enum) says."""
+    if isinstance(value, float):
+        return float.__repr__(value)
+    if isinstance(value, decimal.Decimal):
+        return decimal.Decimal.__str__(value)
+    return int.__repr__(value)
+
+
 def _number_digits(name: str, value) -> str:
     """A number's text with a point, for a non-str, non-None value."""
     if isinstance(value, bool):
@@ -90,13 +106,13 @@ def _number_digits(name: str, value) -> str:
             float(value)
         except OverflowError:
             raise ValueError(f"the value of {name} is too large for the library's numbers") from None
-        return str(value)
+        return own_digits(value)
     if isinstance(value, float):
         _finite(name, value, value)
-        return repr(value)
+        return own_digits(value)
     if isinstance(value, decimal.Decimal):
         _finite(name, value, float(value))
-        return str(value)
+        return own_digits(value)
     if isinstance(value, datetime.date):
         number = day_number(value)
         _finite(name, value, number)
@@ -109,9 +125,14 @@ def _number_pattern(separator: str):
     return re.compile(rf" *[+-]?(?:\d+(?:{point}\d*)?|{point}\d+)(?:[eE][+-]?\d+)? *")
 
 
+def reads_as_number(text: str) -> bool:
+    """True when the library reads the text as a number (with its decimal separator)."""
+    return bool(_number_pattern(decimal_separator()).fullmatch(text))
+
+
 def _text_as_number(name: str, value: str) -> bytes:
     separator = decimal_separator()
-    if value and not _number_pattern(separator).fullmatch(value):
+    if value and not reads_as_number(value):
         raise ValueError(f"the value of {name} is {value!r}, which is not a number")
     if value:
         _finite(name, value, float(value.replace(separator, ".")))
@@ -127,7 +148,7 @@ def number_text(name: str, value) -> bytes:
 
 def convert(name: str, value, declared: Optional[int] = None) -> Tuple[bytes, int]:
     """The value text and type code of one variable; declared overrides the value's own type."""
-    value = _plain(value)
+    value = python_value(value)
     kind = declared if declared is not None else (TEXT if isinstance(value, str) else NUMBER)
     if value is None:
         return b"", kind

@@ -1,5 +1,7 @@
 """Evaluating the rows of one block (runs on a worker)."""
 
+import contextlib
+import functools
 import os
 from dataclasses import dataclass, field
 from typing import List
@@ -14,16 +16,17 @@ from .verdicts import WORDS, RuleOnColumns
 
 
 
-def report_heading(key_name=None, show_values=False, bom=False):
+def report_heading(key_name=None, show_values=False, bom=False, raw_cells=False):
     """The CSV report's first line: row, the key column's name with --key,
     rule, result, explanation, and values with --show-values."""
-    key = _csv_field(key_name) + "," if key_name else ""
+    key = _csv_field(key_name, raw_cells) + "," if key_name else ""
     values = ",values" if show_values else ""
     return ("\ufeff" * bom + "row," + key + "rule,result,explanation" + values + "\r\n").encode("utf-8")
 
 
 def job_heading(job):
-    return report_heading(None if job.key is None else job.columns[job.key].name, job.show_values, job.bom)
+    return report_heading(None if job.key is None else job.columns[job.key].name, job.show_values, job.bom,
+                          job.raw_cells)
 
 
 
@@ -38,6 +41,7 @@ class BatchJob:
     nulls: frozenset = frozenset()  # GBK texts that mean an empty value
     show_values: bool = False     # a column with the values of the variables each explanation names
     bom: bool = False             # the report starts with a UTF-8 byte-order mark
+    raw_cells: bool = False       # cells that look like formulas are written as they are
 
 
 @dataclass(frozen=True)
@@ -62,8 +66,16 @@ class BlockResult:
     skipped: int = 0
 
 
-def _csv_field(text):
-    """A field as RFC 4180 writes it: quoted when it holds a comma, a quote or a line break."""
+# A cell starting with one of these is a formula to a spreadsheet.
+_FORMULA_STARTS = ("=", "+", "-", "@", "\t", "\r")
+
+
+def _csv_field(text, raw=False):
+    """A field as RFC 4180 writes it: quoted when it holds a comma, a quote or a
+    line break. Unless raw, a text a spreadsheet would take for a formula is
+    quoted with a ' before it, so that it shows as the text it is."""
+    if not raw and text.startswith(_FORMULA_STARTS):
+        return "\"'" + text.replace('"', '""') + '"'
     if not text or not any(c in text for c in ',"\r\n'):
         return text
     return '"' + text.replace('"', '""') + '"'
@@ -94,7 +106,8 @@ class _BlockEvaluator:
     def __init__(self, task, job):
         self.task = task
         self.job = job
-        self.rules = [(_csv_field(rule.id), RuleOnColumns(rule.sentence, variables, job.columns, job.settings))
+        self.cell = functools.partial(_csv_field, raw=job.raw_cells)
+        self.rules = [(self.cell(rule.id), RuleOnColumns(rule.sentence, variables, job.columns, job.settings))
                       for rule, variables in job.rules]
         self.declared_numbers = [i for i, c in enumerate(job.columns) if c.declared == NUMBER]
         self.places = {folded(c.name): i for i, c in enumerate(job.columns)}
@@ -110,14 +123,17 @@ class _BlockEvaluator:
             return
         self.numbers.append(number)
         self.rows.append(values)
-        self.problems.append(self._value_problems(values))
+        problems = self._value_problems(values)
+        if b"\0" in b"".join(record.fields):
+            problems.update(self._nul_problems(record.fields, number))
+        self.problems.append(problems)
         if len(self.rows) >= self.ROWS_AT_ONCE:
             self.flush()
 
     def _values(self, explanation, r):
         if not self.job.show_values:
             return ""
-        return "," + _csv_field(explained_values(explanation, self.places, self.rows[r]).decode("gbk", "replace"))
+        return "," + self.cell(explained_values(explanation, self.places, self.rows[r]).decode("gbk", "replace"))
 
     def _value_problems(self, values):
         """Empties the values that mean empty; {column: why} for values their
@@ -129,6 +145,13 @@ class _BlockEvaluator:
             if not reads_as_number(values[i]):
                 problems[i] = self.job.columns[i].name.encode("gbk") + b"=" + values[i] + b" is not a number"
         return problems
+
+    def _nul_problems(self, fields, number):
+        """{column: why} for the values holding a NUL byte, which the library
+        would take for their end: an error for the rules that read them."""
+        return {i: ("row %d: the value of %s holds a NUL byte at byte %d"
+                    % (number, self.job.columns[i].name, field.index(b"\0") + 1)).encode("gbk")
+                for i, field in enumerate(fields) if b"\0" in field}
 
     def _verdict(self, r, rule, rule_verdicts):
         """(status, GBK text) of rule on row r: a value its column cannot take is an error."""
@@ -146,7 +169,7 @@ class _BlockEvaluator:
         failed_only, key = self.job.failed_only, self.job.key
         held_end = ",true,,\r\n" if self.job.show_values else ",true,\r\n"
         for r, number in enumerate(self.numbers):
-            named = str(number) if key is None else "%d,%s" % (number, _csv_field(self.rows[r][key].decode("gbk")))
+            named = str(number) if key is None else "%d,%s" % (number, self.cell(self.rows[r][key].decode("gbk")))
             for (shown_id, rule), tally, counts, rule_verdicts in zip(
                     self.rules, self.result.tallies, self.result.explanations, verdicts):
                 status, text = self._verdict(r, rule, rule_verdicts)
@@ -157,7 +180,7 @@ class _BlockEvaluator:
                     continue
                 counts[text] = counts.get(text, 0) + 1
                 self.lines.append("%s,%s,%s,%s%s\r\n" % (
-                    named, shown_id, WORDS[status], _csv_field(text.decode("gbk", "replace")), self._values(text, r)))
+                    named, shown_id, WORDS[status], self.cell(text.decode("gbk", "replace")), self._values(text, r)))
         self.result.evaluated += len(self.rows)
         self.numbers, self.rows, self.problems = [], [], []
 
@@ -175,6 +198,8 @@ def write_part(path, heading, report):
             file.write(heading + report)
         os.replace(temporary, path)
     except OSError as error:
+        with contextlib.suppress(OSError):
+            os.remove(temporary)
         raise report_error(path, error) from None
 
 

@@ -121,6 +121,7 @@ class BatchRequest:
     nulls: frozenset = frozenset()  # GBK texts that mean an empty value
     show_values: bool = False
     bom: bool = False
+    raw_cells: bool = False        # formula-looking cells as they are
 
 
 class BatchRun:
@@ -149,7 +150,7 @@ class BatchRun:
         self.summary.explanations = [ExplanationCount() for _ in self.summary.analysis_errors]
         key = None if self.request.key is None else column_named(columns, self.request.key)
         return tasks, BatchJob(tuple(columns), rules, self.request.failed_only, self.request.settings, key, self.request.nulls,
-                               self.request.show_values, self.request.bom)
+                               self.request.show_values, self.request.bom, self.request.raw_cells)
 
     def evaluate(self, tasks, job, take_report, part_paths=None):
         """Evaluates every block and hands each block's report to take_report
