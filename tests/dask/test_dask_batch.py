@@ -140,7 +140,7 @@ class SameReportAsTheTool(TempFiles):
         self.assertEqual(ours.stderr.count(b"skipped"), theirs.stderr.count(b"skipped"))
 
     def test_cells_a_spreadsheet_would_take_for_formulas_start_with_a_quote(self):
-        keys = [("=1+1", "'=1+1"), ("-5", "'-5"), ("@SUM(A1)", "'@SUM(A1)"), ("+x", "'+x"), ("\tx", "'\tx"),
+        keys = [("=1+1", "'=1+1"), ("-5", "-5"), ("-5x", "'-5x"), ("@SUM(A1)", "'@SUM(A1)"), ("+x", "'+x"), ("\tx", "'\tx"),
                 ("\rx", "'\rx"), ("plain", "plain"), ("a=b", "a=b")]
         rule_ids = [("=cmd", "'=cmd"), ("-r", "'-r"), ("age", "age")]
         rules = self.file("r.rules", b"".join(b"%s: AGE >= 18;\n" % written.encode() for written, _ in rule_ids))
@@ -152,6 +152,8 @@ class SameReportAsTheTool(TempFiles):
                 cells = [(line[1], line[2]) for line in csv.reader(io.StringIO(ours.stdout.decode(), newline=""))][1:]
                 expected = [(key[not raw], rule_id[not raw]) for key in keys for rule_id in rule_ids]
                 self.assertEqual(cells, expected)
+                theirs = cli_batch(rules, data, "--key", "ID", *(["--raw-cells"] if raw else []))
+                self.assertEqual(ours.stdout, theirs.stdout)
         self.assertIn(b"\r\n1,\"'=1+1\",\"'=cmd\",true,\r\n", dask_batch(rules, data, "--key", "ID").stdout)
 
     def test_a_value_holding_a_nul_is_an_error_for_the_rules_that_read_it(self):

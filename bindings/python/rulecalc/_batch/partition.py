@@ -3,6 +3,7 @@
 import contextlib
 import functools
 import os
+import re
 from dataclasses import dataclass, field
 from typing import List
 
@@ -66,15 +67,21 @@ class BlockResult:
     skipped: int = 0
 
 
-# A cell starting with one of these is a formula to a spreadsheet.
+# A cell starting with one of these is a formula to a spreadsheet, unless it
+# is a plain number ("-5", "+2.5"), which a spreadsheet reads as a number.
 _FORMULA_STARTS = ("=", "+", "-", "@", "\t", "\r")
+_PLAIN_NUMBER = re.compile(r"[-+]?[0-9]+(\.[0-9]*)?")
+
+
+def _looks_like_formula(text):
+    return text.startswith(_FORMULA_STARTS) and not (len(text) > 1 and _PLAIN_NUMBER.fullmatch(text))
 
 
 def _csv_field(text, raw=False):
     """A field as RFC 4180 writes it: quoted when it holds a comma, a quote or a
     line break. Unless raw, a text a spreadsheet would take for a formula is
     quoted with a ' before it, so that it shows as the text it is."""
-    if not raw and text.startswith(_FORMULA_STARTS):
+    if not raw and _looks_like_formula(text):
         return "\"'" + text.replace('"', '""') + '"'
     if not text or not any(c in text for c in ',"\r\n'):
         return text
