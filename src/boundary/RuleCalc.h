@@ -50,6 +50,10 @@ class TRuleCalc {
   // run-time text are reset first, so the outcome depends only on the code
   // and the variables (the handle functions run this way; Run does not).
   ERunStatus RunAfresh() noexcept;
+  // True when an operation since the instance was made or last cleared
+  // (ClearMemory) stopped early because memory ran out, so that its answer
+  // was the fallback above rather than the rule's own.
+  bool MemoryRanOut() const noexcept { return RanShort; }
   // The type mixtures found by the last Analyse; empty when it failed.
   const std::vector<SAnalysisWarning>& Warnings() const noexcept { return Analysor.Warnings; }
 
@@ -63,6 +67,9 @@ class TRuleCalc {
   TVirtualMachine Machine;
   TSemanticAnalysor Analysor;
   SResultBuffer ResultBuffer;
+
+ private:
+  bool RanShort = false;
 };
 
 }  // namespace rulecalc

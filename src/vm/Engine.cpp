@@ -40,16 +40,6 @@ bool CompareTexts(EMOpCode op, std::string_view left, std::string_view right) {
   }
 }
 
-// The next entry of the number stack, or nullptr when it is full.
-double* PushSlot(std::vector<double>& stack, std::int32_t& top) {
-  return top < kStackCapacity ? &stack[static_cast<std::size_t>(top++)] : nullptr;
-}
-
-// The text stack's next entry, or nullptr when it is full.
-std::string* PushSlot(std::vector<std::string>& stack, std::int32_t& top) {
-  return top < kStackCapacity ? &stack[static_cast<std::size_t>(top++)] : nullptr;
-}
-
 // The top entry, taken off the stack, or nullptr when the stack is empty.
 template <typename Entry>
 Entry* PopSlot(std::vector<Entry>& stack, std::int32_t& top) {
