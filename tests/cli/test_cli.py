@@ -10,6 +10,7 @@ import csv
 import io
 import json
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -372,6 +373,34 @@ class BatchKeepsTheUsersFiles(unittest.TestCase):
         self.assertEqual(process.returncode, -signal.SIGINT)
         self.assertIn("interrupted", err.decode())
         self.assertEqual(sorted(os.listdir(directory)), ["data.csv", "many.csv", "one.txt", "report.csv", "rules.txt"])
+        with open(report, encoding="utf-8") as file:
+            self.assertEqual(file.read(), "previous report\n")
+
+    @unittest.skipIf("ASAN_OPTIONS" in os.environ, "a sanitized tool reserves more address space than a limit allows")
+    def test_many_rules_and_jobs_fit_a_memory_limit_and_what_cannot_fit_keeps_the_previous_report(self):
+        def limited(megabytes, rules, data):
+            limit = megabytes << 20
+            return subprocess.run([CLI, "batch", "--rules", rules, "--data", data, "--output", report, "--format",
+                                   "csv", "--jobs", "256"], capture_output=True, env=UTF8_ENV, timeout=120,
+                                  preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)))
+        columns = [f"A{i}" for i in range(10)]
+        data = self.files.write("rows.csv", ",".join(columns) + "\n" + "".join(
+            ",".join(str(row * i) for i in range(10)) + "\n" for row in range(100)))
+        report = self.files.write("report.csv", "previous report\n")
+        many = self.files.write("many.txt", "".join(f"r{i}: A{i % 10} > {i} AND A1 < 50;\n" for i in range(2000)))
+        completed = limited(256, many, data)
+        self.assertEqual(completed.returncode, 0, completed.stderr.decode()[-500:])
+        with open(report, encoding="utf-8") as file:
+            self.assertEqual(sum(1 for _ in file), 1 + 2000 * 100)
+        report = self.files.write("report.csv", "previous report\n")
+        long_rules = "".join(f"m{r}: " + " AND ".join(f"A{i % 10} > {i + r}" for i in range(1000)) + ";\n"
+                             for r in range(100))
+        completed = limited(48, self.files.write("long.txt", long_rules), data)
+        self.assertEqual(completed.returncode, 71)
+        self.assertIn("rulecalc: out of memory: the batch was stopped, '" + report + "' is left as it was",
+                      completed.stderr.decode())
+        self.assertEqual(sorted(os.listdir(self.files.directory.name)),
+                         ["data.csv", "long.txt", "many.txt", "report.csv", "rows.csv", "rules.txt"])
         with open(report, encoding="utf-8") as file:
             self.assertEqual(file.read(), "previous report\n")
 
