@@ -434,6 +434,14 @@ class BatchData(unittest.TestCase):
         self.assertIn("16,A16,income,true,", out)
         self.assertEqual(self.batch(rules, "ID,INCOME,HOUSEHOLD\n" + rows, "--null-values", "N/A")[0], 0)
 
+    def test_a_value_with_a_nul_byte_is_an_error_for_the_rules_naming_it(self):
+        rules = "name: LENGTH(NAME) > 4;\nage: AGE > 1;\n"
+        code, out, _ = self.batch(rules, "ID,NAME,AGE\nk1,名ab\0cdef,2\nk2,abcdef,3\n", "--key", "ID", "--format", "csv")
+        self.assertEqual(code, 2)
+        self.assertEqual(out.splitlines()[1:5], [
+            "1,k1,name,error,\"the value of NAME has a NUL byte at byte 6, which no rule can read\"",
+            "1,k1,age,true,", "2,k2,name,true,", "2,k2,age,true,"])
+
     def test_gbk_data_with_utf8_rules_is_detected(self):
         data = self.files.write("gbk.csv", "ID,CITY\n1,北京\n2,上海\n".encode("gbk"))
         rules = "city: CITY = \"北京\";\n"
