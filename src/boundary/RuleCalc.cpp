@@ -99,6 +99,14 @@ ERunStatus TRuleCalc::RunAfresh() noexcept {
   return RunForStatus();
 }
 
+void TRuleCalc::ReserveCode(std::size_t records) noexcept {
+  try {
+    Machine.ReserveCode(records);
+  } catch (...) {
+    // The code list grows as it would have without the reservation.
+  }
+}
+
 bool TRuleCalc::SetDateOrder(EDateOrder order) noexcept {
   try {
     return ChangeDateOrder(Environment, order);

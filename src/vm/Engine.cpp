@@ -18,7 +18,7 @@ bool TVirtualMachine::Run() {
   if (Prepared.size() != Code.size()) PrepareAll();
   if (JumpsResolvedFor != Code.size()) ResolveJumps();
   if (FusedFor != Code.size() || FusedWith != UseSuperinstructions) FuseAll();
-  if (UseExplanationCache) Explanations.UseSentence(Tokeniser.Sentence);
+  if (UseExplanationCache) Explanations.UseSentence(Tokeniser.SentenceRevision);
   SRunState run;
   const bool holds = RunCode(run);
   run.PendingEnd.ApplyTo(Tokeniser);

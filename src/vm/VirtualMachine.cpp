@@ -154,6 +154,11 @@ void TVirtualMachine::ResetRunState() {
   StoppedByError = false;
 }
 
+void TVirtualMachine::ReserveCode(std::size_t records) {
+  Code.reserve(records);
+  Prepared.reserve(records);
+}
+
 void TVirtualMachine::ClearCode() {
   LabelCount = 0;
   Code.clear();

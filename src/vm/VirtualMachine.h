@@ -136,6 +136,9 @@ class TVirtualMachine {
   void ResetRunState();
   // Empties the code list and restarts the labels, keeping everything else.
   void ClearCode();
+  // Makes room for a code list of that many records at once, so that code
+  // of a known size is neither copied as it grows nor left with spare room.
+  void ReserveCode(std::size_t records);
 
   // Executes the code list once; true when the sentence holds or there is no code.
   bool Run();
