@@ -96,6 +96,7 @@ void CheckRules(SBatchPlan& plan, SBatchSummary& summary, const std::string& rul
     plan.RuleColumns.push_back(ColumnsOfRule(rule, plan.Columns));
     const SEvaluation evaluation = AnalyseRule(checker, rule, variables);
     RequireMemory(checker);
+    plan.RuleCodeSize.push_back(checker.Machine.Code.size());
     const bool analyses = evaluation.Outcome == EMOutcome::Held;
     plan.RuleAnalyses.push_back(analyses);
     summary.AnalysisErrors.push_back(analyses ? "" : evaluation.Text);

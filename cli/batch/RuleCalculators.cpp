@@ -59,11 +59,13 @@ SEvaluation TRuleCalculators::Evaluate(std::size_t rule, const std::vector<std::
 }
 
 // The rule's calculator, made and analysed on first use with the columns the
-// rule names (every column, should that ever not analyse as the check did).
+// rule names (every column, should that ever not analyse as the check did),
+// its code list made as long as the check found it at once.
 TRuleCalc& TRuleCalculators::Analysed(std::size_t rule) {
   std::unique_ptr<TRuleCalc>& shared = PerSentence[Plan.RuleSentence[rule]];
   if (shared) return *shared;
   auto calc = std::make_unique<TRuleCalc>(Plan.Environment);
+  calc->ReserveCode(Plan.RuleCodeSize[rule]);
   const SRule& analysed = Plan.Rules[rule];
   if (AnalyseRule(*calc, analysed, EmptyVariables(Plan.RuleColumns[rule], Plan.Columns)).Outcome != EMOutcome::Held) {
     AnalyseRule(*calc, analysed, EmptyVariables(Plan.Columns));

@@ -388,7 +388,7 @@ class BatchKeepsTheUsersFiles(unittest.TestCase):
             ",".join(str(row * i) for i in range(10)) + "\n" for row in range(100)))
         report = self.files.write("report.csv", "previous report\n")
         many = self.files.write("many.txt", "".join(f"r{i}: A{i % 10} > {i} AND A1 < 50;\n" for i in range(2000)))
-        completed = limited(256, many, data)
+        completed = limited(384, many, data)
         self.assertEqual(completed.returncode, 0, completed.stderr.decode()[-500:])
         with open(report, encoding="utf-8") as file:
             self.assertEqual(sum(1 for _ in file), 1 + 2000 * 100)
