@@ -505,7 +505,8 @@ class BatchCalculatorsPerRule(unittest.TestCase):
     def test_generated_rows_with_mixed_outcomes(self):
         files = TemporaryFiles(self)
         rules = files.write("rules.txt", SMALL_RULES + 'branch: IF AGE > 20 THEN SCORE > 50 ELSE NOTE = "x";\n'
-                            'deep: (AGE + SCORE) * 2 > 100 OR NOTE || "y" = "xy" AND LENGTH(NAME) > 2;\n')
+                            'deep: (AGE + SCORE) * 2 > 100 OR NOTE || "y" = "xy" AND LENGTH(NAME) > 2;\n'
+                            'same: IF AGE > 20 THEN SCORE > 50 ELSE NOTE = "x";\n')  # shares branch's calculator
         rows = ["NAME,AGE,SCORE:num,NOTE:text"]
         for i in range(2000):
             rows.append(f"名{i % 7},{'' if i % 11 == 0 else i % 40},{'bad' if i % 97 == 0 else i % 100},{'x' if i % 3 else ''}")
