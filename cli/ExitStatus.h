@@ -9,6 +9,7 @@ enum EMExitStatus : int {
   esRuleError = 2,      // analysis or run-time error (batch: a rule did not analyse or a run failed)
   esNoRows = 3,         // batch: no row could be evaluated (all skipped, or none at all)
   esUsageError = 64,    // bad arguments, unreadable files, malformed input files, output = input
+  esOutOfMemory = 71,   // memory (or a thread) ran out; an --output file is left as it was
   esOutputError = 74,   // the output could not be written (full disk, closed pipe)
   // An interrupted batch (SIGINT, SIGTERM, SIGHUP) ends as the signal does: 128 + its number.
 };

@@ -33,4 +33,11 @@ class TClosedOutput : public TOutputError {
   using TOutputError::TOutputError;
 };
 
+// Memory ran out (std::bad_alloc ends the tool the same way); the message
+// says what was stopped and the tool ends with the out-of-memory status.
+class TMemoryError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 }  // namespace rulecalc::cli

@@ -21,6 +21,8 @@ struct SBatchPlan {
   std::vector<SRule> Rules;
   std::vector<bool> RuleAnalyses;                  // per rule: false when it did not analyse (it is left out)
   std::vector<std::vector<std::size_t>> RuleColumns;  // per rule: the columns its sentence names
+  std::vector<std::size_t> RuleSentence;           // per rule: the first rule of the same sentence
+  std::vector<std::size_t> RuleCodeSize;           // per rule: the records of its code, as the check found
   SHostEnvironment Environment;                    // every calculator's settings
   TNullTexts Nulls;
   std::optional<std::size_t> KeyColumn;

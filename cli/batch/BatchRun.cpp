@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ExitStatus.h"
@@ -16,6 +20,8 @@
 #include "batch/OrderedPipeline.h"
 #include "batch/Progress.h"
 #include "batch/ResultWriter.h"
+#include "batch/RuleCalculators.h"
+#include "boundary/Listings.h"
 #include "calc/AnalysisReport.h"
 #include "calc/ListingItems.h"
 #include "io/ReportSink.h"
@@ -66,12 +72,13 @@ void ReportUnusableColumns(const std::vector<SColumn>& columns, const std::strin
   }
 }
 
-// The columns each rule's sentence names, by the library's own listing.
+// The columns each rule's sentence names, by the library's own listing
+// (whole, however long).
 std::vector<std::size_t> ColumnsOfRule(const SRule& rule, const std::vector<SColumn>& columns) {
-  TRuleCalc calc(SHostEnvironment{});
-  calc.SetSentence(rule.GbkSentence.c_str());
+  TTokenAnalyser tokeniser;
+  tokeniser.SetSentence(rule.GbkSentence.c_str());
   std::vector<std::size_t> named;
-  for (const std::string& name : SplitJoinedListing(calc.GetVarnames())) {
+  for (const std::string& name : SplitJoinedListing(VarnameListing(tokeniser))) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
       if (FoldedName(columns[i].GbkName) == FoldedName(name)) named.push_back(i);
     }
@@ -84,9 +91,13 @@ std::vector<std::size_t> ColumnsOfRule(const SRule& rule, const std::vector<SCol
 void CheckRules(SBatchPlan& plan, SBatchSummary& summary, const std::string& rulesPath, TTextCodec& output) {
   TRuleCalc checker(plan.Environment);
   const std::vector<SVariable> variables = EmptyVariables(plan.Columns);
+  std::unordered_map<std::string_view, std::size_t> firstOfSentence;
   for (const SRule& rule : plan.Rules) {
+    plan.RuleSentence.push_back(firstOfSentence.emplace(rule.GbkSentence, plan.RuleSentence.size()).first->second);
     plan.RuleColumns.push_back(ColumnsOfRule(rule, plan.Columns));
     const SEvaluation evaluation = AnalyseRule(checker, rule, variables);
+    RequireMemory(checker);
+    plan.RuleCodeSize.push_back(checker.Machine.Code.size());
     const bool analyses = evaluation.Outcome == EMOutcome::Held;
     plan.RuleAnalyses.push_back(analyses);
     summary.AnalysisErrors.push_back(analyses ? "" : evaluation.Text);
@@ -128,14 +139,17 @@ class TChunkReader {
 
 void EvaluateRows(const SBatchPlan& plan, const SBatchOptions& options, TCsvReader& reader, std::uint64_t dataBytes,
                   TReportSink& sink, SBatchSummary& summary) {
-  std::vector<std::unique_ptr<TBatchWorker>> workers;
-  for (std::size_t w = 0; w < options.Jobs; ++w) workers.push_back(std::make_unique<TBatchWorker>(plan));
+  // Each worker is made by its own thread when that thread gets its first chunk.
+  std::vector<std::unique_ptr<TBatchWorker>> workers(options.Jobs);
   TChunkReader chunks(reader);
   TProgressBar bar("evaluating", dataBytes, ProgressWanted(options.OutputPath.empty()));
   const std::uint64_t cap = options.Format == EMReportFormat::Html ? kHtmlVerdictCap : 0;
   TResultWriter writer(sink, summary, bar, cap);
   auto produce = [&chunks](SChunk& chunk) { return chunks.Fill(chunk); };
-  auto work = [&workers](SChunk& chunk, std::size_t worker) { return workers[worker]->Process(chunk); };
+  auto work = [&workers, &plan](SChunk& chunk, std::size_t worker) {
+    if (!workers[worker]) workers[worker] = std::make_unique<TBatchWorker>(plan);
+    return workers[worker]->Process(chunk);
+  };
   if (options.Jobs == 1) {
     RunInline<SChunk>(produce, work, writer);
   } else {
@@ -193,9 +207,9 @@ int ExitStatusOf(const SBatchSummary& summary, const SBatchOptions& options) {
   return summary.AnyRuleError() ? esRuleError : esHeld;
 }
 
-}  // namespace
-
-int RunBatch(const SBatchOptions& options) {
+// Everything RunBatch does; memory running out ends it with std::bad_alloc,
+// the pending report removed as the sink goes.
+int RunBatchSteps(const SBatchOptions& options) {
   RefuseOverwritingInputs(options);
   TTextCodec output(options.OutputEncoding);
   SBatchPlan plan;
@@ -239,6 +253,19 @@ int RunBatch(const SBatchOptions& options) {
   sink.Commit();
   if (summaryText.empty()) Notice(TextSummary(plan.Rules, summary, plan.Layout));
   return ExitStatusOf(summary, options);
+}
+
+}  // namespace
+
+int RunBatch(const SBatchOptions& options) {
+  try {
+    return RunBatchSteps(options);
+  } catch (const std::bad_alloc&) {
+    throw TMemoryError("out of memory: the batch was stopped" +
+                       (options.OutputPath.empty() ? std::string(" and its report is incomplete")
+                                                   : ", '" + options.OutputPath + "' is left as it was") +
+                       " (fewer --jobs, or the rules split over several runs, need less memory)");
+  }
 }
 
 }  // namespace rulecalc::cli

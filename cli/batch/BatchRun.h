@@ -33,7 +33,7 @@ struct SBatchOptions {
 // and writes the report. Returns the exit status: 0 when every rule analysed
 // and no verdict was an error, 2 otherwise, 3 when no row was evaluated.
 // Throws TUsageError and TConversionError for unusable input, TOutputError
-// when the report cannot be written.
+// when the report cannot be written, TMemoryError when memory runs out.
 int RunBatch(const SBatchOptions& options);
 
 }  // namespace rulecalc::cli

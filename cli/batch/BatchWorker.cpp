@@ -31,7 +31,7 @@ SChunkResult TBatchWorker::Process(const SChunk& chunk) {
 
 void TBatchWorker::EvaluateRow(const SDataRow& row, SChunkResult& result) {
   ++result.RowsEvaluated;
-  const bool rowHasProblems = Values.Prepare(GbkValues, Problems);
+  const bool rowHasProblems = Values.Prepare(row.Record.Fields, GbkValues, Problems);
   for (std::size_t i = 0; i < Plan.Rules.size(); ++i) {
     if (!Plan.RuleAnalyses[i]) continue;
     const SEvaluation evaluation = EvaluateRule(i, rowHasProblems);

@@ -29,12 +29,14 @@ TRowValues::TRowValues(const std::vector<SColumn>& columns, TNullTexts nulls, co
   }
 }
 
-bool TRowValues::Prepare(std::vector<std::string>& gbkValues, std::vector<std::string>& problems) const {
+bool TRowValues::Prepare(const std::vector<std::string>& fields, std::vector<std::string>& gbkValues,
+                         std::vector<std::string>& problems) const {
   problems.resize(Columns.size());
   for (std::string& problem : problems) problem.clear();
-  if (NothingToDo) return false;
-  bool any = false;
+  bool any = NulProblems(fields, gbkValues, problems);
+  if (NothingToDo) return any;
   for (std::size_t i = 0; i < Columns.size(); ++i) {
+    if (!problems[i].empty()) continue;
     std::string& value = gbkValues[i];
     if (Nulls.Means(value)) {
       value.clear();
@@ -43,6 +45,22 @@ bool TRowValues::Prepare(std::vector<std::string>& gbkValues, std::vector<std::s
     if (!Columns[i].Declared || Columns[i].Type != vtNumber) continue;
     problems[i] = Columns[i].Date ? DateProblem(i, value) : NumberProblem(i, value);
     any = any || !problems[i].empty();
+  }
+  return any;
+}
+
+// The byte position counts in the value as the file holds it; a NUL that
+// only conversion made (an encoding that writes it otherwise) counts in GBK.
+bool TRowValues::NulProblems(const std::vector<std::string>& fields, const std::vector<std::string>& gbkValues,
+                             std::vector<std::string>& problems) const {
+  bool any = false;
+  for (std::size_t i = 0; i < Columns.size(); ++i) {
+    if (gbkValues[i].find('\0') == std::string::npos) continue;
+    std::size_t at = fields[i].find('\0');
+    if (at == std::string::npos) at = gbkValues[i].find('\0');
+    problems[i] = "the value of " + Columns[i].GbkName + " has a NUL byte at byte " + std::to_string(at + 1) +
+                  ", which no rule can read";
+    any = true;
   }
   return any;
 }

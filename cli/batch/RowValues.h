@@ -26,16 +26,22 @@ class TNullTexts {
 // becomes empty, a ":date" value its day number. A value that a declared
 // column cannot take (not a number under ":num", not a date under ":date")
 // becomes a problem for that column: a GBK text naming column and value.
+// So does a value with a NUL byte in any column, as the library's texts end
+// at the first NUL and would read only part of it.
 class TRowValues {
  public:
   TRowValues(const std::vector<SColumn>& columns, TNullTexts nulls, const SRegionalSettings& settings,
              int currentYear);
 
   // Prepares values in place; problems gets one entry per column (empty when fine).
+  // fields are the values as the data file holds them, for byte positions.
   // Returns true when any column has a problem.
-  bool Prepare(std::vector<std::string>& gbkValues, std::vector<std::string>& problems) const;
+  bool Prepare(const std::vector<std::string>& fields, std::vector<std::string>& gbkValues,
+               std::vector<std::string>& problems) const;
 
  private:
+  bool NulProblems(const std::vector<std::string>& fields, const std::vector<std::string>& gbkValues,
+                   std::vector<std::string>& problems) const;
   std::string DateProblem(std::size_t column, std::string& value) const;
   std::string NumberProblem(std::size_t column, const std::string& value) const;
 

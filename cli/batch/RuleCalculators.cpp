@@ -1,5 +1,6 @@
 #include "batch/RuleCalculators.h"
 
+#include <new>
 
 namespace rulecalc::cli {
 
@@ -9,9 +10,19 @@ namespace {
 // explanation cache stay), as a cleared calculator would start.
 SEvaluation RunAnalysed(TRuleCalc& calc) {
   const ERunStatus status = calc.RunAfresh();
+  RequireMemory(calc);
   if (status == ERunStatus::Held) return SEvaluation{};
   const EMOutcome outcome = status == ERunStatus::RuntimeError ? EMOutcome::RunError : EMOutcome::Failed;
-  return SEvaluation{outcome, calc.GetRuntimeError(), {}, {}};
+  SEvaluation evaluation{outcome, calc.GetRuntimeError(), {}, {}};
+  RequireMemory(calc);
+  return evaluation;
+}
+
+// The named columns as variables with empty values: all a rule's analysis needs.
+std::vector<SVariable> EmptyVariables(const std::vector<std::size_t>& named, const std::vector<SColumn>& columns) {
+  std::vector<SVariable> variables;
+  for (std::size_t column : named) variables.push_back(SVariable{columns[column].GbkName, "", columns[column].Type});
+  return variables;
 }
 
 }  // namespace
@@ -26,25 +37,46 @@ SEvaluation AnalyseRule(TRuleCalc& calc, const SRule& rule, const std::vector<SV
   return Evaluate(calc, rule.GbkSentence, variables, EMStep::AnalyseOnly);
 }
 
-TRuleCalculators::TRuleCalculators(const SBatchPlan& plan) : Plan(plan), Variables(EmptyVariables(plan.Columns)) {
+void RequireMemory(const TRuleCalc& calc) {
+  if (calc.MemoryRanOut()) throw std::bad_alloc();
+}
+
+TRuleCalculators::TRuleCalculators(const SBatchPlan& plan) : Plan(plan) {
   if (plan.FreshCalculators) {
+    Variables = EmptyVariables(plan.Columns);
     Shared = std::make_unique<TRuleCalc>(plan.Environment);
     return;
   }
-  for (std::size_t i = 0; i < plan.Rules.size(); ++i) {
-    PerRule.push_back(std::make_unique<TRuleCalc>(plan.Environment));
-    if (plan.RuleAnalyses[i]) AnalyseRule(*PerRule.back(), plan.Rules[i], Variables);
-  }
+  PerSentence.resize(plan.Rules.size());
 }
 
 SEvaluation TRuleCalculators::Evaluate(std::size_t rule, const std::vector<std::string>& gbkValues) {
   if (!Shared) return Rerun(rule, gbkValues);
   for (std::size_t i = 0; i < Variables.size(); ++i) Variables[i].Value = gbkValues[i];
-  return cli::Evaluate(*Shared, Plan.Rules[rule].GbkSentence, Variables, EMStep::AnalyseAndRun);
+  SEvaluation evaluation = cli::Evaluate(*Shared, Plan.Rules[rule].GbkSentence, Variables, EMStep::AnalyseAndRun);
+  RequireMemory(*Shared);
+  return evaluation;
+}
+
+// The rule's calculator, made and analysed on first use with the columns the
+// rule names (every column, should that ever not analyse as the check did),
+// its code list made as long as the check found it at once.
+TRuleCalc& TRuleCalculators::Analysed(std::size_t rule) {
+  std::unique_ptr<TRuleCalc>& shared = PerSentence[Plan.RuleSentence[rule]];
+  if (shared) return *shared;
+  auto calc = std::make_unique<TRuleCalc>(Plan.Environment);
+  calc->ReserveCode(Plan.RuleCodeSize[rule]);
+  const SRule& analysed = Plan.Rules[rule];
+  if (AnalyseRule(*calc, analysed, EmptyVariables(Plan.RuleColumns[rule], Plan.Columns)).Outcome != EMOutcome::Held) {
+    AnalyseRule(*calc, analysed, EmptyVariables(Plan.Columns));
+  }
+  RequireMemory(*calc);
+  shared = std::move(calc);
+  return *shared;
 }
 
 SEvaluation TRuleCalculators::Rerun(std::size_t rule, const std::vector<std::string>& gbkValues) {
-  TRuleCalc& calc = *PerRule[rule];
+  TRuleCalc& calc = Analysed(rule);
   for (std::size_t column : Plan.RuleColumns[rule]) {
     const SColumn& named = Plan.Columns[column];
     calc.SetVarValue(named.GbkName.c_str(), gbkValues[column].c_str(), named.Type);

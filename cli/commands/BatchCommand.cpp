@@ -68,7 +68,7 @@ void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
   command.add_flag("--raw-cells", options.RawCells,
                    "CSV: write cells that start with =, +, -, @, a tab or a carriage return as they are, "
                    "not behind a ' that keeps spreadsheets from running them as formulas");
-  command.add_option("--jobs", options.Jobs, "Worker threads, each with calculators of its own")
+  command.add_option("--jobs", options.Jobs, "Worker threads at most, started as rows wait for them, each with calculators of its own")
       ->check(CLI::Range(1, 256));
   command.add_flag("--fresh-calculators", options.FreshCalculators)->group("");
 }
@@ -87,7 +87,8 @@ void AddBatchCommand(CLI::App& app, SCommandContext& context) {
       "summary by failures with the most common explanations. Malformed rows are reported on\n"
       "standard error with their line and skipped. Exit status: 0 every rule analysed and no\n"
       "verdict was an error, 2 a rule did not analyse or a verdict was an error, 3 no row was\n"
-      "evaluated, 64 usage error or unusable file, 74 the report could not be written.");
+      "evaluated, 64 usage error or unusable file, 71 out of memory, 74 the report could not be\n"
+      "written.");
   command->callback([arguments, &context] {
     SBatchOptions& options = arguments->Options;
     options.Format = FormatNamed(arguments->FormatName);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "Failures.h"
@@ -44,7 +45,7 @@ void BuildApp(CLI::App& app, SCommandContext& context) {
   app.fallthrough();
   app.footer("Example:\n  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"
              "Exit status: 0 true, 1 false, 2 analysis or run-time error, 3 batch: no row evaluated,\n"
-             "64 usage error, 74 the output could not be written.");
+             "64 usage error, 71 out of memory, 74 the output could not be written.");
   AddEvalCommand(app, context);
   AddCheckCommand(app, context);
   AddListingCommands(app, context);
@@ -72,6 +73,12 @@ int RunCommandLine(int argc, char** argv) {
   } catch (const TOutputError& error) {
     Complain(error.what());
     return esOutputError;
+  } catch (const TMemoryError& error) {
+    Complain(error.what());
+    return esOutOfMemory;
+  } catch (const std::bad_alloc&) {
+    std::fputs("rulecalc: out of memory\n", stderr);
+    return esOutOfMemory;
   } catch (const std::exception& error) {
     Complain(error.what());
     return esRuleError;

@@ -149,6 +149,15 @@ std::string TTextCodec::ToGbk(std::string_view text, const std::string& what) {
     throw TConversionError(what + " cannot be converted to GBK at byte " + std::to_string(badOffset + 1) +
                            ": it is not valid " + Outside + " or has a character GBK lacks");
   }
+  // The library's texts end at the first NUL: a text that holds one is
+  // refused rather than cut (counted in the text as given, or in GBK when only
+  // the conversion made it).
+  if (gbk.find('\0') != std::string::npos) {
+    const std::size_t given = text.find('\0');
+    const std::size_t at = given != std::string_view::npos ? given : gbk.find('\0');
+    throw TConversionError(what + " has a NUL byte at byte " + std::to_string(at + 1) +
+                           ", which the library's texts cannot hold");
+  }
   return gbk;
 }
 

@@ -33,7 +33,9 @@ class TTextCodec {
   bool TryAllToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk);
 
   // As TryToGbk, but throws TConversionError naming what and where; what
-  // says which text it was ("the sentence", "the value of AGE", ...).
+  // says which text it was ("the sentence", "the value of AGE", ...). A text
+  // with a NUL byte is refused too, as the library would read it only up to
+  // there.
   std::string ToGbk(std::string_view text, const std::string& what);
 
   // GBK text in the outside encoding.

@@ -11,12 +11,14 @@ namespace rulecalc {
 
 namespace {
 
-// Runs a text-producing step; when it fails (memory ran out) the answer is the empty text.
+// Runs a text-producing step; when it fails (memory ran out) the answer is
+// the empty text and ranShort is set.
 template <typename MakeText>
-const char* HoldText(SResultBuffer& buffer, MakeText makeText) noexcept {
+const char* HoldText(SResultBuffer& buffer, bool& ranShort, MakeText makeText) noexcept {
   try {
     return buffer.Hold(makeText());
   } catch (...) {
+    ranShort = true;
     return buffer.Hold({});
   }
 }
@@ -44,29 +46,32 @@ void TRuleCalc::SetSentence(const char* sentence) noexcept {
   try {
     Tokeniser.SetSentence(sentence ? sentence : "");
   } catch (...) {
-    // The old sentence stays; nothing else changed.
+    RanShort = true;  // the old sentence stays; nothing else changed
   }
 }
 
 const char* TRuleCalc::GetTokens() noexcept {
-  return HoldText(ResultBuffer, [this] { return TokenListing(Tokeniser); });
+  return HoldText(ResultBuffer, RanShort, [this] { return TokenListing(Tokeniser); });
 }
 
 const char* TRuleCalc::GetNumbers() noexcept {
-  return HoldText(ResultBuffer, [this] { return NumberListing(Tokeniser); });
+  return HoldText(ResultBuffer, RanShort, [this] { return NumberListing(Tokeniser); });
 }
 
 const char* TRuleCalc::GetVarnames() noexcept {
-  return HoldText(ResultBuffer, [this] { return VarnameListing(Tokeniser); });
+  return HoldText(ResultBuffer, RanShort, [this] { return VarnameListing(Tokeniser); });
 }
 
-void TRuleCalc::ClearMemory() noexcept { Machine.ClearMemory(); }
+void TRuleCalc::ClearMemory() noexcept {
+  Machine.ClearMemory();
+  RanShort = false;
+}
 
 void TRuleCalc::SetVarValue(const char* name, const char* value, std::int32_t type) noexcept {
   try {
     Machine.SetVar(name ? name : "", value ? value : "", type);
   } catch (...) {
-    // The table is as it was before the call.
+    RanShort = true;  // the table is as it was before the call
   }
 }
 
@@ -78,12 +83,13 @@ bool TRuleCalc::Analyse() noexcept {
     Analysor.Warnings.clear();
     return false;
   } catch (...) {
+    RanShort = true;
     return false;
   }
 }
 
 const char* TRuleCalc::GetAnalyseError() noexcept {
-  return HoldText(ResultBuffer, [this]() -> const std::string& { return Analysor.AnalyseError; });
+  return HoldText(ResultBuffer, RanShort, [this]() -> const std::string& { return Analysor.AnalyseError; });
 }
 
 bool TRuleCalc::Run() noexcept {
@@ -94,13 +100,14 @@ bool TRuleCalc::Run() noexcept {
     Machine.StoppedByError = true;
     return false;
   } catch (...) {
+    RanShort = true;
     Machine.StoppedByError = true;
     return false;
   }
 }
 
 const char* TRuleCalc::GetRuntimeError() noexcept {
-  return HoldText(ResultBuffer, [this]() -> const std::string& { return Machine.RuntimeError; });
+  return HoldText(ResultBuffer, RanShort, [this]() -> const std::string& { return Machine.RuntimeError; });
 }
 
 ERunStatus TRuleCalc::RunForStatus() noexcept {
@@ -111,6 +118,14 @@ ERunStatus TRuleCalc::RunForStatus() noexcept {
 ERunStatus TRuleCalc::RunAfresh() noexcept {
   Machine.ResetRunState();
   return RunForStatus();
+}
+
+void TRuleCalc::ReserveCode(std::size_t records) noexcept {
+  try {
+    Machine.ReserveCode(records);
+  } catch (...) {
+    // The code list grows as it would have without the reservation.
+  }
 }
 
 bool TRuleCalc::SetDateOrder(EDateOrder order) noexcept {

@@ -50,6 +50,15 @@ class TRuleCalc {
   // run-time text are reset first, so the outcome depends only on the code
   // and the variables (the handle functions run this way; Run does not).
   ERunStatus RunAfresh() noexcept;
+  // Makes room for a code list of that many records before an analysis
+  // known to emit about that many (the same sentence analysed elsewhere), so
+  // that a host keeping many analysed calculators holds no spare room; no
+  // answer changes. Nothing happens when memory is short.
+  void ReserveCode(std::size_t records) noexcept;
+  // True when an operation since the instance was made or last cleared
+  // (ClearMemory) stopped early because memory ran out, so that its answer
+  // was the fallback above rather than the rule's own.
+  bool MemoryRanOut() const noexcept { return RanShort; }
   // The type mixtures found by the last Analyse; empty when it failed.
   const std::vector<SAnalysisWarning>& Warnings() const noexcept { return Analysor.Warnings; }
 
@@ -68,6 +77,9 @@ class TRuleCalc {
   TVirtualMachine Machine;
   TSemanticAnalysor Analysor;
   SResultBuffer ResultBuffer;
+
+ private:
+  bool RanShort = false;
 };
 
 }  // namespace rulecalc

@@ -15,7 +15,11 @@ TTokenAnalyser::TTokenAnalyser() : Candidates(&StartCandidates()), Combined(&Com
 }
 
 void TTokenAnalyser::SetSentence(const char* text) {
-  Sentence.assign(text, std::strlen(text));
+  const std::size_t length = std::strlen(text);
+  if (Sentence.compare(0, std::string::npos, text, length) != 0) {
+    Sentence.assign(text, length);
+    ++SentenceRevision;
+  }
   SentenceLength = static_cast<std::int32_t>(Sentence.size());
   Position = 0;
 }

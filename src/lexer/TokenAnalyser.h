@@ -40,6 +40,9 @@ class TTokenAnalyser {
   EMWordType WordType = wtEnd;               // kind of the current token
   std::string Sentence;                      // the sentence; always NUL-terminated
   std::int32_t SentenceLength = 0;           // bytes, terminator not counted
+  // Changes whenever SetSentence gives another text (the same text again
+  // leaves it), so that what was derived from a sentence can be kept.
+  std::uint64_t SentenceRevision = 0;
   std::int32_t Position = 0;                 // first byte not yet consumed
 
   // Counts the tokens read (every NextToken that set Word), so that a reader

@@ -18,7 +18,7 @@ bool TVirtualMachine::Run() {
   if (Prepared.size() != Code.size()) PrepareAll();
   if (JumpsResolvedFor != Code.size()) ResolveJumps();
   if (FusedFor != Code.size() || FusedWith != UseSuperinstructions) FuseAll();
-  if (UseExplanationCache) Explanations.UseSentence(Tokeniser.Sentence);
+  if (UseExplanationCache) Explanations.UseSentence(Tokeniser.SentenceRevision);
   SRunState run;
   const bool holds = RunCode(run);
   run.PendingEnd.ApplyTo(Tokeniser);
@@ -38,16 +38,6 @@ bool CompareTexts(EMOpCode op, std::string_view left, std::string_view right) {
     case opLessEqual: return order <= 0;
     default: return order >= 0;
   }
-}
-
-// The next entry of the number stack, or nullptr when it is full.
-double* PushSlot(std::vector<double>& stack, std::int32_t& top) {
-  return top < kStackCapacity ? &stack[static_cast<std::size_t>(top++)] : nullptr;
-}
-
-// The text stack's next entry, or nullptr when it is full.
-std::string* PushSlot(std::vector<std::string>& stack, std::int32_t& top) {
-  return top < kStackCapacity ? &stack[static_cast<std::size_t>(top++)] : nullptr;
 }
 
 // The top entry, taken off the stack, or nullptr when the stack is empty.

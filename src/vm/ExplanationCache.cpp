@@ -2,9 +2,9 @@
 
 namespace rulecalc {
 
-void TExplanationCache::UseSentence(const std::string& sentence) {
-  if (sentence == Sentence) return;
-  Sentence = sentence;
+void TExplanationCache::UseSentence(std::uint64_t sentenceRevision) {
+  if (sentenceRevision == SentenceRevision) return;
+  SentenceRevision = sentenceRevision;
   Clauses.clear();
   ThenBranch.reset();
   ElseBranch.reset();

@@ -47,15 +47,16 @@ struct SFailedClause {
 // and reused by every later run of the same sentence.
 class TExplanationCache {
  public:
-  // Forgets what was read when the sentence is not the one cached.
-  void UseSentence(const std::string& sentence);
+  // Forgets what was read when the tokeniser's sentence is not the one
+  // cached (its SentenceRevision changed).
+  void UseSentence(std::uint64_t sentenceRevision);
 
   std::vector<SClauseExplanation> Clauses;     // in the order comparisons run
   std::optional<SBranchExplanation> ThenBranch;
   std::optional<SBranchExplanation> ElseBranch;
 
  private:
-  std::string Sentence;
+  std::uint64_t SentenceRevision = 0;  // the tokeniser's empty sentence
 };
 
 // The tokeniser state that cached scans would have left, applied once a run

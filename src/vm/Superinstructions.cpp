@@ -70,8 +70,9 @@ void TVirtualMachine::FuseAll() {
 // opMovF into a number register, then opPush of a number register.
 bool TVirtualMachine::LoadAndPushNumber(std::size_t pc) {
   if (!LoadNumberVariable(pc)) return false;
-  if (FloatTop >= kStackCapacity) return Fail(mFloatStackOverflow);
-  FloatStack[static_cast<std::size_t>(FloatTop++)] = *Prepared[pc + 1].NumberTarget;
+  double* slot = PushSlot(FloatStack, FloatTop);
+  if (slot == nullptr) return Fail(mFloatStackOverflow);
+  *slot = *Prepared[pc + 1].NumberTarget;
   return true;
 }
 

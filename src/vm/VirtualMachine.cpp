@@ -10,9 +10,7 @@
 namespace rulecalc {
 
 TVirtualMachine::TVirtualMachine(TTokenAnalyser& tokeniser, const SHostEnvironment& environment)
-    : FloatStack(kStackCapacity, 0.0),
-      StringStack(kStackCapacity),
-      Tokeniser(tokeniser),
+    : Tokeniser(tokeniser),
       Environment(environment) {}
 
 void TVirtualMachine::AddCode(std::uint8_t opCode, std::string_view operand1,
@@ -154,6 +152,11 @@ void TVirtualMachine::ResetRunState() {
   StringTop = 0;
   DropExplanation();
   StoppedByError = false;
+}
+
+void TVirtualMachine::ReserveCode(std::size_t records) {
+  Code.reserve(records);
+  Prepared.reserve(records);
 }
 
 void TVirtualMachine::ClearCode() {

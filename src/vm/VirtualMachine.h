@@ -137,6 +137,9 @@ class TVirtualMachine {
   void ResetRunState();
   // Empties the code list and restarts the labels, keeping everything else.
   void ClearCode();
+  // Makes room for a code list of that many records at once, so that code
+  // of a known size is neither copied as it grows nor left with spare room.
+  void ReserveCode(std::size_t records);
 
   // Executes the code list once; true when the sentence holds or there is no code.
   bool Run();
@@ -157,9 +160,9 @@ class TVirtualMachine {
   SRegisters Registers;
   TVarTable Vars;
   std::vector<SCodeStruct> Code;
-  std::vector<double> FloatStack;
+  std::vector<double> FloatStack;         // grows with use, to kStackCapacity entries
   std::int32_t FloatTop = 0;
-  std::vector<std::string> StringStack;
+  std::vector<std::string> StringStack;   // as FloatStack
   std::int32_t StringTop = 0;
   std::string RuntimeError;
   // The clauses the explanation in RuntimeError is made of, in its order;
@@ -202,6 +205,18 @@ class TVirtualMachine {
     return true;
   }
   double VariableAsNumber(const SPreparedCode& prepared);
+  // The next entry of a stack, or nullptr when it is full. The stacks grow
+  // as runs need them, up to kStackCapacity entries; an entry once made
+  // stays (a pop only moves the top), as in a stack of fixed size. May throw
+  // std::bad_alloc.
+  template <typename Entry>
+  static Entry* PushSlot(std::vector<Entry>& stack, std::int32_t& top) {
+    if (top >= kStackCapacity) return nullptr;
+    const auto index = static_cast<std::size_t>(top);
+    if (index == stack.size()) stack.emplace_back();
+    ++top;
+    return &stack[index];
+  }
   bool FailMissingVariable(std::size_t pc);
   bool Fail(EMMessage message);
   void ResolveJumps();

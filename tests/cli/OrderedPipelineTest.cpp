@@ -81,6 +81,25 @@ TEST(OrderedPipelineFailures, AFailingConsumerStopsTheRun) {
   EXPECT_LT(next, 1000);
 }
 
+// Threads start as jobs wait, so a short stream never gets more than it has jobs.
+TEST(OrderedPipeline, NeverMoreWorkersThanJobs) {
+  for (const int jobs : {1, 3}) {
+    int next = 0;
+    auto produce = [&](int& job) {
+      job = next++;
+      return next <= jobs;
+    };
+    std::atomic<std::size_t> highestWorker{0};
+    auto work = [&](int& job, std::size_t worker) {
+      if (worker > highestWorker) highestWorker = worker;
+      return job;
+    };
+    auto consume = [](int&) {};
+    RunOrdered<int, int>(16, 64, produce, work, consume);
+    EXPECT_LT(highestWorker.load(), static_cast<std::size_t>(jobs));
+  }
+}
+
 TEST(OrderedPipelineFailures, NoJobsNoResults) {
   auto produce = [](int&) { return false; };
   auto work = [](int& job, std::size_t) { return job; };

@@ -29,15 +29,26 @@ TEST(TextCodec, ConvertsFromAnotherOutsideEncoding) {
   EXPECT_EQ(utf16.ToGbk(std::string("A\0", 2), "text"), "A");
 }
 
+// Invalid input, and a NUL that the library would cut the text at (given,
+// or made by the conversion), are refused with the byte named.
 TEST(TextCodec, RefusesInvalidInputAndNamesTheByte) {
-  TTextCodec codec("UTF-8");
-  try {
-    codec.ToGbk("ab\xFF", "the sentence");
-    FAIL() << "no error";
-  } catch (const TConversionError& error) {
-    const std::string message = error.what();
-    EXPECT_NE(message.find("the sentence"), std::string::npos) << message;
-    EXPECT_NE(message.find("byte 3"), std::string::npos) << message;
+  const struct {
+    const char* Encoding;
+    std::string Text;
+    const char* Expected;
+  } cases[] = {
+      {"UTF-8", "ab\xFF", "the sentence cannot be converted to GBK at byte 3"},
+      {"UTF-8", kZhongUtf8 + std::string("a\0b", 3), "the sentence has a NUL byte at byte 5"},
+      {"UTF-7", "x+AAA-x", "the sentence has a NUL byte at byte 2"},
+  };
+  for (const auto& c : cases) {
+    TTextCodec codec(c.Encoding);
+    try {
+      codec.ToGbk(c.Text, "the sentence");
+      ADD_FAILURE() << "no error for " << c.Text;
+    } catch (const TConversionError& error) {
+      EXPECT_EQ(std::string(error.what()).rfind(c.Expected, 0), 0u) << error.what();
+    }
   }
 }
 

@@ -10,6 +10,7 @@ import csv
 import io
 import json
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -480,6 +481,34 @@ class BatchKeepsTheUsersFiles(unittest.TestCase):
         with open(report, encoding="utf-8") as file:
             self.assertEqual(file.read(), "previous report\n")
 
+    @unittest.skipIf("ASAN_OPTIONS" in os.environ, "a sanitized tool reserves more address space than a limit allows")
+    def test_many_rules_and_jobs_fit_a_memory_limit_and_what_cannot_fit_keeps_the_previous_report(self):
+        def limited(megabytes, rules, data):
+            limit = megabytes << 20
+            return subprocess.run([CLI, "batch", "--rules", rules, "--data", data, "--output", report, "--format",
+                                   "csv", "--jobs", "256"], capture_output=True, env=UTF8_ENV, timeout=120,
+                                  preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)))
+        columns = [f"A{i}" for i in range(10)]
+        data = self.files.write("rows.csv", ",".join(columns) + "\n" + "".join(
+            ",".join(str(row * i) for i in range(10)) + "\n" for row in range(100)))
+        report = self.files.write("report.csv", "previous report\n")
+        many = self.files.write("many.txt", "".join(f"r{i}: A{i % 10} > {i} AND A1 < 50;\n" for i in range(2000)))
+        completed = limited(384, many, data)
+        self.assertEqual(completed.returncode, 0, completed.stderr.decode()[-500:])
+        with open(report, encoding="utf-8") as file:
+            self.assertEqual(sum(1 for _ in file), 1 + 2000 * 100)
+        report = self.files.write("report.csv", "previous report\n")
+        long_rules = "".join(f"m{r}: " + " AND ".join(f"A{i % 10} > {i + r}" for i in range(1000)) + ";\n"
+                             for r in range(100))
+        completed = limited(48, self.files.write("long.txt", long_rules), data)
+        self.assertEqual(completed.returncode, 71)
+        self.assertIn("rulecalc: out of memory: the batch was stopped, '" + report + "' is left as it was",
+                      completed.stderr.decode())
+        self.assertEqual(sorted(os.listdir(self.files.directory.name)),
+                         ["data.csv", "long.txt", "many.txt", "report.csv", "rows.csv", "rules.txt"])
+        with open(report, encoding="utf-8") as file:
+            self.assertEqual(file.read(), "previous report\n")
+
     def test_a_run_that_evaluates_no_row_exits_3(self):
         for content in ("NAME,AGE,SCORE,NOTE\n", "NAME,AGE,SCORE,NOTE\nonly,two\n"):
             code, _, err = run("batch", "--rules", self.rules, "--data", self.files.write("none.csv", content))
@@ -509,6 +538,14 @@ class BatchData(unittest.TestCase):
         self.assertIn("17,A17,income,error,INCOME=N/A is not a number\r\n", out)
         self.assertIn("16,A16,income,true,", out)
         self.assertEqual(self.batch(rules, "ID,INCOME,HOUSEHOLD\n" + rows, "--null-values", "N/A")[0], 0)
+
+    def test_a_value_with_a_nul_byte_is_an_error_for_the_rules_naming_it(self):
+        rules = "name: LENGTH(NAME) > 4;\nage: AGE > 1;\n"
+        code, out, _ = self.batch(rules, "ID,NAME,AGE\nk1,名ab\0cdef,2\nk2,abcdef,3\n", "--key", "ID", "--format", "csv")
+        self.assertEqual(code, 2)
+        self.assertEqual(out.splitlines()[1:5], [
+            "1,k1,name,error,\"the value of NAME has a NUL byte at byte 6, which no rule can read\"",
+            "1,k1,age,true,", "2,k2,name,true,", "2,k2,age,true,"])
 
     def test_gbk_data_with_utf8_rules_is_detected(self):
         data = self.files.write("gbk.csv", "ID,CITY\n1,北京\n2,上海\n".encode("gbk"))
@@ -573,7 +610,8 @@ class BatchCalculatorsPerRule(unittest.TestCase):
     def test_generated_rows_with_mixed_outcomes(self):
         files = TemporaryFiles(self)
         rules = files.write("rules.txt", SMALL_RULES + 'branch: IF AGE > 20 THEN SCORE > 50 ELSE NOTE = "x";\n'
-                            'deep: (AGE + SCORE) * 2 > 100 OR NOTE || "y" = "xy" AND LENGTH(NAME) > 2;\n')
+                            'deep: (AGE + SCORE) * 2 > 100 OR NOTE || "y" = "xy" AND LENGTH(NAME) > 2;\n'
+                            'same: IF AGE > 20 THEN SCORE > 50 ELSE NOTE = "x";\n')  # shares branch's calculator
         rows = ["NAME,AGE,SCORE:num,NOTE:text"]
         for i in range(2000):
             rows.append(f"名{i % 7},{'' if i % 11 == 0 else i % 40},{'bad' if i % 97 == 0 else i % 100},{'x' if i % 3 else ''}")

@@ -163,6 +163,7 @@ std::int64_t RunOnInstance(const SScenario& s, const testing::SAllocationPlan& p
     if (!out.RanShort) continue;
     const std::string where = Where(s, plan, i);
     ExpectShortAnswer(calls[i], out, where);
+    EXPECT_TRUE(calc->MemoryRanOut()) << where;
     if (calls[i].Kind == EMCall::SetVarValue) {
       EXPECT_TRUE(SameTable(calc->Machine.Vars.All(), tableBefore)) << where << ": the table changed";
     }
@@ -178,6 +179,7 @@ std::int64_t RunOnInstance(const SScenario& s, const testing::SAllocationPlan& p
   testing::StartAllocationPlan({});
   const testing::SRuleAnswers after = testing::AnswerRule(*calc, s.Variables, s.Sentence.c_str());
   EXPECT_EQ(after.Describe(), reference.Describe()) << Where(s, plan, calls.size()) << ": answers after recovery";
+  EXPECT_FALSE(calc->MemoryRanOut()) << Where(s, plan, calls.size()) << ": cleared by ClearMemory";
   return counted;
 }
 
