@@ -162,7 +162,9 @@ class SameReportAsTheTool(TempFiles):
         ours = dask_batch(rules, data)
         self.assertEqual(ours.returncode, 2, ours.stderr.decode())
         self.assertEqual(ours.stdout.split(b"\r\n")[3:6],
-                         [b"2,note,error,row 2: the value of NOTE holds a NUL byte at byte 3", b"2,age,true,", b""])
+                         [b'2,note,error,"the value of NOTE has a NUL byte at byte 3, which no rule can read"',
+                          b"2,age,true,", b""])
+        self.assertEqual(ours.stdout, cli_batch(rules, data).stdout)
 
     def device(self, name, minor):
         """A device node in the test's folder: minor 7 is always full, 3 takes everything."""

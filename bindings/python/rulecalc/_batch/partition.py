@@ -132,7 +132,7 @@ class _BlockEvaluator:
         self.rows.append(values)
         problems = self._value_problems(values)
         if b"\0" in b"".join(record.fields):
-            problems.update(self._nul_problems(record.fields, number))
+            problems.update(self._nul_problems(record.fields))
         self.problems.append(problems)
         if len(self.rows) >= self.ROWS_AT_ONCE:
             self.flush()
@@ -153,11 +153,11 @@ class _BlockEvaluator:
                 problems[i] = self.job.columns[i].name.encode("gbk") + b"=" + values[i] + b" is not a number"
         return problems
 
-    def _nul_problems(self, fields, number):
+    def _nul_problems(self, fields):
         """{column: why} for the values holding a NUL byte, which the library
         would take for their end: an error for the rules that read them."""
-        return {i: ("row %d: the value of %s holds a NUL byte at byte %d"
-                    % (number, self.job.columns[i].name, field.index(b"\0") + 1)).encode("gbk")
+        return {i: ("the value of %s has a NUL byte at byte %d, which no rule can read"
+                    % (self.job.columns[i].name, field.index(b"\0") + 1)).encode("gbk")
                 for i, field in enumerate(fields) if b"\0" in field}
 
     def _verdict(self, r, rule, rule_verdicts):
