@@ -112,6 +112,16 @@ TEST(Columns, HeaderNamesTypesAndByteOrderMark) {
   EXPECT_EQ(columns[2].Type, vtNumber);
 }
 
+// The message of the usage or conversion error that reading the header gives.
+std::string HeaderErrorOf(const std::string& csv) {
+  try {
+    ColumnsOf(csv);
+  } catch (const std::runtime_error& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
 // Every mistake names the file, the line and the column, control characters
 // (a NUL too) shown as \xNN.
 TEST(Columns, RefusesRepeatedEmptyAndBadlyTypedNames) {
@@ -128,15 +138,7 @@ TEST(Columns, RefusesRepeatedEmptyAndBadlyTypedNames) {
       {std::string("A\0B,a\0b\n", 8), "d.csv:1: column 1 of the header: the column name 'A\\x00B' has a NUL byte at byte 2"},
       {"\n\nA,\x1B]0;x\x07:day\n", "d.csv:3: column 2 of the header: '\\x1B]0;x\\x07:day': the type must be"},
   };
-  for (const auto& c : cases) {
-    std::string message = "no error";
-    try {
-      ColumnsOf(c.Csv);
-    } catch (const std::runtime_error& error) {  // a usage or a conversion error
-      message = error.what();
-    }
-    EXPECT_EQ(message.rfind(c.Message, 0), 0u) << message;
-  }
+  for (const auto& c : cases) EXPECT_EQ(HeaderErrorOf(c.Csv).rfind(c.Message, 0), 0u) << HeaderErrorOf(c.Csv);
 }
 
 TEST(ColumnInference, ATextValueAnywhereMakesTheColumnText) {
