@@ -1,0 +1,278 @@
+/*
+ * rulecalc batch engine: every rule of a rules file against every record of
+ * CSV data, with the reports of the rulecalc tool.
+ *
+ * The engine is its own library, librulecalc_batch, beside librulecalc (the
+ * calculator). The calculator stays what it is for every embedder: the ten
+ * functions and the handles, the standard library and the platform only,
+ * the same sources as the 32-bit Windows DLL. The engine adds what a batch
+ * needs and a calculator does not: files, encodings (iconv), CSV, reports
+ * and threads. The rulecalc tool, the Python package and rulecalc-dask are
+ * front-ends over this header.
+ *
+ * Texts. Paths are bytes as the system takes them. Messages, diagnostics,
+ * rule ids and the report are in the output encoding (the "output-encoding"
+ * option, UTF-8 by default; JSON lines are always UTF-8). Texts returned by
+ * a function are owned by the handle and stay valid until the next call on
+ * the same handle (or its free); their byte length is stored through
+ * `length` when it is not null, and they are NUL-terminated.
+ *
+ * Errors. Every function that can fail returns a rulecalc_batch_status; on
+ * anything but RULECALC_BATCH_OK, rulecalc_batch_message gives one line that
+ * says what and where (file, line, column, value), without a program name
+ * and without a line break. No exception and no long jump leaves the engine.
+ * A null handle gives RULECALC_BATCH_BAD_CALL (texts: "", counts: 0).
+ *
+ * Threads. One handle is used by one thread at a time; different handles
+ * may be used at the same time. rulecalc_batch_run starts worker threads of
+ * its own.
+ *
+ * Two ways to run:
+ *
+ *   In one process (what `rulecalc batch` does):
+ *     b = rulecalc_batch_new();
+ *     rulecalc_batch_set_option(b, "format", "csv"); ...
+ *     rulecalc_batch_read_rules(b, "rules.rules");
+ *     rulecalc_batch_add_data(b, "data.csv");
+ *     rulecalc_batch_run(b, jobs, write, progress, host);
+ *     status = rulecalc_batch_exit_status(b);
+ *     rulecalc_batch_free(b);
+ *
+ *   In blocks, anywhere (what rulecalc-dask does): a block is a byte range of
+ *   a data file. The client plans blocks by byte offsets; each block is
+ *   scanned (anywhere), the client folds the scans in file order (which
+ *   settles where each block's first record starts, its row numbers and the
+ *   types of the columns left to infer) and prepares the rules; the plan goes
+ *   to the workers, each block is evaluated (anywhere, in any order) into a
+ *   part, and the client takes the parts in file order. The parts'
+ *   reports concatenated in file order, after the heading and before the
+ *   summary, are byte for byte the report of one pass over the data:
+ *
+ *     client                              worker (any process)
+ *     ------                              --------------------
+ *     new, set_option, read_rules,
+ *     add_data (each file, in order)
+ *     plan = rulecalc_batch_plan()  --->  w = rulecalc_batch_from_plan(plan)
+ *                                         scan = rulecalc_batch_scan(w, file, start, stop)
+ *     rulecalc_batch_fold_scans(scans) <---
+ *     rulecalc_batch_prepare()
+ *     plan = rulecalc_batch_plan()  --->  w = rulecalc_batch_from_plan(plan)
+ *     block = rulecalc_batch_block(i) -->  part = rulecalc_batch_evaluate(w, block)
+ *     rulecalc_batch_heading()
+ *     rulecalc_batch_take(part) <-------   (in file order)
+ *     rulecalc_batch_finish()
+ *     rulecalc_batch_exit_status()
+ *
+ *   Plans, scans, blocks and parts are opaque byte strings: copy them out,
+ *   move them between processes as they are, and hand them back only to a
+ *   handle of the same library version (anything else is refused with
+ *   RULECALC_BATCH_BAD_CALL, never read).
+ */
+#ifndef RULECALC_BATCH_H
+#define RULECALC_BATCH_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define RULECALC_BATCH_API
+#elif defined(RULECALC_BUILDING_BATCH)
+#define RULECALC_BATCH_API __attribute__((visibility("default")))
+#else
+#define RULECALC_BATCH_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct rulecalc_batch rulecalc_batch;
+
+typedef enum rulecalc_batch_status {
+  RULECALC_BATCH_OK = 0,
+  RULECALC_BATCH_UNUSABLE = 1, /* unusable input: an option's value, the rules file, a header, a text the
+                                  encodings cannot convert; the tool's status 64 */
+  RULECALC_BATCH_READ_ERROR = 2, /* a file could not be opened or read (also 64 in the tool) */
+  RULECALC_BATCH_OUT_OF_MEMORY = 3, /* memory ran out; the handle may only be freed (the tool's 71) */
+  RULECALC_BATCH_STOPPED = 4,   /* a write or progress callback asked to stop */
+  RULECALC_BATCH_BAD_CALL = 5   /* a null handle or argument, a call out of order, a foreign byte string */
+} rulecalc_batch_status;
+
+/* A new engine with the default options; NULL only when memory runs out. */
+RULECALC_BATCH_API rulecalc_batch *rulecalc_batch_new(void);
+RULECALC_BATCH_API void rulecalc_batch_free(rulecalc_batch *batch);
+
+/* The message of the last call that did not return RULECALC_BATCH_OK. */
+RULECALC_BATCH_API const char *rulecalc_batch_message(rulecalc_batch *batch, size_t *length);
+
+/* ---- Options: set before rulecalc_batch_read_rules. ----------------------
+ * Names and values are those of the tool's long options, without "--":
+ *   "format"           text (default), csv, jsonl, html
+ *   "all"              "1": text and html report true verdicts too
+ *   "failed-only"      "1": leave out the true verdicts
+ *   "key"              the column that names each record
+ *   "show-values"      "1": add the failing clause's variables and values
+ *   "null-values"      comma-separated texts that mean an empty value
+ *   "bom"              "1": start a CSV report with a UTF-8 byte-order mark
+ *   "raw-cells"        "1": CSV cells that look like formulas as they are
+ *   "data-encoding"    of every data file; "" detects (default)
+ *   "rules-encoding"   of the rules file; "" detects (default)
+ *   "output-encoding"  of messages and reports; default UTF-8
+ *   "date-order"       ymd, mdy, dmy; "" the rules file's, else the locale's
+ *   "date-separator"   one character; "" the rules file's, else the locale's
+ *   "fresh-calculators" "1": a new analysis per row and rule (the reference path)
+ * Flags take "1" or "0". An unknown name or a bad value is
+ * RULECALC_BATCH_UNUSABLE with the message the tool gives for it. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_set_option(rulecalc_batch *batch, const char *name,
+                                                                  const char *value);
+
+/* ---- Rules. --------------------------------------------------------------
+ * Reads a rules file (its encoding detected or the option's):
+ *   # a comment, anywhere outside a text literal, to the end of the line
+ *   @date-order ymd|mdy|dmy
+ *   @date-separator C
+ *   id: sentence;
+ *   id "description": sentence
+ *       that runs over several lines;
+ * Errors name the file, line and column. rulecalc_batch_read_rules_text
+ * reads the same from memory; path is then only the name in messages. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_read_rules(rulecalc_batch *batch, const char *path);
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_read_rules_text(rulecalc_batch *batch, const char *text,
+                                                                       size_t length, const char *path);
+
+/* The rules read, in file order: the id and description (output encoding),
+ * the sentence (GBK, up to and with its ';'), the line it starts on. Any
+ * pointer may be null. Returns -1 when index is out of range. */
+RULECALC_BATCH_API size_t rulecalc_batch_rule_count(rulecalc_batch *batch);
+RULECALC_BATCH_API int rulecalc_batch_rule(rulecalc_batch *batch, size_t index, const char **id,
+                                           const char **description, const char **gbk_sentence, size_t *line);
+
+/* The date reading the rules file asks for: "ymd", "mdy", "dmy" or "" and
+ * one character or "". */
+RULECALC_BATCH_API const char *rulecalc_batch_rules_date_order(rulecalc_batch *batch);
+RULECALC_BATCH_API const char *rulecalc_batch_rules_date_separator(rulecalc_batch *batch);
+
+/* ---- Data. ---------------------------------------------------------------
+ * Adds a data file ("-": standard input, copied aside first so that it can
+ * be read twice): its encoding is settled (detected, or the option's; what
+ * was detected is said in the diagnostics), its header read and checked.
+ * Several files are one table in the order added, rows numbered on across
+ * them; every file after the first must have the same columns. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_add_data(rulecalc_batch *batch, const char *path);
+
+/* The data files added: the path as given, its encoding, the byte offset of
+ * its first record after the header, and its size in bytes. */
+RULECALC_BATCH_API size_t rulecalc_batch_file_count(rulecalc_batch *batch);
+RULECALC_BATCH_API int rulecalc_batch_file(rulecalc_batch *batch, size_t index, const char **path,
+                                           const char **encoding, uint64_t *data_start, uint64_t *size);
+
+/* The columns of the header: name (output encoding, without its type
+ * suffix), type (0 number, 1 text: declared, or inferred once the scans are
+ * folded), whether it was declared, and the date reading of a ":date"
+ * column ("" for none; "ymd", "ymd-" ...: order then separator, "" order for
+ * the run's). Returns -1 when index is out of range. */
+RULECALC_BATCH_API size_t rulecalc_batch_column_count(rulecalc_batch *batch);
+RULECALC_BATCH_API int rulecalc_batch_column(rulecalc_batch *batch, size_t index, const char **name, int *type,
+                                             int *declared, const char **date_reading);
+
+/* ---- One process. --------------------------------------------------------
+ * Does everything: infers the column types left open (a first pass over the
+ * data), checks the rules against the columns, evaluates every record with
+ * up to `jobs` threads and produces the report. The report reaches write in
+ * order, piece by piece (heading, verdicts, summary); write returns 0 to go
+ * on, non-zero to stop (RULECALC_BATCH_STOPPED). progress, when not null,
+ * is called now and then with the phase (0 reading to infer types,
+ * 1 evaluating), the data bytes done, the data bytes in all and the rows
+ * done; non-zero stops too. Callbacks run on the calling thread. Diagnostics
+ * (rules left out, warnings, skipped rows, columns read as text) collect as
+ * they come: see rulecalc_batch_diagnostics; the text summary that goes to
+ * standard error when the report format keeps it out is
+ * rulecalc_batch_summary_text. */
+typedef int (*rulecalc_batch_write)(void *host, const char *bytes, size_t length);
+typedef int (*rulecalc_batch_progress)(void *host, int phase, uint64_t done, uint64_t total, uint64_t rows);
+
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_run(rulecalc_batch *batch, size_t jobs,
+                                                           rulecalc_batch_write write,
+                                                           rulecalc_batch_progress progress, void *host);
+
+/* ---- Blocks. -------------------------------------------------------------
+ * The plan: the options, the rules, the files and their columns (and, once
+ * prepared, the settled types): everything a worker needs. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_plan(rulecalc_batch *batch, const char **plan,
+                                                            size_t *length);
+/* A handle made from a plan, on any process; NULL when memory runs out or
+ * the plan is not one of this library's (no diagnostics: the client had them). */
+RULECALC_BATCH_API rulecalc_batch *rulecalc_batch_from_plan(const char *plan, size_t length);
+
+/* Scans the block of file `file` that starts at the first line start at or
+ * after `start` and owns the records that start before the first line start
+ * at or after `stop` (the block from the file's data start begins exactly
+ * there; the last record may run past stop). The scan is read under both
+ * assumptions (the block starts at a record, or inside a quoted field) and
+ * counts records, line breaks and, for the columns left to infer, what
+ * their values are. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_scan(rulecalc_batch *batch, size_t file, uint64_t start,
+                                                            uint64_t stop, const char **scan, size_t *length);
+
+/* Folds the scans of every block of every file, in file order, on the
+ * client: settles each block's start, first row and line, and the column
+ * types (columns read as text though most values are numbers are said in
+ * the diagnostics). */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_fold_scans(rulecalc_batch *batch, size_t count,
+                                                                  const char *const *scans,
+                                                                  const size_t *lengths);
+
+/* Checks the rules against the settled columns (after fold_scans: the
+ * scans settle the blocks even when every column is declared): warnings and
+ * rules left out go to the diagnostics. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_prepare(rulecalc_batch *batch);
+
+/* The settled blocks, in file order, to hand to rulecalc_batch_evaluate. */
+RULECALC_BATCH_API size_t rulecalc_batch_block_count(rulecalc_batch *batch);
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_block(rulecalc_batch *batch, size_t index,
+                                                             const char **block, size_t *length);
+
+/* Evaluates a block on a handle made from the prepared plan: its report
+ * part, its diagnostics (skipped rows) and its tallies, as one byte string.
+ * Memory stays bounded by the block. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_evaluate(rulecalc_batch *batch, const char *block,
+                                                                size_t block_length, const char **part,
+                                                                size_t *length);
+
+/* On the client, in file order: rulecalc_batch_heading gives what comes
+ * before the first verdict; rulecalc_batch_take folds a part into the
+ * summary and gives the bytes of the report to write for it (a report with
+ * a cap on its verdicts, HTML, gives less), with its diagnostics added to
+ * rulecalc_batch_diagnostics; rulecalc_batch_finish gives the report's end
+ * (the summary, for the formats that hold it). */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_heading(rulecalc_batch *batch, const char **bytes,
+                                                               size_t *length);
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_take(rulecalc_batch *batch, const char *part,
+                                                            size_t part_length, const char **bytes,
+                                                            size_t *length);
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_finish(rulecalc_batch *batch, const char **bytes,
+                                                              size_t *length);
+
+/* ---- After a run or finish. ---------------------------------------------- */
+
+/* Diagnostics gathered since the last call, one message each (no program
+ * name, a message may span lines; each ends with a line break), and then
+ * forgotten. */
+RULECALC_BATCH_API size_t rulecalc_batch_diagnostic_count(rulecalc_batch *batch);
+RULECALC_BATCH_API const char *rulecalc_batch_diagnostic(rulecalc_batch *batch, size_t index, size_t *length);
+RULECALC_BATCH_API void rulecalc_batch_clear_diagnostics(rulecalc_batch *batch);
+
+/* The summary for standard error, when the report format keeps it out of
+ * the report (CSV, JSON lines); "" otherwise. */
+RULECALC_BATCH_API const char *rulecalc_batch_summary_text(rulecalc_batch *batch, size_t *length);
+
+/* The tool's exit status for the finished run: 0 every rule analysed and no
+ * verdict was an error, 2 a rule did not analyse or a verdict was an error,
+ * 3 no row was evaluated (said in the diagnostics); -1 before the run ends. */
+RULECALC_BATCH_API int rulecalc_batch_exit_status(rulecalc_batch *batch);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* RULECALC_BATCH_H */
