@@ -3,7 +3,7 @@
 #include <csignal>
 
 #include "commands/CommandLine.h"
-#include "text/Codeset.h"
+#include "batch/text/Codeset.h"
 
 int main(int argc, char** argv) {
   // A closed pipe or socket makes a write fail (EPIPE), which ends the tool

@@ -3,7 +3,7 @@
 
 #include "batch/BatchRun.h"
 #include "commands/Commands.h"
-#include "text/Codeset.h"
+#include "batch/text/Codeset.h"
 
 namespace rulecalc::cli {
 

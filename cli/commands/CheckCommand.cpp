@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "calc/Evaluation.h"
-#include "calc/AnalysisReport.h"
+#include "batch/calc/Evaluation.h"
+#include "batch/calc/AnalysisReport.h"
 #include "commands/Commands.h"
 #include "commands/Variables.h"
-#include "text/Codeset.h"
+#include "batch/text/Codeset.h"
 
 namespace rulecalc::cli {
 

@@ -7,10 +7,10 @@
 #include <new>
 #include <string>
 
-#include "Failures.h"
+#include "batch/Failures.h"
 #include "Version.h"
 #include "commands/Commands.h"
-#include "text/ControlCharacters.h"
+#include "batch/text/ControlCharacters.h"
 
 namespace rulecalc::cli {
 

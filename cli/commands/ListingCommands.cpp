@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "boundary/RuleCalc.h"
-#include "calc/ListingItems.h"
+#include "batch/calc/ListingItems.h"
 #include "commands/Commands.h"
-#include "text/Codeset.h"
-#include "text/TextCodec.h"
+#include "batch/text/Codeset.h"
+#include "batch/text/TextCodec.h"
 
 namespace rulecalc::cli {
 

@@ -1,10 +1,10 @@
 #include "commands/Variables.h"
 
-#include "Failures.h"
+#include "batch/Failures.h"
 #include "batch/Columns.h"
 #include "boundary/RuleCalc.h"
-#include "calc/Assignment.h"
-#include "calc/ValueKind.h"
+#include "batch/calc/Assignment.h"
+#include "batch/calc/ValueKind.h"
 
 namespace rulecalc::cli {
 

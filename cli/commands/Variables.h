@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "calc/Evaluation.h"
-#include "calc/Variable.h"
-#include "text/TextCodec.h"
+#include "batch/calc/Evaluation.h"
+#include "batch/calc/Variable.h"
+#include "batch/text/TextCodec.h"
 
 namespace rulecalc::cli {
 

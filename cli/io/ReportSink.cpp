@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "Failures.h"
+#include "batch/Failures.h"
 #include "io/PendingFile.h"
 
 namespace rulecalc::cli {

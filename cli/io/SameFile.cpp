@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Failures.h"
+#include "batch/Failures.h"
 
 namespace rulecalc::cli {
 

@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "Failures.h"
-#include "calc/Assignment.h"
-#include "calc/ListingItems.h"
-#include "calc/ValueKind.h"
+#include "batch/Failures.h"
+#include "batch/calc/Assignment.h"
+#include "batch/calc/ListingItems.h"
+#include "batch/calc/ValueKind.h"
 
 namespace rulecalc::cli {
 namespace {

@@ -5,8 +5,8 @@
 
 #include "CliTestSupport.h"
 #include "boundary/RuleCalc.h"
-#include "calc/CaretPicture.h"
-#include "calc/Evaluation.h"
+#include "batch/calc/CaretPicture.h"
+#include "batch/calc/Evaluation.h"
 
 namespace rulecalc::cli {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "text/TextCodec.h"
+#include "batch/text/TextCodec.h"
 
 namespace rulecalc::cli::testing {
 

@@ -5,8 +5,8 @@
 
 #include "CliTestSupport.h"
 #include "boundary/RuleCalc.h"
-#include "calc/Evaluation.h"
-#include "calc/RunErrors.h"
+#include "batch/calc/Evaluation.h"
+#include "batch/calc/RunErrors.h"
 #include "common/Messages.h"
 
 namespace rulecalc::cli {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "CliTestSupport.h"
-#include "Failures.h"
+#include "batch/Failures.h"
 #include "batch/ColumnInference.h"
 #include "batch/Columns.h"
 #include "batch/RulesFile.h"

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "Failures.h"
-#include "text/ControlCharacters.h"
-#include "text/DisplayColumns.h"
-#include "text/EncodingGuess.h"
-#include "text/OneLine.h"
-#include "text/TextCodec.h"
+#include "batch/Failures.h"
+#include "batch/text/ControlCharacters.h"
+#include "batch/text/DisplayColumns.h"
+#include "batch/text/EncodingGuess.h"
+#include "batch/text/OneLine.h"
+#include "batch/text/TextCodec.h"
 
 namespace rulecalc::cli {
 namespace {

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "batch/BatchPlan.h"
+#include "batch/Chunk.h"
+#include "batch/Report.h"
+#include "batch/RowValues.h"
+#include "batch/RuleCalculators.h"
+#include "batch/text/TextCodec.h"
+
+namespace rulecalc::cli {
+
+// Evaluates chunks of rows with calculators, a codec and a report of its own.
+class TBatchWorker {
+ public:
+  explicit TBatchWorker(const SBatchPlan& plan);
+
+  SChunkResult Process(const SChunk& chunk);
+
+ private:
+  void EvaluateRow(const SDataRow& row, SChunkResult& result);
+  SEvaluation EvaluateRule(std::size_t rule, bool rowHasProblems);
+  void Report(const SDataRow& row, std::size_t rule, const SEvaluation& evaluation, SChunkResult& result);
+
+  const SBatchPlan& Plan;
+  TTextCodec Codec;
+  TRowValues Values;
+  TRuleCalculators Calculators;
+  std::unique_ptr<TReport> Writer;
+  std::vector<std::string> GbkValues;
+  std::vector<std::string> Problems;  // per column, for the current row
+};
+
+}  // namespace rulecalc::cli

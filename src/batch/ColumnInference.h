@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "batch/Columns.h"
+#include "batch/CsvReader.h"
+#include "batch/RowCheck.h"
+#include "batch/RowValues.h"
+#include "batch/text/TextCodec.h"
+
+namespace rulecalc::cli {
+
+// What the values of one column showed while its type was inferred.
+struct SColumnEvidence {
+  std::uint64_t Numbers = 0;  // values that read as numbers
+  std::uint64_t Texts = 0;    // values that do not
+  std::vector<std::pair<std::uint64_t, std::string>> FirstTexts;  // row and GBK value of the first few
+};
+
+// Settles the type of every column the header leaves open, from all of its
+// values: numeric when each one is empty (or one of the null texts) or reads
+// as a number, text as soon as one does not. Records that will be skipped as
+// malformed do not count. Reads records until the end of the input; onRecord
+// is called after each one (for progress). Returns the evidence per column.
+template <typename OnRecord>
+std::vector<SColumnEvidence> InferColumnTypes(TCsvReader& reader, std::vector<SColumn>& columns, TTextCodec& codec,
+                                              const TNullTexts& nulls, char decimalSeparator, OnRecord onRecord);
+
+// Folds one well-formed record's GBK values into the column types.
+void ObserveRow(const std::vector<std::string>& gbkValues, std::uint64_t row, std::vector<SColumn>& columns,
+                std::vector<SColumnEvidence>& evidence, const TNullTexts& nulls, char decimalSeparator);
+
+// For every column that turned text although most of its values are
+// numbers: which rows and values made it so, and how to declare it (in the
+// output encoding, one paragraph per column).
+std::string MixedColumnsNotice(const std::vector<SColumn>& columns, const std::vector<SColumnEvidence>& evidence,
+                               const std::string& dataPath, TTextCodec& output);
+
+
+template <typename OnRecord>
+std::vector<SColumnEvidence> InferColumnTypes(TCsvReader& reader, std::vector<SColumn>& columns, TTextCodec& codec,
+                                              const TNullTexts& nulls, char decimalSeparator, OnRecord onRecord) {
+  std::vector<SColumnEvidence> evidence(columns.size());
+  SCsvRecord record;
+  std::vector<std::string> gbkValues;
+  std::uint64_t row = 0;
+  while (reader.Next(record)) {
+    ++row;
+    if (RowProblem(record, columns, codec, gbkValues).empty()) {
+      ObserveRow(gbkValues, row, columns, evidence, nulls, decimalSeparator);
+    }
+    onRecord();
+  }
+  return evidence;
+}
+
+}  // namespace rulecalc::cli

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/CsvReader.h"
+#include "batch/calc/Variable.h"
+#include "batch/text/TextCodec.h"
+
+namespace rulecalc::cli {
+
+// How a ":date" column reads its values: the order of year, month and day
+// and their separator; empty order for the run's own date settings.
+struct SDateReading {
+  std::string Order;  // "ymd", "mdy" or "dmy"; empty: the run's
+  char Separator = 0; // 0: the run's
+};
+
+// One column of the data file: a variable of every rule.
+struct SColumn {
+  std::string Name;                     // for messages: in the output encoding, without the type suffix, control characters as \xNN
+  std::string GbkName;                  // the same, for the library
+  std::optional<EMValueType> Declared;  // from ":num", ":text" or ":date"
+  std::optional<SDateReading> Date;     // from ":date" or ":date(yyyy-mm-dd)": read as a day number
+  EMValueType Type = vtNumber;          // declared, or inferred from the values
+  std::string Unusable;                 // why no rule can name it; empty when it is a usable name
+};
+
+// The columns named by the header record (a UTF-8 byte-order mark before the
+// first name is ignored). data converts the header to GBK, output converts
+// names back for messages. Throws TUsageError naming path, line and column
+// for a malformed header, an empty or repeated name (names are compared with
+// ASCII letters folded, as the library compares them), a bad type suffix, or
+// a name GBK cannot hold (TConversionError).
+std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, const std::string& path, TTextCodec& data,
+                                     TTextCodec& output);
+
+// True when every column's type is declared, so nothing is left to infer.
+bool AllDeclared(const std::vector<SColumn>& columns);
+
+// The index of the column named name (ASCII letter case ignored); throws
+// TUsageError naming the columns when there is none.
+std::size_t ColumnNamed(const std::vector<SColumn>& columns, const std::string& gbkName, const std::string& shown);
+
+// Names folded as the library compares them (ASCII letters in upper case).
+std::string FoldedName(const std::string& name);
+
+}  // namespace rulecalc::cli

@@ -1,0 +1,87 @@
+#include <cstdio>
+#include <string>
+
+#include "batch/Report.h"
+#include "batch/ReportFormats.h"
+#include "batch/text/TextCodec.h"
+
+namespace rulecalc::cli {
+
+namespace {
+
+// A JSON string literal for UTF-8 text.
+std::string JsonString(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      quoted += escaped;
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "\"";
+}
+
+std::string Member(const char* name, const std::string& jsonValue) {
+  return std::string("\"") + name + "\":" + jsonValue;
+}
+
+// One JSON object per line, always UTF-8: verdicts, then one summary object per rule and one for the rows.
+class TJsonLinesReport : public TReport {
+ public:
+  explicit TJsonLinesReport(const SReportLayout& layout) : Layout(layout), Codec("UTF-8") {}
+
+  std::string Heading() override { return {}; }
+
+  void AddVerdict(std::string& out, const SVerdict& verdict) override {
+    const SEvaluation& evaluation = *verdict.Evaluation;
+    out += "{" + Member("row", std::to_string(verdict.Row));
+    if (verdict.GbkKey) out += "," + Member("key", JsonString(Codec.FromGbk(*verdict.GbkKey)));
+    out += "," + Member("rule", JsonString(Codec.FromGbk(verdict.Rule->GbkId)));
+    out += "," + Member("result", JsonString(OutcomeWord(evaluation.Outcome)));
+    const std::string explanation = evaluation.Outcome == EMOutcome::Held ? "" : Codec.FromGbk(evaluation.Text);
+    out += "," + Member("explanation", JsonString(explanation));
+    if (Layout.ShowValues) out += "," + Member("values", JsonString(Codec.FromGbk(verdict.GbkValues)));
+    out += "}\n";
+  }
+
+  std::string Summary(const std::vector<SRule>& rules, const SBatchSummary& summary) override {
+    std::string out;
+    for (std::size_t i = 0; i < rules.size(); ++i) out += RuleSummary(rules[i], summary, i);
+    out += "{" + Member("summary", "{" + Member("rows_evaluated", std::to_string(summary.RowsEvaluated)) + "," +
+                                       Member("rows_skipped", std::to_string(summary.RowsSkipped)) + "}") + "}\n";
+    return out;
+  }
+
+ private:
+  std::string RuleSummary(const SRule& rule, const SBatchSummary& summary, std::size_t i) {
+    std::string fields = Member("rule", JsonString(Codec.FromGbk(rule.GbkId)));
+    if (!rule.GbkDescription.empty()) {
+      fields += "," + Member("description", JsonString(Codec.FromGbk(rule.GbkDescription)));
+    }
+    if (!summary.AnalysisErrors[i].empty()) {
+      fields += "," + Member("analysis_error", JsonString(Codec.FromGbk(summary.AnalysisErrors[i])));
+    } else {
+      const SRuleTally& tally = summary.Tallies[i];
+      fields += "," + Member("held", std::to_string(tally.Held)) + "," + Member("failed", std::to_string(tally.Failed)) +
+                "," + Member("errors", std::to_string(tally.Errors));
+    }
+    return "{" + Member("summary", "{" + fields + "}") + "}\n";
+  }
+
+  SReportLayout Layout;
+  TTextCodec Codec;
+};
+
+}  // namespace
+
+std::unique_ptr<TReport> MakeJsonLinesReport(const SReportLayout& layout) {
+  return std::make_unique<TJsonLinesReport>(layout);
+}
+
+}  // namespace rulecalc::cli

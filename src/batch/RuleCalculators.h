@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "batch/BatchPlan.h"
+#include "boundary/RuleCalc.h"
+#include "batch/calc/Evaluation.h"
+
+namespace rulecalc::cli {
+
+// Evaluates the plan's rules on rows, for one worker thread. Each rule has a
+// calculator, made and analysed when the rule first gets a row and shared
+// with every rule of the same sentence: per row only the values of the
+// columns the rule names are replaced (SetVarValue replaces) and the
+// compiled code runs again, with the run-time state of a fresh calculator and
+// the rule's explanations kept from earlier runs. With FreshCalculators the
+// same verdicts come the long way: one calculator, cleared, given every
+// column, the sentence and a new analysis for every row and rule.
+class TRuleCalculators {
+ public:
+  explicit TRuleCalculators(const SBatchPlan& plan);
+
+  // The verdict of rule (which analysed) on the row's GBK values, one per
+  // column. Throws std::bad_alloc when memory runs out.
+  SEvaluation Evaluate(std::size_t rule, const std::vector<std::string>& gbkValues);
+
+ private:
+  SEvaluation Rerun(std::size_t rule, const std::vector<std::string>& gbkValues);
+  TRuleCalc& Analysed(std::size_t rule);
+
+  const SBatchPlan& Plan;
+  std::vector<SVariable> Variables;                      // every column, with FreshCalculators
+  std::vector<std::unique_ptr<TRuleCalc>> PerSentence;   // by the plan's RuleSentence; null until needed
+  std::unique_ptr<TRuleCalc> Shared;                     // with FreshCalculators
+};
+
+// Analyses rule once against the columns' types (every value empty) on calc.
+SEvaluation AnalyseRule(TRuleCalc& calc, const SRule& rule, const std::vector<SVariable>& variables);
+
+// Every column as a variable with an empty value and the column's type.
+std::vector<SVariable> EmptyVariables(const std::vector<SColumn>& columns);
+
+// Throws std::bad_alloc when memory ran out inside calc, so that no answer
+// the library gave on short memory becomes a verdict.
+void RequireMemory(const TRuleCalc& calc);
+
+}  // namespace rulecalc::cli

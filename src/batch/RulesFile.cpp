@@ -1,0 +1,105 @@
+#include "batch/RulesFile.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "batch/Failures.h"
+#include "batch/text/ControlCharacters.h"
+#include "batch/RulesScanner.h"
+
+namespace rulecalc::cli {
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view TrimmedEnd(std::string_view text) {
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+class TRulesParser {
+ public:
+  TRulesParser(std::string_view text, const std::string& path, TTextCodec& codec)
+      : Scanner(text, path), Codec(codec) {}
+
+  SRulesFile Parse() {
+    SRulesFile file;
+    while (Scanner.SkipBlanksAndComments()) {
+      if (Scanner.Peek() == '@') {
+        ReadSetting(file);
+      } else {
+        SRule rule = ReadRule();
+        RefuseRepeatedId(file.Rules, rule);
+        file.Rules.push_back(std::move(rule));
+      }
+    }
+    if (file.Rules.empty()) throw TUsageError("the rules file '" + Scanner.Path() + "' holds no rules");
+    return file;
+  }
+
+ private:
+  void ReadSetting(SRulesFile& file) {
+    const std::string where = Scanner.Where();
+    Scanner.Advance();
+    const std::string name = Scanner.Word();
+    Scanner.SkipSpaces();
+    const std::string value = Scanner.Word();
+    if (name == "date-order" && (value == "ymd" || value == "mdy" || value == "dmy")) {
+      file.DateOrder = value;
+    } else if (name == "date-separator" && value.size() == 1) {
+      file.DateSeparator = value;
+    } else {
+      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy' or '@date-separator C', not '@" + name +
+                        (value.empty() ? "" : " " + value) + "'");
+    }
+  }
+
+  SRule ReadRule() {
+    const std::string where = Scanner.Where();
+    SRule rule;
+    rule.Id = std::string(TrimmedEnd(Scanner.UntilOneOf(":\"\n#;")));
+    if (Scanner.Peek() == '"') rule.GbkDescription = Codec.ToGbk(Scanner.QuotedText(), where + "the description");
+    Scanner.SkipSpaces();
+    if (rule.Id.empty() || Scanner.Peek() != ':') {
+      throw TUsageError(where + "expected 'id: sentence;' or 'id \"description\": sentence;'");
+    }
+    Scanner.Advance();
+    Scanner.SkipBlanksAndComments();
+    rule.Line = Scanner.Line();
+    rule.GbkId = Codec.ToGbk(rule.Id, where + "the rule id");
+    rule.GbkSentence = Codec.ToGbk(Scanner.Sentence(rule.Id, where), where + "the sentence of " + ShowingControls(rule.Id));
+    return rule;
+  }
+
+  void RefuseRepeatedId(const std::vector<SRule>& rules, const SRule& rule) {
+    const auto same = [&rule](const SRule& other) { return other.Id == rule.Id; };
+    if (std::any_of(rules.begin(), rules.end(), same)) {
+      throw TUsageError(Scanner.Path() + ":" + std::to_string(rule.Line) + ": the rule id '" + ShowingControls(rule.Id) +
+                        "' is used twice");
+    }
+  }
+
+  TRulesScanner Scanner;
+  TTextCodec& Codec;
+};
+
+}  // namespace
+
+SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec& codec) {
+  if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
+  return TRulesParser(text, path, codec).Parse();
+}
+
+std::string ReadRulesText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw TUsageError("cannot read the rules file '" + path + "'");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace rulecalc::cli

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/text/TextCodec.h"
+
+namespace rulecalc::cli {
+
+// One rule of a rules file.
+struct SRule {
+  std::string Id;              // as written, in the outside encoding
+  std::string GbkId;           // the same in GBK, for reports
+  std::string GbkDescription;  // optional, GBK
+  std::string GbkSentence;     // the sentence for the library, up to and with its ';'
+  std::size_t Line = 0;        // line of the rules file where the sentence starts
+};
+
+// A rules file: its rules and the date settings it asks for (empty when it
+// leaves them to the command line or the locale).
+struct SRulesFile {
+  std::vector<SRule> Rules;
+  std::string DateOrder;      // "ymd", "mdy" or "dmy"
+  std::string DateSeparator;  // one character
+};
+
+// Reads the text of a rules file (in the codec's encoding):
+//   # a comment, anywhere outside a text literal, to the end of the line
+//   @date-order ymd|mdy|dmy
+//   @date-separator C
+//   id: sentence;
+//   id "description": sentence
+//       that runs over several lines;
+// A rule's sentence runs to its first ';' outside a text literal. Throws
+// TUsageError naming file, line and column for anything else: an id without
+// ':', a missing ';' (the next rule's "id:" inside a sentence, or the end of
+// the file), a repeated id, an unknown setting, a file without rules;
+// TConversionError for text GBK cannot hold.
+SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec& codec);
+
+// The bytes of the rules file at path; throws TUsageError when it cannot be read.
+std::string ReadRulesText(const std::string& path);
+
+}  // namespace rulecalc::cli

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "batch/calc/Evaluation.h"
+#include "batch/text/TextCodec.h"
+
+namespace rulecalc::cli {
+
+// The message of a failed analysis, then the sentence's line and a caret
+// under the token where the analyser stopped, in the outside encoding:
+//   analysis error: 表达式后必须跟比较运算符!
+//     IF AGE>=18 THEN SCORE;
+//                          ^
+std::string DescribeAnalysisError(const std::string& gbkSentence, const SEvaluation& evaluation,
+                                  TTextCodec& codec);
+
+// A warning of the analysis in the same form: "warning: " and its message,
+// the sentence's line and a caret under the place it names.
+std::string DescribeWarning(const std::string& gbkSentence, const SAnalysisWarning& warning, TTextCodec& codec);
+
+// Every warning of an evaluation, described one after the other.
+std::string DescribeWarnings(const std::string& gbkSentence, const SEvaluation& evaluation, TTextCodec& codec);
+
+}  // namespace rulecalc::cli
