@@ -296,6 +296,40 @@ RULECALC_API int RULECALC_CDECL rulecalc_failed_clause(rulecalc_handle *calc, si
                                                        size_t *text_length, size_t *names_start,
                                                        size_t *names_length);
 
+/* ------------------------------------------------------------------------
+ * What the calculator read: for hosts that show it to people.
+ * ---------------------------------------------------------------------- */
+/* Where the last rulecalc_analyse stopped: the byte offset in the sentence
+ * and the byte length of the token the analyser was at (after a failed
+ * analysis the token it could not take, after a compiled statement its last
+ * token), or the sentence's length and 0 when it had read every token.
+ * Kept until the next rulecalc_analyse; 0 and 0 before the first. Returns 0;
+ * -1 for a null handle (nothing stored). */
+RULECALC_API int RULECALC_CDECL rulecalc_analysis_stop(rulecalc_handle *calc, size_t *offset, size_t *length);
+
+/* 1 when a call on this calculator since rulecalc_open or the last
+ * rulecalc_clear stopped early because memory ran out, so that its answer (0,
+ * "", RULECALC_RUNTIME_ERROR, a run-time text) was a fallback rather than the
+ * sentence's own; 0 otherwise and for a null handle. */
+RULECALC_API int RULECALC_CDECL rulecalc_memory_ran_out(rulecalc_handle *calc);
+
+/* Reads text as this calculator reads the value of a numeric variable (with
+ * its decimal separator): blanks, a sign, digits with a separator and
+ * fraction, an exponent, blanks. Returns 1 and stores the number through
+ * `number` (when not null) for a number; 0 for any other text, the empty one
+ * (the null number) included; -1 for a null handle or when memory ran out. */
+RULECALC_API int RULECALC_CDECL rulecalc_read_number(rulecalc_handle *calc, const char *text, double *number);
+
+/* The items of the last listing (rulecalc_tokens, rulecalc_numbers or
+ * rulecalc_varnames) as byte spans of the text it returned: each token, number
+ * or name without the ";" after it, whatever it holds (a text literal may hold
+ * ";", the token ";" is an item of its own). None after an empty, stopped or
+ * failed listing. rulecalc_listing_item returns 0, or -1 for a null handle or
+ * an index out of range (nothing stored). Valid until the next listing. */
+RULECALC_API size_t RULECALC_CDECL rulecalc_listing_item_count(rulecalc_handle *calc);
+RULECALC_API int RULECALC_CDECL rulecalc_listing_item(rulecalc_handle *calc, size_t index, size_t *start,
+                                                      size_t *length);
+
 #ifdef __cplusplus
 }
 #endif

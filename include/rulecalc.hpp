@@ -66,6 +66,12 @@ struct AnalyseResult {
   std::vector<Warning> warnings;
 };
 
+// Bytes of the sentence: where an analysis stopped (see rulecalc_analysis_stop).
+struct SentenceSpan {
+  std::size_t offset = 0;
+  std::size_t length = 0;  // 0 at the end of the sentence
+};
+
 class Calculator {
  public:
   Calculator() : Handle_(rulecalc_open()) {
@@ -98,6 +104,10 @@ class Calculator {
   std::string tokens() { return Text(rulecalc_tokens); }
   std::string numbers() { return Text(rulecalc_numbers); }
   std::string varnames() { return Text(rulecalc_varnames); }
+  // The same listings as one text per item (see rulecalc_listing_item).
+  std::vector<std::string> token_items() { return Items(rulecalc_tokens); }
+  std::vector<std::string> number_items() { return Items(rulecalc_numbers); }
+  std::vector<std::string> varname_items() { return Items(rulecalc_varnames); }
 
   AnalyseResult analyse() {
     AnalyseResult result;
@@ -126,6 +136,22 @@ class Calculator {
     return result;
   }
 
+  // Where the last analysis stopped: the token it could not take, or the end.
+  SentenceSpan analysis_stop() const noexcept {
+    SentenceSpan span;
+    rulecalc_analysis_stop(Handle_, &span.offset, &span.length);
+    return span;
+  }
+  // Whether a call since the last clear gave a fallback answer for want of memory.
+  bool memory_ran_out() const noexcept { return rulecalc_memory_ran_out(Handle_) == 1; }
+  // Whether text reads as a number, as a numeric variable's value is read;
+  // the number goes to number. Throws std::bad_alloc when memory ran out.
+  bool read_number(std::string_view text, double& number) const {
+    const int read = rulecalc_read_number(Handle_, std::string(text).c_str(), &number);
+    if (read < 0 && Handle_ != nullptr) throw std::bad_alloc();
+    return read == 1;
+  }
+
   // Settings of this calculator; false for an invalid value (nothing changes).
   bool set_date_order(DateOrder order) noexcept {
     return rulecalc_set_date_order(Handle_, static_cast<rulecalc_date_order>(order)) == 0;
@@ -145,6 +171,17 @@ class Calculator {
     std::size_t length = 0;
     const char* text = get(Handle_, &length);
     return std::string(text, length);
+  }
+
+  std::vector<std::string> Items(const char*(RULECALC_CDECL* get)(rulecalc_handle*, std::size_t*)) {
+    const char* listing = get(Handle_, nullptr);
+    std::vector<std::string> items(rulecalc_listing_item_count(Handle_));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      std::size_t start = 0, length = 0;
+      rulecalc_listing_item(Handle_, i, &start, &length);
+      items[i].assign(listing + start, length);
+    }
+    return items;
   }
 
   std::vector<FailedClause> FailedClauses(const std::string& explanation) {

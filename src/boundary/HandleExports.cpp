@@ -5,15 +5,21 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "boundary/Listings.h"
 #include "boundary/RowTexts.h"
 #include "boundary/RuleCalc.h"
+#include "common/Interrupt.h"
 #include "rulecalc.h"
+#include "vm/NumberText.h"
 
 struct rulecalc::Handle {
   TRuleCalc Calc;
   std::string Listing;  // the last listing returned
+  std::vector<rulecalc::SListingItem> ListingItems;  // and where its items are
+  bool ListingRanShort = false;  // a listing since the last clear found no memory
+  rulecalc::SSentenceSpan AnalysisStop;  // where the last analysis stopped
   rulecalc::TRowTexts RowTexts;  // the texts of the last table of rows
 };
 
@@ -31,14 +37,20 @@ const char* EmptyAnswer(size_t* length) {
   return "";
 }
 
-// Keeps the listing in the handle; when memory runs out the answer is "".
+// Keeps the listing and its items in the handle; when the host stops the
+// call or memory runs out the answer is "" (without items).
 template <typename MakeListing>
 const char* ListingAnswer(Handle* calc, size_t* length, MakeListing makeListing) {
   if (calc == nullptr) return EmptyAnswer(length);
   try {
-    calc->Listing = makeListing(calc->Calc.Tokeniser);
+    calc->Listing = makeListing(calc->Calc.Tokeniser, &calc->ListingItems);
+  } catch (const rulecalc::SInterrupted&) {
+    calc->Listing.clear();
+    calc->ListingItems.clear();
   } catch (...) {
     calc->Listing.clear();
+    calc->ListingItems.clear();
+    calc->ListingRanShort = true;
   }
   return Answer(calc->Listing, length);
 }
@@ -115,7 +127,9 @@ RULECALC_API const char* RULECALC_CDECL rulecalc_varnames(Handle* calc, size_t* 
 }
 
 RULECALC_API void RULECALC_CDECL rulecalc_clear(Handle* calc) {
-  if (calc != nullptr) calc->Calc.ClearMemory();
+  if (calc == nullptr) return;
+  calc->Calc.ClearMemory();
+  calc->ListingRanShort = false;
 }
 
 RULECALC_API void RULECALC_CDECL rulecalc_set_variable(Handle* calc, const char* name, const char* value,
@@ -124,7 +138,10 @@ RULECALC_API void RULECALC_CDECL rulecalc_set_variable(Handle* calc, const char*
 }
 
 RULECALC_API int RULECALC_CDECL rulecalc_analyse(Handle* calc) {
-  return calc != nullptr && calc->Calc.Analyse() ? 1 : 0;
+  if (calc == nullptr) return 0;
+  const bool compiled = calc->Calc.Analyse();
+  calc->AnalysisStop = calc->Calc.AnalysisStop();
+  return compiled ? 1 : 0;
 }
 
 RULECALC_API const char* RULECALC_CDECL rulecalc_analyse_error(Handle* calc, size_t* length) {
@@ -221,6 +238,40 @@ RULECALC_API int RULECALC_CDECL rulecalc_failed_clause(Handle* calc, size_t inde
   if (text_length != nullptr) *text_length = clause.TextLength;
   if (names_start != nullptr) *names_start = clause.NamesStart;
   if (names_length != nullptr) *names_length = clause.NamesLength;
+  return 0;
+}
+
+RULECALC_API int RULECALC_CDECL rulecalc_analysis_stop(Handle* calc, size_t* offset, size_t* length) {
+  if (calc == nullptr) return -1;
+  if (offset != nullptr) *offset = calc->AnalysisStop.Offset;
+  if (length != nullptr) *length = calc->AnalysisStop.Length;
+  return 0;
+}
+
+RULECALC_API int RULECALC_CDECL rulecalc_memory_ran_out(Handle* calc) {
+  return calc != nullptr && (calc->Calc.MemoryRanOut() || calc->ListingRanShort) ? 1 : 0;
+}
+
+RULECALC_API int RULECALC_CDECL rulecalc_read_number(Handle* calc, const char* text, double* number) {
+  if (calc == nullptr) return -1;
+  double value = 0;
+  try {
+    if (!rulecalc::ReadNumber(text ? text : "", calc->Calc.Environment.Settings.DecimalSeparator, value)) return 0;
+  } catch (...) {
+    return -1;  // a long number found no memory to be read in
+  }
+  if (number != nullptr) *number = value;
+  return 1;
+}
+
+RULECALC_API size_t RULECALC_CDECL rulecalc_listing_item_count(Handle* calc) {
+  return calc == nullptr ? 0 : calc->ListingItems.size();
+}
+
+RULECALC_API int RULECALC_CDECL rulecalc_listing_item(Handle* calc, size_t index, size_t* start, size_t* length) {
+  if (calc == nullptr || index >= calc->ListingItems.size()) return -1;
+  if (start != nullptr) *start = calc->ListingItems[index].Start;
+  if (length != nullptr) *length = calc->ListingItems[index].Length;
   return 0;
 }
 

@@ -42,25 +42,33 @@ void ScanSentence(TTokenAnalyser& tokeniser, Visit visit) {
   tokeniser.Position = 0;
 }
 
+// Appends one item and the separator after it, noting where the item is.
+void AppendItem(std::string& listing, std::string_view item, std::vector<SListingItem>* items) {
+  if (items != nullptr) items->push_back(SListingItem{listing.size(), item.size()});
+  listing.append(item).push_back(kSeparator);
+}
+
 }  // namespace
 
-std::string TokenListing(TTokenAnalyser& tokeniser) {
+std::string TokenListing(TTokenAnalyser& tokeniser, std::vector<SListingItem>* items) {
+  if (items != nullptr) items->clear();
   std::string listing;
-  ScanSentence(tokeniser, [&](EMWordType, std::string_view word) {
-    listing.append(word).push_back(kSeparator);
-  });
+  ScanSentence(tokeniser, [&](EMWordType, std::string_view word) { AppendItem(listing, word, items); });
   return listing;
 }
 
-std::string NumberListing(TTokenAnalyser& tokeniser) {
+std::string NumberListing(TTokenAnalyser& tokeniser, std::vector<SListingItem>* items) {
+  if (items != nullptr) items->clear();
   std::string listing;
   ScanSentence(tokeniser, [&](EMWordType kind, std::string_view word) {
-    if (kind == wtNumber) listing.append(word).push_back(kSeparator);
+    if (kind == wtNumber) AppendItem(listing, word, items);
   });
   return listing;
 }
 
-std::string VarnameListing(TTokenAnalyser& tokeniser) {
+// The names are joined: the separator after the last one is dropped.
+std::string VarnameListing(TTokenAnalyser& tokeniser, std::vector<SListingItem>* items) {
+  if (items != nullptr) items->clear();
   std::vector<std::string> names;
   ScanSentence(tokeniser, [&](EMWordType kind, std::string_view word) {
     if (kind != wtFieldName) return;
@@ -69,7 +77,7 @@ std::string VarnameListing(TTokenAnalyser& tokeniser) {
     names.emplace_back(word);
   });
   std::string listing;
-  for (const std::string& name : names) listing.append(name).push_back(kSeparator);
+  for (const std::string& name : names) AppendItem(listing, name, items);
   if (!listing.empty()) listing.pop_back();
   return listing;
 }

@@ -110,6 +110,14 @@ const char* TRuleCalc::GetRuntimeError() noexcept {
   return HoldText(ResultBuffer, RanShort, [this]() -> const std::string& { return Machine.RuntimeError; });
 }
 
+SSentenceSpan TRuleCalc::AnalysisStop() const noexcept {
+  const auto sentenceLength = static_cast<std::size_t>(Tokeniser.SentenceLength);
+  if (Tokeniser.WordType == wtEnd) return SSentenceSpan{sentenceLength, 0};
+  const auto end = static_cast<std::size_t>(Tokeniser.Position);
+  const std::size_t length = Tokeniser.Word.size() <= end ? Tokeniser.Word.size() : end;
+  return SSentenceSpan{end - length, length};
+}
+
 ERunStatus TRuleCalc::RunForStatus() noexcept {
   if (Run()) return ERunStatus::Held;
   return Machine.StoppedByError ? ERunStatus::RuntimeError : ERunStatus::Failed;

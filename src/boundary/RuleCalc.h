@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -22,6 +23,12 @@ namespace rulecalc {
 // and Run answer false and a text getter answers the empty text.
 // How a run ended.
 enum class ERunStatus { Held, Failed, RuntimeError };
+
+// A stretch of the sentence in bytes: the token an analysis stopped at.
+struct SSentenceSpan {
+  std::size_t Offset = 0;
+  std::size_t Length = 0;  // 0 at the end of the sentence
+};
 
 class TRuleCalc {
  public:
@@ -59,6 +66,9 @@ class TRuleCalc {
   // (ClearMemory) stopped early because memory ran out, so that its answer
   // was the fallback above rather than the rule's own.
   bool MemoryRanOut() const noexcept { return RanShort; }
+  // Where the analyser is now: after a failed Analyse, the token it
+  // refused, or the end of the sentence when it ran out of tokens.
+  SSentenceSpan AnalysisStop() const noexcept;
   // The type mixtures found by the last Analyse; empty when it failed.
   const std::vector<SAnalysisWarning>& Warnings() const noexcept { return Analysor.Warnings; }
 

@@ -303,6 +303,101 @@ INSTANTIATE_TEST_SUITE_P(Calls, Interrupt,
                          ::testing::Values(ELongCall::Analyse, ELongCall::Run, ELongCall::RunRows, ELongCall::Tokens,
                                            ELongCall::Numbers, ELongCall::Varnames));
 
+enum class EListing { Tokens, Numbers, Varnames };
+
+struct SListingCase {
+  EListing Listing;
+  const char* Sentence;
+  std::vector<std::string> Items;
+};
+
+void PrintTo(const SListingCase& c, std::ostream* out) { *out << c.Sentence; }
+
+class ListingItems : public ::testing::TestWithParam<SListingCase> {};
+
+// The items are the listing's own spans: a ";" inside a text literal, the
+// token ";" and leading blanks each stay one item.
+TEST_P(ListingItems, AreSpansOfTheListing) {
+  THandleCalls calc;
+  calc.SetSentence(GetParam().Sentence);
+  size_t length = 0;
+  const char* listing = GetParam().Listing == EListing::Tokens    ? rulecalc_tokens(calc.Handle, &length)
+                        : GetParam().Listing == EListing::Numbers ? rulecalc_numbers(calc.Handle, &length)
+                                                                  : rulecalc_varnames(calc.Handle, &length);
+  std::vector<std::string> items;
+  for (size_t i = 0; i < rulecalc_listing_item_count(calc.Handle); ++i) {
+    size_t start = 0, itemLength = 0;
+    ASSERT_EQ(rulecalc_listing_item(calc.Handle, i, &start, &itemLength), 0);
+    ASSERT_LE(start + itemLength, length);
+    items.emplace_back(listing + start, itemLength);
+  }
+  EXPECT_EQ(items, GetParam().Items);
+  EXPECT_EQ(rulecalc_listing_item(calc.Handle, items.size(), nullptr, nullptr), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sentences, ListingItems,
+    ::testing::Values(SListingCase{EListing::Tokens, "", {}}, SListingCase{EListing::Tokens, "A+B", {"A", "+", "B"}},
+                      SListingCase{EListing::Tokens, "A>1;", {"A", ">", "1", ";"}},
+                      SListingCase{EListing::Tokens, "x=\"a;b\";", {"x", "=", "\"a;b\"", ";"}},
+                      SListingCase{EListing::Tokens, "\"\";", {"\"\"", ";"}},
+                      SListingCase{EListing::Tokens, "\";abc", {"\"", ";", "abc"}},
+                      SListingCase{EListing::Tokens, "  x", {"  ", "x"}},
+                      SListingCase{EListing::Numbers, "IF x >= 10 THEN y = 2.5 ELSE y = 0;", {"10", "2.5", "0"}},
+                      SListingCase{EListing::Varnames, "", {}},
+                      SListingCase{EListing::Varnames, "a + A + b1 + B1 > 0;", {"a", "b1"}}));
+
+struct SStopCase {
+  const char* Sentence;  // AGE and SCORE are numbers
+  size_t Offset;
+  size_t Length;
+};
+
+void PrintTo(const SStopCase& c, std::ostream* out) { *out << c.Sentence; }
+
+class AnalysisStop : public ::testing::TestWithParam<SStopCase> {};
+
+// Where the analyser stopped stays known after the listings rescan the sentence.
+TEST_P(AnalysisStop, IsTheTokenItStoppedAtOrTheEnd) {
+  THandleCalls calc;
+  calc.SetVarValue("AGE", "", RULECALC_NUMBER);
+  calc.SetVarValue("SCORE", "", RULECALC_NUMBER);
+  calc.SetSentence(GetParam().Sentence);
+  calc.Analyse();
+  calc.GetTokens();
+  size_t offset = 99, length = 99;
+  EXPECT_EQ(rulecalc_analysis_stop(calc.Handle, &offset, &length), 0);
+  EXPECT_EQ(offset, GetParam().Offset);
+  EXPECT_EQ(length, GetParam().Length);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sentences, AnalysisStop,
+                         ::testing::Values(SStopCase{"IF AGE>=18 THEN SCORE;", 21, 1},
+                                           SStopCase{"AGE>1 AND SCORE", 15, 0},
+                                           SStopCase{"AGE > > 1;", 6, 1},
+                                           SStopCase{"AGE>1;", 5, 1}));
+
+struct SNumberCase {
+  const char* Text;
+  int Read;
+  double Number;
+};
+
+class ReadNumber : public ::testing::TestWithParam<SNumberCase> {};
+
+TEST_P(ReadNumber, ReadsAsANumericVariableIsRead) {
+  THandleCalls calc;
+  double number = -7;
+  EXPECT_EQ(rulecalc_read_number(calc.Handle, GetParam().Text, &number), GetParam().Read) << GetParam().Text;
+  EXPECT_EQ(number, GetParam().Number) << GetParam().Text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ReadNumber,
+                         ::testing::Values(SNumberCase{"42", 1, 42}, SNumberCase{" -1.5e3 ", 1, -1500},
+                                           SNumberCase{".5", 1, 0.5}, SNumberCase{"", 0, -7},
+                                           SNumberCase{"1,5", 0, -7}, SNumberCase{"12abc", 0, -7},
+                                           SNumberCase{"0x10", 0, -7}, SNumberCase{nullptr, 0, -7}));
+
 // Every function accepts a null handle and gives its documented empty answer.
 TEST(NullHandle, GivesTheEmptyAnswers) {
   size_t length = 99;
@@ -330,6 +425,11 @@ TEST(NullHandle, GivesTheEmptyAnswers) {
   EXPECT_EQ(rulecalc_warning(nullptr, 0, &position, &length), nullptr);
   EXPECT_EQ(rulecalc_failed_clause_count(nullptr), 0u);
   EXPECT_EQ(rulecalc_failed_clause(nullptr, 0, &length, &length, &length, &length), -1);
+  EXPECT_EQ(rulecalc_analysis_stop(nullptr, &length, &length), -1);
+  EXPECT_EQ(rulecalc_memory_ran_out(nullptr), 0);
+  EXPECT_EQ(rulecalc_read_number(nullptr, "1", nullptr), -1);
+  EXPECT_EQ(rulecalc_listing_item_count(nullptr), 0u);
+  EXPECT_EQ(rulecalc_listing_item(nullptr, 0, &length, &length), -1);
   EXPECT_STREQ(rulecalc_version(), RULECALC_VERSION_STRING);
   EXPECT_STREQ(rulecalc_version(), RULECALC_PROJECT_VERSION);
 }

@@ -12,7 +12,9 @@ EXPECTED = {"SetSentence", "GetTokens", "GetNumbers", "GetVarnames", "ClearMemor
             "rulecalc_runtime_error", "rulecalc_set_date_order", "rulecalc_set_date_separator",
             "rulecalc_set_current_year", "rulecalc_warning_count", "rulecalc_warning", "rulecalc_run_rows",
             "rulecalc_row_text", "rulecalc_set_interrupt",
-            "rulecalc_failed_clause_count", "rulecalc_failed_clause"}
+            "rulecalc_failed_clause_count", "rulecalc_failed_clause",
+            "rulecalc_analysis_stop", "rulecalc_memory_ran_out", "rulecalc_read_number",
+            "rulecalc_listing_item_count", "rulecalc_listing_item"}
 
 
 def main():

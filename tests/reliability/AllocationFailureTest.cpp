@@ -12,6 +12,7 @@
 
 #include <cctype>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -194,7 +195,11 @@ void RunThrough(const char* label, const SScenario& s, const testing::SAllocatio
   testing::StartAllocationPlan(plan);
   for (std::size_t i = 0; i < calls.size(); ++i) {
     const SOutcome out = Perform(calc, calls[i]);
-    if (out.RanShort) ExpectShortAnswer(calls[i], out, Where(s, plan, i) + label);
+    if (!out.RanShort) continue;
+    ExpectShortAnswer(calls[i], out, Where(s, plan, i) + label);
+    if constexpr (std::is_same_v<Calc, testing::THandleCalls>) {
+      EXPECT_EQ(rulecalc_memory_ran_out(calc.Handle), 1) << Where(s, plan, i) << label;
+    }
   }
   testing::StartAllocationPlan({});
   const auto cut = [](const char* text) { return std::string(text).substr(0, kResultBufferSize - 1); };
