@@ -2,8 +2,8 @@
 
 #include <csignal>
 
+#include "Codeset.h"
 #include "commands/CommandLine.h"
-#include "batch/text/Codeset.h"
 
 int main(int argc, char** argv) {
   // A closed pipe or socket makes a write fail (EPIPE), which ends the tool

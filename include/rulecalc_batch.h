@@ -271,6 +271,116 @@ RULECALC_BATCH_API const char *rulecalc_batch_summary_text(rulecalc_batch *batch
  * 3 no row was evaluated (said in the diagnostics); -1 before the run ends. */
 RULECALC_BATCH_API int rulecalc_batch_exit_status(rulecalc_batch *batch);
 
+/* ------------------------------------------------------------------------
+ * Texts for people.
+ *
+ * What a front-end needs to talk to a terminal the way the tool does: the
+ * conversions between an outside encoding and GBK (the calculator's), an
+ * analysis error or warning shown with the sentence's line and a caret under
+ * the place, names with a type suffix, and the display width of a text.
+ *
+ * A rulecalc_text is one converter with the texts it returned: they stay
+ * valid until the next call on it (or its free), their byte length is stored
+ * through `length` when not null, and they are NUL-terminated. One thread at
+ * a time. A function that can fail returns a rulecalc_batch_status; on
+ * anything but RULECALC_BATCH_OK, rulecalc_text_message says what (one line,
+ * in the outside encoding, no program name). A null converter gives
+ * RULECALC_BATCH_BAD_CALL; a conversion before rulecalc_text_open too.
+ * ---------------------------------------------------------------------- */
+typedef struct rulecalc_text rulecalc_text;
+
+/* A converter without an encoding yet; NULL only when memory runs out. */
+RULECALC_BATCH_API rulecalc_text *rulecalc_text_new(void);
+RULECALC_BATCH_API void rulecalc_text_free(rulecalc_text *text);
+
+/* The message of the last call that did not return RULECALC_BATCH_OK. */
+RULECALC_BATCH_API const char *rulecalc_text_message(rulecalc_text *text, size_t *length);
+
+/* Sets the outside encoding, a name the system's iconv knows ("UTF-8",
+ * "GB18030", "ISO-8859-1", ...): RULECALC_BATCH_UNUSABLE ("unknown encoding
+ * 'X'") when it knows none such. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_open(rulecalc_text *text, const char *encoding);
+
+/* The `length` bytes of `outside` in GBK, strictly: RULECALC_BATCH_UNUSABLE
+ * when a byte is not valid in the outside encoding or stands for a character
+ * GBK lacks, and when the text holds a NUL byte (the calculator's texts end
+ * at one); the message names the text by `what` ("the sentence", "the value
+ * of AGE") and the byte (counted from 1), and bad_offset (when not null)
+ * receives it counted from 0. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_to_gbk(rulecalc_text *text, const char *outside,
+                                                              size_t length, const char *what, const char **gbk,
+                                                              size_t *gbk_length, size_t *bad_offset);
+
+/* How rulecalc_text_from_gbk shows a text; the flags combine. */
+typedef enum rulecalc_text_showing {
+  RULECALC_TEXT_AS_IS = 0,    /* a character the outside encoding lacks becomes "?" */
+  RULECALC_TEXT_CONTROLS = 1, /* control characters (below 0x20, 0x7F) show as \xNN; a tab between
+                                 other characters stays */
+  RULECALC_TEXT_BYTES = 2,    /* as CONTROLS, and a byte that cannot be converted shows as \xNN */
+  RULECALC_TEXT_ONE_LINE = 4  /* first, each run of white space holding a line break becomes one blank */
+} rulecalc_text_showing;
+
+/* The `length` bytes of GBK text in the outside encoding, shown as `showing`
+ * (rulecalc_text_showing flags) says: never refused for its content. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_from_gbk(rulecalc_text *text, const char *gbk, size_t length,
+                                                                int showing, const char **outside,
+                                                                size_t *outside_length);
+
+/* Bytes of any ASCII-compatible encoding (GBK, UTF-8, GB18030 ...) with their
+ * control characters shown as \xNN, as RULECALC_TEXT_CONTROLS shows them: for
+ * messages that quote files or arguments. Needs no encoding. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_show_controls(rulecalc_text *text, const char *bytes,
+                                                                     size_t length, const char **shown,
+                                                                     size_t *shown_length);
+
+/* An analysis error as the tool shows it, in the outside encoding: the
+ * calculator's message after "analysis error: ", then (for a sentence of
+ * several lines) "  (line N of the sentence)", the sentence's line and a
+ * line of carets under the token where the analysis stopped (offset and
+ * token_length as rulecalc_analysis_stop gives them), each line indented by
+ * two blanks and ended by a line break:
+ *     analysis error: <message>
+ *       IF AGE>=18 THEN SCORE;
+ *                           ^
+ * The carets count the terminal columns of what comes before (a Chinese
+ * character takes two, as the locale's LC_CTYPE says). */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_analysis_error(rulecalc_text *text, const char *gbk_sentence,
+                                                                      size_t sentence_length,
+                                                                      const char *gbk_message, size_t message_length,
+                                                                      size_t offset, size_t token_length,
+                                                                      const char **shown, size_t *shown_length);
+
+/* A warning of the analysis (rulecalc_warning) in the same form, after
+ * "warning: ", with one caret under the byte at `position`. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_warning(rulecalc_text *text, const char *gbk_sentence,
+                                                               size_t sentence_length, const char *gbk_message,
+                                                               size_t message_length, int32_t position,
+                                                               const char **shown, size_t *shown_length);
+
+/* A name with an optional type suffix, as a CSV header and the tool's
+ * NAME=VALUE arguments write it: "AGE", "AGE:num", "NAME:text" (the suffix
+ * after the last ':', letter case ignored, blanks around it and the name
+ * trimmed). Stores the name's byte span in `written` and the type: 0 number,
+ * 1 text, -1 none given. RULECALC_BATCH_UNUSABLE for an empty name or
+ * another suffix. Needs no encoding. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_typed_name(rulecalc_text *text, const char *written,
+                                                                  size_t length, size_t *name_start,
+                                                                  size_t *name_length, int *type);
+
+/* The terminal columns GBK text takes once shown with its control characters
+ * as \xNN: each character as wide as the locale's LC_CTYPE says, one column
+ * per byte for a character whose width it does not know. 0 for a null
+ * converter. Needs no encoding. */
+RULECALC_BATCH_API size_t rulecalc_text_columns(rulecalc_text *text, const char *gbk, size_t length);
+
+/* The encoding the first bytes of a file suggest: "UTF-8" for a UTF-8
+ * byte-order mark or bytes that are valid UTF-8 (a character cut at the end
+ * counts as valid when `truncated` is non-zero: a prefix of a larger file),
+ * else "GBK", with the offset of the first byte that is not UTF-8 stored
+ * through bad_offset when not null. A static text. */
+RULECALC_BATCH_API const char *rulecalc_text_guess_encoding(const char *sample, size_t length, int truncated,
+                                                            size_t *bad_offset);
+
 #ifdef __cplusplus
 }
 #endif

@@ -3,7 +3,7 @@
 
 #include "batch/BatchRun.h"
 #include "commands/Commands.h"
-#include "batch/text/Codeset.h"
+#include "Codeset.h"
 
 namespace rulecalc::cli {
 

@@ -3,26 +3,27 @@
 #include <string>
 #include <vector>
 
-#include "batch/calc/Evaluation.h"
-#include "batch/calc/AnalysisReport.h"
+#include "Codeset.h"
+#include "OutsideText.h"
 #include "commands/Commands.h"
 #include "commands/Variables.h"
-#include "batch/text/Codeset.h"
 
 namespace rulecalc::cli {
 
 namespace {
 
-
 int RunCheck(const SSentenceArguments& arguments, const SCommandContext& context) {
-  TTextCodec codec(OutsideEncoding(context.RequestedEncoding));
-  const SArgumentsEvaluation result = EvaluateArguments(arguments, codec, EMStep::AnalyseOnly);
-  if (result.Evaluation.Outcome == EMOutcome::Held) {
+  TOutsideText texts(OutsideEncoding(context.RequestedEncoding));
+  const SArgumentsEvaluation result = EvaluateArguments(arguments, texts, EMStep::AnalyseOnly);
+  const SSentenceOutcome& outcome = result.Outcome;
+  if (outcome.Outcome == EMOutcome::Held) {
     std::puts("ok");
-    std::fputs(DescribeWarnings(result.GbkSentence, result.Evaluation, codec).c_str(), stderr);
+    for (const Warning& warning : outcome.Warnings) {
+      std::fputs(texts.Warning(result.GbkSentence, warning).c_str(), stderr);
+    }
     return esHeld;
   }
-  std::fputs(DescribeAnalysisError(result.GbkSentence, result.Evaluation, codec).c_str(), stderr);
+  std::fputs(texts.AnalysisError(result.GbkSentence, outcome.Text, outcome.StoppedAt).c_str(), stderr);
   return esRuleError;
 }
 

@@ -7,10 +7,10 @@
 #include <new>
 #include <string>
 
-#include "batch/Failures.h"
+#include "Failures.h"
+#include "OutsideText.h"
 #include "Version.h"
 #include "commands/Commands.h"
-#include "batch/text/ControlCharacters.h"
 
 namespace rulecalc::cli {
 
@@ -24,7 +24,8 @@ constexpr const char* kDescription =
 // Messages quote names and values from the files: control characters in
 // them are shown, never sent to the terminal.
 void Complain(const std::string& message) {
-  std::fprintf(stderr, "rulecalc: %s\n", ShowingControls(message).c_str());
+  TOutsideText texts;
+  std::fprintf(stderr, "rulecalc: %s\n", texts.ShowingControls(message).c_str());
 }
 
 // Flushes standard output; false (with a message) when what the command

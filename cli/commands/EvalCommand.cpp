@@ -3,12 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "batch/calc/Evaluation.h"
-#include "batch/calc/AnalysisReport.h"
+#include "Codeset.h"
+#include "OutsideText.h"
 #include "commands/Commands.h"
 #include "commands/Variables.h"
-#include "batch/text/Codeset.h"
-#include "batch/text/OneLine.h"
 
 namespace rulecalc::cli {
 
@@ -16,29 +14,31 @@ namespace {
 
 
 // Prints the outcome the way the eval command shows it and returns the exit status.
-int ShowOutcome(const std::string& gbkSentence, const SEvaluation& evaluation, TTextCodec& codec) {
-  switch (evaluation.Outcome) {
+int ShowOutcome(const std::string& gbkSentence, const SSentenceOutcome& outcome, TOutsideText& texts) {
+  switch (outcome.Outcome) {
     case EMOutcome::Held:
       std::puts("true");
       return esHeld;
     case EMOutcome::Failed:
       std::puts("false");
-      if (!evaluation.Text.empty()) std::puts(codec.FromGbkShowingControls(OneLine(evaluation.Text)).c_str());
+      if (!outcome.Text.empty()) {
+        std::puts(texts.FromGbk(outcome.Text, RULECALC_TEXT_CONTROLS | RULECALC_TEXT_ONE_LINE).c_str());
+      }
       return esFailed;
     case EMOutcome::AnalysisError:
-      std::fputs(("rulecalc: " + DescribeAnalysisError(gbkSentence, evaluation, codec)).c_str(), stderr);
+      std::fputs(("rulecalc: " + texts.AnalysisError(gbkSentence, outcome.Text, outcome.StoppedAt)).c_str(), stderr);
       return esRuleError;
     case EMOutcome::RunError:
-      std::fprintf(stderr, "rulecalc: run-time error: %s\n", codec.FromGbkShowingControls(evaluation.Text).c_str());
+      std::fprintf(stderr, "rulecalc: run-time error: %s\n", texts.FromGbk(outcome.Text, RULECALC_TEXT_CONTROLS).c_str());
       return esRuleError;
   }
   return esRuleError;
 }
 
 int RunEval(const SSentenceArguments& arguments, const SCommandContext& context) {
-  TTextCodec codec(OutsideEncoding(context.RequestedEncoding));
-  const SArgumentsEvaluation result = EvaluateArguments(arguments, codec, EMStep::AnalyseAndRun);
-  return ShowOutcome(result.GbkSentence, result.Evaluation, codec);
+  TOutsideText texts(OutsideEncoding(context.RequestedEncoding));
+  const SArgumentsEvaluation result = EvaluateArguments(arguments, texts, EMStep::AnalyseAndRun);
+  return ShowOutcome(result.GbkSentence, result.Outcome, texts);
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
-#include "boundary/RuleCalc.h"
-#include "batch/calc/ListingItems.h"
+#include "Codeset.h"
+#include "OutsideText.h"
 #include "commands/Commands.h"
-#include "batch/text/Codeset.h"
-#include "batch/text/TextCodec.h"
+#include "rulecalc.hpp"
 
 namespace rulecalc::cli {
 
@@ -21,32 +21,45 @@ struct SListingArguments {
   bool Raw = false;
 };
 
-std::string ListingOf(TRuleCalc& calc, EMListing listing) {
+std::string ListingOf(Calculator& calc, EMListing listing) {
   switch (listing) {
     case EMListing::Tokens:
-      return calc.GetTokens();
+      return calc.tokens();
     case EMListing::Numbers:
-      return calc.GetNumbers();
+      return calc.numbers();
     case EMListing::Varnames:
-      return calc.GetVarnames();
+      return calc.varnames();
   }
   return {};
 }
 
-std::vector<std::string> ItemsOf(const std::string& listing, EMListing kind) {
-  return kind == EMListing::Varnames ? SplitJoinedListing(listing) : SplitTerminatedListing(listing);
+std::vector<std::string> ItemsOf(Calculator& calc, EMListing listing) {
+  switch (listing) {
+    case EMListing::Tokens:
+      return calc.token_items();
+    case EMListing::Numbers:
+      return calc.number_items();
+    case EMListing::Varnames:
+      return calc.varname_items();
+  }
+  return {};
+}
+
+// Prints the listing of the sentence, whole or one item per line.
+void PrintListing(Calculator& calc, EMListing kind, bool raw, TOutsideText& texts) {
+  if (raw) {
+    std::puts(texts.FromGbk(ListingOf(calc, kind), RULECALC_TEXT_CONTROLS).c_str());
+    return;
+  }
+  for (const std::string& item : ItemsOf(calc, kind)) std::puts(texts.FromGbk(item, RULECALC_TEXT_BYTES).c_str());
 }
 
 int RunListing(EMListing kind, const SListingArguments& arguments, const SCommandContext& context) {
-  TTextCodec codec(OutsideEncoding(context.RequestedEncoding));
-  TRuleCalc calc;
-  calc.SetSentence(codec.ToGbk(arguments.Sentence, "the sentence").c_str());
-  const std::string listing = ListingOf(calc, kind);
-  if (arguments.Raw) {
-    std::puts(codec.FromGbkShowingControls(listing).c_str());
-    return esHeld;
-  }
-  for (const std::string& item : ItemsOf(listing, kind)) std::puts(codec.FromGbkShowingBytes(item).c_str());
+  TOutsideText texts(OutsideEncoding(context.RequestedEncoding));
+  Calculator calc;
+  calc.set_sentence(texts.ToGbk(arguments.Sentence, "the sentence"));
+  PrintListing(calc, kind, arguments.Raw, texts);
+  if (calc.memory_ran_out()) throw std::bad_alloc();
   return esHeld;
 }
 

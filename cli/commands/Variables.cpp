@@ -1,14 +1,21 @@
 #include "commands/Variables.h"
 
-#include "batch/Failures.h"
-#include "batch/Columns.h"
-#include "boundary/RuleCalc.h"
-#include "batch/calc/Assignment.h"
-#include "batch/calc/ValueKind.h"
+#include <new>
+
+#include "Assignment.h"
+#include "Failures.h"
 
 namespace rulecalc::cli {
 
 namespace {
+
+// The library compares names with a-z folded to capitals, nothing else.
+std::string FoldedName(std::string name) {
+  for (char& c : name) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return name;
+}
 
 // The library keeps one variable per name, ASCII letter case ignored, and the
 // last value would win silently: two assignments to one name are a mistake.
@@ -24,31 +31,63 @@ void RefuseRepeatedNames(const std::vector<SAssignment>& assignments) {
   }
 }
 
+ValueType InferredType(const std::string& gbkValue, const Calculator& calc) {
+  double number = 0;
+  return gbkValue.empty() || calc.read_number(gbkValue, number) ? ValueType::Number : ValueType::Text;
+}
+
+void RequireMemory(const Calculator& calc) {
+  if (calc.memory_ran_out()) throw std::bad_alloc();
+}
+
+// Clears the calculator (so no explanation carries over), sets the variables,
+// analyses and, if asked, runs.
+SSentenceOutcome Evaluate(Calculator& calc, const std::string& gbkSentence, const std::vector<SVariable>& variables,
+                          EMStep step) {
+  calc.clear();
+  for (const SVariable& variable : variables) calc.set_variable(variable.Name, variable.Value, variable.Type);
+  calc.set_sentence(gbkSentence);
+  AnalyseResult analysis = calc.analyse();
+  RequireMemory(calc);
+  if (!analysis.compiled) return SSentenceOutcome{EMOutcome::AnalysisError, analysis.error, calc.analysis_stop(), {}};
+  if (step == EMStep::AnalyseOnly) return SSentenceOutcome{EMOutcome::Held, {}, {}, std::move(analysis.warnings)};
+  RunResult run = calc.run();
+  RequireMemory(calc);
+  switch (run.status) {
+    case Status::Held:
+      return SSentenceOutcome{};
+    case Status::Failed:
+      return SSentenceOutcome{EMOutcome::Failed, std::move(run.explanation), {}, {}};
+    case Status::RuntimeError:
+      break;
+  }
+  return SSentenceOutcome{EMOutcome::RunError, std::move(run.error), {}, {}};
+}
+
 }  // namespace
 
-std::vector<SVariable> VariablesFromArguments(const std::vector<std::string>& arguments, TTextCodec& codec,
-                                              char decimalSeparator) {
+std::vector<SVariable> VariablesFromArguments(const std::vector<std::string>& arguments, TOutsideText& texts,
+                                              const Calculator& calc) {
   std::vector<SAssignment> assignments;
-  for (const std::string& argument : arguments) assignments.push_back(ParseAssignment(argument));
+  for (const std::string& argument : arguments) assignments.push_back(ParseAssignment(argument, texts));
   RefuseRepeatedNames(assignments);
   std::vector<SVariable> variables;
   for (const SAssignment& assignment : assignments) {
     SVariable variable;
-    variable.Name = codec.ToGbk(assignment.Name.Name, "the name '" + assignment.Name.Name + "'");
-    variable.Value = codec.ToGbk(assignment.Value, "the value of " + assignment.Name.Name);
-    variable.Type = assignment.Name.Type.value_or(InferValueType(variable.Value, decimalSeparator));
+    variable.Name = texts.ToGbk(assignment.Name.Name, "the name '" + assignment.Name.Name + "'");
+    variable.Value = texts.ToGbk(assignment.Value, "the value of " + assignment.Name.Name);
+    variable.Type = assignment.Name.Typed ? assignment.Name.Type : InferredType(variable.Value, calc);
     variables.push_back(std::move(variable));
   }
   return variables;
 }
 
-SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TTextCodec& codec, EMStep step) {
+SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TOutsideText& texts, EMStep step) {
   SArgumentsEvaluation result;
-  result.GbkSentence = codec.ToGbk(arguments.Sentence, "the sentence");
-  TRuleCalc calc;
-  const std::vector<SVariable> variables =
-      VariablesFromArguments(arguments.Assignments, codec, calc.Environment.Settings.DecimalSeparator);
-  result.Evaluation = Evaluate(calc, result.GbkSentence, variables, step);
+  result.GbkSentence = texts.ToGbk(arguments.Sentence, "the sentence");
+  Calculator calc;
+  const std::vector<SVariable> variables = VariablesFromArguments(arguments.Assignments, texts, calc);
+  result.Outcome = Evaluate(calc, result.GbkSentence, variables, step);
   return result;
 }
 

@@ -3,16 +3,23 @@
 #include <string>
 #include <vector>
 
-#include "batch/calc/Evaluation.h"
-#include "batch/calc/Variable.h"
-#include "batch/text/TextCodec.h"
+#include "OutsideText.h"
+#include "rulecalc.hpp"
 
 namespace rulecalc::cli {
 
+// One variable as the library receives it: GBK name and value, and its type.
+struct SVariable {
+  std::string Name;
+  std::string Value;
+  ValueType Type = ValueType::Number;
+};
+
 // The variables written as NAME=VALUE arguments, in GBK. A value without a
-// type suffix is numeric when it is empty or reads as a number, else text.
-std::vector<SVariable> VariablesFromArguments(const std::vector<std::string>& arguments, TTextCodec& codec,
-                                              char decimalSeparator);
+// type suffix is numeric when it is empty or reads as a number the way calc
+// reads a numeric variable's value, else text.
+std::vector<SVariable> VariablesFromArguments(const std::vector<std::string>& arguments, TOutsideText& texts,
+                                              const Calculator& calc);
 
 // A sentence and its NAME=VALUE variables as typed for eval and check.
 struct SSentenceArguments {
@@ -20,14 +27,33 @@ struct SSentenceArguments {
   std::vector<std::string> Assignments;
 };
 
+enum class EMOutcome {
+  Held,           // the sentence holds (check: it analyses)
+  Failed,         // the sentence does not hold; Text explains why (may be empty)
+  AnalysisError,  // the sentence did not analyse; Text is the message
+  RunError,       // the run stopped; Text is the message
+};
+
+// What became of the sentence; texts in GBK, as the library gives them.
+struct SSentenceOutcome {
+  EMOutcome Outcome = EMOutcome::Held;
+  std::string Text;
+  SentenceSpan StoppedAt;         // where analysis stopped, for AnalysisError
+  std::vector<Warning> Warnings;  // where an analysed sentence mixes types (check)
+};
+
+// How far to go with a sentence.
+enum class EMStep { AnalyseOnly, AnalyseAndRun };
+
 // The sentence in GBK and what became of it.
 struct SArgumentsEvaluation {
   std::string GbkSentence;
-  SEvaluation Evaluation;
+  SSentenceOutcome Outcome;
 };
 
 // Converts the sentence and the variables to GBK and evaluates them on a
-// calculator of their own, as far as step says.
-SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TTextCodec& codec, EMStep step);
+// calculator of their own, as far as step says. Throws std::bad_alloc when
+// the calculator ran short of memory, as its answer would not be the rule's.
+SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TOutsideText& texts, EMStep step);
 
 }  // namespace rulecalc::cli

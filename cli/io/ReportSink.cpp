@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "batch/Failures.h"
+#include "Failures.h"
 #include "io/PendingFile.h"
 
 namespace rulecalc::cli {

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "batch/Failures.h"
+#include "Failures.h"
 
 namespace rulecalc::cli {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -13,10 +14,13 @@ class TUsageError : public std::runtime_error {
 };
 
 // Text that cannot be turned into GBK (invalid in its encoding, or a
-// character GBK lacks).
+// character GBK lacks), with the offset of the byte where it fails.
 class TConversionError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit TConversionError(const std::string& message, std::size_t badOffset = 0)
+      : std::runtime_error(message), BadOffset(badOffset) {}
+
+  std::size_t BadOffset;
 };
 
 // Output that could not be written (a full disk, a closed pipe); the tool

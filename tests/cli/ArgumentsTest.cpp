@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "batch/Failures.h"
-#include "batch/calc/Assignment.h"
+#include "Assignment.h"
+#include "Failures.h"
 #include "batch/calc/ListingItems.h"
 #include "batch/calc/ValueKind.h"
 
@@ -14,7 +14,7 @@ namespace {
 struct SAssignmentCase {
   const char* Written;
   const char* Name;
-  std::optional<EMValueType> Type;
+  std::optional<ValueType> Type;
   const char* Value;
 };
 
@@ -22,24 +22,26 @@ class AssignmentCases : public ::testing::TestWithParam<SAssignmentCase> {};
 
 TEST_P(AssignmentCases, SplitsNameTypeAndValue) {
   const SAssignmentCase& c = GetParam();
-  const SAssignment assignment = ParseAssignment(c.Written);
+  TOutsideText texts;
+  const SAssignment assignment = ParseAssignment(c.Written, texts);
   EXPECT_EQ(assignment.Name.Name, c.Name);
-  EXPECT_EQ(assignment.Name.Type, c.Type);
+  EXPECT_EQ(assignment.Name.Typed ? std::optional<ValueType>(assignment.Name.Type) : std::nullopt, c.Type);
   EXPECT_EQ(assignment.Value, c.Value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Written, AssignmentCases,
                          ::testing::Values(SAssignmentCase{"AGE=20", "AGE", std::nullopt, "20"},
                                            SAssignmentCase{"AGE=", "AGE", std::nullopt, ""},
-                                           SAssignmentCase{"CODE:text=007", "CODE", vtText, "007"},
-                                           SAssignmentCase{"N:NUM=abc", "N", vtNumber, "abc"},
+                                           SAssignmentCase{"CODE:text=007", "CODE", ValueType::Text, "007"},
+                                           SAssignmentCase{"N:NUM=abc", "N", ValueType::Number, "abc"},
                                            SAssignmentCase{"EXPR=a=b", "EXPR", std::nullopt, "a=b"},
                                            SAssignmentCase{"T=12:30", "T", std::nullopt, "12:30"},
-                                           SAssignmentCase{" X :text= 1", "X", vtText, " 1"}));
+                                           SAssignmentCase{" X :text= 1", "X", ValueType::Text, " 1"}));
 
 TEST(Assignment, RefusesWhatIsNotNameEqualsValue) {
+  TOutsideText texts;
   for (const char* written : {"AGE", "=5", ":text=5", "AGE:date=5", "AGE:=5"}) {
-    EXPECT_THROW(ParseAssignment(written), TUsageError) << written;
+    EXPECT_THROW(ParseAssignment(written, texts), TUsageError) << written;
   }
 }
 
@@ -62,27 +64,6 @@ INSTANTIATE_TEST_SUITE_P(Values, ValueTypeCases,
                                            SValueCase{"1,5", '.', vtText}, SValueCase{"1,5", ',', vtNumber},
                                            SValueCase{"1.5", ',', vtText}, SValueCase{"abc", '.', vtText},
                                            SValueCase{"12abc", '.', vtText}, SValueCase{"0x10", '.', vtText}));
-
-struct SListingCase {
-  const char* Listing;
-  std::vector<std::string> Items;
-};
-
-class TerminatedListingCases : public ::testing::TestWithParam<SListingCase> {};
-
-TEST_P(TerminatedListingCases, SplitsAtTheSeparatorAfterEachToken) {
-  EXPECT_EQ(SplitTerminatedListing(GetParam().Listing), GetParam().Items);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Listings, TerminatedListingCases,
-    ::testing::Values(SListingCase{"", {}}, SListingCase{"A;+;B;", {"A", "+", "B"}},
-                      SListingCase{"A;>;1;;;", {"A", ">", "1", ";"}},
-                      SListingCase{"x;=;\"a;b\";;;", {"x", "=", "\"a;b\"", ";"}},
-                      SListingCase{"\"\";;;", {"\"\"", ";"}},
-                      SListingCase{"\";abc;", {"\"", "abc"}},
-                      SListingCase{"  ;x;", {"  ", "x"}},
-                      SListingCase{"1.5;3;", {"1.5", "3"}}));
 
 TEST(JoinedListing, SplitsNamesJoinedBySeparators) {
   EXPECT_EQ(SplitJoinedListing(""), std::vector<std::string>{});

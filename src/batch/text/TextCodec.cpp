@@ -147,7 +147,8 @@ std::string TTextCodec::ToGbk(std::string_view text, const std::string& what) {
   std::size_t badOffset = 0;
   if (!TryToGbk(text, gbk, badOffset)) {
     throw TConversionError(what + " cannot be converted to GBK at byte " + std::to_string(badOffset + 1) +
-                           ": it is not valid " + Outside + " or has a character GBK lacks");
+                           ": it is not valid " + Outside + " or has a character GBK lacks",
+                           badOffset);
   }
   // The library's texts end at the first NUL: a text that holds one is
   // refused rather than cut (counted in the text as given, or in GBK when only
@@ -156,7 +157,7 @@ std::string TTextCodec::ToGbk(std::string_view text, const std::string& what) {
     const std::size_t given = text.find('\0');
     const std::size_t at = given != std::string_view::npos ? given : gbk.find('\0');
     throw TConversionError(what + " has a NUL byte at byte " + std::to_string(at + 1) +
-                           ", which the library's texts cannot hold");
+                           ", which the library's texts cannot hold", at);
   }
   return gbk;
 }

@@ -1,4 +1,4 @@
-#include "batch/text/Codeset.h"
+#include "Codeset.h"
 
 #include <langinfo.h>
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
-#include "batch/calc/TypedName.h"
+#include "OutsideText.h"
 
 namespace rulecalc::cli {
 
@@ -15,7 +14,8 @@ struct SAssignment {
   std::string Value;
 };
 
-// Splits at the first "="; throws TUsageError when there is none or the name is bad.
-SAssignment ParseAssignment(std::string_view written);
+// Splits at the first "="; throws TUsageError when there is none or the name
+// is bad (names and suffixes are read as a CSV header's are, by texts).
+SAssignment ParseAssignment(std::string_view written, TOutsideText& texts);
 
 }  // namespace rulecalc::cli
