@@ -19,7 +19,10 @@ TEST(CppCalculator, AnalysesRunsAndReportsAsValues) {
   calc.set_variable("NAME", std::string_view("Ann\0ignored", 11), ValueType::Text);
   calc.set_sentence("IF AGE>=18 THEN NAME=\"Ann\" ELSE NAME||1=\"Bob1\";");
   EXPECT_EQ(calc.varnames(), "AGE;NAME");
+  EXPECT_EQ(calc.varname_items(), (std::vector<std::string>{"AGE", "NAME"}));
   const AnalyseResult analysed = calc.analyse();
+  EXPECT_EQ(calc.analysis_stop().offset, 46u);  // its last token, the ';'
+  EXPECT_FALSE(calc.memory_ran_out());
   ASSERT_TRUE(analysed.compiled);
   ASSERT_EQ(analysed.warnings.size(), 1u);
   EXPECT_EQ(analysed.warnings[0].position, 36);
@@ -45,6 +48,10 @@ TEST(CppCalculator, MovesItsHandle) {
   EXPECT_EQ(first.run().status, Status::RuntimeError);  // an empty calculator answers, never crashes
   EXPECT_FALSE(first.analyse().compiled);
   EXPECT_FALSE(first.set_interrupt(nullptr, nullptr));
+  double number = 0;
+  EXPECT_FALSE(first.read_number("1", number));
+  EXPECT_TRUE(second.read_number(" 2.5", number));
+  EXPECT_EQ(number, 2.5);
   Calculator third;
   third = std::move(second);
   EXPECT_TRUE(third.analyse().compiled);

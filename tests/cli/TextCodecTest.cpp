@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "batch/text/EncodingGuess.h"
 #include "batch/text/OneLine.h"
 #include "batch/text/TextCodec.h"
+#include "rulecalc_batch.h"
 
 namespace rulecalc::cli {
 namespace {
@@ -145,6 +147,46 @@ TEST(DisplayColumns, ChineseCharactersTakeTwoColumns) {
   EXPECT_EQ(columns.Of("abc"), 3);
   EXPECT_EQ(columns.Of(kZhongGbk + kZhongGbk + "x"), 5);
   EXPECT_EQ(columns.Of(""), 0);
+}
+
+// The C functions over the codec: statuses, the refused byte, the spans of
+// typed names, the flags of a conversion out.
+TEST(TextFunctions, AnswerWithStatusesOffsetsAndSpans) {
+  EXPECT_EQ(rulecalc_text_open(nullptr, "UTF-8"), RULECALC_BATCH_BAD_CALL);
+  EXPECT_EQ(rulecalc_text_columns(nullptr, "abc", 3), 0u);
+  rulecalc_text* text = rulecalc_text_new();
+  ASSERT_NE(text, nullptr);
+  const char* out = nullptr;
+  size_t length = 0, bad = 99;
+  EXPECT_EQ(rulecalc_text_to_gbk(text, "a", 1, "x", &out, &length, &bad), RULECALC_BATCH_BAD_CALL);
+  EXPECT_EQ(rulecalc_text_open(text, "NO-SUCH-ENCODING"), RULECALC_BATCH_UNUSABLE);
+  EXPECT_STREQ(rulecalc_text_message(text, nullptr), "unknown encoding 'NO-SUCH-ENCODING'");
+  ASSERT_EQ(rulecalc_text_open(text, "UTF-8"), RULECALC_BATCH_OK);
+  EXPECT_EQ(rulecalc_text_to_gbk(text, "ab\xFF", 3, "the sentence", &out, &length, &bad), RULECALC_BATCH_UNUSABLE);
+  EXPECT_EQ(bad, 2u);
+  EXPECT_EQ(rulecalc_text_to_gbk(text, "a\0b", 3, "the value of A", &out, &length, &bad), RULECALC_BATCH_UNUSABLE);
+  EXPECT_EQ(bad, 1u);
+  ASSERT_EQ(rulecalc_text_from_gbk(text, "A\n  B\x1B", 6, RULECALC_TEXT_CONTROLS | RULECALC_TEXT_ONE_LINE, &out, &length),
+            RULECALC_BATCH_OK);
+  EXPECT_EQ(std::string(out, length), "A B\\x1B");
+  const struct {
+    const char* Written;
+    size_t Start, Length;
+    int Type;
+  } names[] = {{"AGE", 0, 3, -1}, {" X :text", 1, 1, 1}, {"N:NUM", 0, 1, 0}};
+  for (const auto& c : names) {
+    size_t start = 99, nameLength = 99;
+    int type = 99;
+    ASSERT_EQ(rulecalc_text_typed_name(text, c.Written, std::strlen(c.Written), &start, &nameLength, &type),
+              RULECALC_BATCH_OK) << c.Written;
+    EXPECT_EQ(start, c.Start) << c.Written;
+    EXPECT_EQ(nameLength, c.Length) << c.Written;
+    EXPECT_EQ(type, c.Type) << c.Written;
+  }
+  EXPECT_EQ(rulecalc_text_typed_name(text, "A:date", 6, nullptr, nullptr, nullptr), RULECALC_BATCH_UNUSABLE);
+  rulecalc_text_free(text);
+  EXPECT_STREQ(rulecalc_text_guess_encoding("A\xFF", 2, 0, &bad), "GBK");
+  EXPECT_EQ(bad, 1u);
 }
 
 }  // namespace
