@@ -298,7 +298,7 @@ RULECALC_BATCH_API const char *rulecalc_text_message(rulecalc_text *text, size_t
 
 /* Sets the outside encoding, a name the system's iconv knows ("UTF-8",
  * "GB18030", "ISO-8859-1", ...): RULECALC_BATCH_UNUSABLE ("unknown encoding
- * 'X'") when it knows none such. */
+ * 'X'") when it knows none such, and for a null or empty name. */
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_open(rulecalc_text *text, const char *encoding);
 
 /* The `length` bytes of `outside` in GBK, strictly: RULECALC_BATCH_UNUSABLE

@@ -24,8 +24,12 @@ constexpr const char* kDescription =
 // Messages quote names and values from the files: control characters in
 // them are shown, never sent to the terminal.
 void Complain(const std::string& message) {
-  TOutsideText texts;
-  std::fprintf(stderr, "rulecalc: %s\n", texts.ShowingControls(message).c_str());
+  try {
+    TOutsideText texts;
+    std::fprintf(stderr, "rulecalc: %s\n", texts.ShowingControls(message).c_str());
+  } catch (...) {
+    std::fputs("rulecalc: out of memory\n", stderr);  // not even the message could be shown
+  }
 }
 
 // Flushes standard output; false (with a message) when what the command

@@ -100,7 +100,9 @@ RULECALC_BATCH_API const char* rulecalc_text_message(rulecalc_text* text, size_t
 
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_open(rulecalc_text* text, const char* encoding) {
   return Guarded(text, [&](rulecalc_text& t) {
-    t.Codec = std::make_unique<TTextCodec>(encoding == nullptr ? "" : encoding);
+    // iconv would take "" for the locale's own: a host names the encoding.
+    if (encoding == nullptr || *encoding == '\0') throw TUsageError("unknown encoding ''");
+    t.Codec = std::make_unique<TTextCodec>(encoding);
     return RULECALC_BATCH_OK;
   });
 }
@@ -152,6 +154,7 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_warning(rulecalc_text* te
                                                                size_t message_length, int32_t position,
                                                                const char** shown, size_t* shown_length) {
   return Converting(text, [&](rulecalc_text& t, TTextCodec& codec) {
+    // The picture shows the message and the place; the kind is not shown.
     const rulecalc::SAnalysisWarning warning{rulecalc::EWarningKind::TextComparedWithNumber, position,
                                              std::string(Bytes(gbk_message, message_length))};
     const std::string sentence(Bytes(gbk_sentence, sentence_length));
