@@ -54,4 +54,31 @@ inline void RequireWarningsInside(rulecalc_handle* calc, std::size_t sentenceLen
           "a warning past the last one");
 }
 
+// Where the last analysis stopped lies inside the sentence.
+inline void RequireStopInside(rulecalc_handle* calc, std::size_t sentenceLength) {
+  std::size_t offset = 0, length = 0;
+  Require(rulecalc_analysis_stop(calc, &offset, &length) == 0, "no analysis stop");
+  Require(offset <= sentenceLength && length <= sentenceLength - offset, "an analysis stop outside the sentence");
+}
+
+// The items of each listing, put back together with their separators, are
+// the listing: ";" after every token and number, between the names.
+inline void RequireItemsMakeTheListings(rulecalc_handle* calc) {
+  using TListing = const char* (*)(rulecalc_handle*, std::size_t*);
+  for (TListing listing : {rulecalc_tokens, rulecalc_numbers, rulecalc_varnames}) {
+    std::size_t length = 0;
+    const std::string whole(listing(calc, &length), length);
+    std::string rebuilt;
+    for (std::size_t i = 0; i < rulecalc_listing_item_count(calc); ++i) {
+      std::size_t start = 0, itemLength = 0;
+      Require(rulecalc_listing_item(calc, i, &start, &itemLength) == 0, "a listing item is missing");
+      Require(start <= whole.size() && itemLength <= whole.size() - start, "a listing item outside its listing");
+      if (listing == rulecalc_varnames && i > 0) rebuilt += ';';
+      rebuilt += whole.substr(start, itemLength);
+      if (listing != rulecalc_varnames) rebuilt += ';';
+    }
+    RequireSame(rebuilt, whole, "the listing items do not make the listing");
+  }
+}
+
 }  // namespace rulecalc::fuzzing

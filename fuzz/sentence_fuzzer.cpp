@@ -84,6 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   rulecalc::fuzzing::RequireSame(viaRunsAfresh.Describe(), viaHandle.Describe(),
                                  "a handle and an instance that runs afresh answer differently");
   rulecalc::fuzzing::RequireWarningsInside(handle.Handle, std::strlen(sentence.c_str()));
+  rulecalc::fuzzing::RequireStopInside(handle.Handle, std::strlen(sentence.c_str()));
+  rulecalc::fuzzing::RequireItemsMakeTheListings(handle.Handle);
 
   // Leave the instance in another state than the global calculator, so that
   // the next input also checks that earlier calls do not change the answers.
