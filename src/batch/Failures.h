@@ -12,6 +12,12 @@ class TUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A file that cannot be opened or read.
+class TReadError : public TUsageError {
+ public:
+  using TUsageError::TUsageError;
+};
+
 // Text that cannot be turned into GBK (invalid in its encoding, or a
 // character GBK lacks).
 class TConversionError : public std::runtime_error {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "CliTestSupport.h"
+#include "BatchTestSupport.h"
 #include "boundary/RuleCalc.h"
 #include "batch/calc/Evaluation.h"
 #include "batch/calc/RunErrors.h"
