@@ -23,7 +23,7 @@ set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME rulecalc)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "embeddable rule calculator: library, command-line tool
-A host hands the library one sentence of a small rule language, sets variables, analyses and runs it, and gets true or false and, when false, an explanation. The package holds the shared and static library, the C header, the pkg-config file and CMake package, and the rulecalc command-line tool.")
+A host hands the library one sentence of a small rule language, sets variables, analyses and runs it, and gets true or false and, when false, an explanation. The package holds the shared and static library, the batch engine library (librulecalc_batch: rules files against CSV data, with reports), the C headers, the pkg-config file and CMake package, and the rulecalc command-line tool.")
 
 if(RULECALC_PG_PACKAGE)
   set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_NAME ${RULECALC_PG_PACKAGE}-rulecalc)

@@ -4,7 +4,7 @@
 #   fuzz/run.sh [SECONDS]
 #
 # Environment:
-#   RULECALC_FUZZ_TARGETS   targets to run (default: "sentence structured date")
+#   RULECALC_FUZZ_TARGETS   targets to run (default: "sentence structured date batch")
 #   RULECALC_FUZZ_PARALLEL  how many targets run at once (default 1)
 #   RULECALC_FUZZ_BUILD     build directory (default: build-fuzz in the source tree)
 #   RULECALC_FUZZ_WORK      working corpora, logs and crash files
@@ -20,7 +20,7 @@ seconds="${1:-20}"
 source_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${RULECALC_FUZZ_BUILD:-$source_dir/build-fuzz}"
 work_dir="${RULECALC_FUZZ_WORK:-$source_dir/fuzz/corpus-work}"
-targets="${RULECALC_FUZZ_TARGETS:-sentence structured date}"
+targets="${RULECALC_FUZZ_TARGETS:-sentence structured date batch}"
 parallel="${RULECALC_FUZZ_PARALLEL:-1}"
 
 if [ ! -f "$build_dir/build.ninja" ]; then
@@ -39,6 +39,7 @@ run_target() {
   mkdir -p "$corpus" "$artifacts"
   local max_len=4096
   [ "$t" = structured ] && max_len=8192
+  [ "$t" = batch ] && max_len=8192
   # The fuzzer's own exit code tells whether it found something.
   if "$build_dir/fuzz/rulecalc_fuzz_$t" "$corpus" "$source_dir/fuzz/corpus/$t" \
       -dict="$source_dir/fuzz/rulecalc.dict" -max_total_time="$seconds" -max_len="$max_len" \

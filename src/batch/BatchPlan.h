@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,10 +14,18 @@
 
 namespace rulecalc::cli {
 
+// A data file of the run, as every worker sees it.
+struct SPlanFile {
+  std::string Path;             // as given: for diagnostics, and to open
+  std::string Encoding;
+  std::uint64_t DataStart = 0;  // the first byte after the header
+  std::uint64_t Size = 0;
+  std::uint64_t HeaderLines = 0;  // line breaks before DataStart
+};
+
 // What every worker shares, read only.
 struct SBatchPlan {
-  std::string DataPath;  // for diagnostics
-  std::string DataEncoding;
+  std::vector<SPlanFile> Files;
   std::vector<SColumn> Columns;
   std::vector<SRule> Rules;
   std::vector<bool> RuleAnalyses;                  // per rule: false when it did not analyse (it is left out)

@@ -1,5 +1,7 @@
 #include "batch/BatchWorker.h"
 
+#include <cstdint>
+
 #include "batch/ExplainedValues.h"
 #include "batch/RowCheck.h"
 
@@ -7,7 +9,7 @@ namespace rulecalc::cli {
 
 TBatchWorker::TBatchWorker(const SBatchPlan& plan)
     : Plan(plan),
-      Codec(plan.DataEncoding),
+      Codecs(plan.Files.size()),
       Values(plan.Columns, plan.Nulls, plan.Environment.Settings, plan.Environment.CurrentYear()),
       Calculators(plan),
       Writer(MakeReport(plan.Layout)) {}
@@ -16,17 +18,34 @@ SChunkResult TBatchWorker::Process(const SChunk& chunk) {
   SChunkResult result;
   result.Tallies.resize(Plan.Rules.size());
   result.BytesConsumed = chunk.BytesConsumed;
+  TTextCodec& codec = CodecOf(chunk.File);
   for (const SDataRow& row : chunk.Rows) {
-    const std::string problem = RowProblem(row.Record, Plan.Columns, Codec, GbkValues);
+    const std::string problem = RowProblem(row.Record, Plan.Columns, codec, GbkValues);
     if (problem.empty()) {
       EvaluateRow(row, result);
       continue;
     }
-    result.Diagnostics += "rulecalc: " + Plan.DataPath + ":" + std::to_string(row.Record.Line) + ": row " +
-                          std::to_string(row.Number) + " skipped: " + problem + "\n";
+    result.Diagnostics.push_back(Plan.Files[chunk.File].Path + ":" + std::to_string(row.Record.Line) + ": row " +
+                                 std::to_string(row.Number) + " skipped: " + problem + "\n");
     ++result.RowsSkipped;
   }
   return result;
+}
+
+TTextCodec& TBatchWorker::CodecOf(std::size_t file) {
+  if (!Codecs[file]) Codecs[file] = std::make_unique<TTextCodec>(Plan.Files[file].Encoding);
+  return *Codecs[file];
+}
+
+void SChunkResult::Append(const SChunkResult& later) {
+  Report += later.Report;
+  Diagnostics.insert(Diagnostics.end(), later.Diagnostics.begin(), later.Diagnostics.end());
+  if (Tallies.size() < later.Tallies.size()) Tallies.resize(later.Tallies.size());
+  for (std::size_t i = 0; i < later.Tallies.size(); ++i) Tallies[i].Add(later.Tallies[i], SIZE_MAX);
+  Verdicts += later.Verdicts;
+  RowsEvaluated += later.RowsEvaluated;
+  RowsSkipped += later.RowsSkipped;
+  BytesConsumed = later.BytesConsumed;
 }
 
 void TBatchWorker::EvaluateRow(const SDataRow& row, SChunkResult& result) {

@@ -21,12 +21,13 @@ class TBatchWorker {
   SChunkResult Process(const SChunk& chunk);
 
  private:
+  TTextCodec& CodecOf(std::size_t file);
   void EvaluateRow(const SDataRow& row, SChunkResult& result);
   SEvaluation EvaluateRule(std::size_t rule, bool rowHasProblems);
   void Report(const SDataRow& row, std::size_t rule, const SEvaluation& evaluation, SChunkResult& result);
 
   const SBatchPlan& Plan;
-  TTextCodec Codec;
+  std::vector<std::unique_ptr<TTextCodec>> Codecs;  // per file, made when first needed
   TRowValues Values;
   TRuleCalculators Calculators;
   std::unique_ptr<TReport> Writer;

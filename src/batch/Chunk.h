@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ struct SDataRow {
 
 // A run of consecutive rows: the unit of work handed to a worker thread.
 struct SChunk {
+  std::size_t File = 0;  // of the plan
   std::vector<SDataRow> Rows;
   std::uint64_t BytesConsumed = 0;  // of the data file, after the last row
 };
@@ -25,12 +27,15 @@ struct SChunk {
 // What a worker made of a chunk, ready to be written in order.
 struct SChunkResult {
   std::string Report;       // verdicts in the report's format
-  std::string Diagnostics;  // skipped rows, for standard error
+  std::vector<std::string> Diagnostics;  // skipped rows, one message each
   std::vector<SRuleTally> Tallies;
   std::uint64_t Verdicts = 0;  // lines of Report, one per verdict
   std::uint64_t RowsEvaluated = 0;
   std::uint64_t RowsSkipped = 0;
   std::uint64_t BytesConsumed = 0;
+
+  // Appends the result of the chunk that follows (every explanation kept).
+  void Append(const SChunkResult& later);
 };
 
 }  // namespace rulecalc::cli

@@ -18,6 +18,9 @@ struct SColumnEvidence {
   std::uint64_t Numbers = 0;  // values that read as numbers
   std::uint64_t Texts = 0;    // values that do not
   std::vector<std::pair<std::uint64_t, std::string>> FirstTexts;  // row and GBK value of the first few
+
+  // Adds what the rows of a later part showed, which come rowsBefore rows later.
+  void Append(const SColumnEvidence& later, std::uint64_t rowsBefore);
 };
 
 // Settles the type of every column the header leaves open, from all of its
@@ -35,9 +38,10 @@ void ObserveRow(const std::vector<std::string>& gbkValues, std::uint64_t row, st
 
 // For every column that turned text although most of its values are
 // numbers: which rows and values made it so, and how to declare it (in the
-// output encoding, one paragraph per column).
-std::string MixedColumnsNotice(const std::vector<SColumn>& columns, const std::vector<SColumnEvidence>& evidence,
-                               const std::string& dataPath, TTextCodec& output);
+// output encoding, one notice of a paragraph per column).
+std::vector<std::string> MixedColumnsNotices(const std::vector<SColumn>& columns,
+                                             const std::vector<SColumnEvidence>& evidence, const std::string& dataPath,
+                                             TTextCodec& output);
 
 
 template <typename OnRecord>

@@ -18,7 +18,14 @@ constexpr std::array<bool, 256> kRunEnds = [] {
 
 }  // namespace
 
-TCsvReader::TCsvReader(std::FILE* file) : File(file), Buffer(kBufferSize) {}
+TCsvReader::TCsvReader(std::FILE* file, SCsvWindow window)
+    : File(file),
+      Buffer(kBufferSize),
+      BufferStart(window.Start),
+      LinesDone(window.LinesBefore),
+      Stop(window.Stop),
+      StartsInside(window.Inside),
+      LastRecordEnd(window.Start) {}
 
 // Makes at least count unread bytes available unless the file ends first.
 bool TCsvReader::Ensure(std::size_t count) {
@@ -110,6 +117,10 @@ void TCsvReader::ReadUnquotedField(std::string& field, bool& recordEnds) {
 
 void TCsvReader::ReadQuotedField(std::string& field, SCsvRecord& record) {
   Get();  // the opening quote
+  ContinueQuotedField(field, record);
+}
+
+void TCsvReader::ContinueQuotedField(std::string& field, SCsvRecord& record) {
   while (true) {
     const int c = Get();
     if (c == kEnd) {
@@ -136,13 +147,8 @@ void TCsvReader::FinishQuotedField(SCsvRecord& record, bool& recordEnds) {
   recordEnds = true;
 }
 
-bool TCsvReader::Next(SCsvRecord& record) {
-  SkipEmptyLines();
-  if (Peek() == kEnd) return false;
-  record.Line = LinesDone + 1;
-  record.Problem.clear();
-  RecordBytes = 0;
-  std::size_t count = 0;
+// Reads fields from the count-th one on to the end of the record.
+void TCsvReader::ReadFields(SCsvRecord& record, std::size_t count) {
   for (bool recordEnds = false; !recordEnds; ++count) {
     if (count == record.Fields.size()) record.Fields.emplace_back();
     std::string& field = record.Fields[count];
@@ -155,6 +161,34 @@ bool TCsvReader::Next(SCsvRecord& record) {
     }
   }
   record.Fields.resize(count);
+}
+
+// The rest of a record whose quoted field the window starts in: read as the
+// record would be, and dropped.
+void TCsvReader::PassOverRestOfRecord() {
+  SCsvRecord rest;
+  rest.Fields.resize(1);
+  RecordBytes = 0;
+  ContinueQuotedField(rest.Fields[0], rest);
+  bool recordEnds = false;
+  FinishQuotedField(rest, recordEnds);
+  if (!recordEnds) ReadFields(rest, 1);
+  LastRecordEnd = BytesConsumed();
+}
+
+bool TCsvReader::Next(SCsvRecord& record) {
+  if (StartsInside) {
+    StartsInside = false;
+    PassOverRestOfRecord();
+  }
+  SkipEmptyLines();
+  if (Peek() == kEnd || BytesConsumed() >= Stop) return false;
+  record.Line = LinesDone + 1;
+  record.Start = BytesConsumed();
+  record.Problem.clear();
+  RecordBytes = 0;
+  ReadFields(record, 0);
+  LastRecordEnd = BytesConsumed();
   if (record.Problem.empty() && RecordBytes > kMaxRecordBytes) {
     record.Problem = "the record is longer than " + std::to_string(kMaxRecordBytes) + " bytes";
   }

@@ -11,7 +11,19 @@ namespace rulecalc::cli {
 struct SCsvRecord {
   std::vector<std::string> Fields;
   std::uint64_t Line = 0;  // line of the file where the record starts, from 1
+  std::uint64_t Start = 0; // byte offset in the file where the record starts
   std::string Problem;     // why the record is malformed; empty when it is well formed
+};
+
+// The part of a file a reader reads: from Start (where the file stands when
+// the reader is made, LinesBefore line breaks into the file), the records
+// that start before Stop. Inside: Start lies inside a quoted field of a
+// record that started earlier, whose rest is passed over.
+struct SCsvWindow {
+  std::uint64_t Start = 0;
+  std::uint64_t Stop = UINT64_MAX;
+  std::uint64_t LinesBefore = 0;
+  bool Inside = false;
 };
 
 // Reads RFC 4180 CSV one record at a time: fields separated by commas,
@@ -25,7 +37,7 @@ class TCsvReader {
   static constexpr std::size_t kMaxRecordBytes = std::size_t{1} << 20;
 
   // Reads from file, which the caller keeps open.
-  explicit TCsvReader(std::FILE* file);
+  explicit TCsvReader(std::FILE* file, SCsvWindow window = {});
 
   // Reads the next record into record (reusing its storage). Returns false
   // at the end of the input.
@@ -33,6 +45,11 @@ class TCsvReader {
 
   // Bytes of the file read so far.
   std::uint64_t BytesConsumed() const { return BufferStart + Pos; }
+  // Line breaks of the file read so far.
+  std::uint64_t LinesRead() const { return LinesDone; }
+
+  // Where the last record read (or the rest passed over at an inside start) ends.
+  std::uint64_t RecordEnd() const { return LastRecordEnd; }
 
  private:
   static constexpr int kEnd = -1;
@@ -49,6 +66,9 @@ class TCsvReader {
   void SkipRestOfLine();
   void Keep(std::string& field, char c);
   bool AtLineEnd();
+  void ReadFields(SCsvRecord& record, std::size_t count);
+  void ContinueQuotedField(std::string& field, SCsvRecord& record);
+  void PassOverRestOfRecord();
 
   std::FILE* File;
   std::vector<char> Buffer;
@@ -57,6 +77,9 @@ class TCsvReader {
   std::uint64_t BufferStart = 0;
   std::uint64_t LinesDone = 0;
   std::size_t RecordBytes = 0;
+  std::uint64_t Stop;
+  bool StartsInside;
+  std::uint64_t LastRecordEnd;
 };
 
 }  // namespace rulecalc::cli

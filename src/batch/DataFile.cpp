@@ -26,7 +26,7 @@ std::FILE* CopyOfStandardInput() {
 std::FILE* OpenForReading(const std::string& path) {
   if (path == "-") return CopyOfStandardInput();
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) throw TUsageError("cannot read the data file '" + path + "'");
+  if (!file) throw TReadError("cannot read the data file '" + path + "'");
   return file;
 }
 
@@ -39,8 +39,8 @@ TDataFile::TDataFile(const std::string& path) : Path(path), Handle(OpenForReadin
 
 TDataFile::~TDataFile() { std::fclose(Handle); }
 
-void TDataFile::Rewind() {
-  if (std::fseek(Handle, 0, SEEK_SET) != 0) {
+void TDataFile::Seek(std::uint64_t offset) {
+  if (fseeko(Handle, static_cast<off_t>(offset), SEEK_SET) != 0) {
     throw TUsageError("cannot read the data file '" + Path + "' twice (needed to infer the column types); "
                       "give every column a type (name:num or name:text) in the header, or use --data -");
   }

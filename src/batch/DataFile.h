@@ -19,8 +19,8 @@ class TDataFile {
 
   std::FILE* File() const { return Handle; }
   std::uint64_t Size() const { return Bytes; }
-  // Goes back to the first byte; throws TUsageError when the file cannot seek.
-  void Rewind();
+  // Goes to a byte offset; throws TUsageError when the file cannot seek.
+  void Seek(std::uint64_t offset);
   // Up to count bytes from the start, the file left at its start; empty
   // when the file cannot seek (a pipe named by its path).
   std::string Sample(std::size_t count);

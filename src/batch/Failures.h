@@ -13,6 +13,12 @@ class TUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A file that cannot be opened or read.
+class TReadError : public TUsageError {
+ public:
+  using TUsageError::TUsageError;
+};
+
 // Text that cannot be turned into GBK (invalid in its encoding, or a
 // character GBK lacks), with the offset of the byte where it fails.
 class TConversionError : public std::runtime_error {

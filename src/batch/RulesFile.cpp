@@ -96,7 +96,7 @@ SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec
 
 std::string ReadRulesText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw TUsageError("cannot read the rules file '" + path + "'");
+  if (!in) throw TReadError("cannot read the rules file '" + path + "'");
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();

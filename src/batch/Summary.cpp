@@ -1,6 +1,7 @@
 #include "batch/Summary.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 
 namespace rulecalc::cli {
@@ -18,26 +19,38 @@ void SRuleTally::Count(const SEvaluation& evaluation) {
       ++Errors;
       break;
   }
-  CountExplanation(evaluation.Text, 1);
+  CountExplanation(evaluation.Text, 1, SIZE_MAX);
 }
 
-void SRuleTally::CountExplanation(const std::string& text, std::uint64_t times) {
+SRuleTally& SRuleTally::operator=(const SRuleTally& other) {
+  if (this == &other) return *this;
+  Held = other.Held;
+  Failed = other.Failed;
+  Errors = other.Errors;
+  OtherExplanations = other.OtherExplanations;
+  Explanations.clear();
+  FirstCame.clear();
+  for (const auto& explanation : other.FirstCame) CountExplanation(explanation->first, explanation->second, SIZE_MAX);
+  return *this;
+}
+
+void SRuleTally::CountExplanation(const std::string& text, std::uint64_t times, std::size_t cap) {
   const auto known = Explanations.find(text);
   if (known != Explanations.end()) {
     known->second += times;
-  } else if (Explanations.size() < kMaxExplanations) {
-    Explanations.emplace(text, times);
+  } else if (Explanations.size() < cap) {
+    FirstCame.push_back(Explanations.emplace(text, times).first);
   } else {
     OtherExplanations += times;
   }
 }
 
-void SRuleTally::Add(const SRuleTally& other) {
-  Held += other.Held;
-  Failed += other.Failed;
-  Errors += other.Errors;
-  OtherExplanations += other.OtherExplanations;
-  for (const auto& [text, times] : other.Explanations) CountExplanation(text, times);
+void SRuleTally::Add(const SRuleTally& later, std::size_t cap) {
+  Held += later.Held;
+  Failed += later.Failed;
+  Errors += later.Errors;
+  OtherExplanations += later.OtherExplanations;
+  for (const auto& explanation : later.FirstCame) CountExplanation(explanation->first, explanation->second, cap);
 }
 
 std::vector<std::pair<std::string, std::uint64_t>> SRuleTally::MostCommon(std::size_t count) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <map>
 #include <string>
 #include <utility>
@@ -11,25 +12,36 @@
 namespace rulecalc::cli {
 
 // How often one rule held, failed, or stopped with an error, and how often
-// each explanation came (the first kMaxExplanations different ones; the
-// rest are only counted, so memory stays bounded).
+// each explanation came. A part of the rows (a chunk, a block) counts every
+// explanation it meets; the run's tally takes the parts in order and keeps
+// the first kMaxExplanations different ones in the order they first came
+// (the rest are only counted, so memory stays bounded), which makes the
+// totals the same however the rows were cut into parts.
 struct SRuleTally {
   static constexpr std::size_t kMaxExplanations = 1000;
+  using TExplanations = std::map<std::string, std::uint64_t>;
 
   std::uint64_t Held = 0;
   std::uint64_t Failed = 0;
   std::uint64_t Errors = 0;
-  std::map<std::string, std::uint64_t> Explanations;  // GBK text of failures and errors
+  TExplanations Explanations;  // GBK text of failures and errors
+  std::vector<TExplanations::const_iterator> FirstCame;  // Explanations in the order they first came
   std::uint64_t OtherExplanations = 0;
 
+  SRuleTally() = default;
+  SRuleTally(const SRuleTally& other) { *this = other; }
+  SRuleTally& operator=(const SRuleTally& other);
+  SRuleTally(SRuleTally&&) = default;
+  SRuleTally& operator=(SRuleTally&&) = default;
+
   void Count(const SEvaluation& evaluation);
-  void Add(const SRuleTally& other);
+  // Adds a later part; explanations beyond cap different ones are only counted.
+  void Add(const SRuleTally& later, std::size_t cap = kMaxExplanations);
   std::uint64_t NotHeld() const { return Failed + Errors; }
   // The count most common explanations, most common first.
   std::vector<std::pair<std::string, std::uint64_t>> MostCommon(std::size_t count) const;
-
- private:
-  void CountExplanation(const std::string& text, std::uint64_t times);
+  // Counts an explanation times (an explanation beyond cap different ones only as other).
+  void CountExplanation(const std::string& text, std::uint64_t times, std::size_t cap);
 };
 
 // The totals of a batch run, rule by rule in the order of the rules file.

@@ -5,8 +5,6 @@
 
 #include "Assignment.h"
 #include "Failures.h"
-#include "batch/calc/ListingItems.h"
-#include "batch/calc/ValueKind.h"
 
 namespace rulecalc::cli {
 namespace {
@@ -43,32 +41,6 @@ TEST(Assignment, RefusesWhatIsNotNameEqualsValue) {
   for (const char* written : {"AGE", "=5", ":text=5", "AGE:date=5", "AGE:=5"}) {
     EXPECT_THROW(ParseAssignment(written, texts), TUsageError) << written;
   }
-}
-
-struct SValueCase {
-  const char* Value;
-  char Separator;
-  EMValueType Expected;
-};
-
-class ValueTypeCases : public ::testing::TestWithParam<SValueCase> {};
-
-TEST_P(ValueTypeCases, NumbersAsTheLibraryReadsThem) {
-  const SValueCase& c = GetParam();
-  EXPECT_EQ(InferValueType(c.Value, c.Separator), c.Expected) << c.Value;
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, ValueTypeCases,
-                         ::testing::Values(SValueCase{"", '.', vtNumber}, SValueCase{"42", '.', vtNumber},
-                                           SValueCase{" -1.5e3 ", '.', vtNumber}, SValueCase{".5", '.', vtNumber},
-                                           SValueCase{"1,5", '.', vtText}, SValueCase{"1,5", ',', vtNumber},
-                                           SValueCase{"1.5", ',', vtText}, SValueCase{"abc", '.', vtText},
-                                           SValueCase{"12abc", '.', vtText}, SValueCase{"0x10", '.', vtText}));
-
-TEST(JoinedListing, SplitsNamesJoinedBySeparators) {
-  EXPECT_EQ(SplitJoinedListing(""), std::vector<std::string>{});
-  EXPECT_EQ(SplitJoinedListing("a"), std::vector<std::string>{"a"});
-  EXPECT_EQ(SplitJoinedListing("a;b1"), (std::vector<std::string>{"a", "b1"}));
 }
 
 }  // namespace

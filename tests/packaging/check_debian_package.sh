@@ -35,6 +35,7 @@ answer=$(/usr/bin/rulecalc eval 'IF AGE>=18 THEN SCORE>=60;' AGE=20 SCORE=75) ||
 cc -o "$work/hello" "$source/examples/hello.c" $(pkg-config --cflags --libs rulecalc) || fail "building against the package failed"
 "$work/hello" | grep -q '^AGE=20 SCORE=75: true$' || fail "the host program built against the package gives a wrong answer"
 
+dpkg -L rulecalc | grep -q '/librulecalc_batch\.so\.1$' || fail "the package holds no batch engine library"
 if dpkg -L rulecalc | grep -q /postgresql/; then fail "the rulecalc package holds the PostgreSQL extension"; fi
 
 # The extension's package, installed by apt from the file as its users do

@@ -1,4 +1,4 @@
-#include "CliTestSupport.h"
+#include "BatchTestSupport.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "CliTestSupport.h"
+#include "BatchTestSupport.h"
 #include "batch/ExplainedValues.h"
 #include "batch/Report.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "CliTestSupport.h"
+#include "BatchTestSupport.h"
 #include "batch/Failures.h"
 #include "batch/ColumnInference.h"
 #include "batch/Columns.h"
@@ -92,7 +92,10 @@ std::vector<SColumn> ColumnsOf(const std::string& csv, std::string* notice = nul
   TTextCodec output("UTF-8");
   std::vector<SColumn> columns = ColumnsOfHeader(header, "d.csv", codec, output);
   const auto evidence = InferColumnTypes(reader, columns, codec, nulls, '.', [] {});
-  if (notice) *notice = MixedColumnsNotice(columns, evidence, "d.csv", output);
+  if (notice) {
+    notice->clear();
+    for (const std::string& paragraph : MixedColumnsNotices(columns, evidence, "d.csv", output)) *notice += paragraph;
+  }
   return columns;
 }
 
@@ -162,7 +165,7 @@ TEST(ColumnInference, SaysWhichRowsMadeAMostlyNumericColumnText) {
   for (int row = 1; row <= 9; ++row) csv += "a," + std::string(row == 4 || row == 7 ? "N/A" : "100") + "\n";
   EXPECT_EQ(ColumnsOf(csv, &notice)[1].Type, vtText);
   EXPECT_EQ(notice,
-            "rulecalc: d.csv: column INCOME is read as text because 2 of its 9 values are not numbers: "
+            "d.csv: column INCOME is read as text because 2 of its 9 values are not numbers: "
             "row 4 \"N/A\" row 7 \"N/A\"\n  declare it as INCOME:num in the header (such values are then errors "
             "for their row only), or name the texts that mean empty with --null-values\n");
   EXPECT_EQ(ColumnsOf(csv, &notice, TNullTexts({"N/A"}))[1].Type, vtNumber);

@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "CliTestSupport.h"
+#include "BatchTestSupport.h"
 #include "boundary/RuleCalc.h"
 #include "batch/calc/Evaluation.h"
+#include "batch/calc/ListingItems.h"
 #include "batch/calc/RunErrors.h"
+#include "batch/calc/ValueKind.h"
 #include "common/Messages.h"
 
 namespace rulecalc::cli {
@@ -77,6 +79,32 @@ INSTANTIATE_TEST_SUITE_P(
                       SRunTextCase{Message(mNoInitialValuePrefix), false},
                       SRunTextCase{"A::A>1;", false},
                       SRunTextCase{"", false}));
+
+struct SValueCase {
+  const char* Value;
+  char Separator;
+  EMValueType Expected;
+};
+
+class ValueTypeCases : public ::testing::TestWithParam<SValueCase> {};
+
+TEST_P(ValueTypeCases, NumbersAsTheLibraryReadsThem) {
+  const SValueCase& c = GetParam();
+  EXPECT_EQ(InferValueType(c.Value, c.Separator), c.Expected) << c.Value;
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ValueTypeCases,
+                         ::testing::Values(SValueCase{"", '.', vtNumber}, SValueCase{"42", '.', vtNumber},
+                                           SValueCase{" -1.5e3 ", '.', vtNumber}, SValueCase{".5", '.', vtNumber},
+                                           SValueCase{"1,5", '.', vtText}, SValueCase{"1,5", ',', vtNumber},
+                                           SValueCase{"1.5", ',', vtText}, SValueCase{"abc", '.', vtText},
+                                           SValueCase{"12abc", '.', vtText}, SValueCase{"0x10", '.', vtText}));
+
+TEST(JoinedListing, SplitsNamesJoinedBySeparators) {
+  EXPECT_EQ(SplitJoinedListing(""), std::vector<std::string>{});
+  EXPECT_EQ(SplitJoinedListing("a"), std::vector<std::string>{"a"});
+  EXPECT_EQ(SplitJoinedListing("a;b1"), (std::vector<std::string>{"a", "b1"}));
+}
 
 }  // namespace
 }  // namespace rulecalc::cli

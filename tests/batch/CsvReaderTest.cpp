@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "CliTestSupport.h"
+#include "BatchTestSupport.h"
 #include "batch/CsvReader.h"
 
 namespace rulecalc::cli {

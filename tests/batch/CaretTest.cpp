@@ -3,7 +3,7 @@
 #include <clocale>
 #include <string>
 
-#include "CliTestSupport.h"
+#include "BatchTestSupport.h"
 #include "boundary/RuleCalc.h"
 #include "batch/calc/CaretPicture.h"
 #include "batch/calc/Evaluation.h"

@@ -1,0 +1,136 @@
+#include "BatchFrontEnd.h"
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <new>
+
+#include "Progress.h"
+#include "Failures.h"
+#include "io/ReportSink.h"
+#include "io/SameFile.h"
+#include "rulecalc_batch.h"
+
+namespace rulecalc::cli {
+
+namespace {
+
+struct SBatchFree {
+  void operator()(rulecalc_batch* batch) const { rulecalc_batch_free(batch); }
+};
+
+// What the engine's callbacks share: the report's place, the progress bar
+// and the first failure of the tool's own (which stops the engine).
+struct SBatchHost {
+  rulecalc_batch* Batch = nullptr;
+  std::string OutputPath;
+  std::unique_ptr<TReportSink> Sink;
+  std::unique_ptr<TProgressBar> Bar;
+  int BarPhase = -1;
+  std::exception_ptr Failure;
+
+  // Diagnostics so far to standard error, the bar out of their way.
+  void ShowDiagnostics() {
+    const std::size_t count = rulecalc_batch_diagnostic_count(Batch);
+    if (count == 0) return;
+    if (Bar) Bar->Clear();
+    for (std::size_t i = 0; i < count; ++i) {
+      std::size_t length = 0;
+      const char* text = rulecalc_batch_diagnostic(Batch, i, &length);
+      std::fputs("rulecalc: ", stderr);
+      std::fwrite(text, 1, length, stderr);
+    }
+    rulecalc_batch_clear_diagnostics(Batch);
+  }
+};
+
+int WriteReport(void* context, const char* bytes, std::size_t length) {
+  auto& host = *static_cast<SBatchHost*>(context);
+  try {
+    host.ShowDiagnostics();
+    if (!host.Sink) host.Sink = std::make_unique<TReportSink>(host.OutputPath);
+    host.Sink->Write(std::string(bytes, length));
+    return 0;
+  } catch (...) {
+    host.Failure = std::current_exception();
+    return 1;
+  }
+}
+
+int ShowProgress(void* context, int phase, std::uint64_t done, std::uint64_t total, std::uint64_t rows) {
+  auto& host = *static_cast<SBatchHost*>(context);
+  try {
+    host.ShowDiagnostics();
+    if (phase != host.BarPhase) {
+      host.Bar.reset();
+      host.Bar = std::make_unique<TProgressBar>(phase == 0 ? "reading   " : "evaluating", total,
+                                                ProgressWanted(host.OutputPath.empty()));
+      host.BarPhase = phase;
+    }
+    host.Bar->Update(done, rows);
+    return 0;
+  } catch (...) {
+    host.Failure = std::current_exception();
+    return 1;
+  }
+}
+
+void RefuseOverwritingInputs(const SBatchRequest& request) {
+  const bool toStandardOutput = request.OutputPath.empty();
+  RefuseOverwriting(request.OutputPath, request.RulesPath, "the rules file");
+  if (toStandardOutput) RefuseReportingInto(request.RulesPath, "the rules file");
+  if (request.DataPath == "-") {
+    RefuseOverwritingStandardInput(request.OutputPath, "the data file");
+    return;
+  }
+  RefuseOverwriting(request.OutputPath, request.DataPath, "the data file");
+  if (toStandardOutput) RefuseReportingInto(request.DataPath, "the data file");
+}
+
+// Turns an engine status into the tool's failure, after the diagnostics
+// that came before it.
+void Require(rulecalc_batch_status status, SBatchHost& host) {
+  host.ShowDiagnostics();
+  if (status == RULECALC_BATCH_OK) return;
+  if (status == RULECALC_BATCH_STOPPED && host.Failure) std::rethrow_exception(host.Failure);
+  const std::string message = rulecalc_batch_message(host.Batch, nullptr);
+  if (status == RULECALC_BATCH_OUT_OF_MEMORY) throw std::bad_alloc();
+  throw TUsageError(message);
+}
+
+int RunSteps(const SBatchRequest& request) {
+  RefuseOverwritingInputs(request);
+  std::unique_ptr<rulecalc_batch, SBatchFree> batch(rulecalc_batch_new());
+  if (!batch) throw std::bad_alloc();
+  SBatchHost host;
+  host.Batch = batch.get();
+  host.OutputPath = request.OutputPath;
+  for (const auto& [name, value] : request.EngineOptions) {
+    Require(rulecalc_batch_set_option(host.Batch, name.c_str(), value.c_str()), host);
+  }
+  Require(rulecalc_batch_read_rules(host.Batch, request.RulesPath.c_str()), host);
+  Require(rulecalc_batch_add_data(host.Batch, request.DataPath.c_str()), host);
+  Require(rulecalc_batch_run(host.Batch, request.Jobs, WriteReport, ShowProgress, &host), host);
+  host.Bar.reset();
+  host.Sink->Commit();
+  std::size_t length = 0;
+  const char* summary = rulecalc_batch_summary_text(host.Batch, &length);
+  std::fwrite(summary, 1, length, stderr);
+  host.ShowDiagnostics();
+  return rulecalc_batch_exit_status(host.Batch);
+}
+
+}  // namespace
+
+int RunBatchRequest(const SBatchRequest& request) {
+  try {
+    return RunSteps(request);
+  } catch (const std::bad_alloc&) {
+    throw TMemoryError("out of memory: the batch was stopped" +
+                       (request.OutputPath.empty() ? std::string(" and its report is incomplete")
+                                                   : ", '" + request.OutputPath + "' is left as it was") +
+                       " (fewer --jobs, or the rules split over several runs, need less memory)");
+  }
+}
+
+}  // namespace rulecalc::cli

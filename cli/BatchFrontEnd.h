@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace rulecalc::cli {
+
+// A `rulecalc batch` as asked for on the command line.
+struct SBatchRequest {
+  std::string RulesPath;
+  std::string DataPath;    // "-" for standard input
+  std::string OutputPath;  // empty for standard output
+  std::size_t Jobs = 1;
+  std::vector<std::pair<std::string, std::string>> EngineOptions;  // the engine's option names and values
+};
+
+// Runs the batch engine and puts its report where it is asked to go: the
+// inputs are never overwritten, a file is replaced only once the report is
+// complete, diagnostics and the progress bar go to standard error. Returns
+// the exit status (0, 2, 3); throws TUsageError for unusable input,
+// TOutputError when the report cannot be written, TMemoryError when memory
+// runs out.
+int RunBatchRequest(const SBatchRequest& request);
+
+}  // namespace rulecalc::cli

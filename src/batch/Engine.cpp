@@ -1,0 +1,850 @@
+#include "batch/Engine.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <new>
+#include <string_view>
+#include <unordered_map>
+
+#include "batch/BatchWorker.h"
+#include "batch/BlockScan.h"
+#include "batch/ByteStrings.h"
+#include "batch/CsvReader.h"
+#include "batch/DateSettings.h"
+#include "batch/Failures.h"
+#include "batch/InputEncoding.h"
+#include "batch/OrderedPipeline.h"
+#include "batch/RuleCalculators.h"
+#include "batch/RulesFile.h"
+#include "batch/calc/AnalysisReport.h"
+#include "batch/calc/ListingItems.h"
+#include "batch/text/ControlCharacters.h"
+#include "batch/text/DisplayColumns.h"
+#include "boundary/Listings.h"
+
+namespace rulecalc::cli {
+
+namespace {
+
+constexpr std::size_t kRowsPerChunk = 256;
+constexpr std::size_t kChunksInFlightPerWorker = 4;
+constexpr std::uint64_t kHtmlVerdictCap = 1000;
+constexpr std::uint64_t kRecordsPerProgress = 256;
+
+// ---- Options ----------------------------------------------------------------
+
+bool FlagValue(const std::string& name, const std::string& value) {
+  if (value == "1") return true;
+  if (value == "0") return false;
+  throw TUsageError("--" + name + ": '" + value + "' is neither 1 nor 0");
+}
+
+EMReportFormat FormatNamed(const std::string& value) {
+  if (value == "text") return EMReportFormat::Text;
+  if (value == "csv") return EMReportFormat::Csv;
+  if (value == "jsonl") return EMReportFormat::JsonLines;
+  if (value == "html") return EMReportFormat::Html;
+  throw TUsageError("--format: '" + value + "' is not one of text, csv, jsonl, html");
+}
+
+std::vector<std::string> SplitAtCommas(const std::string& list) {
+  std::vector<std::string> items;
+  if (list.empty()) return items;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    const std::size_t comma = std::min(list.find(',', start), list.size());
+    items.push_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return items;
+}
+
+void CheckEncoding(const std::string& encoding) {
+  if (!encoding.empty()) TTextCodec known(encoding);
+}
+
+// ---- Rules and columns --------------------------------------------------------
+
+char SeparatorOf(const std::string& option, const std::string& fromFile) {
+  const std::string& chosen = option.empty() ? fromFile : option;
+  return chosen.empty() ? 0 : chosen[0];
+}
+
+// The columns each rule's sentence names, by the library's own listing
+// (whole, however long).
+std::vector<std::size_t> ColumnsOfRule(const SRule& rule, const std::vector<SColumn>& columns) {
+  TTokenAnalyser tokeniser;
+  tokeniser.SetSentence(rule.GbkSentence.c_str());
+  std::vector<std::size_t> named;
+  for (const std::string& name : SplitJoinedListing(VarnameListing(tokeniser))) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (FoldedName(columns[i].GbkName) == FoldedName(name)) named.push_back(i);
+    }
+  }
+  return named;
+}
+
+int WidestId(const std::vector<SRule>& rules) {
+  TDisplayColumns columns;
+  int widest = 4;
+  for (const SRule& rule : rules) widest = std::max(widest, columns.Of(ShowingControls(rule.GbkId)));
+  return widest;
+}
+
+bool ReportsHeld(const SEngineOptions& options) {
+  if (options.FailedOnly) return false;
+  const bool everyVerdictByDefault = options.Format == EMReportFormat::Csv || options.Format == EMReportFormat::JsonLines;
+  return everyVerdictByDefault || options.All;
+}
+
+SReportLayout LayoutOf(const SEngineOptions& options, const SBatchPlan& plan) {
+  SReportLayout layout;
+  layout.Format = options.Format;
+  layout.Encoding = options.OutputEncoding;
+  layout.IdColumns = WidestId(plan.Rules);
+  if (plan.KeyColumn) layout.GbkKeyName = plan.Columns[*plan.KeyColumn].GbkName;
+  layout.ShowValues = options.ShowValues;
+  layout.Bom = options.Bom;
+  layout.RawCells = options.RawCells;
+  return layout;
+}
+
+TNullTexts NullTextsOf(const SEngineOptions& options, TTextCodec& output) {
+  std::vector<std::string> gbk;
+  for (const std::string& text : options.NullValues) gbk.push_back(output.ToGbk(text, "the null value '" + text + "'"));
+  return TNullTexts(std::move(gbk));
+}
+
+bool SameColumns(const std::vector<SColumn>& a, const std::vector<SColumn>& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const bool sameDate = a[i].Date.has_value() == b[i].Date.has_value() &&
+                          (!a[i].Date || (a[i].Date->Order == b[i].Date->Order && a[i].Date->Separator == b[i].Date->Separator));
+    if (a[i].GbkName != b[i].GbkName || a[i].Declared != b[i].Declared || !sameDate) return false;
+  }
+  return true;
+}
+
+// ---- Files --------------------------------------------------------------------
+
+// A data file opened afresh: by its path, or through the descriptor of the
+// engine's own open copy (standard input).
+struct SOpenContext {
+  const std::vector<std::unique_ptr<TDataFile>>* Files;
+};
+
+TOwnedFile OpenPlanFile(const SBatchPlan& plan, std::size_t file, const void* context) {
+  const auto& open = *static_cast<const SOpenContext*>(context)->Files;
+  const std::string& path = plan.Files[file].Path;
+  std::FILE* handle = nullptr;
+  if (file < open.size() && open[file]) {
+    const std::string descriptor = "/proc/self/fd/" + std::to_string(fileno(open[file]->File()));
+    handle = std::fopen(descriptor.c_str(), "rb");
+  }
+  if (!handle && path != "-") {
+    handle = std::fopen(path.c_str(), "rb");
+  }
+  if (!handle) throw TReadError("cannot read the data file '" + path + "'");
+  return TOwnedFile(handle);
+}
+
+// ---- Byte strings ---------------------------------------------------------------
+
+void WriteColumn(TByteWriter& out, const SColumn& column) {
+  out.Text(column.Name);
+  out.Text(column.GbkName);
+  out.Flag(column.Declared.has_value());
+  out.U8(column.Declared ? static_cast<std::uint8_t>(*column.Declared) : 0);
+  out.Flag(column.Date.has_value());
+  out.Text(column.Date ? column.Date->Order : "");
+  out.U8(column.Date ? static_cast<std::uint8_t>(column.Date->Separator) : 0);
+  out.U8(static_cast<std::uint8_t>(column.Type));
+  out.Text(column.Unusable);
+}
+
+EMValueType ReadType(TByteReader& in) {
+  const std::uint8_t type = in.U8();
+  if (type != vtNumber && type != vtText) throw TForeignBytes("a plan with a bad column type");
+  return static_cast<EMValueType>(type);
+}
+
+SColumn ReadColumn(TByteReader& in) {
+  SColumn column;
+  column.Name = in.Text();
+  column.GbkName = in.Text();
+  const bool declared = in.Flag();
+  if (declared) {
+    column.Declared = ReadType(in);
+  } else if (in.U8() != 0) {
+    throw TForeignBytes("a plan with a bad column");
+  }
+  if (in.Flag()) column.Date = SDateReading{};
+  std::string order = in.Text();
+  const auto separator = static_cast<char>(in.U8());
+  if (column.Date) *column.Date = SDateReading{std::move(order), separator};
+  column.Type = ReadType(in);
+  column.Unusable = in.Text();
+  return column;
+}
+
+void WriteSettings(TByteWriter& out, const SHostEnvironment& environment) {
+  const SRegionalSettings& s = environment.Settings;
+  for (const std::string* text : {&s.ShortDateFormat, &s.LongDateFormat, &s.ShortTimeFormat, &s.LongTimeFormat,
+                                  &s.TimeAMString, &s.TimePMString}) {
+    out.Text(*text);
+  }
+  for (char c : {s.DateSeparator, s.TimeSeparator, s.DecimalSeparator}) out.U8(static_cast<std::uint8_t>(c));
+  for (const auto* names : {&s.ShortMonthNames, &s.LongMonthNames}) {
+    for (const std::string& name : *names) out.Text(name);
+  }
+  for (const auto* names : {&s.ShortDayNames, &s.LongDayNames}) {
+    for (const std::string& name : *names) out.Text(name);
+  }
+  out.U64(static_cast<std::uint64_t>(static_cast<std::int64_t>(environment.FixedCurrentYear)));
+}
+
+SHostEnvironment ReadSettings(TByteReader& in) {
+  SHostEnvironment environment;
+  SRegionalSettings& s = environment.Settings;
+  for (std::string* text : {&s.ShortDateFormat, &s.LongDateFormat, &s.ShortTimeFormat, &s.LongTimeFormat,
+                            &s.TimeAMString, &s.TimePMString}) {
+    *text = in.Text();
+  }
+  for (char* c : {&s.DateSeparator, &s.TimeSeparator, &s.DecimalSeparator}) *c = static_cast<char>(in.U8());
+  for (auto* names : {&s.ShortMonthNames, &s.LongMonthNames}) {
+    for (std::string& name : *names) name = in.Text();
+  }
+  for (auto* names : {&s.ShortDayNames, &s.LongDayNames}) {
+    for (std::string& name : *names) name = in.Text();
+  }
+  environment.FixedCurrentYear = static_cast<int>(static_cast<std::int64_t>(in.U64()));
+  return environment;
+}
+
+void WriteTally(TByteWriter& out, const SRuleTally& tally) {
+  out.U64(tally.Held);
+  out.U64(tally.Failed);
+  out.U64(tally.Errors);
+  out.U64(tally.OtherExplanations);
+  out.U64(tally.FirstCame.size());
+  for (const auto& explanation : tally.FirstCame) {
+    out.Text(explanation->first);
+    out.U64(explanation->second);
+  }
+}
+
+SRuleTally ReadTally(TByteReader& in) {
+  SRuleTally tally;
+  tally.Held = in.U64();
+  tally.Failed = in.U64();
+  tally.Errors = in.U64();
+  tally.OtherExplanations = in.U64();
+  const std::size_t count = in.Count(16);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string text = in.Text();
+    const std::uint64_t times = in.U64();
+    if (tally.Explanations.count(text) > 0) throw TForeignBytes("a part that names an explanation twice");
+    tally.CountExplanation(text, times, SIZE_MAX);
+  }
+  return tally;
+}
+
+void WriteStrings(TByteWriter& out, const std::vector<std::string>& texts) {
+  out.U64(texts.size());
+  for (const std::string& text : texts) out.Text(text);
+}
+
+std::vector<std::string> ReadStrings(TByteReader& in) {
+  std::vector<std::string> texts(in.Count(8));
+  for (std::string& text : texts) text = in.Text();
+  return texts;
+}
+
+}  // namespace
+
+// ---- The engine -------------------------------------------------------------------
+
+TBatchEngine::TBatchEngine() : OutputCodec(std::make_unique<TTextCodec>(Options.OutputEncoding)) {}
+
+TBatchEngine::~TBatchEngine() = default;
+
+void TBatchEngine::Require(bool condition, const char* what) const {
+  if (Broken) throw TBadCall("the batch ran out of memory before; it can only be freed");
+  if (!condition) throw TBadCall(what);
+}
+
+void TBatchEngine::Notice(std::string text) {
+  if (!text.empty()) Notices.push_back(std::move(text));
+}
+
+void TBatchEngine::SetOption(const std::string& name, const std::string& value) {
+  Require(Stage == EMStage::Options, "options are set before the rules are read");
+  SEngineOptions& o = Options;
+  if (name == "format") {
+    o.Format = FormatNamed(value);
+  } else if (name == "all") {
+    o.All = FlagValue(name, value);
+  } else if (name == "failed-only") {
+    o.FailedOnly = FlagValue(name, value);
+  } else if (name == "key") {
+    o.Key = value;
+  } else if (name == "show-values") {
+    o.ShowValues = FlagValue(name, value);
+  } else if (name == "null-values") {
+    o.NullValues = SplitAtCommas(value);
+  } else if (name == "bom") {
+    o.Bom = FlagValue(name, value);
+  } else if (name == "raw-cells") {
+    o.RawCells = FlagValue(name, value);
+  } else if (name == "data-encoding") {
+    CheckEncoding(value);
+    o.DataEncoding = value;
+  } else if (name == "rules-encoding") {
+    CheckEncoding(value);
+    o.RulesEncoding = value;
+  } else if (name == "output-encoding") {
+    auto codec = std::make_unique<TTextCodec>(value.empty() ? std::string("UTF-8") : value);
+    o.OutputEncoding = codec->Encoding();
+    OutputCodec = std::move(codec);
+  } else if (name == "date-order") {
+    if (!value.empty() && value != "ymd" && value != "mdy" && value != "dmy") {
+      throw TUsageError("--date-order: '" + value + "' is not one of ymd, mdy, dmy");
+    }
+    o.DateOrder = value;
+  } else if (name == "date-separator") {
+    if (value.size() > 1) throw TUsageError("--date-separator: '" + value + "' is not one character");
+    o.DateSeparator = value;
+  } else if (name == "fresh-calculators") {
+    o.FreshCalculators = FlagValue(name, value);
+  } else {
+    throw TUsageError("there is no option --" + name);
+  }
+}
+
+void TBatchEngine::ReadRules(const std::string& path) {
+  Require(Stage == EMStage::Options, "the rules are read once, after the options");
+  ReadRulesText(::rulecalc::cli::ReadRulesText(path), path);
+}
+
+void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path) {
+  Require(Stage == EMStage::Options, "the rules are read once, after the options");
+  std::string notice;
+  const std::string encoding =
+      InputEncoding(std::string(text), false, Options.RulesEncoding, path, "--rules-encoding", notice);
+  Notice(std::move(notice));
+  TTextCodec rulesCodec(encoding);
+  SRulesFile rules = ParseRules(text, path, rulesCodec);
+  RulesPath = path;
+  RulesFileDateOrder = rules.DateOrder;
+  RulesFileDateSeparator = rules.DateSeparator;
+  BatchPlan.Rules = std::move(rules.Rules);
+  BatchPlan.Environment = BatchEnvironment(Options.DateOrder.empty() ? rules.DateOrder : Options.DateOrder,
+                                           SeparatorOf(Options.DateSeparator, rules.DateSeparator));
+  BatchPlan.Nulls = NullTextsOf(Options, *OutputCodec);
+  BatchPlan.FreshCalculators = Options.FreshCalculators;
+  Stage = EMStage::Rules;
+}
+
+void TBatchEngine::AddData(const std::string& path) {
+  Require(Stage == EMStage::Rules || Stage == EMStage::Data, "data files are added after the rules, before a run");
+  auto data = std::make_unique<TDataFile>(path);
+  const std::string sample = data->Sample(kEncodingSample);
+  std::string notice;
+  const std::string encoding = sample.empty() && Options.DataEncoding.empty()
+                                   ? Options.OutputEncoding
+                                   : InputEncoding(sample, sample.size() == kEncodingSample, Options.DataEncoding,
+                                                   path, "--data-encoding", notice);
+  Notice(std::move(notice));
+  TTextCodec dataCodec(encoding);
+  auto reader = std::make_unique<TCsvReader>(data->File());
+  SCsvRecord header;
+  if (!reader->Next(header)) throw TUsageError("the data file '" + path + "' has no header row");
+  std::vector<SColumn> columns = ColumnsOfHeader(header, path, dataCodec, *OutputCodec);
+  if (BatchPlan.Files.empty()) {
+    BatchPlan.Columns = std::move(columns);
+  } else if (!SameColumns(BatchPlan.Columns, columns)) {
+    throw TUsageError("the header of '" + path + "' differs from the header of the first data file");
+  }
+  BatchPlan.Files.push_back(SPlanFile{path, encoding, reader->BytesConsumed(), data->Size(), reader->LinesRead()});
+  OpenFiles.push_back(std::move(data));
+  AfterHeaders.push_back(std::move(reader));
+  Stage = EMStage::Data;
+}
+
+// A reader of a file's records: the one left after its header, the first
+// time (a pipe can be read once); then one from its data start.
+std::unique_ptr<TCsvReader> TBatchEngine::RecordsOf(std::size_t file) {
+  if (AfterHeaders[file]) return std::move(AfterHeaders[file]);
+  const SPlanFile& data = BatchPlan.Files[file];
+  OpenFiles[file]->Seek(data.DataStart);
+  return std::make_unique<TCsvReader>(OpenFiles[file]->File(),
+                                      SCsvWindow{data.DataStart, UINT64_MAX, data.HeaderLines, false});
+}
+
+std::uint64_t TBatchEngine::TotalBytes() const {
+  std::uint64_t total = 0;
+  for (const SPlanFile& file : BatchPlan.Files) total += file.Size;
+  return total;
+}
+
+// Once the column types are settled: the columns read as text though most
+// of their values are numbers, the columns no rule can name, the key.
+void TBatchEngine::SettleColumns(const std::vector<SColumnEvidence>& evidence) {
+  std::vector<SColumn>& columns = BatchPlan.Columns;
+  for (std::size_t i = 0; i < columns.size() && i < evidence.size(); ++i) {
+    if (!columns[i].Declared && evidence[i].Texts > 0) columns[i].Type = vtText;
+  }
+  const std::string& dataPath = BatchPlan.Files.front().Path;
+  for (std::string& notice : MixedColumnsNotices(columns, evidence, dataPath, *OutputCodec)) Notice(std::move(notice));
+  for (const SColumn& column : columns) {
+    if (column.Unusable.empty()) continue;
+    Notice(dataPath + ": no rule can name the column '" + column.Name + "': " + column.Unusable +
+           " (names are an ASCII letter, then letters, digits and underscores)\n");
+  }
+  if (!Options.Key.empty()) {
+    BatchPlan.KeyColumn = ColumnNamed(columns, OutputCodec->ToGbk(Options.Key, "--key"), Options.Key);
+  }
+}
+
+// Analyses every rule once against the column types; a rule that does not
+// analyse is reported now and left out of the rows.
+void TBatchEngine::PrepareRules() {
+  SBatchPlan& plan = BatchPlan;
+  Summary = SBatchSummary();
+  Summary.Tallies.resize(plan.Rules.size());
+  TRuleCalc checker(plan.Environment);
+  const std::vector<SVariable> variables = EmptyVariables(plan.Columns);
+  std::unordered_map<std::string_view, std::size_t> firstOfSentence;
+  for (const SRule& rule : plan.Rules) {
+    plan.RuleSentence.push_back(firstOfSentence.emplace(rule.GbkSentence, plan.RuleSentence.size()).first->second);
+    plan.RuleColumns.push_back(ColumnsOfRule(rule, plan.Columns));
+    const SEvaluation evaluation = AnalyseRule(checker, rule, variables);
+    RequireMemory(checker);
+    plan.RuleCodeSize.push_back(checker.Machine.Code.size());
+    const bool analyses = evaluation.Outcome == EMOutcome::Held;
+    plan.RuleAnalyses.push_back(analyses);
+    Summary.AnalysisErrors.push_back(analyses ? "" : evaluation.Text);
+    const std::string where =
+        RulesPath + ":" + std::to_string(rule.Line) + ": rule " + OutputCodec->FromGbkShowingControls(rule.GbkId);
+    for (const SAnalysisWarning& warning : evaluation.Warnings) {
+      Notice(where + ": " + DescribeWarning(rule.GbkSentence, warning, *OutputCodec));
+    }
+    if (analyses) continue;
+    Notice(where + " is left out: " + DescribeAnalysisError(rule.GbkSentence, evaluation, *OutputCodec));
+  }
+  plan.Layout = LayoutOf(Options, plan);
+  plan.ReportHeld = ReportsHeld(Options);
+  Report = MakeReport(plan.Layout);
+  Stage = EMStage::Prepared;
+}
+
+// ---- One process ---------------------------------------------------------------------
+
+// The first pass: every record of every file, for the column types left open.
+std::vector<SColumnEvidence> TBatchEngine::InferInOneProcess(const TShowProgress& progress) {
+  std::vector<SColumn> columns = BatchPlan.Columns;
+  std::vector<SColumnEvidence> evidence(columns.size());
+  std::uint64_t rows = 0;
+  std::uint64_t bytesBefore = 0;
+  const std::uint64_t total = TotalBytes();
+  for (std::size_t f = 0; f < BatchPlan.Files.size(); ++f) {
+    const SPlanFile& file = BatchPlan.Files[f];
+    const std::unique_ptr<TCsvReader> records = RecordsOf(f);
+    TCsvReader& reader = *records;
+    TTextCodec codec(file.Encoding);
+    SCsvRecord record;
+    std::vector<std::string> gbkValues;
+    while (reader.Next(record)) {
+      ++rows;
+      if (RowProblem(record, columns, codec, gbkValues).empty()) {
+        ObserveRow(gbkValues, rows, columns, evidence, BatchPlan.Nulls, BatchPlan.Environment.Settings.DecimalSeparator);
+      }
+      if (progress && rows % kRecordsPerProgress == 0 && !progress(0, bytesBefore + reader.BytesConsumed(), total, rows)) {
+        throw TStopped("stopped by the progress callback");
+      }
+    }
+    bytesBefore += file.Size;
+  }
+  if (progress && !progress(0, bytesBefore, total, rows)) throw TStopped("stopped by the progress callback");
+  return evidence;
+}
+
+namespace {
+
+// Reads the next chunk of rows, numbering them on across the files.
+class TChunkReader {
+ public:
+  using TRecordsOf = std::function<std::unique_ptr<TCsvReader>(std::size_t)>;
+  TChunkReader(const SBatchPlan& plan, TRecordsOf recordsOf) : Plan(plan), RecordsOf(std::move(recordsOf)) {}
+
+  bool Fill(SChunk& chunk) {
+    chunk.Rows.resize(kRowsPerChunk);
+    while (File < Plan.Files.size()) {
+      Open();
+      std::size_t count = 0;
+      while (count < kRowsPerChunk && Reader->Next(chunk.Rows[count].Record)) chunk.Rows[count++].Number = ++RowsRead;
+      if (count > 0) {
+        chunk.Rows.resize(count);
+        chunk.File = File;
+        chunk.BytesConsumed = BytesBefore + Reader->BytesConsumed();
+        return true;
+      }
+      BytesBefore += Plan.Files[File].Size;
+      Reader.reset();
+      ++File;
+    }
+    return false;
+  }
+
+ private:
+  void Open() {
+    if (!Reader) Reader = RecordsOf(File);
+  }
+
+  const SBatchPlan& Plan;
+  TRecordsOf RecordsOf;
+  std::size_t File = 0;
+  std::unique_ptr<TCsvReader> Reader;
+  std::uint64_t RowsRead = 0;
+  std::uint64_t BytesBefore = 0;
+};
+
+}  // namespace
+
+void TBatchEngine::EvaluateInOneProcess(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress) {
+  // Each worker is made by its own thread when that thread gets its first chunk.
+  std::vector<std::unique_ptr<TBatchWorker>> workers(jobs);
+  TChunkReader chunks(BatchPlan, [this](std::size_t file) { return RecordsOf(file); });
+  const std::uint64_t total = TotalBytes();
+  auto produce = [&chunks](SChunk& chunk) { return chunks.Fill(chunk); };
+  auto work = [this, &workers](SChunk& chunk, std::size_t worker) {
+    if (!workers[worker]) workers[worker] = std::make_unique<TBatchWorker>(BatchPlan);
+    return workers[worker]->Process(chunk);
+  };
+  auto consume = [&](SChunkResult& result) {
+    const std::string bytes = TakeResult(result);
+    if (!bytes.empty() && !write(bytes)) throw TStopped("stopped by the write callback");
+    const std::uint64_t rows = Summary.RowsEvaluated + Summary.RowsSkipped;
+    if (progress && !progress(1, result.BytesConsumed, total, rows)) throw TStopped("stopped by the progress callback");
+  };
+  if (jobs == 1) {
+    RunInline<SChunk>(produce, work, consume);
+  } else {
+    RunOrdered<SChunk, SChunkResult>(jobs, jobs * kChunksInFlightPerWorker, produce, work, consume);
+  }
+}
+
+void TBatchEngine::Run(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress) {
+  Require(Stage == EMStage::Data, "a run needs the rules and at least one data file, and runs once");
+  Require(jobs >= 1, "a run needs one job at least");
+  Stage = EMStage::Running;
+  SettleColumns(AllDeclared(BatchPlan.Columns) ? std::vector<SColumnEvidence>() : InferInOneProcess(progress));
+  PrepareRules();
+  Stage = EMStage::Running;
+  if (!write(Heading())) throw TStopped("stopped by the write callback");
+  EvaluateInOneProcess(jobs, write, progress);
+  const std::string summary = SummaryPiece();
+  if (!summary.empty() && !write(summary)) throw TStopped("stopped by the write callback");
+}
+
+// Folds a chunk's or a block's result into the summary: its diagnostics
+// join the run's, and its verdicts are what comes back to write (with a cap
+// on the verdicts, only those below it).
+std::string TBatchEngine::TakeResult(const SChunkResult& result) {
+  Notices.insert(Notices.end(), result.Diagnostics.begin(), result.Diagnostics.end());
+  for (std::size_t i = 0; i < result.Tallies.size() && i < Summary.Tallies.size(); ++i) {
+    Summary.Tallies[i].Add(result.Tallies[i]);
+  }
+  Summary.RowsEvaluated += result.RowsEvaluated;
+  Summary.RowsSkipped += result.RowsSkipped;
+  const std::uint64_t cap = BatchPlan.Layout.Format == EMReportFormat::Html ? kHtmlVerdictCap : 0;
+  if (cap == 0 || Summary.VerdictsShown + result.Verdicts <= cap) {
+    Summary.VerdictsShown += result.Verdicts;
+    return result.Report;
+  }
+  std::size_t end = 0;
+  std::uint64_t written = 0;
+  while (Summary.VerdictsShown < cap && written < result.Verdicts) {
+    const std::size_t lineEnd = result.Report.find('\n', end);
+    if (lineEnd == std::string::npos) break;
+    end = lineEnd + 1;
+    ++Summary.VerdictsShown;
+    ++written;
+  }
+  Summary.VerdictsLeftOut += result.Verdicts - written;
+  return result.Report.substr(0, end);
+}
+
+std::string TBatchEngine::Heading() {
+  Require(Stage == EMStage::Prepared || Stage == EMStage::Running, "the heading comes once the rules are prepared");
+  Require(!HeadingGiven, "the heading comes once");
+  HeadingGiven = true;
+  return Report->Heading();
+}
+
+// The report's end; the exit status and, when the format keeps the summary
+// out of the report, the summary for standard error.
+std::string TBatchEngine::SummaryPiece() {
+  const std::string summary = Report->Summary(BatchPlan.Rules, Summary);
+  if (summary.empty()) SummaryForStandardError = TextSummary(BatchPlan.Rules, Summary, BatchPlan.Layout);
+  if (Summary.RowsEvaluated == 0) {
+    Notice("no row of '" + BatchPlan.Files.front().Path + "' was evaluated" +
+           (Summary.RowsSkipped > 0 ? " (every row was skipped)\n" : " (it has no rows)\n"));
+    Status = 3;
+  } else {
+    Status = Summary.AnyRuleError() ? 2 : 0;
+  }
+  Stage = EMStage::Finished;
+  return summary;
+}
+
+// ---- Blocks -----------------------------------------------------------------------------
+
+std::uint64_t TBatchEngine::PlanFingerprint() const {
+  if (ReceivedFingerprint) return *ReceivedFingerprint;
+  const std::string plan = Plan();
+  return Fingerprint(plan);
+}
+
+std::string TBatchEngine::Plan() const {
+  Require(!BatchPlan.Files.empty(), "a plan needs the rules and at least one data file");
+  const SBatchPlan& plan = BatchPlan;
+  TByteWriter out;
+  const SEngineOptions& o = Options;
+  out.U8(static_cast<std::uint8_t>(o.Format));
+  for (bool flag : {o.All, o.FailedOnly, o.ShowValues, o.Bom, o.RawCells, o.FreshCalculators}) out.Flag(flag);
+  for (const std::string* text : {&o.Key, &o.DataEncoding, &o.RulesEncoding, &o.OutputEncoding, &o.DateOrder,
+                                  &o.DateSeparator, &RulesPath, &RulesFileDateOrder, &RulesFileDateSeparator}) {
+    out.Text(*text);
+  }
+  WriteStrings(out, o.NullValues);
+  WriteSettings(out, plan.Environment);
+  out.U64(plan.Rules.size());
+  for (const SRule& rule : plan.Rules) {
+    for (const std::string* text : {&rule.Id, &rule.GbkId, &rule.GbkDescription, &rule.GbkSentence}) out.Text(*text);
+    out.U64(rule.Line);
+  }
+  out.U64(plan.Files.size());
+  for (const SPlanFile& file : plan.Files) {
+    out.Text(file.Path);
+    out.Text(file.Encoding);
+    for (std::uint64_t value : {file.DataStart, file.Size, file.HeaderLines}) out.U64(value);
+  }
+  out.U64(plan.Columns.size());
+  for (const SColumn& column : plan.Columns) WriteColumn(out, column);
+  const bool prepared = Stage == EMStage::Prepared || Stage == EMStage::Finished;
+  out.Flag(prepared);
+  if (!prepared) return out.Sealed(EMByteStringKind::Plan);
+  out.Flag(plan.KeyColumn.has_value());
+  out.U64(plan.KeyColumn.value_or(0));
+  for (std::size_t i = 0; i < plan.Rules.size(); ++i) {
+    out.Flag(plan.RuleAnalyses[i]);
+    out.U64(plan.RuleSentence[i]);
+    out.U64(plan.RuleCodeSize[i]);
+    out.U64(plan.RuleColumns[i].size());
+    for (std::size_t column : plan.RuleColumns[i]) out.U64(column);
+  }
+  return out.Sealed(EMByteStringKind::Plan);
+}
+
+std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::size_t length) {
+  TByteReader in(bytes, length, EMByteStringKind::Plan);
+  auto engine = std::make_unique<TBatchEngine>();
+  SEngineOptions& o = engine->Options;
+  const std::uint8_t format = in.U8();
+  if (format > static_cast<std::uint8_t>(EMReportFormat::Html)) throw TForeignBytes("a plan with a bad format");
+  o.Format = static_cast<EMReportFormat>(format);
+  for (bool* flag : {&o.All, &o.FailedOnly, &o.ShowValues, &o.Bom, &o.RawCells, &o.FreshCalculators}) *flag = in.Flag();
+  for (std::string* text : {&o.Key, &o.DataEncoding, &o.RulesEncoding, &o.OutputEncoding, &o.DateOrder,
+                            &o.DateSeparator, &engine->RulesPath, &engine->RulesFileDateOrder,
+                            &engine->RulesFileDateSeparator}) {
+    *text = in.Text();
+  }
+  o.NullValues = ReadStrings(in);
+  engine->OutputCodec = std::make_unique<TTextCodec>(o.OutputEncoding);
+  SBatchPlan& plan = engine->BatchPlan;
+  plan.Environment = ReadSettings(in);
+  plan.Nulls = NullTextsOf(o, *engine->OutputCodec);
+  plan.FreshCalculators = o.FreshCalculators;
+  plan.Rules.resize(in.Count(40));
+  for (SRule& rule : plan.Rules) {
+    for (std::string* text : {&rule.Id, &rule.GbkId, &rule.GbkDescription, &rule.GbkSentence}) *text = in.Text();
+    rule.Line = in.U64();
+  }
+  plan.Files.resize(in.Count(40));
+  for (SPlanFile& file : plan.Files) {
+    file.Path = in.Text();
+    file.Encoding = in.Text();
+    for (std::uint64_t* value : {&file.DataStart, &file.Size, &file.HeaderLines}) *value = in.U64();
+    if (file.DataStart > file.Size && file.Size != 0) throw TForeignBytes("a plan whose file does not add up");
+  }
+  if (plan.Files.empty()) throw TForeignBytes("a plan without data files");
+  for (const SPlanFile& file : plan.Files) CheckEncoding(file.Encoding);
+  plan.Columns.resize(in.Count(8));
+  for (SColumn& column : plan.Columns) column = ReadColumn(in);
+  engine->Stage = EMStage::Data;
+  if (in.Flag()) {
+    const bool keyed = in.Flag();
+    const std::size_t key = in.Index(std::max<std::size_t>(plan.Columns.size(), 1));
+    if (keyed) {
+      if (plan.Columns.empty()) throw TForeignBytes("a plan with a bad key");
+      plan.KeyColumn = key;
+    }
+    for (std::size_t i = 0; i < plan.Rules.size(); ++i) {
+      plan.RuleAnalyses.push_back(in.Flag());
+      const std::size_t sentence = in.Index(i + 1);
+      if (plan.Rules[sentence].GbkSentence != plan.Rules[i].GbkSentence) throw TForeignBytes("a plan with a bad rule");
+      plan.RuleSentence.push_back(sentence);
+      plan.RuleCodeSize.push_back(static_cast<std::size_t>(std::min<std::uint64_t>(in.U64(), 1u << 24)));
+      std::vector<std::size_t> named(in.Count(8));
+      for (std::size_t& column : named) column = in.Index(plan.Columns.size());
+      plan.RuleColumns.push_back(std::move(named));
+    }
+    plan.Layout = LayoutOf(o, plan);
+    plan.ReportHeld = ReportsHeld(o);
+    engine->Stage = EMStage::Prepared;
+  }
+  in.End();
+  engine->ReceivedFingerprint = Fingerprint(std::string_view(bytes, length));
+  return engine;
+}
+
+std::string TBatchEngine::Scan(std::size_t file, std::uint64_t start, std::uint64_t stop) {
+  Require(Stage != EMStage::Options && Stage != EMStage::Rules, "a scan needs a plan or data files");
+  Require(file < BatchPlan.Files.size(), "there is no data file of that number");
+  const SOpenContext context{&OpenFiles};
+  const SBlockScan scan = ScanBlock(BatchPlan, file, start, stop, OpenPlanFile, &context);
+  TByteWriter out;
+  out.U64(PlanFingerprint());
+  WriteScan(out, scan);
+  return out.Sealed(EMByteStringKind::Scan);
+}
+
+void TBatchEngine::FoldScans(const std::vector<std::string_view>& scans) {
+  Require(Stage == EMStage::Data && !ReceivedFingerprint, "the scans are folded once, on the handle that added the data");
+  const std::uint64_t fingerprint = PlanFingerprint();
+  std::vector<SSettledBlock> blocks;
+  std::vector<SColumnEvidence> evidence(BatchPlan.Columns.size());
+  std::uint64_t rowsBefore = 0;
+  std::size_t next = 0;
+  for (std::size_t f = 0; f < BatchPlan.Files.size(); ++f) {
+    const SPlanFile& file = BatchPlan.Files[f];
+    std::uint64_t at = file.DataStart;
+    std::uint64_t lines = file.HeaderLines;
+    bool inside = false;
+    for (; next < scans.size(); ++next) {
+      TByteReader in(scans[next].data(), scans[next].size(), EMByteStringKind::Scan);
+      if (in.U64() != fingerprint) throw TForeignBytes("a scan of another plan");
+      const SBlockScan scan = ReadScan(in, BatchPlan);
+      if (scan.File != f) break;
+      if (scan.Start != at) throw TBadCall("the scans do not follow each other through '" + file.Path + "'");
+      const SReading& reading = scan.Readings[inside ? 1 : 0];
+      blocks.push_back(SSettledBlock{f, scan.Start, scan.Stop, inside, rowsBefore + 1, lines});
+      for (std::size_t i = 0; i < evidence.size(); ++i) evidence[i].Append(reading.Evidence[i], rowsBefore);
+      rowsBefore += reading.Rows;
+      lines += scan.Newlines;
+      inside = reading.EndsInside;
+      at = scan.Stop;
+    }
+    if (at < file.Size) throw TBadCall("the scans do not reach the end of '" + file.Path + "'");
+  }
+  if (next != scans.size()) throw TBadCall("the scans are not in file order");
+  Blocks = std::move(blocks);
+  SettleColumns(evidence);
+  Stage = EMStage::Folded;
+}
+
+void TBatchEngine::Prepare() {
+  Require(Stage == EMStage::Folded, "the rules are prepared once the scans are folded");
+  PrepareRules();
+}
+
+std::string TBatchEngine::Block(std::size_t index) const {
+  Require(Stage == EMStage::Prepared || Stage == EMStage::Finished, "blocks are given once the rules are prepared");
+  Require(index < Blocks.size(), "there is no block of that number");
+  const SSettledBlock& block = Blocks[index];
+  TByteWriter out;
+  out.U64(PlanFingerprint());
+  out.U64(index);
+  out.U64(block.File);
+  out.U64(block.Start);
+  out.U64(block.Stop);
+  out.Flag(block.Inside);
+  out.U64(block.FirstRow);
+  out.U64(block.LinesBefore);
+  return out.Sealed(EMByteStringKind::Block);
+}
+
+std::string TBatchEngine::Evaluate(const char* bytes, std::size_t length) {
+  Require(Stage == EMStage::Prepared || Stage == EMStage::Finished, "blocks are evaluated on a prepared plan");
+  TByteReader in(bytes, length, EMByteStringKind::Block);
+  const std::uint64_t fingerprint = in.U64();
+  if (fingerprint != PlanFingerprint()) throw TForeignBytes("a block of another plan");
+  const std::uint64_t index = in.U64();
+  SSettledBlock block;
+  block.File = in.Index(BatchPlan.Files.size());
+  block.Start = in.U64();
+  block.Stop = in.U64();
+  block.Inside = in.Flag();
+  block.FirstRow = in.U64();
+  block.LinesBefore = in.U64();
+  in.End();
+  const SPlanFile& file = BatchPlan.Files[block.File];
+  if (block.Start < file.DataStart || block.Stop < block.Start) throw TForeignBytes("a block that does not fit its file");
+
+  const SOpenContext context{&OpenFiles};
+  TOwnedFile data = OpenPlanFile(BatchPlan, block.File, &context);
+  SeekOrFail(data.get(), block.Start, file.Path);
+  TCsvReader reader(data.get(), SCsvWindow{block.Start, block.Stop, block.LinesBefore, block.Inside});
+  TBatchWorker worker(BatchPlan);
+  SChunkResult result;
+  result.Tallies.resize(BatchPlan.Rules.size());
+  SChunk chunk;
+  chunk.File = block.File;
+  std::uint64_t number = block.FirstRow;
+  for (bool more = true; more;) {
+    chunk.Rows.resize(kRowsPerChunk);
+    std::size_t count = 0;
+    while (count < kRowsPerChunk && (more = reader.Next(chunk.Rows[count].Record))) chunk.Rows[count++].Number = number++;
+    chunk.Rows.resize(count);
+    chunk.BytesConsumed = reader.BytesConsumed();
+    if (count > 0) result.Append(worker.Process(chunk));
+  }
+  TByteWriter out;
+  out.U64(fingerprint);
+  out.U64(index);
+  out.Text(result.Report);
+  WriteStrings(out, result.Diagnostics);
+  out.U64(result.Tallies.size());
+  for (const SRuleTally& tally : result.Tallies) WriteTally(out, tally);
+  for (std::uint64_t value : {result.Verdicts, result.RowsEvaluated, result.RowsSkipped}) out.U64(value);
+  return out.Sealed(EMByteStringKind::Part);
+}
+
+std::string TBatchEngine::Take(const char* bytes, std::size_t length) {
+  Require(Stage == EMStage::Prepared && HeadingGiven && !ReceivedFingerprint,
+          "parts are taken after the heading, on the handle that prepared the plan");
+  TByteReader in(bytes, length, EMByteStringKind::Part);
+  if (in.U64() != PlanFingerprint()) throw TForeignBytes("a part of another plan");
+  if (in.U64() != PartsTaken) throw TBadCall("parts are taken in file order, block " + std::to_string(PartsTaken) + " next");
+  SChunkResult result;
+  result.Report = in.Text();
+  result.Diagnostics = ReadStrings(in);
+  result.Tallies.resize(in.Count(32));
+  if (result.Tallies.size() != BatchPlan.Rules.size()) throw TForeignBytes("a part with another number of rules");
+  for (SRuleTally& tally : result.Tallies) tally = ReadTally(in);
+  for (std::uint64_t* value : {&result.Verdicts, &result.RowsEvaluated, &result.RowsSkipped}) *value = in.U64();
+  in.End();
+  ++PartsTaken;
+  return TakeResult(result);
+}
+
+std::string TBatchEngine::Finish() {
+  Require(Stage == EMStage::Prepared && HeadingGiven && !ReceivedFingerprint, "the report ends after its heading");
+  Require(PartsTaken == Blocks.size(), "the report ends once every block's part is taken");
+  return SummaryPiece();
+}
+
+}  // namespace rulecalc::cli

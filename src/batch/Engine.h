@@ -1,0 +1,149 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/BatchPlan.h"
+#include "batch/Chunk.h"
+#include "batch/ColumnInference.h"
+#include "batch/CsvReader.h"
+#include "batch/DataFile.h"
+#include "batch/Report.h"
+#include "batch/Summary.h"
+#include "batch/text/TextCodec.h"
+
+namespace rulecalc::cli {
+
+// A call the engine cannot take now or with these arguments.
+class TBadCall : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A write or progress callback asked to stop.
+class TStopped : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// How a run reports, as set option by option.
+struct SEngineOptions {
+  EMReportFormat Format = EMReportFormat::Text;
+  bool All = false;
+  bool FailedOnly = false;
+  std::string Key;
+  bool ShowValues = false;
+  std::vector<std::string> NullValues;
+  bool Bom = false;
+  bool RawCells = false;
+  std::string DataEncoding;
+  std::string RulesEncoding;
+  std::string OutputEncoding = "UTF-8";
+  std::string DateOrder;
+  std::string DateSeparator;
+  bool FreshCalculators = false;
+};
+
+// A block of a data file, settled by the folded scans.
+struct SSettledBlock {
+  std::size_t File = 0;
+  std::uint64_t Start = 0;
+  std::uint64_t Stop = 0;
+  bool Inside = false;  // Start lies inside a quoted field
+  std::uint64_t FirstRow = 1;
+  std::uint64_t LinesBefore = 0;
+};
+
+// The report's pieces as a run hands them out: write(bytes) returns false
+// to stop; progress(phase, done, total, rows) too.
+using TWriteReport = std::function<bool(const std::string&)>;
+using TShowProgress = std::function<bool(int, std::uint64_t, std::uint64_t, std::uint64_t)>;
+
+// The batch: every rule of a rules file against every record of the data
+// files, in one process (Run) or block by block in any processes.
+class TBatchEngine {
+ public:
+  TBatchEngine();
+  ~TBatchEngine();
+  TBatchEngine(const TBatchEngine&) = delete;
+  TBatchEngine& operator=(const TBatchEngine&) = delete;
+
+  void SetOption(const std::string& name, const std::string& value);
+  void ReadRules(const std::string& path);
+  void ReadRulesText(std::string_view text, const std::string& path);
+  void AddData(const std::string& path);
+
+  void Run(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
+
+  std::string Plan() const;
+  static std::unique_ptr<TBatchEngine> FromPlan(const char* bytes, std::size_t length);
+  std::string Scan(std::size_t file, std::uint64_t start, std::uint64_t stop);
+  void FoldScans(const std::vector<std::string_view>& scans);
+  void Prepare();
+  std::size_t BlockCount() const { return Blocks.size(); }
+  std::string Block(std::size_t index) const;
+  std::string Evaluate(const char* block, std::size_t length);
+  std::string Heading();
+  std::string Take(const char* part, std::size_t length);
+  std::string Finish();
+
+  const std::vector<SRule>& Rules() const { return BatchPlan.Rules; }
+  const std::string& RulesDateOrder() const { return RulesFileDateOrder; }
+  const std::string& RulesDateSeparator() const { return RulesFileDateSeparator; }
+  const std::vector<SPlanFile>& Files() const { return BatchPlan.Files; }
+  const std::vector<SColumn>& Columns() const { return BatchPlan.Columns; }
+  TTextCodec& Output() { return *OutputCodec; }
+
+  std::vector<std::string>& Diagnostics() { return Notices; }
+  const std::string& SummaryText() const { return SummaryForStandardError; }
+  int ExitStatus() const { return Status; }
+
+  // Memory ran out: nothing but freeing the engine is safe now.
+  void Break() { Broken = true; }
+  bool IsBroken() const { return Broken; }
+
+ private:
+  enum class EMStage { Options, Rules, Data, Folded, Prepared, Running, Finished };
+
+  void Require(bool condition, const char* what) const;
+  void Notice(std::string text);
+  void SettleColumns(const std::vector<SColumnEvidence>& evidence);
+  void PrepareRules();
+  std::vector<SColumnEvidence> InferInOneProcess(const TShowProgress& progress);
+  void EvaluateInOneProcess(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
+  std::string TakeResult(const SChunkResult& result);
+  std::string SummaryPiece();
+  std::uint64_t PlanFingerprint() const;
+  std::uint64_t TotalBytes() const;
+  std::unique_ptr<TCsvReader> RecordsOf(std::size_t file);
+
+  SEngineOptions Options;
+  std::unique_ptr<TTextCodec> OutputCodec;
+  std::string RulesPath;
+  std::string RulesFileDateOrder;
+  std::string RulesFileDateSeparator;
+  SBatchPlan BatchPlan;
+  std::vector<std::unique_ptr<TDataFile>> OpenFiles;  // the files this engine added (none on a worker)
+  std::vector<std::unique_ptr<TCsvReader>> AfterHeaders;  // readers standing after each header, until used
+  std::vector<SSettledBlock> Blocks;
+  std::optional<std::uint64_t> ReceivedFingerprint;  // of the plan a worker was made from
+  EMStage Stage = EMStage::Options;
+
+  SBatchSummary Summary;
+  std::unique_ptr<TReport> Report;
+  bool HeadingGiven = false;
+  std::size_t PartsTaken = 0;
+  std::vector<std::string> Notices;
+  std::string SummaryForStandardError;
+  int Status = -1;
+  bool Broken = false;
+};
+
+}  // namespace rulecalc::cli
