@@ -10,7 +10,7 @@ namespace rulecalc::cli {
 // A variable given on the command line: NAME=VALUE, NAME:num=VALUE or
 // NAME:text=VALUE, in the outside encoding.
 struct SAssignment {
-  STypedName Name;
+  SNameAndType Name;
   std::string Value;
 };
 

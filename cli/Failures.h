@@ -5,16 +5,10 @@
 
 namespace rulecalc::cli {
 
-// A mistake in how the tool was called or in the files it was given; the
-// message is shown as it is and the tool ends with the usage status.
+// A mistake in how the tool was called or in the files or texts it was given
+// (also a text GBK cannot hold); the message is shown as it is and the tool
+// ends with the usage status.
 class TUsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Text that cannot be turned into GBK (invalid in its encoding, or a
-// character GBK lacks).
-class TConversionError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };

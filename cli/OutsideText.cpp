@@ -14,12 +14,11 @@ TOutsideText::TOutsideText() : Handle(rulecalc_text_new()) {
 // Once the delegated constructor is done the destructor frees the handle,
 // also when opening the encoding throws.
 TOutsideText::TOutsideText(const std::string& encoding) : TOutsideText() {
-  Require<TUsageError>(rulecalc_text_open(Handle, encoding.c_str()));
+  Require(rulecalc_text_open(Handle, encoding.c_str()));
 }
 
 TOutsideText::~TOutsideText() { rulecalc_text_free(Handle); }
 
-template <typename Refusal>
 void TOutsideText::Require(rulecalc_batch_status status) {
   switch (status) {
     case RULECALC_BATCH_OK:
@@ -27,7 +26,7 @@ void TOutsideText::Require(rulecalc_batch_status status) {
     case RULECALC_BATCH_OUT_OF_MEMORY:
       throw std::bad_alloc();
     case RULECALC_BATCH_UNUSABLE:
-      throw Refusal(rulecalc_text_message(Handle, nullptr));
+      throw TUsageError(rulecalc_text_message(Handle, nullptr));
     default:
       throw std::logic_error(rulecalc_text_message(Handle, nullptr));
   }
@@ -36,41 +35,41 @@ void TOutsideText::Require(rulecalc_batch_status status) {
 std::string TOutsideText::Answer() const { return std::string(Text, Length); }
 
 std::string TOutsideText::ToGbk(std::string_view text, const std::string& what) {
-  Require<TConversionError>(
+  Require(
       rulecalc_text_to_gbk(Handle, text.data(), text.size(), what.c_str(), &Text, &Length, nullptr));
   return Answer();
 }
 
 std::string TOutsideText::FromGbk(std::string_view gbk, int showing) {
-  Require<TConversionError>(rulecalc_text_from_gbk(Handle, gbk.data(), gbk.size(), showing, &Text, &Length));
+  Require(rulecalc_text_from_gbk(Handle, gbk.data(), gbk.size(), showing, &Text, &Length));
   return Answer();
 }
 
 std::string TOutsideText::ShowingControls(std::string_view text) {
-  Require<TConversionError>(rulecalc_text_show_controls(Handle, text.data(), text.size(), &Text, &Length));
+  Require(rulecalc_text_show_controls(Handle, text.data(), text.size(), &Text, &Length));
   return Answer();
 }
 
 std::string TOutsideText::AnalysisError(std::string_view gbkSentence, std::string_view gbkMessage,
                                         SentenceSpan stop) {
-  Require<TConversionError>(rulecalc_text_analysis_error(Handle, gbkSentence.data(), gbkSentence.size(),
+  Require(rulecalc_text_analysis_error(Handle, gbkSentence.data(), gbkSentence.size(),
                                                          gbkMessage.data(), gbkMessage.size(), stop.offset,
                                                          stop.length, &Text, &Length));
   return Answer();
 }
 
 std::string TOutsideText::Warning(std::string_view gbkSentence, const rulecalc::Warning& warning) {
-  Require<TConversionError>(rulecalc_text_warning(Handle, gbkSentence.data(), gbkSentence.size(),
+  Require(rulecalc_text_warning(Handle, gbkSentence.data(), gbkSentence.size(),
                                                   warning.message.data(), warning.message.size(), warning.position,
                                                   &Text, &Length));
   return Answer();
 }
 
-STypedName TOutsideText::TypedName(std::string_view written) {
+SNameAndType TOutsideText::TypedName(std::string_view written) {
   size_t start = 0, length = 0;
   int type = -1;
-  Require<TUsageError>(rulecalc_text_typed_name(Handle, written.data(), written.size(), &start, &length, &type));
-  STypedName typed;
+  Require(rulecalc_text_typed_name(Handle, written.data(), written.size(), &start, &length, &type));
+  SNameAndType typed;
   typed.Name = std::string(written.substr(start, length));
   typed.Typed = type >= 0;
   typed.Type = type == RULECALC_TEXT ? ValueType::Text : ValueType::Number;

@@ -9,7 +9,7 @@
 namespace rulecalc::cli {
 
 // A name as written with its optional type suffix ("AGE", "AGE:num").
-struct STypedName {
+struct SNameAndType {
   std::string Name;
   bool Typed = false;                   // a suffix was given
   ValueType Type = ValueType::Number;   // the one given
@@ -19,8 +19,8 @@ struct STypedName {
 // the outside encoding (the terminal's, or the one asked for) and GBK, the
 // caret pictures of analysis errors and warnings, typed names. Going in is
 // strict, coming out lenient. Failures are thrown: TUsageError for an unknown
-// encoding or a bad name, TConversionError for text GBK cannot hold,
-// std::bad_alloc when memory runs out.
+// encoding, a bad name or text GBK cannot hold, std::bad_alloc when memory
+// runs out.
 class TOutsideText {
  public:
   // Without an encoding: for ShowingControls and TypedName only.
@@ -39,11 +39,10 @@ class TOutsideText {
   std::string AnalysisError(std::string_view gbkSentence, std::string_view gbkMessage, SentenceSpan stop);
   // "warning: ..." in the same form.
   std::string Warning(std::string_view gbkSentence, const rulecalc::Warning& warning);
-  STypedName TypedName(std::string_view written);
+  SNameAndType TypedName(std::string_view written);
 
  private:
-  // Throws for anything but RULECALC_BATCH_OK; a refused text as Refusal.
-  template <typename Refusal>
+  // Throws for anything but RULECALC_BATCH_OK.
   void Require(rulecalc_batch_status status);
   std::string Answer() const;
 

@@ -14,9 +14,9 @@ namespace {
 
 int RunCheck(const SSentenceArguments& arguments, const SCommandContext& context) {
   TOutsideText texts(OutsideEncoding(context.RequestedEncoding));
-  const SArgumentsEvaluation result = EvaluateArguments(arguments, texts, EMStep::AnalyseOnly);
+  const SArgumentsEvaluation result = EvaluateArguments(arguments, texts, EMHowFar::AnalyseOnly);
   const SSentenceOutcome& outcome = result.Outcome;
-  if (outcome.Outcome == EMOutcome::Held) {
+  if (outcome.Outcome == EMVerdict::Held) {
     std::puts("ok");
     for (const Warning& warning : outcome.Warnings) {
       std::fputs(texts.Warning(result.GbkSentence, warning).c_str(), stderr);

@@ -70,9 +70,6 @@ int RunCommandLine(int argc, char** argv) {
   } catch (const TUsageError& error) {
     Complain(error.what());
     return esUsageError;
-  } catch (const TConversionError& error) {
-    Complain(error.what());
-    return esUsageError;
   } catch (const TClosedOutput&) {
     return esOutputError;
   } catch (const TOutputError& error) {

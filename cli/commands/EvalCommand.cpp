@@ -16,19 +16,19 @@ namespace {
 // Prints the outcome the way the eval command shows it and returns the exit status.
 int ShowOutcome(const std::string& gbkSentence, const SSentenceOutcome& outcome, TOutsideText& texts) {
   switch (outcome.Outcome) {
-    case EMOutcome::Held:
+    case EMVerdict::Held:
       std::puts("true");
       return esHeld;
-    case EMOutcome::Failed:
+    case EMVerdict::Failed:
       std::puts("false");
       if (!outcome.Text.empty()) {
         std::puts(texts.FromGbk(outcome.Text, RULECALC_TEXT_CONTROLS | RULECALC_TEXT_ONE_LINE).c_str());
       }
       return esFailed;
-    case EMOutcome::AnalysisError:
+    case EMVerdict::AnalysisError:
       std::fputs(("rulecalc: " + texts.AnalysisError(gbkSentence, outcome.Text, outcome.StoppedAt)).c_str(), stderr);
       return esRuleError;
-    case EMOutcome::RunError:
+    case EMVerdict::RunError:
       std::fprintf(stderr, "rulecalc: run-time error: %s\n", texts.FromGbk(outcome.Text, RULECALC_TEXT_CONTROLS).c_str());
       return esRuleError;
   }
@@ -37,7 +37,7 @@ int ShowOutcome(const std::string& gbkSentence, const SSentenceOutcome& outcome,
 
 int RunEval(const SSentenceArguments& arguments, const SCommandContext& context) {
   TOutsideText texts(OutsideEncoding(context.RequestedEncoding));
-  const SArgumentsEvaluation result = EvaluateArguments(arguments, texts, EMStep::AnalyseAndRun);
+  const SArgumentsEvaluation result = EvaluateArguments(arguments, texts, EMHowFar::AnalyseAndRun);
   return ShowOutcome(result.GbkSentence, result.Outcome, texts);
 }
 

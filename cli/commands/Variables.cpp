@@ -42,38 +42,38 @@ void RequireMemory(const Calculator& calc) {
 
 // Clears the calculator (so no explanation carries over), sets the variables,
 // analyses and, if asked, runs.
-SSentenceOutcome Evaluate(Calculator& calc, const std::string& gbkSentence, const std::vector<SVariable>& variables,
-                          EMStep step) {
+SSentenceOutcome Evaluate(Calculator& calc, const std::string& gbkSentence, const std::vector<SArgumentVariable>& variables,
+                          EMHowFar step) {
   calc.clear();
-  for (const SVariable& variable : variables) calc.set_variable(variable.Name, variable.Value, variable.Type);
+  for (const SArgumentVariable& variable : variables) calc.set_variable(variable.Name, variable.Value, variable.Type);
   calc.set_sentence(gbkSentence);
   AnalyseResult analysis = calc.analyse();
   RequireMemory(calc);
-  if (!analysis.compiled) return SSentenceOutcome{EMOutcome::AnalysisError, analysis.error, calc.analysis_stop(), {}};
-  if (step == EMStep::AnalyseOnly) return SSentenceOutcome{EMOutcome::Held, {}, {}, std::move(analysis.warnings)};
+  if (!analysis.compiled) return SSentenceOutcome{EMVerdict::AnalysisError, analysis.error, calc.analysis_stop(), {}};
+  if (step == EMHowFar::AnalyseOnly) return SSentenceOutcome{EMVerdict::Held, {}, {}, std::move(analysis.warnings)};
   RunResult run = calc.run();
   RequireMemory(calc);
   switch (run.status) {
     case Status::Held:
       return SSentenceOutcome{};
     case Status::Failed:
-      return SSentenceOutcome{EMOutcome::Failed, std::move(run.explanation), {}, {}};
+      return SSentenceOutcome{EMVerdict::Failed, std::move(run.explanation), {}, {}};
     case Status::RuntimeError:
       break;
   }
-  return SSentenceOutcome{EMOutcome::RunError, std::move(run.error), {}, {}};
+  return SSentenceOutcome{EMVerdict::RunError, std::move(run.error), {}, {}};
 }
 
 }  // namespace
 
-std::vector<SVariable> VariablesFromArguments(const std::vector<std::string>& arguments, TOutsideText& texts,
+std::vector<SArgumentVariable> VariablesFromArguments(const std::vector<std::string>& arguments, TOutsideText& texts,
                                               const Calculator& calc) {
   std::vector<SAssignment> assignments;
   for (const std::string& argument : arguments) assignments.push_back(ParseAssignment(argument, texts));
   RefuseRepeatedNames(assignments);
-  std::vector<SVariable> variables;
+  std::vector<SArgumentVariable> variables;
   for (const SAssignment& assignment : assignments) {
-    SVariable variable;
+    SArgumentVariable variable;
     variable.Name = texts.ToGbk(assignment.Name.Name, "the name '" + assignment.Name.Name + "'");
     variable.Value = texts.ToGbk(assignment.Value, "the value of " + assignment.Name.Name);
     variable.Type = assignment.Name.Typed ? assignment.Name.Type : InferredType(variable.Value, calc);
@@ -82,11 +82,11 @@ std::vector<SVariable> VariablesFromArguments(const std::vector<std::string>& ar
   return variables;
 }
 
-SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TOutsideText& texts, EMStep step) {
+SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TOutsideText& texts, EMHowFar step) {
   SArgumentsEvaluation result;
   result.GbkSentence = texts.ToGbk(arguments.Sentence, "the sentence");
   Calculator calc;
-  const std::vector<SVariable> variables = VariablesFromArguments(arguments.Assignments, texts, calc);
+  const std::vector<SArgumentVariable> variables = VariablesFromArguments(arguments.Assignments, texts, calc);
   result.Outcome = Evaluate(calc, result.GbkSentence, variables, step);
   return result;
 }

@@ -9,7 +9,7 @@
 namespace rulecalc::cli {
 
 // One variable as the library receives it: GBK name and value, and its type.
-struct SVariable {
+struct SArgumentVariable {
   std::string Name;
   std::string Value;
   ValueType Type = ValueType::Number;
@@ -18,7 +18,7 @@ struct SVariable {
 // The variables written as NAME=VALUE arguments, in GBK. A value without a
 // type suffix is numeric when it is empty or reads as a number the way calc
 // reads a numeric variable's value, else text.
-std::vector<SVariable> VariablesFromArguments(const std::vector<std::string>& arguments, TOutsideText& texts,
+std::vector<SArgumentVariable> VariablesFromArguments(const std::vector<std::string>& arguments, TOutsideText& texts,
                                               const Calculator& calc);
 
 // A sentence and its NAME=VALUE variables as typed for eval and check.
@@ -27,7 +27,7 @@ struct SSentenceArguments {
   std::vector<std::string> Assignments;
 };
 
-enum class EMOutcome {
+enum class EMVerdict {
   Held,           // the sentence holds (check: it analyses)
   Failed,         // the sentence does not hold; Text explains why (may be empty)
   AnalysisError,  // the sentence did not analyse; Text is the message
@@ -36,14 +36,14 @@ enum class EMOutcome {
 
 // What became of the sentence; texts in GBK, as the library gives them.
 struct SSentenceOutcome {
-  EMOutcome Outcome = EMOutcome::Held;
+  EMVerdict Outcome = EMVerdict::Held;
   std::string Text;
   SentenceSpan StoppedAt;         // where analysis stopped, for AnalysisError
   std::vector<Warning> Warnings;  // where an analysed sentence mixes types (check)
 };
 
 // How far to go with a sentence.
-enum class EMStep { AnalyseOnly, AnalyseAndRun };
+enum class EMHowFar { AnalyseOnly, AnalyseAndRun };
 
 // The sentence in GBK and what became of it.
 struct SArgumentsEvaluation {
@@ -54,6 +54,6 @@ struct SArgumentsEvaluation {
 // Converts the sentence and the variables to GBK and evaluates them on a
 // calculator of their own, as far as step says. Throws std::bad_alloc when
 // the calculator ran short of memory, as its answer would not be the rule's.
-SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TOutsideText& texts, EMStep step);
+SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TOutsideText& texts, EMHowFar step);
 
 }  // namespace rulecalc::cli
