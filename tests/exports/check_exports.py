@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Checks that the shared library exports exactly the ten functions and the handle family."""
+"""Checks that the shared library exports exactly the ten functions and the handle family,
+and, when given, that the batch engine library exports exactly the functions its header declares."""
 
+import re
 import subprocess
 import sys
 
@@ -17,17 +19,32 @@ EXPECTED = {"SetSentence", "GetTokens", "GetNumbers", "GetVarnames", "ClearMemor
             "rulecalc_listing_item_count", "rulecalc_listing_item"}
 
 
-def main():
-    library = sys.argv[1]
+def exports_of(library):
     listing = subprocess.run(["nm", "-D", "--defined-only", library], check=True,
                              stdout=subprocess.PIPE, universal_newlines=True).stdout
-    exported = {line.split()[-1] for line in listing.splitlines() if line.strip()}
-    if exported != EXPECTED:
-        print("unexpected exports:", sorted(exported - EXPECTED))
-        print("missing exports:", sorted(EXPECTED - exported))
-        return 1
-    print("exactly the ten exports and the handle family")
-    return 0
+    return {line.split()[-1] for line in listing.splitlines() if line.strip()}
+
+
+def declared_in(header):
+    text = open(header, encoding="utf-8").read()
+    return set(re.findall(r"RULECALC_BATCH_API\b[^;(]*?\b(rulecalc_\w+)\s*\(", text))
+
+
+def same(exported, expected, what):
+    if exported == expected:
+        print("exactly", what)
+        return True
+    print("unexpected exports:", sorted(exported - expected))
+    print("missing exports:", sorted(expected - exported))
+    return False
+
+
+def main():
+    whole = same(exports_of(sys.argv[1]), EXPECTED, "the ten exports and the handle family")
+    if len(sys.argv) > 3:
+        whole = same(exports_of(sys.argv[2]), declared_in(sys.argv[3]),
+                     "the functions of rulecalc_batch.h") and whole
+    return 0 if whole else 1
 
 
 if __name__ == "__main__":
