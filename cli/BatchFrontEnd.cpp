@@ -6,7 +6,7 @@
 #include <new>
 
 #include "Progress.h"
-#include "batch/Failures.h"
+#include "Failures.h"
 #include "io/ReportSink.h"
 #include "io/SameFile.h"
 #include "rulecalc_batch.h"

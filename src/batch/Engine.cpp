@@ -24,7 +24,7 @@
 #include "batch/text/DisplayColumns.h"
 #include "boundary/Listings.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -325,7 +325,7 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
 
 void TBatchEngine::ReadRules(const std::string& path) {
   Require(Stage == EMStage::Options, "the rules are read once, after the options");
-  ReadRulesText(::rulecalc::cli::ReadRulesText(path), path);
+  ReadRulesText(::rulecalc::batch::ReadRulesText(path), path);
 }
 
 void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path) {
@@ -847,4 +847,4 @@ std::string TBatchEngine::Finish() {
   return SummaryPiece();
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

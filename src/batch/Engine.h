@@ -19,7 +19,7 @@
 #include "batch/Summary.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // A call the engine cannot take now or with these arguments.
 class TBadCall : public std::runtime_error {
@@ -146,4 +146,4 @@ class TBatchEngine {
   bool Broken = false;
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

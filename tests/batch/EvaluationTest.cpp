@@ -9,7 +9,7 @@
 #include "batch/calc/RunErrors.h"
 #include "common/Messages.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 namespace {
 
 using testing::Gbk;
@@ -79,4 +79,4 @@ INSTANTIATE_TEST_SUITE_P(
                       SRunTextCase{"", false}));
 
 }  // namespace
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -10,7 +10,7 @@
 #include "batch/text/OneLine.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 namespace {
 
 const std::string kZhongUtf8 = "\xE4\xB8\xAD";  // 中
@@ -148,4 +148,4 @@ TEST(DisplayColumns, ChineseCharactersTakeTwoColumns) {
 }
 
 }  // namespace
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -2,7 +2,7 @@
 
 #include "batch/Failures.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 SAssignment ParseAssignment(std::string_view written) {
   const std::size_t equals = written.find('=');
@@ -12,4 +12,4 @@ SAssignment ParseAssignment(std::string_view written) {
   return SAssignment{ParseTypedName(written.substr(0, equals)), std::string(written.substr(equals + 1))};
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

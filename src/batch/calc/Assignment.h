@@ -6,7 +6,9 @@
 
 #include "batch/calc/TypedName.h"
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 // A variable given on the command line: NAME=VALUE, NAME:num=VALUE or
 // NAME:text=VALUE, in the outside encoding.
@@ -18,4 +20,4 @@ struct SAssignment {
 // Splits at the first "="; throws TUsageError when there is none or the name is bad.
 SAssignment ParseAssignment(std::string_view written);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -1,6 +1,6 @@
 #include "batch/calc/FailurePoint.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 SFailurePoint AnalysisStoppedAt(const TRuleCalc& calc) {
   const TTokenAnalyser& tokeniser = calc.Tokeniser;
@@ -11,4 +11,4 @@ SFailurePoint AnalysisStoppedAt(const TRuleCalc& calc) {
   return SFailurePoint{end - length, length};
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

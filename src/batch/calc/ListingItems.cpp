@@ -1,6 +1,6 @@
 #include "batch/calc/ListingItems.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -41,4 +41,4 @@ std::vector<std::string> SplitJoinedListing(std::string_view listing) {
   }
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -4,7 +4,9 @@
 #include <string_view>
 #include <vector>
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 // The items of a token or number listing: every item is followed by ";" and
 // has at least one byte (so the token ";" shows as ";;").
@@ -16,4 +18,4 @@ std::vector<std::string> SplitTerminatedListing(std::string_view listing);
 // The items of the variable-name listing: names joined by ";".
 std::vector<std::string> SplitJoinedListing(std::string_view listing);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

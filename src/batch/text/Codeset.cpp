@@ -4,7 +4,7 @@
 
 #include <clocale>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -30,4 +30,4 @@ std::string OutsideEncoding(const std::string& requested) {
   return IsPlainAscii(codeset) ? "UTF-8" : codeset;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -2,7 +2,9 @@
 
 #include <string>
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 // Adopts the user's locale (messages, dates, character widths). When the
 // locale is the plain C/POSIX one, character classes come from C.UTF-8 so
@@ -15,4 +17,4 @@ void AdoptUserLocale();
 // terminal, so that Chinese messages stay readable where LANG is unset.
 std::string OutsideEncoding(const std::string& requested);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch
