@@ -604,8 +604,9 @@ std::string TBatchEngine::SummaryPiece() {
 
 std::uint64_t TBatchEngine::PlanFingerprint() const {
   if (ReceivedFingerprint) return *ReceivedFingerprint;
-  const std::string plan = Plan();
-  return Fingerprint(plan);
+  const std::pair<int, std::size_t> state(static_cast<int>(Stage), BatchPlan.Files.size());
+  if (!OwnFingerprint || OwnFingerprint->first != state) OwnFingerprint.emplace(state, Fingerprint(Plan()));
+  return OwnFingerprint->second;
 }
 
 std::string TBatchEngine::Plan() const {
