@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
-"""Checks that the shared library exports exactly the ten functions and the handle family."""
+"""Checks that the shared library exports exactly the ten functions and the
+handle family; with --batch LIBRARY HEADER, that the batch engine's library
+exports exactly the functions its header declares."""
 
+import re
 import subprocess
 import sys
 
@@ -15,16 +18,30 @@ EXPECTED = {"SetSentence", "GetTokens", "GetNumbers", "GetVarnames", "ClearMemor
             "rulecalc_failed_clause_count", "rulecalc_failed_clause"}
 
 
-def main():
-    library = sys.argv[1]
+def exported_by(library):
     listing = subprocess.run(["nm", "-D", "--defined-only", library], check=True,
                              stdout=subprocess.PIPE, universal_newlines=True).stdout
-    exported = {line.split()[-1] for line in listing.splitlines() if line.strip()}
-    if exported != EXPECTED:
-        print("unexpected exports:", sorted(exported - EXPECTED))
-        print("missing exports:", sorted(EXPECTED - exported))
+    return {line.split()[-1] for line in listing.splitlines() if line.strip()}
+
+
+def declared_in(header):
+    """The functions a header declares with RULECALC_BATCH_API."""
+    with open(header, encoding="utf-8") as text:
+        return set(re.findall(r"^RULECALC_BATCH_API[^;(]*?\b(\w+)\s*\(", text.read(), re.MULTILINE))
+
+
+def main():
+    if sys.argv[1] == "--batch":
+        return compared(exported_by(sys.argv[2]), declared_in(sys.argv[3]), "exactly the batch header's functions")
+    return compared(exported_by(sys.argv[1]), EXPECTED, "exactly the ten exports and the handle family")
+
+
+def compared(exported, expected, what):
+    if exported != expected:
+        print("unexpected exports:", sorted(exported - expected))
+        print("missing exports:", sorted(expected - exported))
         return 1
-    print("exactly the ten exports and the handle family")
+    print(what)
     return 0
 
 
