@@ -183,7 +183,9 @@ RULECALC_BATCH_API int rulecalc_batch_column(rulecalc_batch *batch, size_t index
  * on, non-zero to stop (RULECALC_BATCH_STOPPED). progress, when not null,
  * is called now and then with the phase (0 reading to infer types,
  * 1 evaluating), the data bytes done, the data bytes in all and the rows
- * done; non-zero stops too. Callbacks run on the calling thread. Diagnostics
+ * done; non-zero stops too. Callbacks run on the calling thread, and may
+ * read and clear the diagnostics gathered so far (nothing else on the
+ * handle); the heading is always written, even when it is empty. Diagnostics
  * (rules left out, warnings, skipped rows, columns read as text) collect as
  * they come: see rulecalc_batch_diagnostics; the text summary that goes to
  * standard error when the report format keeps it out is

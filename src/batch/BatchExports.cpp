@@ -14,8 +14,8 @@
 #include "batch/Failures.h"
 #include "rulecalc_batch.h"
 
-using rulecalc::cli::TBadCall;
-using rulecalc::cli::TBatchEngine;
+using rulecalc::batch::TBadCall;
+using rulecalc::batch::TBatchEngine;
 
 struct rulecalc_batch {
   std::unique_ptr<TBatchEngine> Engine;
@@ -47,7 +47,7 @@ rulecalc_batch_status Failed(rulecalc_batch* batch, rulecalc_batch_status status
 
 template <typename Call>
 rulecalc_batch_status Guarded(rulecalc_batch* batch, Call call) {
-  using namespace rulecalc::cli;
+  using namespace rulecalc::batch;
   if (!batch || !batch->Engine) return RULECALC_BATCH_BAD_CALL;
   try {
     if (batch->Engine->IsBroken()) throw TBadCall("the batch ran out of memory before; it can only be freed");
@@ -198,7 +198,7 @@ RULECALC_BATCH_API int rulecalc_batch_column(rulecalc_batch* batch, size_t index
   });
   if (status != RULECALC_BATCH_OK) return -1;
   if (name) *name = column.Name.c_str();
-  if (type) *type = column.Type == rulecalc::cli::vtText ? 1 : 0;
+  if (type) *type = column.Type == rulecalc::batch::vtText ? 1 : 0;
   if (declared) *declared = column.Declared.has_value() ? 1 : 0;
   if (date_reading) *date_reading = batch->Texts[0].c_str();
   return 0;
@@ -209,10 +209,10 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_run(rulecalc_batch* batc
                                                            rulecalc_batch_progress progress, void* host) {
   if (!write || jobs == 0) return Missing(batch, "a run needs a write callback and one job at least");
   return Guarded(batch, [&](TBatchEngine& engine) {
-    const rulecalc::cli::TWriteReport writeReport = [&](const std::string& bytes) {
+    const rulecalc::batch::TWriteReport writeReport = [&](const std::string& bytes) {
       return write(host, bytes.data(), bytes.size()) == 0;
     };
-    rulecalc::cli::TShowProgress showProgress;
+    rulecalc::batch::TShowProgress showProgress;
     if (progress) {
       showProgress = [&](int phase, std::uint64_t done, std::uint64_t total, std::uint64_t rows) {
         return progress(host, phase, done, total, rows) == 0;

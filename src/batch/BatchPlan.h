@@ -12,7 +12,7 @@
 #include "batch/RulesFile.h"
 #include "platform/HostEnvironment.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // A data file of the run, as every worker sees it.
 struct SPlanFile {
@@ -40,4 +40,4 @@ struct SBatchPlan {
   bool FreshCalculators = false; // a cleared calculator and a new analysis per row and rule
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -5,7 +5,7 @@
 #include "batch/ExplainedValues.h"
 #include "batch/RowCheck.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 TBatchWorker::TBatchWorker(const SBatchPlan& plan)
     : Plan(plan),
@@ -85,4 +85,4 @@ void TBatchWorker::Report(const SDataRow& row, std::size_t rule, const SEvaluati
   ++result.Verdicts;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

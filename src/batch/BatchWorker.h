@@ -11,7 +11,7 @@
 #include "batch/RuleCalculators.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // Evaluates chunks of rows with calculators, a codec and a report of its own.
 class TBatchWorker {
@@ -35,4 +35,4 @@ class TBatchWorker {
   std::vector<std::string> Problems;  // per column, for the current row
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

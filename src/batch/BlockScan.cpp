@@ -10,7 +10,7 @@
 #include "batch/RowCheck.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -203,4 +203,4 @@ SBlockScan ReadScan(TByteReader& in, const SBatchPlan& plan) {
   return scan;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -12,7 +12,7 @@
 #include "batch/ByteStrings.h"
 #include "batch/ColumnInference.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 struct SFileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -51,4 +51,4 @@ SBlockScan ReadScan(TByteReader& in, const SBatchPlan& plan);
 // Goes to offset in file; throws TReadError naming path when it cannot.
 void SeekOrFail(std::FILE* file, std::uint64_t offset, const std::string& path);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -110,4 +110,4 @@ void TByteReader::End() const {
   if (!Rest.empty()) throw TForeignBytes("a byte string with bytes left over");
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

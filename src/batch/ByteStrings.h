@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // The kinds of byte string the engine hands to its clients; each is read
 // back only as its own kind.
@@ -62,4 +62,4 @@ class TByteReader {
 // A short fingerprint of bytes (to tie blocks and parts to their plan).
 std::uint64_t Fingerprint(std::string_view bytes);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

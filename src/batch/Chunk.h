@@ -8,7 +8,7 @@
 #include "batch/CsvReader.h"
 #include "batch/Summary.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // A data record and its row number (1 for the first record after the header;
 // malformed records count too, so numbers stay those of the file).
@@ -38,4 +38,4 @@ struct SChunkResult {
   void Append(const SChunkResult& later);
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

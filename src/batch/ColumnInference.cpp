@@ -4,7 +4,7 @@
 
 #include "batch/calc/ValueKind.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -56,4 +56,4 @@ std::vector<std::string> MixedColumnsNotices(const std::vector<SColumn>& columns
   return notices;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -11,7 +11,7 @@
 #include "batch/RowValues.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // What the values of one column showed while its type was inferred.
 struct SColumnEvidence {
@@ -61,4 +61,4 @@ std::vector<SColumnEvidence> InferColumnTypes(TCsvReader& reader, std::vector<SC
   return evidence;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -2,7 +2,7 @@
 
 #include "boundary/RuleCalc.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -23,4 +23,4 @@ std::string WhyNotAName(const std::string& gbkName) {
   return "it is a word of the rule language";
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

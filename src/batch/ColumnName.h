@@ -2,11 +2,11 @@
 
 #include <string>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // Why a rule cannot name a column called gbkName (the rule language's names
 // are an ASCII letter, then letters, digits and underscores, and not a
 // keyword); the empty text when it can. Asks the library's own tokeniser.
 std::string WhyNotAName(const std::string& gbkName);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -9,7 +9,7 @@
 #include "batch/calc/TypedName.h"
 #include "batch/text/ControlCharacters.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -123,4 +123,4 @@ std::size_t ColumnNamed(const std::vector<SColumn>& columns, const std::string& 
   throw TUsageError("the data has no column '" + shown + "' (its columns: " + names + ")");
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -8,7 +8,9 @@
 #include "batch/calc/Variable.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 // How a ":date" column reads its values: the order of year, month and day
 // and their separator; empty order for the run's own date settings.
@@ -46,4 +48,4 @@ std::size_t ColumnNamed(const std::vector<SColumn>& columns, const std::string& 
 // Names folded as the library compares them (ASCII letters in upper case).
 std::string FoldedName(const std::string& name);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -195,4 +195,4 @@ bool TCsvReader::Next(SCsvRecord& record) {
   return true;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

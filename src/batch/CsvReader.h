@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // One record of a CSV file, as written (no conversion).
 struct SCsvRecord {
@@ -82,4 +82,4 @@ class TCsvReader {
   std::uint64_t LastRecordEnd;
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -7,7 +7,7 @@
 #include "batch/ReportFormats.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -125,4 +125,4 @@ class TCsvReport : public TReport {
 
 std::unique_ptr<TReport> MakeCsvReport(const SReportLayout& layout) { return std::make_unique<TCsvReport>(layout); }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

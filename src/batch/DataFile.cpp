@@ -4,7 +4,7 @@
 
 #include "batch/Failures.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -54,4 +54,4 @@ std::string TDataFile::Sample(std::size_t count) {
   return sample;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

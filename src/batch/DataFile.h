@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // An open input file with its size, read from the start once per pass. The
 // path "-" is standard input, copied into an unnamed temporary file first so
@@ -31,4 +31,4 @@ class TDataFile {
   std::uint64_t Bytes = 0;
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -1,6 +1,6 @@
 #include "batch/DateSettings.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -24,4 +24,4 @@ SHostEnvironment BatchEnvironment(const std::string& order, char separator) {
   return environment;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -4,7 +4,7 @@
 
 #include "platform/HostEnvironment.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // Adjusts settings so that TODATE reads, and TOCHAR's short date writes,
 // dates in order ("ymd", "mdy" or "dmy"; empty keeps the settings' own)
@@ -14,4 +14,4 @@ void WithDateReading(SRegionalSettings& settings, const std::string& order, char
 // The host's environment with the date reading adjusted: the calculators of a batch use it.
 SHostEnvironment BatchEnvironment(const std::string& order, char separator);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

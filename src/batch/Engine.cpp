@@ -24,7 +24,7 @@
 #include "batch/text/DisplayColumns.h"
 #include "boundary/Listings.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -325,7 +325,7 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
 
 void TBatchEngine::ReadRules(const std::string& path) {
   Require(Stage == EMStage::Options, "the rules are read once, after the options");
-  ReadRulesText(::rulecalc::cli::ReadRulesText(path), path);
+  ReadRulesText(::rulecalc::batch::ReadRulesText(path), path);
 }
 
 void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path) {
@@ -604,8 +604,9 @@ std::string TBatchEngine::SummaryPiece() {
 
 std::uint64_t TBatchEngine::PlanFingerprint() const {
   if (ReceivedFingerprint) return *ReceivedFingerprint;
-  const std::string plan = Plan();
-  return Fingerprint(plan);
+  const std::pair<int, std::size_t> state(static_cast<int>(Stage), BatchPlan.Files.size());
+  if (!OwnFingerprint || OwnFingerprint->first != state) OwnFingerprint.emplace(state, Fingerprint(Plan()));
+  return OwnFingerprint->second;
 }
 
 std::string TBatchEngine::Plan() const {
@@ -847,4 +848,4 @@ std::string TBatchEngine::Finish() {
   return SummaryPiece();
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

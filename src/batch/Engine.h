@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "batch/BatchPlan.h"
@@ -19,7 +20,7 @@
 #include "batch/Summary.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // A call the engine cannot take now or with these arguments.
 class TBadCall : public std::runtime_error {
@@ -134,6 +135,8 @@ class TBatchEngine {
   std::vector<std::unique_ptr<TCsvReader>> AfterHeaders;  // readers standing after each header, until used
   std::vector<SSettledBlock> Blocks;
   std::optional<std::uint64_t> ReceivedFingerprint;  // of the plan a worker was made from
+  // The client's own plan's fingerprint, with the stage and file count it was taken at.
+  mutable std::optional<std::pair<std::pair<int, std::size_t>, std::uint64_t>> OwnFingerprint;
   EMStage Stage = EMStage::Options;
 
   SBatchSummary Summary;
@@ -146,4 +149,4 @@ class TBatchEngine {
   bool Broken = false;
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -39,4 +39,4 @@ std::string ExplainedValues(const std::string& gbkExplanation, const std::vector
   return shown;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

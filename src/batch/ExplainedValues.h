@@ -5,7 +5,7 @@
 
 #include "batch/Columns.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // The variables an explanation names (the names before each "::", as in
 // "SCORE,AGE::...;"), each once, with the row's values: "SCORE=50, AGE=16"
@@ -13,4 +13,4 @@ namespace rulecalc::cli {
 std::string ExplainedValues(const std::string& gbkExplanation, const std::vector<SColumn>& columns,
                             const std::vector<std::string>& gbkValues);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -4,7 +4,9 @@
 #include <stdexcept>
 #include <string>
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 // A mistake in how the tool was called or in the files it was given; the
 // message is shown as it is and the tool ends with the usage status.
@@ -50,4 +52,4 @@ class TMemoryError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

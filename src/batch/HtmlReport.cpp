@@ -5,7 +5,7 @@
 #include "batch/text/OneLine.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -120,4 +120,4 @@ class THtmlReport : public TReport {
 
 std::unique_ptr<TReport> MakeHtmlReport(const SReportLayout& layout) { return std::make_unique<THtmlReport>(layout); }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -3,7 +3,7 @@
 
 #include "batch/text/EncodingGuess.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 std::string InputEncoding(const std::string& bytes, bool truncated, const std::string& requested,
                           const std::string& path, const std::string& option, std::string& notice) {
@@ -22,4 +22,4 @@ std::string InputEncoding(const std::string& bytes, bool truncated, const std::s
   return guess.Encoding;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // Bytes from the start of a data file that decide its encoding.
 constexpr std::size_t kEncodingSample = std::size_t{1} << 20;
@@ -18,4 +18,4 @@ constexpr std::size_t kEncodingSample = std::size_t{1} << 20;
 std::string InputEncoding(const std::string& bytes, bool truncated, const std::string& requested,
                           const std::string& path, const std::string& option, std::string& notice);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -5,7 +5,7 @@
 #include "batch/ReportFormats.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -84,4 +84,4 @@ std::unique_ptr<TReport> MakeJsonLinesReport(const SReportLayout& layout) {
   return std::make_unique<TJsonLinesReport>(layout);
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -1,7 +1,7 @@
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 const char* OutcomeWord(EMOutcome outcome) {
   switch (outcome) {
@@ -30,4 +30,4 @@ std::unique_ptr<TReport> MakeReport(const SReportLayout& layout) {
   return MakeTextReport(layout);
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

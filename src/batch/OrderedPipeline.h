@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // Runs work over a stream of jobs on several threads and hands the results
 // to consume in the order the jobs were produced. produce(job) fills the next
@@ -190,4 +190,4 @@ void RunOrdered(std::size_t workers, std::size_t window, Produce produce, Work w
   if (state.Failure) std::rethrow_exception(state.Failure);
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

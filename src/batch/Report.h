@@ -9,7 +9,7 @@
 #include "batch/Summary.h"
 #include "batch/calc/Evaluation.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 enum class EMReportFormat { Text, Csv, JsonLines, Html };
 
@@ -59,4 +59,4 @@ std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& su
 // The word for an outcome in every format: true, false or error.
 const char* OutcomeWord(EMOutcome outcome);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -5,7 +5,7 @@
 
 #include "batch/Report.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // The formats, made by MakeReport.
 std::unique_ptr<TReport> MakeTextReport(const SReportLayout& layout);
@@ -13,4 +13,4 @@ std::unique_ptr<TReport> MakeCsvReport(const SReportLayout& layout);
 std::unique_ptr<TReport> MakeJsonLinesReport(const SReportLayout& layout);
 std::unique_ptr<TReport> MakeHtmlReport(const SReportLayout& layout);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

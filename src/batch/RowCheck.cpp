@@ -1,6 +1,6 @@
 #include "batch/RowCheck.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 std::string RowProblem(const SCsvRecord& record, const std::vector<SColumn>& columns, TTextCodec& codec,
                        std::vector<std::string>& gbkValues) {
@@ -21,4 +21,4 @@ std::string RowProblem(const SCsvRecord& record, const std::vector<SColumn>& col
   return {};
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

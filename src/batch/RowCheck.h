@@ -7,7 +7,7 @@
 #include "batch/CsvReader.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // Converts a record's fields to GBK values, one per column. Returns why the
 // record has to be skipped (malformed, the wrong number of fields, a value
@@ -15,4 +15,4 @@ namespace rulecalc::cli {
 std::string RowProblem(const SCsvRecord& record, const std::vector<SColumn>& columns, TTextCodec& codec,
                        std::vector<std::string>& gbkValues);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -7,7 +7,7 @@
 #include "batch/calc/ValueKind.h"
 #include "vm/DateBuiltins.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 TNullTexts::TNullTexts(std::vector<std::string> gbkTexts) : Texts(std::move(gbkTexts)) {
   Texts.erase(std::remove(Texts.begin(), Texts.end(), std::string()), Texts.end());
@@ -77,4 +77,4 @@ std::string TRowValues::NumberProblem(std::size_t column, const std::string& val
   return Columns[column].GbkName + "=" + value + " is not a number";
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -6,7 +6,7 @@
 #include "batch/Columns.h"
 #include "platform/RegionalSettings.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // The texts that mean an empty value (--null-values); by default only the
 // empty text itself.
@@ -53,4 +53,4 @@ class TRowValues {
   bool NothingToDo;
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

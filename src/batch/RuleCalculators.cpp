@@ -2,7 +2,7 @@
 
 #include <new>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -53,7 +53,7 @@ TRuleCalculators::TRuleCalculators(const SBatchPlan& plan) : Plan(plan) {
 SEvaluation TRuleCalculators::Evaluate(std::size_t rule, const std::vector<std::string>& gbkValues) {
   if (!Shared) return Rerun(rule, gbkValues);
   for (std::size_t i = 0; i < Variables.size(); ++i) Variables[i].Value = gbkValues[i];
-  SEvaluation evaluation = cli::Evaluate(*Shared, Plan.Rules[rule].GbkSentence, Variables, EMStep::AnalyseAndRun);
+  SEvaluation evaluation = batch::Evaluate(*Shared, Plan.Rules[rule].GbkSentence, Variables, EMStep::AnalyseAndRun);
   RequireMemory(*Shared);
   return evaluation;
 }
@@ -84,4 +84,4 @@ SEvaluation TRuleCalculators::Rerun(std::size_t rule, const std::vector<std::str
   return RunAnalysed(calc);
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -8,7 +8,7 @@
 #include "boundary/RuleCalc.h"
 #include "batch/calc/Evaluation.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // Evaluates the plan's rules on rows, for one worker thread. Each rule has a
 // calculator, made and analysed when the rule first gets a row and shared
@@ -46,4 +46,4 @@ std::vector<SVariable> EmptyVariables(const std::vector<SColumn>& columns);
 // the library gave on short memory becomes a verdict.
 void RequireMemory(const TRuleCalc& calc);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -8,7 +8,7 @@
 #include "batch/text/ControlCharacters.h"
 #include "batch/RulesScanner.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -102,4 +102,4 @@ std::string ReadRulesText(const std::string& path) {
   return text.str();
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

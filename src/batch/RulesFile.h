@@ -7,7 +7,7 @@
 
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // One rule of a rules file.
 struct SRule {
@@ -43,4 +43,4 @@ SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec
 // The bytes of the rules file at path; throws TUsageError when it cannot be read.
 std::string ReadRulesText(const std::string& path);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -3,7 +3,7 @@
 #include "batch/Failures.h"
 #include "batch/text/ControlCharacters.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -104,4 +104,4 @@ std::string TRulesScanner::Where() const {
   return FilePath + ":" + std::to_string(LineNumber) + ":" + std::to_string(Column()) + ": ";
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // Walks the bytes of a rules file keeping line and column (columns count
 // characters: a UTF-8 or GBK character is one). ASCII bytes mean the same in
@@ -49,4 +49,4 @@ class TRulesScanner {
   std::size_t LineStart = 0;
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <numeric>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 void SRuleTally::Count(const SEvaluation& evaluation) {
   switch (evaluation.Outcome) {
@@ -78,4 +78,4 @@ std::vector<std::size_t> SBatchSummary::RulesByFailures() const {
   return order;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

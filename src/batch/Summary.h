@@ -9,7 +9,7 @@
 
 #include "batch/calc/Evaluation.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // How often one rule held, failed, or stopped with an error, and how often
 // each explanation came. A part of the rows (a chunk, a block) counts every
@@ -58,4 +58,4 @@ struct SBatchSummary {
   std::vector<std::size_t> RulesByFailures() const;
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

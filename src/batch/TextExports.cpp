@@ -18,7 +18,7 @@
 #include "batch/text/TextCodec.h"
 #include "rulecalc_batch.h"
 
-using namespace rulecalc::cli;
+using namespace rulecalc::batch;
 
 struct rulecalc_text {
   std::unique_ptr<TTextCodec> Codec;  // null until an encoding is open

@@ -8,7 +8,7 @@
 #include "batch/text/OneLine.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -114,4 +114,4 @@ std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& su
 
 std::unique_ptr<TReport> MakeTextReport(const SReportLayout& layout) { return std::make_unique<TTextReport>(layout); }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

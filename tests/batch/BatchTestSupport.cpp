@@ -7,7 +7,7 @@
 
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli::testing {
+namespace rulecalc::batch::testing {
 
 TMemoryFile::TMemoryFile(std::string text)
     : Text(std::move(text)), Handle(fmemopen(Text.empty() ? nullptr : Text.data(), Text.empty() ? 1 : Text.size(), "r")) {
@@ -41,4 +41,4 @@ std::string Utf8(const std::string& gbk) {
   return codec.FromGbk(gbk);
 }
 
-}  // namespace rulecalc::cli::testing
+}  // namespace rulecalc::batch::testing

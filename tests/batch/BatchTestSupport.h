@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-namespace rulecalc::cli::testing {
+namespace rulecalc::batch::testing {
 
 // A read-only FILE over text held in memory, closed when it goes.
 class TMemoryFile {
@@ -38,4 +38,4 @@ class TTemporaryFile {
 std::string Gbk(const std::string& utf8);
 std::string Utf8(const std::string& gbk);
 
-}  // namespace rulecalc::cli::testing
+}  // namespace rulecalc::batch::testing

@@ -233,12 +233,31 @@ TEST(Blocks, ForeignByteStringsAreRefused) {
   const std::string rules = folder.Write("r.rules", kRules);
   const std::string data = folder.Write("d.csv", "ID,AGE\n1,20\n2,10\n3,30\n");
   rulecalc_batch* client = Client(Cases()[1], "csv", rules, {data});
-  const std::vector<std::string> scans = Scans(client, 8);
+  const std::vector<std::string> scans = Scans(client, 4);
   std::vector<const char*> bytes;
   std::vector<size_t> lengths;
   for (const std::string& scan : scans) {
     bytes.push_back(scan.data());
     lengths.push_back(scan.size());
+  }
+  {
+    // a cut scan, scans that leave a gap, and scans of another data file are refused
+    const std::string other = folder.Write("e.csv", "ID,AGE\n9,9\n");
+    rulecalc_batch* stranger = Client(Cases()[1], "csv", rules, {other});
+    const std::string foreign = Scans(stranger, 64).front();
+    rulecalc_batch_free(stranger);
+    rulecalc_batch* refusing = Client(Cases()[1], "csv", rules, {data});
+    const std::string cutScan = scans[0].substr(0, scans[0].size() - 1);
+    const char* const cutOne[] = {cutScan.data()};
+    const size_t cutLength[] = {cutScan.size()};
+    EXPECT_EQ(rulecalc_batch_fold_scans(refusing, 1, cutOne, cutLength), RULECALC_BATCH_BAD_CALL);
+    const char* const gap[] = {scans[0].data(), scans[2].data()};
+    const size_t gapLengths[] = {scans[0].size(), scans[2].size()};
+    EXPECT_EQ(rulecalc_batch_fold_scans(refusing, 2, gap, gapLengths), RULECALC_BATCH_BAD_CALL);
+    const char* const strange[] = {foreign.data()};
+    const size_t strangeLength[] = {foreign.size()};
+    EXPECT_EQ(rulecalc_batch_fold_scans(refusing, 1, strange, strangeLength), RULECALC_BATCH_BAD_CALL);
+    rulecalc_batch_free(refusing);
   }
   ASSERT_EQ(rulecalc_batch_fold_scans(client, scans.size(), bytes.data(), lengths.data()), RULECALC_BATCH_OK);
   ASSERT_EQ(rulecalc_batch_prepare(client), RULECALC_BATCH_OK);

@@ -8,7 +8,7 @@
 #include "batch/calc/CaretPicture.h"
 #include "batch/calc/Evaluation.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 namespace {
 
 using testing::Gbk;
@@ -87,4 +87,4 @@ INSTANTIATE_TEST_SUITE_P(Library, AnalysisStopCases,
                                            SStopCase{"AGE > NOBODY;", 6, 6}));
 
 }  // namespace
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

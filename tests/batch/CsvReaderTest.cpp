@@ -6,7 +6,7 @@
 #include "BatchTestSupport.h"
 #include "batch/CsvReader.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 namespace {
 
 using testing::TMemoryFile;
@@ -98,4 +98,4 @@ TEST(CsvReader, RecordOverTheLimitIsMalformedAndTheNextOneIsRead) {
 }
 
 }  // namespace
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

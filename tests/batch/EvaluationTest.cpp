@@ -11,7 +11,7 @@
 #include "batch/calc/ValueKind.h"
 #include "common/Messages.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 namespace {
 
 using testing::Gbk;
@@ -107,4 +107,4 @@ TEST(JoinedListing, SplitsNamesJoinedBySeparators) {
 }
 
 }  // namespace
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

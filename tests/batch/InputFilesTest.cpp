@@ -9,7 +9,7 @@
 #include "batch/Columns.h"
 #include "batch/RulesFile.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 namespace {
 
 using testing::Gbk;
@@ -184,4 +184,4 @@ TEST(ColumnInference, RowsThatWillBeSkippedDoNotCount) {
 }
 
 }  // namespace
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -8,7 +8,7 @@
 
 #include "batch/OrderedPipeline.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 namespace {
 
 constexpr int kJobs = 300;
@@ -111,4 +111,4 @@ TEST(OrderedPipelineFailures, NoJobsNoResults) {
 }
 
 }  // namespace
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

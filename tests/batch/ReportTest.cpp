@@ -7,7 +7,7 @@
 #include "batch/ExplainedValues.h"
 #include "batch/Report.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 namespace {
 
 using testing::Gbk;
@@ -197,4 +197,4 @@ TEST(Summaries, CountPerRuleAndNameRulesThatDidNotAnalyse) {
 }
 
 }  // namespace
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

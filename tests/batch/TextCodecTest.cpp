@@ -12,7 +12,7 @@
 #include "batch/text/TextCodec.h"
 #include "rulecalc_batch.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 namespace {
 
 const std::string kZhongUtf8 = "\xE4\xB8\xAD";  // 中
@@ -190,4 +190,4 @@ TEST(TextFunctions, AnswerWithStatusesOffsetsAndSpans) {
 }
 
 }  // namespace
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Checks that the shared library exports exactly the ten functions and the handle family,
-and, when given, that the batch engine library exports exactly the functions its header declares."""
+"""Checks that the shared library exports exactly the ten functions and the
+handle family; with --batch LIBRARY HEADER, that the batch engine's library
+exports exactly the functions its header declares."""
 
 import re
 import subprocess
@@ -19,32 +20,31 @@ EXPECTED = {"SetSentence", "GetTokens", "GetNumbers", "GetVarnames", "ClearMemor
             "rulecalc_listing_item_count", "rulecalc_listing_item"}
 
 
-def exports_of(library):
+def exported_by(library):
     listing = subprocess.run(["nm", "-D", "--defined-only", library], check=True,
                              stdout=subprocess.PIPE, universal_newlines=True).stdout
     return {line.split()[-1] for line in listing.splitlines() if line.strip()}
 
 
 def declared_in(header):
-    text = open(header, encoding="utf-8").read()
-    return set(re.findall(r"RULECALC_BATCH_API\b[^;(]*?\b(rulecalc_\w+)\s*\(", text))
-
-
-def same(exported, expected, what):
-    if exported == expected:
-        print("exactly", what)
-        return True
-    print("unexpected exports:", sorted(exported - expected))
-    print("missing exports:", sorted(expected - exported))
-    return False
+    """The functions a header declares with RULECALC_BATCH_API."""
+    with open(header, encoding="utf-8") as text:
+        return set(re.findall(r"^RULECALC_BATCH_API[^;(]*?\b(\w+)\s*\(", text.read(), re.MULTILINE))
 
 
 def main():
-    whole = same(exports_of(sys.argv[1]), EXPECTED, "the ten exports and the handle family")
-    if len(sys.argv) > 3:
-        whole = same(exports_of(sys.argv[2]), declared_in(sys.argv[3]),
-                     "the functions of rulecalc_batch.h") and whole
-    return 0 if whole else 1
+    if sys.argv[1] == "--batch":
+        return compared(exported_by(sys.argv[2]), declared_in(sys.argv[3]), "exactly the batch header's functions")
+    return compared(exported_by(sys.argv[1]), EXPECTED, "exactly the ten exports and the handle family")
+
+
+def compared(exported, expected, what):
+    if exported != expected:
+        print("unexpected exports:", sorted(exported - expected))
+        print("missing exports:", sorted(expected - exported))
+        return 1
+    print(what)
+    return 0
 
 
 if __name__ == "__main__":

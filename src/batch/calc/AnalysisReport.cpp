@@ -3,7 +3,7 @@
 #include "batch/calc/CaretPicture.h"
 #include "batch/text/DisplayColumns.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -38,4 +38,4 @@ std::string DescribeWarnings(const std::string& gbkSentence, const SEvaluation& 
   return described;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -5,7 +5,9 @@
 #include "batch/calc/Evaluation.h"
 #include "batch/text/TextCodec.h"
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 // The message of a failed analysis, then the sentence's line and a caret
 // under the token where the analyser stopped, in the outside encoding:
@@ -22,4 +24,4 @@ std::string DescribeWarning(const std::string& gbkSentence, const SAnalysisWarni
 // Every warning of an evaluation, described one after the other.
 std::string DescribeWarnings(const std::string& gbkSentence, const SEvaluation& evaluation, TTextCodec& codec);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -5,7 +5,7 @@
 #include "common/GbkText.h"
 #include "batch/text/ControlCharacters.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -71,4 +71,4 @@ SCaretPicture DrawCaret(std::string_view gbkSentence, SFailurePoint point, TDisp
   return picture;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -7,7 +7,7 @@
 #include "batch/calc/FailurePoint.h"
 #include "batch/text/DisplayColumns.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // The line of a sentence that holds a failure point, and a marker line whose
 // carets sit under the failing token once both are shown in the terminal.
@@ -20,4 +20,4 @@ struct SCaretPicture {
 
 SCaretPicture DrawCaret(std::string_view gbkSentence, SFailurePoint point, TDisplayColumns& columns);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -2,7 +2,7 @@
 
 #include "batch/calc/RunErrors.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 SEvaluation Evaluate(TRuleCalc& calc, const std::string& gbkSentence, const std::vector<SVariable>& variables,
                      EMStep step) {
@@ -21,4 +21,4 @@ SEvaluation Evaluate(TRuleCalc& calc, const std::string& gbkSentence, const std:
   return SEvaluation{outcome, std::move(text), {}, {}};
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

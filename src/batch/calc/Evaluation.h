@@ -8,7 +8,9 @@
 #include "batch/calc/FailurePoint.h"
 #include "batch/calc/Variable.h"
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 enum class EMOutcome {
   Held,           // the sentence holds
@@ -35,4 +37,4 @@ enum class EMStep { AnalyseOnly, AnalyseAndRun };
 SEvaluation Evaluate(TRuleCalc& calc, const std::string& gbkSentence, const std::vector<SVariable>& variables,
                      EMStep step);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -1,10 +1,10 @@
 #include "batch/calc/FailurePoint.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 SFailurePoint AnalysisStoppedAt(const TRuleCalc& calc) {
   const SSentenceSpan stop = calc.AnalysisStop();
   return SFailurePoint{stop.Offset, stop.Length};
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

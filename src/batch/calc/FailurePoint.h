@@ -4,7 +4,7 @@
 
 #include "boundary/RuleCalc.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // A stretch of the sentence in GBK bytes.
 struct SFailurePoint {
@@ -16,4 +16,4 @@ struct SFailurePoint {
 // end of the sentence when it ran out of tokens.
 SFailurePoint AnalysisStoppedAt(const TRuleCalc& calc);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -1,6 +1,6 @@
 #include "batch/calc/ListingItems.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 std::vector<std::string> SplitJoinedListing(std::string_view listing) {
   std::vector<std::string> items;
@@ -14,4 +14,4 @@ std::vector<std::string> SplitJoinedListing(std::string_view listing) {
   }
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -4,9 +4,11 @@
 #include <string_view>
 #include <vector>
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 // The items of the variable-name listing: names joined by ";".
 std::vector<std::string> SplitJoinedListing(std::string_view listing);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -2,7 +2,7 @@
 
 #include "common/Messages.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -22,4 +22,4 @@ bool IsRunError(std::string_view runtimeText) {
          EndsWith(runtimeText, Message(mNoInitialValueSuffix));
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

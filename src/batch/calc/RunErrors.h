@@ -2,11 +2,11 @@
 
 #include <string_view>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // True when a run-time text (GBK) is one of the library's run-time error
 // messages (a stack overflow, a variable without value) rather than the
 // explanation of a false result.
 bool IsRunError(std::string_view runtimeText);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -6,7 +6,7 @@
 #include "batch/Failures.h"
 #include "batch/text/ControlCharacters.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -42,4 +42,4 @@ STypedName ParseTypedName(std::string_view written) {
   return typed;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -6,7 +6,7 @@
 
 #include "batch/calc/Variable.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // A variable name with an optional type suffix: "AGE", "AGE:num", "NAME:text".
 struct STypedName {
@@ -18,4 +18,4 @@ struct STypedName {
 // blanks around the name. Throws TUsageError for an empty name or another suffix.
 STypedName ParseTypedName(std::string_view written);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

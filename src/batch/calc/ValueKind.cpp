@@ -2,7 +2,7 @@
 
 #include "vm/NumberText.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 EMValueType InferValueType(std::string_view value, char decimalSeparator) {
   double number = 0;
@@ -10,4 +10,4 @@ EMValueType InferValueType(std::string_view value, char decimalSeparator) {
   return vtText;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

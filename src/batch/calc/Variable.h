@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string>
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 // The library's type codes for a variable.
 enum EMValueType : std::int32_t {
@@ -18,4 +20,4 @@ struct SVariable {
   EMValueType Type = vtNumber;
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

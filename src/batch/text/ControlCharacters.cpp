@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -32,4 +32,4 @@ std::string ShowingControls(std::string_view text) {
   return shown;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -3,7 +3,9 @@
 #include <string>
 #include <string_view>
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 // The text with every control character (a byte below 0x20, or 0x7F) shown
 // as \xNN, so that data and rules shown on a terminal cannot move the cursor,
@@ -13,4 +15,4 @@ namespace rulecalc::cli {
 // below 0x20 or 0x7F is part of a longer character.
 std::string ShowingControls(std::string_view text);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -4,7 +4,7 @@
 
 #include "common/GbkText.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 TDisplayColumns::TDisplayColumns() : ToWide(iconv_open("WCHAR_T", "GBK")) {}
 
@@ -36,4 +36,4 @@ int TDisplayColumns::OfCharacter(std::string_view character) {
   return width >= 0 ? width : bytes;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // Counts the terminal columns that GBK text takes once shown: each character
 // is as wide as the locale says (a Chinese character takes two columns). A
@@ -26,4 +26,4 @@ class TDisplayColumns {
   iconv_t ToWide;
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -51,4 +51,4 @@ bool IsGbkFamily(const std::string& encoding) {
   return upper == "GBK" || upper == "GB18030" || upper == "CP936" || upper == "GB2312";
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 // What the first bytes of a file say about its encoding.
 struct SEncodingGuess {
@@ -22,4 +22,4 @@ SEncodingGuess GuessEncoding(std::string_view sample, bool truncated);
 // True for GBK and the encodings that contain it (GB18030, CP936).
 bool IsGbkFamily(const std::string& encoding);
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

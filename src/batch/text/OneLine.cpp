@@ -1,6 +1,6 @@
 #include "batch/text/OneLine.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -25,4 +25,4 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -9,7 +9,7 @@
 #include "batch/Failures.h"
 #include "batch/text/ControlCharacters.h"
 
-namespace rulecalc::cli {
+namespace rulecalc::batch {
 
 namespace {
 
@@ -194,4 +194,4 @@ std::string TTextCodec::Converted(std::string_view gbk, bool showBytes) {
   return out;
 }
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch

@@ -7,7 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace rulecalc::cli {
+#include "batch/ToolBridge.h"
+
+namespace rulecalc::batch {
 
 // Converts between the outside encoding (the terminal's, or the one asked
 // for) and GBK, the only encoding the library speaks. Going in is strict:
@@ -65,4 +67,4 @@ class TTextCodec {
   std::vector<std::size_t> Wide;  // which texts were joined
 };
 
-}  // namespace rulecalc::cli
+}  // namespace rulecalc::batch
