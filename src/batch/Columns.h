@@ -8,7 +8,6 @@
 #include "batch/calc/Variable.h"
 #include "batch/text/TextCodec.h"
 
-#include "batch/ToolBridge.h"
 
 namespace rulecalc::batch {
 

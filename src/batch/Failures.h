@@ -4,7 +4,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "batch/ToolBridge.h"
 
 namespace rulecalc::batch {
 

@@ -5,7 +5,6 @@
 #include "batch/calc/Evaluation.h"
 #include "batch/text/TextCodec.h"
 
-#include "batch/ToolBridge.h"
 
 namespace rulecalc::batch {
 

@@ -8,7 +8,6 @@
 #include "batch/calc/FailurePoint.h"
 #include "batch/calc/Variable.h"
 
-#include "batch/ToolBridge.h"
 
 namespace rulecalc::batch {
 

@@ -4,7 +4,6 @@
 
 #include "batch/calc/Variable.h"
 
-#include "batch/ToolBridge.h"
 
 namespace rulecalc::batch {
 

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "batch/ToolBridge.h"
 
 namespace rulecalc::batch {
 

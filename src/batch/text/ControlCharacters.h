@@ -3,7 +3,6 @@
 #include <string>
 #include <string_view>
 
-#include "batch/ToolBridge.h"
 
 namespace rulecalc::batch {
 

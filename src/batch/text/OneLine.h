@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "batch/ToolBridge.h"
 
 namespace rulecalc::batch {
 

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/ToolBridge.h"
 
 namespace rulecalc::batch {
 
