@@ -49,7 +49,7 @@ if [ -z "$(find "$prepared" -mtime -7 2>/dev/null)" ]; then
   mount -t proc proc "$root/proc"
   mount --bind "$cache/apt-archives" "$root/var/cache/apt/archives"
   step "the starter packages: $starter_packages"
-  in_root "apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $starter_packages >/dev/null"
+  in_root "for try in 1 2 3 4 5; do apt-get update -q >/dev/null && break; sleep \$((try * 15)); done; DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $starter_packages >/dev/null"
   umount "$root/var/cache/apt/archives" "$root/proc"
   tar -C "$root" -cf "$prepared.new" . && mv "$prepared.new" "$prepared"
 else

@@ -19,7 +19,7 @@ need() {
   if [ ! -e "$what" ] && ! command -v "$what" >/dev/null 2>&1; then
     step "installing $*"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq >/dev/null && apt-get install -y -qq "$@" >/dev/null
+    .ci/apt-update -qq >/dev/null && apt-get install -y -qq "$@" >/dev/null
   fi
 }
 need clang clang

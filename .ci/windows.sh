@@ -80,7 +80,7 @@ have_wine32() { dpkg -s wine32:i386 >/dev/null 2>&1 && command -v wine >/dev/nul
 if [ ${#missing[@]} -gt 0 ] || ! have_wine32; then
   [ "$(id -u)" = 0 ] || die "missing tools (${missing[*]:-wine32}) and not root: cannot apt-get install"
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt-get update -qq
+  .ci/apt-update -qq
   apt-get install -y -qq --no-install-recommends \
     cmake ninja-build python3 g++ \
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
