@@ -11,8 +11,10 @@
 #     default; built here if missing);
 #  5. runs the same scenarios through the DLL under Wine and requires output
 #     byte-identical to the Linux one;
-#  6. builds the README's handle example against the DLL and runs it under
-#     Wine: two threads, answers equal to the ten exports'.
+#  6. builds the handle example against the DLL and runs it under
+#     Wine: two threads, answers equal to the ten exports';
+#  7. builds the host that loads the DLL at run time (examples/windows_host.c)
+#     and checks what it prints under Wine.
 #
 # When the kernel cannot execute 32-bit x86 programs (no IA32 emulation, as on
 # some virtual machines), 32-bit Wine runs under QEMU user-mode emulation
@@ -266,7 +268,7 @@ echo "ok   the Windows driver loads and unloads rulecalc.dll under Wine"
 
 # ---------------------------------------------------------------------------
 step "6. the handle example through the DLL under Wine"
-# The README's C example, linked against the DLL: two threads, two handles
+# The handle example, linked against the DLL: two threads, two handles
 # each (__cdecl), every answer checked against the ten exports (__stdcall).
 HANDLES_DIR=$MINGW_BUILD/handles-example
 mkdir -p "$HANDLES_DIR"
@@ -275,5 +277,17 @@ i686-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror -O2 -Iinclu
   "$HANDLES_DIR/rulecalc.dll" -static -lpthread -Wl,--enable-stdcall-fixup -o "$HANDLES_DIR/handles.exe"
 (cd "$HANDLES_DIR" && timeout 300 wine handles.exe </dev/null) || die "the handle example failed under Wine"
 echo "ok   the handle example gives the ten exports' answers on two threads through rulecalc.dll"
+
+# ---------------------------------------------------------------------------
+step "7. the host that loads the DLL at run time, under Wine"
+# The Windows page's host: LoadLibraryA and GetProcAddress, __stdcall
+# imports declared by hand, one rule through the ten exports.
+i686-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror -O2 -Iinclude examples/windows_host.c \
+  -o "$HANDLES_DIR/windows_host.exe"
+host_output=$(cd "$HANDLES_DIR" && timeout 300 wine windows_host.exe </dev/null | tr -d '\r' | iconv -f GBK -t UTF-8) ||
+  die "the Windows host example failed under Wine"
+[ "$host_output" = "the rule does not hold: SCORE::IF AGE>=18 成立则 SCORE>=60" ] ||
+  die "the Windows host example printed: $host_output"
+echo "ok   the Windows host example loads rulecalc.dll and prints the explanation"
 echo
 echo "== [windows] done in $((SECONDS - STEP_START))s"
