@@ -4,11 +4,10 @@
 #include <stdexcept>
 #include <string>
 
-
 namespace rulecalc::batch {
 
-// A mistake in how the tool was called or in the files it was given; the
-// message is shown as it is and the tool ends with the usage status.
+// A mistake in an option or in the files the engine was given; the message
+// is passed on as it is (RULECALC_BATCH_UNUSABLE).
 class TUsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -30,22 +29,8 @@ class TConversionError : public std::runtime_error {
   std::size_t BadOffset;
 };
 
-// Output that could not be written (a full disk, a closed pipe); the tool
-// ends with the output status.
-class TOutputError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Standard output's reader stopped reading (`rulecalc ... | head`): the tool
-// ends with the output status, without a message, as the reader chose this.
-class TClosedOutput : public TOutputError {
- public:
-  using TOutputError::TOutputError;
-};
-
-// Memory ran out (std::bad_alloc ends the tool the same way); the message
-// says what was stopped and the tool ends with the out-of-memory status.
+// Memory ran out (std::bad_alloc is taken the same way); the message says
+// what was stopped (RULECALC_BATCH_OUT_OF_MEMORY).
 class TMemoryError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
