@@ -11,6 +11,7 @@ the "output-encoding" option says otherwise).
 """
 
 import ctypes
+import os
 from ctypes import POINTER, byref, c_char_p, c_int, c_size_t, c_uint64, c_void_p
 
 from ._library import load_batch_library
@@ -78,12 +79,23 @@ def _c_text(address):
     return ctypes.string_at(address) if address else b""
 
 
+def _decoded(text, encoding):
+    """Engine text as str, whatever encoding name iconv took that Python does not know."""
+    try:
+        return text.decode(encoding, "replace")
+    except LookupError:
+        return text.decode("utf-8", "replace")
+
+
 class EngineError(Exception):
     """A call the engine refused: status (UNUSABLE, READ_ERROR, ...) and its one-line message (bytes)."""
 
     def __init__(self, status, message, encoding="utf-8"):
-        super().__init__(message.decode(encoding, "replace"))
-        self.status, self.message = status, message
+        super().__init__(status, message, encoding)
+        self.status, self.message, self.encoding = status, message, encoding
+
+    def __str__(self):
+        return _decoded(self.message, self.encoding)
 
 
 class Batch:
@@ -122,15 +134,17 @@ class Batch:
 
     # ---- options, rules, data
     def set_option(self, name, value):
-        self._require(self._call("set_option", self._handle, name.encode(), value.encode(self.encoding)))
+        """value: bytes as given (an argument), or str in the output encoding."""
+        written = value if isinstance(value, bytes) else value.encode(self.encoding)
+        self._require(self._call("set_option", self._handle, name.encode(), written))
         if name == "output-encoding" and value:
-            self.encoding = value
+            self.encoding = os.fsdecode(value)
 
     def read_rules(self, path):
-        self._require(self._call("read_rules", self._handle, path.encode()))
+        self._require(self._call("read_rules", self._handle, os.fsencode(path)))
 
     def read_rules_text(self, text, path):
-        self._require(self._call("read_rules_text", self._handle, text, len(text), path.encode()))
+        self._require(self._call("read_rules_text", self._handle, text, len(text), os.fsencode(path)))
 
     def rules(self):
         """[(id, description, GBK sentence, line)] of the rules read, ids and descriptions as str."""
@@ -138,17 +152,18 @@ class Batch:
         for index in range(self._call("rule_count", self._handle)):
             rule_id, description, sentence, line = c_void_p(), c_void_p(), c_void_p(), c_size_t()
             self._call("rule", self._handle, index, byref(rule_id), byref(description), byref(sentence), byref(line))
-            found.append((_c_text(rule_id.value).decode(self.encoding), _c_text(description.value).decode(self.encoding),
+            found.append((_decoded(_c_text(rule_id.value), self.encoding),
+                          _decoded(_c_text(description.value), self.encoding),
                           _c_text(sentence.value), line.value))
         return found
 
     def rules_date_reading(self):
         """The rules file's date order and separator, "" where it names none."""
         return (self._call("rules_date_order", self._handle).decode(),
-                self._call("rules_date_separator", self._handle).decode(self.encoding))
+                _decoded(self._call("rules_date_separator", self._handle), self.encoding))
 
     def add_data(self, path):
-        self._require(self._call("add_data", self._handle, path.encode()))
+        self._require(self._call("add_data", self._handle, os.fsencode(path)))
 
     def files(self):
         """[(path, encoding, data start, size)] of the data files added."""
@@ -156,7 +171,7 @@ class Batch:
         for index in range(self._call("file_count", self._handle)):
             path, encoding, start, size = c_void_p(), c_void_p(), c_uint64(), c_uint64()
             self._call("file", self._handle, index, byref(path), byref(encoding), byref(start), byref(size))
-            found.append((_c_text(path.value).decode(errors="surrogateescape"), _c_text(encoding.value).decode(),
+            found.append((os.fsdecode(_c_text(path.value)), _c_text(encoding.value).decode(),
                           start.value, size.value))
         return found
 
@@ -166,7 +181,7 @@ class Batch:
         for index in range(self._call("column_count", self._handle)):
             name, kind, declared, date = c_void_p(), c_int(), c_int(), c_void_p()
             self._call("column", self._handle, index, byref(name), byref(kind), byref(declared), byref(date))
-            found.append((_c_text(name.value).decode(self.encoding), kind.value, bool(declared.value),
+            found.append((_decoded(_c_text(name.value), self.encoding), kind.value, bool(declared.value),
                           _c_text(date.value).decode()))
         return found
 
