@@ -23,7 +23,7 @@ from ._batch.run import BatchRun
 from ._engine import OUT_OF_MEMORY, Batch, EngineError
 
 EXIT_USAGE, EXIT_CLUSTER, EXIT_OUT_OF_MEMORY, EXIT_OUTPUT = 64, 69, 71, 74
-DEFAULT_BLOCK = "16M"
+DEFAULT_BLOCK = "8M"
 _SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30}
 _FOLDER_FORMATS = ("csv", "jsonl")
 
