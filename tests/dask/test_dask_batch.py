@@ -161,6 +161,8 @@ class SameRunAsTheTool(TempFiles):
             (("--format", "pdf"), b"rulecalc-dask: --format: 'pdf' is not one of text, csv, jsonl, html\n"),
             (("--date-separator", "ab"), b"rulecalc-dask: --date-separator: 'ab' is not one character\n"),
             (("--data-encoding", "NOPE-8"), b"rulecalc-dask: unknown encoding 'NOPE-8'\n"),
+            (("--data", "-"), b"rulecalc-dask: --data: the workers cannot read standard input ('-'); save the data to "
+                              b"a file they can open\n"),
             (("--output", self.folder), b"rulecalc-dask: --output: a folder of parts ('%s') holds a csv or jsonl "
                                         b"report, not text; name a file or choose --format csv or jsonl\n"
                                         % self.folder.encode()),
