@@ -216,8 +216,9 @@ class SameRunAsTheTool(TempFiles):
         parts = ReportFolder(self.folder, "csv")
         # The temporary name leads to a full device, as a full disk would take the part.
         os.symlink(self.device("full", 7), "%s.tmp-%d" % (os.path.join(self.folder, "part-00000.csv"), os.getpid()))
+        parts.start(b"row,rule,result,explanation\r\n")
         with self.assertRaisesRegex(ReportError, "No space left on device"):
-            parts.write_part(0, b"row,rule,result,explanation\r\n" + b"1,r,true,\r\n" * 1000)
+            parts.add(b"1,r,true,\r\n" * 1000)
         self.assertEqual(os.listdir(self.folder), ["full"])
 
     def test_report_folder_holds_the_report_in_parts(self):

@@ -146,17 +146,16 @@ class Run:
         """Evaluates the batch on the cluster and writes the report; the exit status."""
         run = BatchRun(client, self.batch, self.show_diagnostics, self.progress)
         blocks = run.settle(self.options.block_size)
-        folder = is_folder(self.options.output)
-        heading = self.batch.heading()
-        if folder:
-            parts = ReportFolder(self.options.output, self.options.format)
-            run.evaluate(blocks, lambda index, part: parts.write_part(index, heading + self.taken(part)))
-            end = self.batch.finish()
-            self.show_diagnostics()
-            if end:
-                parts.write_part(len(blocks), heading + end)
-        else:
-            self.into_file(run, blocks, heading)
+        output = self.options.output
+        report = ReportFolder(output, self.options.format) if is_folder(output) else ReportFile(output)
+        try:
+            report.start(self.batch.heading())
+            run.evaluate(blocks, lambda part: report.add(self.taken(part)))
+            report.end(self.taken_last())
+            report.commit()
+        except BaseException:
+            report.abandon()
+            raise
         self.progress.clear()
         sys.stderr.buffer.write(self.batch.summary_text())
         self.show_diagnostics()
@@ -167,18 +166,10 @@ class Run:
         self.show_diagnostics()
         return taken
 
-    def into_file(self, run, blocks, heading):
-        report = ReportFile(self.options.output)
-        try:
-            report.write(heading)
-            run.evaluate(blocks, lambda index, part: report.write(self.taken(part)))
-            end = self.batch.finish()
-            self.show_diagnostics()
-            report.write(end)
-            report.commit()
-        except BaseException:
-            report.abandon()
-            raise
+    def taken_last(self):
+        end = self.batch.finish()
+        self.show_diagnostics()
+        return end
 
 
 def _drop_unwritable_standard_output():

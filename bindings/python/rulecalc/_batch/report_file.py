@@ -68,7 +68,8 @@ def _mode_for(target):
 class ReportFile:
     """Standard output; a file, written beside its place and renamed into it
     when complete (through a link, the file it points to); or a device, pipe
-    or socket, written in place."""
+    or socket, written in place. The heading, each part's report and the end
+    are written one after another."""
 
     def __init__(self, output):
         self.output = output
@@ -98,11 +99,13 @@ class ReportFile:
         kept = "" if self.in_place else "; '%s' is left as it was" % self.output
         return ReportError("%s to '%s': %s%s" % (what, self.output, error.strerror, kept))
 
-    def write(self, data):
+    def add(self, data):
         try:
             self.file.write(data)
         except OSError as error:
             raise self._failed("cannot write the report", error) from None
+
+    start = end = add
 
     def commit(self):
         try:
@@ -132,10 +135,12 @@ class ReportFile:
 
 class ReportFolder:
     """A folder of parts, one per block, part-00000.csv on, each whole with
-    the report's heading: written to a temporary name and renamed."""
+    the report's heading (the report's end, when it has one, is the last
+    part): each written to a temporary name and renamed."""
 
     def __init__(self, output, extension):
         self.output, self.extension = output, extension
+        self.heading, self.parts = b"", 0
         try:
             os.makedirs(output, exist_ok=True)
             for stale in glob.glob(os.path.join(output, "part-*." + extension)):
@@ -143,14 +148,27 @@ class ReportFolder:
         except OSError as error:
             raise UsageError("cannot write the output folder '%s': %s" % (output, error.strerror)) from None
 
-    def write_part(self, index, data):
-        path = os.path.join(self.output, "part-%05d.%s" % (index, self.extension))
+    def start(self, heading):
+        self.heading = heading
+
+    def add(self, data):
+        path = os.path.join(self.output, "part-%05d.%s" % (self.parts, self.extension))
         temporary = "%s.tmp-%d" % (path, os.getpid())
         try:
             with open(temporary, "wb") as file:
-                file.write(data)
+                file.write(self.heading + data)
             os.replace(temporary, path)
         except OSError as error:
             with contextlib.suppress(OSError):
                 os.remove(temporary)
             raise ReportError("cannot write the report to '%s': %s" % (path, error.strerror)) from None
+        self.parts += 1
+
+    def end(self, data):
+        if data:
+            self.add(data)
+
+    def commit(self):
+        pass
+
+    abandon = commit

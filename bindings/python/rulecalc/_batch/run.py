@@ -58,7 +58,7 @@ class BatchRun:
         return self.batch.blocks()
 
     def evaluate(self, blocks, take_part):
-        """Evaluates the blocks and hands each part to take_part(index, part) in file order."""
+        """Evaluates the blocks and hands each part to take_part(part) in file order."""
         key, plan = self._plan()
         window = BLOCKS_PER_THREAD * max(1, sum(self.client.nthreads().values()))
         futures, finished = {}, as_completed()
@@ -77,7 +77,7 @@ class BatchRun:
             while taken in done:
                 done.remove(taken)
                 part = futures.pop(taken).result()
-                take_part(taken, part)
+                take_part(part)
                 if taken + window < len(blocks):
                     submit(taken + window)
                     place[futures[taken + window].key] = taken + window
