@@ -3,6 +3,8 @@
 # against the nine example rules in one SELECT with rulecalc_eval, serially
 # and with two parallel workers, against the same checks written by hand as
 # SQL expressions, and against rulecalc batch over the same rows as CSV.
+# It first checks that the SELECT counts what the tool counts (and fails
+# otherwise).
 #
 #   bench/postgres/run.sh [BUILD_DIR]      (as root; ROWS=... to change the size)
 #
@@ -21,27 +23,50 @@ trap '[ -z "$work" ] || { private_server_stop; rm -rf "$work"; }' EXIT INT TERM
 server_bindir=$bindir
 install_extension "$build/postgres/rulecalc.so" "$repo/postgres"
 private_server_start "$bindir"
+rules_file=$repo/examples/applicants.rules
 /usr/bin/python3 "$repo/examples/make_applicants.py" "$rows" >"$work/applicants.csv"
 cp "$repo/bench/postgres/checks.sql" "$work/"
+example_tables_sql "$work/applicants.csv" "$rules_file" >"$work/load.sql"
+# One SELECT: the rows, and per rule a count of the rows for which it holds,
+# the rules read by the batch engine as the tool reads them.
+RULECALC_BATCH_LIBRARY="$build/src/batch/librulecalc_batch.so.1" PYTHONPATH="$repo/bindings/python" \
+  python3 "$repo/postgres/tests/rules_as_sql.py" --count applicants "$rules_file" >"$work/rules.sql"
 [ "$(id -u)" != 0 ] || chown -R nobody "$work"
-example_tables_sql "$work/applicants.csv" "$repo/examples/applicants.rules" >"$work/load.sql"
 server_psql -d postgres -f "$work/load.sql"
 
-# One SELECT: each rule a count of the rows for which it holds.
-grep -v '^#' "$repo/examples/applicants.rules" | grep ':' | awk '
-  BEGIN { print "SELECT" }
-  { i = index($0, ":"); id = substr($0, 1, i - 1); sentence = substr($0, i + 1); sub(/^ +/, "", sentence)
-    printf "%s  count(*) FILTER (WHERE (rulecalc_eval($q$%s$q$, a)).held) AS %s\n", (NR > 1 ? "," : " "), sentence, id }
-  END { print "FROM applicants a;" }' >"$work/rules.sql"
+# The extension's counts must be the tool's: the tool ends with status 0, and
+# it evaluated as many rows and found each rule holding for as many.
+tool_status=0
+LC_ALL=C.UTF-8 "$build/cli/rulecalc" batch --rules "$rules_file" --data "$work/applicants.csv" --format jsonl \
+  --failed-only >"$work/tool.jsonl" 2>"$work/tool.err" || tool_status=$?
+[ "$tool_status" = 0 ] || { cat "$work/tool.err" >&2; echo "FAIL: rulecalc batch ended with status $tool_status" >&2; exit 1; }
+server_psql -d postgres -A -F '|' -P footer=off -f "$work/rules.sql" >"$work/counts.txt"
+/usr/bin/python3 - "$work/counts.txt" "$work/tool.jsonl" <<'PYTHON' || exit 1
+import json, sys
+with open(sys.argv[1], encoding="utf-8") as counts:
+    names, values = (line.rstrip("\n").split("|") for line in counts if line.strip())
+found = dict(zip(names, map(int, values)))
+expected = {}
+with open(sys.argv[2], encoding="utf-8") as report:
+    for summary in (json.loads(line).get("summary") for line in report):
+        if summary and "rule" in summary:
+            expected[summary["rule"]] = summary["held"]
+        elif summary:
+            expected["rows"] = summary["rows_evaluated"]
+if found != expected:
+    sys.exit("FAIL: rulecalc_eval counted %s, rulecalc batch %s" % (found, expected))
+print("rulecalc_eval's counts are rulecalc batch's:", found)
+PYTHON
 
 serial="SET max_parallel_workers_per_gather = 0;"
 parallel="SET max_parallel_workers_per_gather = 2; SET parallel_setup_cost = 0; SET parallel_tuple_cost = 0; SET min_parallel_table_scan_size = 0;"
 
 # Milliseconds of the query in FILE under SETTINGS (the second of two runs:
-# the first warms the cache of table pages).
+# the first warms the cache of table pages); a failed query stops the bench.
 query_ms() {
   printf '%s\n\\timing on\n\\o /dev/null\n\\i %s\n\\i %s\n' "$1" "$work/$2" "$work/$2" >"$work/timed.sql"
-  server_psql -d postgres -f "$work/timed.sql" | sed -n 's/^Time: \([0-9.]*\) ms.*/\1/p' | tail -1
+  server_psql -d postgres -f "$work/timed.sql" >"$work/timed.out"
+  sed -n 's/^Time: \([0-9.]*\) ms.*/\1/p' "$work/timed.out" | tail -1
 }
 
 # Milliseconds of rulecalc batch over the same rows.

@@ -1,8 +1,10 @@
-"""Builds the rulecalc Python package with the shared library inside it.
+"""Builds the rulecalc Python package with the shared libraries inside it.
 
-The library comes from RULECALC_LIBRARY when that names a built
-librulecalc.so.1; otherwise it is built here with CMake from the source tree
-this folder belongs to (the library target only, in build/library).
+The calculator comes from RULECALC_LIBRARY when that names a built
+librulecalc.so.1, the batch engine from RULECALC_BATCH_LIBRARY when that
+names a built librulecalc_batch.so.1; a library not named is built here with
+CMake from the source tree this folder belongs to (its target only, in
+build/library).
 
 Debian's venv has setuptools but not the wheel package, which setuptools
 needs to make a wheel; without it, the small wheel writer below does the job.
@@ -24,36 +26,44 @@ from setuptools.dist import Distribution
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(HERE, "rulecalc"))
-from _library import library_file_name  # noqa: E402  (the package's own naming)
+from _library import batch_library_file_name, library_file_name  # noqa: E402  (the package's own naming)
 
 sys.path.pop(0)
 
 
-def _built_library() -> str:
-    """The library to put into the package: RULECALC_LIBRARY's, else one built now."""
-    chosen = os.environ.get("RULECALC_LIBRARY")
+# (file name in the package, variable naming a built one, CMake target, its folder in a build)
+LIBRARIES = [
+    (library_file_name(), "RULECALC_LIBRARY", "rulecalc", "src"),
+    (batch_library_file_name(), "RULECALC_BATCH_LIBRARY", "rulecalc_batch", os.path.join("src", "batch")),
+]
+
+
+def _built_library(file_name: str, variable: str, target: str, folder: str) -> str:
+    """A library to put into the package: the variable's, else one built now."""
+    chosen = os.environ.get(variable)
     if chosen:
         if not os.path.isfile(chosen):
-            sys.exit(f"rulecalc: RULECALC_LIBRARY names {chosen!r}, which is not a file")
+            sys.exit(f"rulecalc: {variable} names {chosen!r}, which is not a file")
         return chosen
     if not os.path.isfile(os.path.join(SOURCE_ROOT, "CMakeLists.txt")):
-        sys.exit("rulecalc: no source tree to build the library from; set RULECALC_LIBRARY to a built librulecalc.so.1")
+        sys.exit(f"rulecalc: no source tree to build the library from; set {variable} to a built {file_name}")
     build_dir = os.path.join(HERE, "build", "library")
     generator = ["-G", "Ninja"] if shutil.which("ninja") else []
     subprocess.check_call(["cmake", "-S", SOURCE_ROOT, "-B", build_dir, *generator, "-DCMAKE_BUILD_TYPE=Release",
                            "-DRULECALC_BUILD_TESTS=OFF", "-DRULECALC_BUILD_CLI=OFF"], stdout=subprocess.DEVNULL)
-    subprocess.check_call(["cmake", "--build", build_dir, "--target", "rulecalc"])
-    return os.path.join(build_dir, "src", library_file_name())
+    subprocess.check_call(["cmake", "--build", build_dir, "--target", target])
+    return os.path.join(build_dir, folder, file_name)
 
 
 class BuildWithLibrary(build_py):
-    """Copies the shared library into the package next to its modules."""
+    """Copies the shared libraries into the package next to its modules."""
 
     def run(self) -> None:
         super().run()
-        target = os.path.join(self.build_lib, "rulecalc", library_file_name())
-        shutil.copyfile(_built_library(), target)
-        os.chmod(target, 0o755)
+        for file_name, variable, target, folder in LIBRARIES:
+            packaged = os.path.join(self.build_lib, "rulecalc", file_name)
+            shutil.copyfile(_built_library(file_name, variable, target, folder), packaged)
+            os.chmod(packaged, 0o755)
 
 
 class BinaryDistribution(Distribution):

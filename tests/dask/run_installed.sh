@@ -5,9 +5,9 @@
 # tree: rulecalc-dask is the installed console script, and the package finds
 # the library it carries.
 #
-# usage: run_installed.sh PYTHON SOURCE_DIR LIBRARY CLI
+# usage: run_installed.sh PYTHON SOURCE_DIR LIBRARY BATCH_LIBRARY CLI
 set -eu
-python=$1 source=$2 library=$3 cli=$4
+python=$1 source=$2 library=$3 batch_library=$4 cli=$5
 
 # Without Debian's dask, distributed and pandas the test is skipped (status
 # 77), except under CI, which installs them.
@@ -22,8 +22,8 @@ trap 'rm -rf "$work"' EXIT
 "$python" -m venv --system-site-packages "$work/venv"
 cp -R "$source/bindings/python" "$work/package"
 rm -rf "$work/package/build" "$work/package"/*.egg-info
-RULECALC_LIBRARY=$library "$work/venv/bin/pip" install -q --no-index --no-build-isolation "$work/package"
+RULECALC_LIBRARY=$library RULECALC_BATCH_LIBRARY=$batch_library "$work/venv/bin/pip" install -q --no-index --no-build-isolation "$work/package"
 cp "$source/tests/dask/test_dask_batch.py" "$work/"
 cd "$work"
-env -u RULECALC_LIBRARY -u PYTHONPATH RULECALC_CLI="$cli" RULECALC_EXAMPLES="$source/examples" \
+env -u RULECALC_LIBRARY -u RULECALC_BATCH_LIBRARY -u PYTHONPATH RULECALC_CLI="$cli" RULECALC_EXAMPLES="$source/examples" \
   "$work/venv/bin/python" -m unittest -v test_dask_batch

@@ -1,8 +1,7 @@
-"""rulecalc-dask on a real local Dask cluster (two worker processes on 127.0.0.1),
-its report and diagnostics compared with those of the rulecalc tool on the same data."""
+"""rulecalc-dask on a real local Dask cluster (two worker processes on 127.0.0.1):
+its report, standard error and exit status compared with those of the rulecalc
+tool on the same data and options."""
 
-import csv
-import io
 import os
 import re
 import shutil
@@ -53,6 +52,15 @@ BAD_DATA = (
 )
 
 
+FORMATS = ("text", "csv", "jsonl", "html")
+
+# Dates read by their column's own format, a bad date, an empty one, and a
+# column that is a plain number beside them.
+DATE_RULES = b'day: D = 45296;\nlater: E > D;\nn: N >= 0;\n'
+DATE_DATA = (b"D:date(yyyy-mm-dd),E:date(dd.mm.yyyy),N\n2024-01-05,06.01.2024,1\n2024-13-05,01.01.2000,2\n"
+             b",31.12.1999,-1\n2024-1-5,5.1.2024,3\n")
+
+
 def setUpModule():
     global CLUSTER, CLIENT
     CLUSTER = LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
@@ -66,8 +74,7 @@ def tearDownModule():
 
 
 def cli_batch(rules, data, *extra):
-    return subprocess.run([CLI, "batch", "--rules", rules, "--data", data, "--format", "csv", *extra],
-                          capture_output=True)
+    return subprocess.run([CLI, "batch", "--rules", rules, "--data", data, *extra], capture_output=True)
 
 
 def dask_command(rules, data, *extra, scheduler=True):
@@ -77,11 +84,6 @@ def dask_command(rules, data, *extra, scheduler=True):
 
 def dask_batch(rules, data, *extra, scheduler=True):
     return subprocess.run(dask_command(rules, data, *extra, scheduler=scheduler), capture_output=True)
-
-
-def diagnostics(stderr):
-    """The lines of standard error that are about the files and rows (the summary's layout is the tool's own)."""
-    return [line for line in stderr.decode().splitlines() if line.startswith("rulecalc:")]
 
 
 class TempFiles(unittest.TestCase):
@@ -97,74 +99,90 @@ class TempFiles(unittest.TestCase):
         return path
 
     def assertSameRun(self, ours, theirs):
-        """Same report, same exit status, same diagnostics (but for the program's name)."""
+        """Same report, same exit status, same standard error (but for the program's name)."""
         self.assertEqual(ours.stdout, theirs.stdout)
         self.assertEqual(ours.returncode, theirs.returncode, ours.stderr.decode())
-        self.assertEqual(diagnostics(ours.stderr.replace(b"rulecalc-dask:", b"rulecalc:")),
-                         diagnostics(theirs.stderr))
+        self.assertEqual(ours.stderr.replace(b"rulecalc-dask:", b"rulecalc:").decode(), theirs.stderr.decode())
+
+    def assertSameInEveryFormat(self, rules, data, *options, blocks=("40",)):
+        for block_size in blocks:
+            for report_format in FORMATS:
+                with self.subTest(block_size=block_size, format=report_format, options=options):
+                    self.assertSameRun(dask_batch(rules, data, "--format", report_format, *options,
+                                                  "--block-size", block_size),
+                                       cli_batch(rules, data, "--format", report_format, *options))
 
 
-class SameReportAsTheTool(TempFiles):
-    def test_example_data_on_a_local_cluster_of_its_own(self):
-        ours = dask_batch(EXAMPLE_RULES, EXAMPLE_DATA, "--workers", "2", "--block-size", "8K", scheduler=False)
-        theirs = cli_batch(EXAMPLE_RULES, EXAMPLE_DATA)
-        self.assertSameRun(ours, theirs)
-        self.assertEqual(ours.stderr.replace(b"rulecalc-dask:", b"rulecalc:"), theirs.stderr, "the summary")
-        self.assertEqual(ours.stdout.count(b"\r\n"), 1 + 300 * 9)
+class SameRunAsTheTool(TempFiles):
+    def test_example_on_a_local_cluster_of_its_own(self):
+        ours = dask_batch(EXAMPLE_RULES, EXAMPLE_DATA, "--key", "ID", "--jobs", "2", "--block-size", "8K",
+                          scheduler=False)
+        self.assertSameRun(ours, cli_batch(EXAMPLE_RULES, EXAMPLE_DATA, "--key", "ID"))
 
-    def test_bad_rows_whatever_the_blocks(self):
+    def test_example_and_date_columns_in_every_format(self):
+        self.assertSameInEveryFormat(EXAMPLE_RULES, EXAMPLE_DATA, "--all", blocks=("8K",))
+        dates = self.file("dates.csv", DATE_DATA)
+        self.assertSameInEveryFormat(self.file("d.rules", DATE_RULES), dates, "--show-values", blocks=("7",))
+
+    def test_bad_file_whatever_the_blocks(self):
         rules, data = self.file("r.rules", RULES.encode()), self.file("bad.csv", BAD_DATA)
-        theirs = cli_batch(rules, data)
-        self.assertIn(b"row 6 skipped", theirs.stderr)
-        for block_size in ("1", "7", "40", "1M"):
-            with self.subTest(block_size=block_size):
-                self.assertSameRun(dask_batch(rules, data, "--block-size", block_size), theirs)
-        options = ("--key", "ID", "--null-values", "N/A,-", "--show-values", "--bom")
-        self.assertSameRun(dask_batch(rules, data, *options, "--block-size", "40"), cli_batch(rules, data, *options))
+        self.assertIn(b"row 6 skipped", cli_batch(rules, data).stderr)
+        self.assertSameInEveryFormat(rules, data, blocks=("1", "7", "40", "1M"))
+
+    def test_options_and_files_the_tool_reads_as_the_tool_does(self):
+        rules = self.file("r.rules", RULES.encode())
         huge = self.file("huge.csv", b"ID:text,AGE,SCORE,NOTE\n1,20,70,\"" + b"x\n" * 800000 + b"\"\n2,20,70,ok\n"
                          b"3,20,70,\"never closed\n" + b"4,20,70,ok\n" * 400000)
-        self.assertSameRun(dask_batch(rules, huge, "--block-size", "1M"), cli_batch(rules, huge))
-        utf8 = self.file("utf8.csv", b"ID:text,AGE,SCORE,NOTE\n1,20,70,\xe4\xb8\xad \xf0\x9f\x98\x80 emoji\n2,20,70,ok\n")
-        self.assertSameRun(dask_batch(rules, utf8), cli_batch(rules, utf8))
+        formulas = self.file("f.rules", b"=cmd: AGE >= 18;\n-r: AGE >= 18;\nage: AGE >= 18;\n")
+        keys = self.file("keys.csv", b'ID:text,AGE\n"=1+1",20\n-5,20\n-5x,20\n"@SUM(A1)",20\n+x,20\n"\tx",20\nplain,20\n')
+        cases = [
+            # (rules, data, options)
+            (rules, self.file("bad.csv", BAD_DATA), ("--key", "ID", "--null-values", "N/A,-", "--show-values", "--bom")),
+            (rules, self.file("bad.csv", BAD_DATA), ("--failed-only", "--date-order", "dmy")),
+            (rules, huge, ()),
+            (rules, self.file("utf8.csv", b"ID:text,AGE,SCORE,NOTE\n1,20,70,\xe4\xb8\xad \xf0\x9f\x98\x80 emoji\n"), ()),
+            (rules, self.file("gbk.csv", "ID:text,AGE,SCORE,NOTE\n1,20,70,中文\n".encode("gbk")), ("--data-encoding", "GBK")),
+            (formulas, keys, ("--key", "ID")),
+            (formulas, keys, ("--key", "ID", "--raw-cells")),
+            (self.file("nul.rules", b'note: NOTE = "ab";\nage: AGE > 1;\n'),
+             self.file("nul.csv", b"AGE,NOTE\n2,ab\n2,\"ab\x00cd\"\n"), ()),
+            (self.file("left_out.rules", b"bad: AGE >= ;\nunknown: NOPE > 1;\nok: AGE > 1;\n"), EXAMPLE_DATA, ()),
+            (rules, EXAMPLE_DATA, ("--key", "NOPE")),
+            (os.path.join(self.folder, "missing.rules"), EXAMPLE_DATA, ()),
+        ]
+        for rules_file, data, options in cases:
+            with self.subTest(rules=os.path.basename(rules_file), data=os.path.basename(data), options=options):
+                self.assertSameRun(dask_batch(rules_file, data, "--format", "csv", *options, "--block-size", "1M"),
+                                   cli_batch(rules_file, data, "--format", "csv", *options))
 
-    def test_failed_only_and_several_files_as_one_table(self):
+    def test_values_the_engine_refuses_are_usage_errors(self):
+        cases = [
+            # (options, the message)
+            (("--format", "pdf"), b"rulecalc-dask: --format: 'pdf' is not one of text, csv, jsonl, html\n"),
+            (("--date-separator", "ab"), b"rulecalc-dask: --date-separator: 'ab' is not one character\n"),
+            (("--data-encoding", "NOPE-8"), b"rulecalc-dask: unknown encoding 'NOPE-8'\n"),
+            (("--data", "-"), b"rulecalc-dask: --data: the workers cannot read standard input ('-'); save the data to "
+                              b"a file they can open\n"),
+            (("--output", self.folder), b"rulecalc-dask: --output: a folder of parts ('%s') holds a csv or jsonl "
+                                        b"report, not text; name a file or choose --format csv or jsonl\n"
+                                        % self.folder.encode()),
+        ]
+        for options, message in cases:
+            with self.subTest(options=options):
+                refused = dask_batch(EXAMPLE_RULES, EXAMPLE_DATA, *options)
+                self.assertEqual((refused.returncode, refused.stdout, refused.stderr), (64, b"", message))
+
+    def test_several_files_are_one_table(self):
         rules = self.file("r.rules", RULES.encode())
         head, rows = BAD_DATA.split(b"\r\n", 1)
         parts = rows.split(b"\n4,")
         self.file("a.csv", head + b"\r\n" + parts[0] + b"\n")
         self.file("b.csv", head + b"\n4," + parts[1])
         whole = self.file("whole.bin", head + b"\r\n" + parts[0] + b"\n4," + parts[1])
-        ours = dask_batch(rules, self.folder, "--failed-only", "--key", "id", "--block-size", "64")
-        theirs = cli_batch(rules, whole, "--failed-only", "--key", "id")
+        ours = dask_batch(rules, self.folder, "--format", "csv", "--failed-only", "--key", "id", "--block-size", "64")
+        theirs = cli_batch(rules, whole, "--format", "csv", "--failed-only", "--key", "id")
         self.assertEqual(ours.stdout, theirs.stdout)
         self.assertEqual(ours.stderr.count(b"skipped"), theirs.stderr.count(b"skipped"))
-
-    def test_cells_a_spreadsheet_would_take_for_formulas_start_with_a_quote(self):
-        keys = [("=1+1", "'=1+1"), ("-5", "-5"), ("-5x", "'-5x"), ("@SUM(A1)", "'@SUM(A1)"), ("+x", "'+x"), ("\tx", "'\tx"),
-                ("\rx", "'\rx"), ("plain", "plain"), ("a=b", "a=b")]
-        rule_ids = [("=cmd", "'=cmd"), ("-r", "'-r"), ("age", "age")]
-        rules = self.file("r.rules", b"".join(b"%s: AGE >= 18;\n" % written.encode() for written, _ in rule_ids))
-        data = self.file("d.csv", b"ID:text,AGE\n" + b"".join(b'"%s",20\n' % written.encode() for written, _ in keys))
-        for raw in (False, True):
-            with self.subTest(raw=raw):
-                ours = dask_batch(rules, data, "--key", "ID", *(["--raw-cells"] if raw else []))
-                self.assertEqual(ours.returncode, 0, ours.stderr.decode())
-                cells = [(line[1], line[2]) for line in csv.reader(io.StringIO(ours.stdout.decode(), newline=""))][1:]
-                expected = [(key[not raw], rule_id[not raw]) for key in keys for rule_id in rule_ids]
-                self.assertEqual(cells, expected)
-                theirs = cli_batch(rules, data, "--key", "ID", *(["--raw-cells"] if raw else []))
-                self.assertEqual(ours.stdout, theirs.stdout)
-        self.assertIn(b"\r\n1,\"'=1+1\",\"'=cmd\",true,\r\n", dask_batch(rules, data, "--key", "ID").stdout)
-
-    def test_a_value_holding_a_nul_is_an_error_for_the_rules_that_read_it(self):
-        rules = self.file("r.rules", b'note: NOTE = "ab";\nage: AGE > 1;\n')
-        data = self.file("d.csv", b"AGE,NOTE\n2,ab\n2,\"ab\x00cd\"\n")
-        ours = dask_batch(rules, data)
-        self.assertEqual(ours.returncode, 2, ours.stderr.decode())
-        self.assertEqual(ours.stdout.split(b"\r\n")[3:6],
-                         [b'2,note,error,"the value of NOTE has a NUL byte at byte 3, which no rule can read"',
-                          b"2,age,true,", b""])
-        self.assertEqual(ours.stdout, cli_batch(rules, data).stdout)
 
     def device(self, name, minor):
         """A device node in the test's folder: minor 7 is always full, 3 takes everything."""
@@ -178,45 +196,50 @@ class SameReportAsTheTool(TempFiles):
         os.symlink(full, link)  # as /dev/stdout leads to what standard output is
         cases = [
             # (standard output, --output, exit status, words of the message)
-            (full, None, 74, b"cannot write the report to standard output: No space left on device"),
-            (None, full, 74, b"cannot write the report '%s': No space left on device\n" % full.encode()),
+            (full, None, 74, b"cannot write the report to standard output: No space left on device\n"),
+            (None, full, 74, b"cannot write the report to '%s': No space left on device\n" % full.encode()),
             (None, null, 0, b"summary:"),
-            (None, link, 74, b"cannot write the report '%s': No space left on device\n" % link.encode()),
+            (None, link, 74, b"cannot write the report to '%s': No space left on device\n" % link.encode()),
         ]
         for stdout, output, status, words in cases:
             with self.subTest(stdout=stdout, output=output), open(stdout or os.devnull, "wb") as out:
                 extra = ("--output", output) if output else ()
-                ours = subprocess.run(dask_command(EXAMPLE_RULES, EXAMPLE_DATA, *extra), stdout=out,
+                ours = subprocess.run(dask_command(EXAMPLE_RULES, EXAMPLE_DATA, "--format", "csv", *extra), stdout=out,
                                       stderr=subprocess.PIPE)
                 self.assertEqual(ours.returncode, status, ours.stderr.decode())
                 self.assertIn(words, ours.stderr)
                 self.assertTrue(all(stat.S_ISCHR(os.stat(d).st_mode) for d in (full, null)) and os.path.islink(link))
 
     def test_a_part_that_cannot_be_written_leaves_no_temporary_file(self):
-        from rulecalc._batch.partition import write_part
         from rulecalc._batch.problems import ReportError
-        part = os.path.join(self.folder, "part-00000.csv")
+        from rulecalc._batch.report_file import ReportFolder
+        parts = ReportFolder(self.folder, "csv")
         # The temporary name leads to a full device, as a full disk would take the part.
-        os.symlink(self.device("full", 7), "%s.tmp-%d" % (part, os.getpid()))
+        os.symlink(self.device("full", 7), "%s.tmp-%d" % (os.path.join(self.folder, "part-00000.csv"), os.getpid()))
+        parts.start(b"row,rule,result,explanation\r\n")
         with self.assertRaisesRegex(ReportError, "No space left on device"):
-            write_part(part, b"row,rule,result,explanation\r\n", b"1,r,true,\r\n" * 1000)
+            parts.add(b"1,r,true,\r\n" * 1000)
         self.assertEqual(os.listdir(self.folder), ["full"])
 
     def test_report_folder_holds_the_report_in_parts(self):
-        output = os.path.join(self.folder, "out") + os.sep
-        ours = dask_batch(EXAMPLE_RULES, EXAMPLE_DATA, "--block-size", "16K", "--output", output)
-        self.assertEqual(ours.returncode, 0, ours.stderr.decode())
-        names = sorted(os.listdir(output))
-        self.assertEqual(names, ["part-%05d.csv" % i for i in range(len(names))])
-        self.assertGreater(len(names), 2)
-        heading = b"row,rule,result,explanation\r\n"
-        joined = heading
-        for name in names:
-            with open(os.path.join(output, name), "rb") as part:
-                content = part.read()
-            self.assertTrue(content.startswith(heading))
-            joined += content[len(heading):]
-        self.assertEqual(joined, cli_batch(EXAMPLE_RULES, EXAMPLE_DATA).stdout)
+        for report_format, heading in (("csv", b"\xef\xbb\xbfrow,rule,result,explanation\r\n"), ("jsonl", b"")):
+            with self.subTest(format=report_format):
+                output = os.path.join(self.folder, report_format) + os.sep
+                options = ("--format", report_format, "--bom")
+                ours = dask_batch(EXAMPLE_RULES, EXAMPLE_DATA, *options, "--block-size", "16K", "--output", output)
+                theirs = cli_batch(EXAMPLE_RULES, EXAMPLE_DATA, *options)
+                self.assertEqual((ours.returncode, ours.stderr.replace(b"rulecalc-dask:", b"rulecalc:")),
+                                 (0, theirs.stderr))
+                names = sorted(os.listdir(output))
+                self.assertEqual(names, ["part-%05d.%s" % (i, report_format) for i in range(len(names))])
+                self.assertGreater(len(names), 2)
+                joined = heading
+                for name in names:
+                    with open(os.path.join(output, name), "rb") as part:
+                        content = part.read()
+                    self.assertTrue(content.startswith(heading))
+                    joined += content[len(heading):]
+                self.assertEqual(joined, theirs.stdout)
 
 
 class FilesWithoutRows(TempFiles):
@@ -233,7 +256,7 @@ class FilesWithoutRows(TempFiles):
         for name, content in self.CASES:
             with self.subTest(name=name):
                 data = self.file(name, content)
-                self.assertSameRun(dask_batch(rules, data), cli_batch(rules, data))
+                self.assertSameRun(dask_batch(rules, data, "--format", "csv"), cli_batch(rules, data, "--format", "csv"))
 
 
 def rules_made_here():
@@ -263,7 +286,8 @@ class KilledWorker(TempFiles):
             subprocess.run([sys.executable, os.path.join(EXAMPLES, "make_applicants.py"), "200000"],
                            stdout=out, check=True)
         output = os.path.join(self.folder, "report.csv")
-        command = dask_command(EXAMPLE_RULES, data, "--block-size", "1M", "--progress", "--output", output)
+        command = dask_command(EXAMPLE_RULES, data, "--format", "csv", "--block-size", "1M", "--progress", "--output",
+                               output)
         run = subprocess.Popen(command, stderr=subprocess.PIPE, text=True)
         victim, lines, done = None, [], None
         for line in run.stderr:
@@ -275,7 +299,7 @@ class KilledWorker(TempFiles):
         self.assertEqual(run.wait(), 0, "".join(lines))
         self.assertLess(done[0], done[1], "the worker was killed when every block was done")
         self.assertNotIn(victim, CLIENT.run(os.getpid).values())
-        theirs = cli_batch(EXAMPLE_RULES, data, "--jobs", "2")
+        theirs = cli_batch(EXAMPLE_RULES, data, "--format", "csv", "--jobs", "2")
         with open(output, "rb") as report:
             self.assertEqual(report.read(), theirs.stdout)
 

@@ -138,6 +138,7 @@ def environment(root, build, bin_dir):
         "PYTHONPATH": str(root / "bindings" / "python"),
         "PYTHONDONTWRITEBYTECODE": "1",
         "RULECALC_LIBRARY": str(build / "src" / "librulecalc.so.1"),
+        "RULECALC_BATCH_LIBRARY": str(build / "src" / "batch" / "librulecalc_batch.so.1"),
     })
     return env
 

@@ -6,6 +6,7 @@ import io
 import math
 import os
 import subprocess
+import tempfile
 import unittest
 import warnings
 
@@ -24,8 +25,7 @@ class Frame(unittest.TestCase):
     @unittest.skipUnless(os.environ.get("RULECALC_CLI"), "RULECALC_CLI does not name the command-line tool")
     def test_the_example_gives_the_verdicts_of_the_tools_batch_report(self):
         rules_path, data_path = os.path.join(EXAMPLES, "applicants.rules"), os.path.join(EXAMPLES, "applicants.csv")
-        rules, settings = frame.read_rules_and_settings(rules_path)
-        result = frame.evaluate(frame.read_data(data_path), rules, key="ID", settings=settings)
+        result = frame.evaluate(frame.read_data(data_path), rules_path, key="ID")
         report = subprocess.run([os.environ["RULECALC_CLI"], "batch", "--rules", rules_path, "--data", data_path,
                                  "--format", "csv"], capture_output=True, check=True).stdout.decode()
         expected = [(int(r["row"]), r["rule"], r["result"], r["explanation"]) for r in csv.DictReader(io.StringIO(report))]
@@ -34,6 +34,41 @@ class Frame(unittest.TestCase):
                  for row, rule, _, _ in expected]
         self.assertEqual(found, expected)
         self.assertEqual(list(result["ID"][:2]), ["A0001", "A0002"])
+
+    def test_data_and_rules_files_are_read_as_the_tool_reads_them(self):
+        cases = [
+            # (data file, rules file, columns and their values, or the tool's message after "rulecalc: ")
+            ("D:date(dd.mm.yyyy),E:date(yyyy-mm-dd),N:num,T:text\n05.01.2024,2024-1-5,1,007\n,,,\n".encode(), None,
+             {"D": [datetime.datetime(2024, 1, 5), None], "E": [datetime.datetime(2024, 1, 5), None],
+              "N": [1.0, None], "T": ["007", ""]}),
+            ("名字:text,NOTE:a:text\n张三,x\n".encode("gbk"), None, {"名字": ["张三"], "NOTE:a": ["x"]}),
+            (b"ID,AGE:bool\n1,2\n", None, "{data}:1: column 2 of the header: 'AGE:bool': the type must be ':num' "
+                                           "or ':text'"),
+            (b"ID,AGE\n1,2\n", b"adult: AGE >= 18\n", "{rules}:2:1: the rule 'adult' ({rules}:1:1) has no ';' at its end"),
+        ]
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        rules_path = os.path.join(folder.name, "r.rules")
+        for data, rules, expected in cases:
+            with self.subTest(data=data, rules=rules):
+                data_path = os.path.join(folder.name, "d.csv")
+                with open(data_path, "wb") as file:
+                    file.write(data)
+                with open(rules_path, "wb") as file:
+                    file.write(rules or b"adult: 1 = 1;\n")
+                if isinstance(expected, dict):
+                    df = frame.read_data(data_path)
+                    found = {name: [None if pandas.isna(v) else v for v in df[name]] for name in df.columns}
+                    self.assertEqual(found, expected)
+                    continue
+                with self.assertRaises(ValueError) as caught:
+                    frame.evaluate(frame.read_data(data_path), rules_path)
+                message = expected.format(data=data_path, rules=rules_path)
+                self.assertTrue(str(caught.exception).startswith(message), caught.exception)
+                if os.environ.get("RULECALC_CLI"):
+                    tool = subprocess.run([os.environ["RULECALC_CLI"], "batch", "--rules", rules_path, "--data",
+                                           data_path], capture_output=True)
+                    self.assertEqual(tool.stderr.decode(), "rulecalc: %s\n" % caught.exception)
 
     def test_column_types_and_nulls(self):
         df = pandas.DataFrame({

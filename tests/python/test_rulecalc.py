@@ -128,8 +128,11 @@ class OneCallAtATime(unittest.TestCase):
 
 
 class Loading(unittest.TestCase):
-    def test_the_library_path_comes_from_the_environment(self):
-        self.assertEqual(rulecalc.library_path(), os.environ.get("RULECALC_LIBRARY", rulecalc.library_path()))
+    def test_the_library_paths_come_from_the_environment(self):
+        for found, variable in ((rulecalc.library_path, "RULECALC_LIBRARY"),
+                                (rulecalc.batch_library_path, "RULECALC_BATCH_LIBRARY")):
+            with self.subTest(variable=variable):
+                self.assertEqual(found(), os.environ.get(variable, found()))
 
 
 if __name__ == "__main__":

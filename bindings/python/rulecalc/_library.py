@@ -1,13 +1,16 @@
-"""Finding and loading the rulecalc shared library.
+"""Finding and loading the rulecalc shared libraries: librulecalc (the
+calculator) and librulecalc_batch (the batch engine).
 
-The library is looked for, in this order:
+Each library is looked for, in this order:
 
-1. inside this package (an installed package carries its own copy);
-2. at the path in the RULECALC_LIBRARY environment variable;
-3. in a build folder of the source tree (build*/src), when the package is
-   used straight from a checkout;
-4. where the system looks for libraries (librulecalc.so.1, as installed by
-   ``cmake --install`` or the Debian package).
+1. inside this package (an installed package carries its own copies);
+2. at the path in an environment variable: RULECALC_LIBRARY for the
+   calculator, RULECALC_BATCH_LIBRARY for the batch engine;
+3. in a build folder of the source tree (build*/src, build*/src/batch), when
+   the package is used straight from a checkout;
+4. where the system looks for libraries (librulecalc.so.1,
+   librulecalc_batch.so.1, as installed by ``cmake --install`` or the Debian
+   package).
 """
 
 import ctypes
@@ -15,48 +18,52 @@ import glob
 import os
 import sys
 import threading
-from typing import List, Optional
+from typing import Optional
 
-__all__ = ["library_path", "load_library"]
+__all__ = ["library_path", "load_library", "batch_library_path"]
 
 _HERE = os.path.dirname(os.path.abspath(__file__))
 _SOURCE_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(_HERE)))
 
 
-def library_file_name() -> str:
-    """The file name of the library on this platform (the one a package carries)."""
-    return {"win32": "rulecalc.dll", "darwin": "librulecalc.1.dylib"}.get(sys.platform, "librulecalc.so.1")
+def library_file_name(stem: str = "rulecalc") -> str:
+    """The file name of a library on this platform (the one a package carries)."""
+    return {"win32": f"{stem}.dll", "darwin": f"lib{stem}.1.dylib"}.get(sys.platform, f"lib{stem}.so.1")
 
 
-def _packaged() -> List[str]:
-    return [os.path.join(_HERE, library_file_name())]
+def batch_library_file_name() -> str:
+    return library_file_name("rulecalc_batch")
 
 
-def _from_environment() -> List[str]:
-    chosen = os.environ.get("RULECALC_LIBRARY")
-    return [chosen] if chosen else []
-
-
-def _source_tree_builds() -> List[str]:
-    if not os.path.isfile(os.path.join(_SOURCE_ROOT, "include", "rulecalc.h")):
-        return []
-    built = glob.glob(os.path.join(_SOURCE_ROOT, "build*", "src", library_file_name()))
-    return sorted(built, key=os.path.getmtime, reverse=True)
+def _find(file_name: str, variable: str, build_folder: str) -> str:
+    """The first of: the package's copy, the variable's path, the newest
+    source-tree build; else the bare file name (the system's search)."""
+    chosen = os.environ.get(variable)
+    candidates = [os.path.join(_HERE, file_name)] + ([chosen] if chosen else [])
+    if os.path.isfile(os.path.join(_SOURCE_ROOT, "include", "rulecalc.h")):
+        built = glob.glob(os.path.join(_SOURCE_ROOT, "build*", build_folder, file_name))
+        candidates += sorted(built, key=os.path.getmtime, reverse=True)
+    for candidate in candidates:
+        if os.path.exists(candidate):
+            return candidate
+    if chosen:
+        raise OSError(f"{variable} names {chosen!r}, which does not exist")
+    return file_name
 
 
 def library_path() -> str:
-    """The path of the shared library this package uses (or would use).
+    """The path of the calculator library this package uses (or would use).
 
     A bare file name means the system's library search (the dynamic loader's
     path), as nothing was found at a known place.
     """
-    for candidate in _packaged() + _from_environment() + _source_tree_builds():
-        if os.path.exists(candidate):
-            return candidate
-    environment = _from_environment()
-    if environment:
-        raise OSError(f"RULECALC_LIBRARY names {environment[0]!r}, which does not exist")
-    return library_file_name()
+    return _find(library_file_name(), "RULECALC_LIBRARY", "src")
+
+
+def batch_library_path() -> str:
+    """The path of the batch engine library this package uses (or would use),
+    found as library_path finds the calculator's."""
+    return _find(batch_library_file_name(), "RULECALC_BATCH_LIBRARY", os.path.join("src", "batch"))
 
 
 def _declare(library: ctypes.CDLL) -> ctypes.CDLL:
@@ -76,7 +83,7 @@ def _declare(library: ctypes.CDLL) -> ctypes.CDLL:
     return library
 
 
-def _open(path: str) -> ctypes.CDLL:
+def _open(path: str, variable: str = "RULECALC_LIBRARY") -> ctypes.CDLL:
     # On 32-bit Windows SetSentence and SetVarValue use the standard calling
     # convention; WinDLL calls every export that way (the others take no arguments).
     try:
@@ -84,7 +91,7 @@ def _open(path: str) -> ctypes.CDLL:
     except OSError as error:
         raise OSError(
             f"the rulecalc library could not be loaded from {path!r} ({error}): install the rulecalc "
-            "package with its library, install librulecalc.so.1, or set RULECALC_LIBRARY to its path"
+            f"package with its libraries, install {os.path.basename(path)}, or set {variable} to its path"
         ) from None
 
 
@@ -99,3 +106,16 @@ def load_library() -> ctypes.CDLL:
         if _loaded is None:
             _loaded = _declare(_open(library_path()))
         return _loaded
+
+
+_loaded_batch: Optional[ctypes.CDLL] = None
+
+
+def load_batch_library(declare) -> ctypes.CDLL:
+    """The batch engine library, its functions declared by declare(library);
+    loaded once per process, on first use."""
+    global _loaded_batch
+    with _lock:
+        if _loaded_batch is None:
+            _loaded_batch = declare(_open(batch_library_path(), "RULECALC_BATCH_LIBRARY"))
+        return _loaded_batch

@@ -2,11 +2,12 @@
 
     rulecalc-dask --rules examples/applicants.rules --data examples/applicants.csv
 
-prints the very report of `rulecalc batch --format csv` on the same data.
+prints the very report of `rulecalc batch` on the same data.
 """
 
 import argparse
 import contextlib
+import locale
 import logging
 import os
 import re
@@ -14,31 +15,32 @@ import sys
 
 from distributed.scheduler import KilledWorker
 
-from ._batch.partition import job_heading
+from ._batch.data_files import data_paths
 from ._batch.problems import ReportError, UsageError
-from ._batch.report_file import ReportFile, refuse_overwriting
 from ._batch.progress import Progress
-from ._batch.rules_file import read_rules_file
-from ._batch.run import BatchRun, BatchRequest
-from ._batch.summary import summary_text
-from .rule import Settings
+from ._batch.report_file import ReportFile, ReportFolder, is_folder, refuse_overwriting
+from ._batch.run import BatchRun
+from ._engine import OUT_OF_MEMORY, Batch, EngineError
 
-EXIT_HELD, EXIT_RULE_ERROR, EXIT_NO_ROWS, EXIT_USAGE, EXIT_CLUSTER, EXIT_OUTPUT = 0, 2, 3, 64, 69, 74
-DEFAULT_BLOCK = "16M"
+EXIT_USAGE, EXIT_CLUSTER, EXIT_OUT_OF_MEMORY, EXIT_OUTPUT = 64, 69, 71, 74
+DEFAULT_BLOCK = "8M"
 _SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30}
+_FOLDER_FORMATS = ("csv", "jsonl")
 
 EPILOG = """\
 Example:
-  rulecalc-dask --rules examples/applicants.rules --data examples/applicants.csv
-  rulecalc-dask --scheduler tcp://10.0.0.1:8786 --rules r.rules --data '/shared/in/*.csv' --output /shared/out/
+  rulecalc-dask --rules examples/applicants.rules --data examples/applicants.csv --key ID
+  rulecalc-dask --scheduler tcp://10.0.0.1:8786 --rules r.rules --data '/shared/in/*.csv' \\
+                --format csv --output /shared/out/
 
-The report is CSV (row,rule,result,explanation; CRLF line ends), the same as
-`rulecalc batch --format csv`; several data files are one table in name order,
-rows numbered on across them. Malformed rows are reported on standard error and
-skipped; the summary goes to standard error. Exit status: 0 when every rule
-analysed and ran, 2 when a rule did not analyse or a run stopped with an error,
-3 when no row was evaluated, 64 usage error or unusable file, 69 the cluster
-could not be reached or failed, 74 the report could not be written."""
+The report, its summary and diagnostics on standard error and the exit status
+are those of `rulecalc batch` with the same options; several data files are one
+table in name order, rows numbered on across them. Data paths must be valid on
+the workers too (on a remote cluster: absolute paths on a shared file system).
+Exit status: 0 every rule analysed and no verdict was an error, 2 a rule did
+not analyse or a verdict was an error, 3 no row was evaluated, 64 usage error
+or unusable file, 69 the cluster could not be reached or failed, 71 out of
+memory, 74 the report could not be written."""
 
 
 def block_size(text):
@@ -48,63 +50,62 @@ def block_size(text):
     return int(match.group(1)) * _SIZE_UNITS[match.group(2).upper()]
 
 
-def date_separator(text):
-    if len(text) != 1:
-        raise argparse.ArgumentTypeError("one character")
-    return text
-
-
-def null_values(text):
-    try:
-        return frozenset(t.encode("gbk") for t in text.split(",") if t)
-    except UnicodeEncodeError:
-        raise argparse.ArgumentTypeError("'%s' has a character GBK lacks" % text) from None
-
-
-def settings_of(options, rules_file):
-    """The calculators' date settings: the options', else the rules file's."""
-    order = options.date_order or rules_file.date_order
-    return Settings(date_order=order.upper() if order else None,
-                    date_separator=options.date_separator or rules_file.date_separator)
-
-
 def parser():
-    p = argparse.ArgumentParser(prog="rulecalc-dask", epilog=EPILOG,
-                                formatter_class=argparse.RawDescriptionHelpFormatter,
+    p = argparse.ArgumentParser(prog="rulecalc-dask", epilog=EPILOG, formatter_class=argparse.RawDescriptionHelpFormatter,
                                 description="Evaluate every rule of a rules file against every row of CSV data "
                                             "on a Dask cluster.")
-    p.add_argument("--rules", required=True,
-                   help="rules file: 'id: sentence;' or 'id \"description\": sentence;' (a sentence may span lines "
-                        "up to its ';'), '#' starts a comment outside texts")
-    p.add_argument("--data", required=True,
-                   help="a CSV file, a glob (quote it) or a folder of .csv files; the header names the variables, "
-                        "'name:num' or 'name:text' fixes a column's type, else it is inferred from the whole column")
-    p.add_argument("--output", help="a file for the report, or a folder (an existing one, or a path ending in /) "
-                                    "for one part per block, part-00000.csv on; default: standard output")
-    p.add_argument("--data-encoding", metavar="NAME",
-                   help="encoding of the data files (default: detected per file: UTF-8, else GBK)")
-    p.add_argument("--date-order", choices=("ymd", "mdy", "dmy"),
-                   help="order TODATE reads dates in (default: the rules file's, else the locale's)")
-    p.add_argument("--date-separator", type=date_separator, help="separator TODATE reads dates with")
-    p.add_argument("--key", metavar="COLUMN", help="name each record by this column in the report")
-    p.add_argument("--null-values", metavar="LIST", type=null_values, default=frozenset(),
-                   help="comma-separated texts that mean an empty value, e.g. 'N/A,-' (the empty text always does)")
-    p.add_argument("--show-values", action="store_true",
-                   help="add the values of the variables each explanation names (SCORE=50, AGE=16)")
-    p.add_argument("--bom", action="store_true", help="start the report (each part) with a UTF-8 byte-order mark")
-    p.add_argument("--raw-cells", action="store_true",
-                   help="write cells that start with = + - @, a tab or a carriage return as they are (by default "
-                        "such a cell starts with ' inside its quotes, so that a spreadsheet shows it as text)")
-    p.add_argument("--failed-only", action="store_true", help="report only verdicts that are not true")
+    p.add_argument("--rules", required=True, help="the rules file, as `rulecalc batch` reads it")
+    p.add_argument("--data", required=True, help="a CSV file, a glob (quote it) or a folder of .csv files")
+    p.add_argument("--output", help="a file for the report, or (csv and jsonl) a folder, an existing one or a path "
+                                    "ending in /, of one part per block, part-00000.csv on (a jsonl summary is the "
+                                    "last part); default: standard output")
+    p.add_argument("--encoding", default="", help="encoding of the messages and the report, and of both input files "
+                                                  "(default: the locale's codeset; input files are detected)")
+    p.add_argument("--format", default="text", help="report format: text (default), csv, jsonl or html")
+    for flag in ("all", "failed-only", "show-values", "bom", "raw-cells"):
+        p.add_argument("--" + flag, action="store_true", help="as for rulecalc batch")
+    p.add_argument("--fresh-calculators", action="store_true", help=argparse.SUPPRESS)
+    for option in ("key", "null-values", "data-encoding", "rules-encoding", "date-order", "date-separator"):
+        p.add_argument("--" + option, default="", help="as for rulecalc batch")
     p.add_argument("--scheduler", metavar="ADDRESS",
                    help="the scheduler of a running cluster (tcp://host:8786); default: a local cluster on "
                         "127.0.0.1 with one worker process per core")
-    p.add_argument("--workers", type=int, metavar="N", help="worker processes of the local cluster (default: cores)")
+    p.add_argument("--jobs", "--workers", type=int, metavar="N", dest="jobs",
+                   help="worker processes of the local cluster (default: cores), one thread each")
     p.add_argument("--block-size", type=block_size, default=block_size(DEFAULT_BLOCK), metavar="SIZE",
                    help="bytes of data per task (default %s)" % DEFAULT_BLOCK)
     p.add_argument("--progress", action="store_true",
                    help="show progress even when standard error is not a terminal (one line per block)")
     return p
+
+
+def adopt_user_locale():
+    """The user's locale, as the tool adopts it: under plain ASCII, characters are those of C.UTF-8."""
+    with contextlib.suppress(locale.Error):
+        locale.setlocale(locale.LC_ALL, "")
+    if _plain_ascii(locale.nl_langinfo(locale.CODESET)):
+        with contextlib.suppress(locale.Error):
+            locale.setlocale(locale.LC_CTYPE, "C.UTF-8")
+
+
+def _plain_ascii(codeset):
+    return codeset in ("", "ANSI_X3.4-1968", "ASCII", "US-ASCII")
+
+
+def engine_options(options):
+    """The engine's options as the tool gives them, the output encoding first."""
+    requested = options.encoding
+    codeset = locale.nl_langinfo(locale.CODESET)
+    flag = {True: "1", False: "0"}
+    values = [("output-encoding", requested or ("UTF-8" if _plain_ascii(codeset) else codeset)),
+              ("format", options.format)]
+    values += [(name, flag[getattr(options, name.replace("-", "_"))])
+               for name in ("all", "failed-only", "show-values", "bom", "raw-cells", "fresh-calculators")]
+    values += [(name, getattr(options, name.replace("-", "_"))) for name in ("key", "null-values", "date-order",
+                                                                            "date-separator")]
+    values += [(name, getattr(options, name.replace("-", "_")) or requested)
+               for name in ("data-encoding", "rules-encoding")]
+    return [(name, os.fsencode(value)) for name, value in values]
 
 
 def connect(options, stack):
@@ -113,44 +114,62 @@ def connect(options, stack):
     if options.scheduler:
         return stack.enter_context(Client(options.scheduler, timeout="30s"))
     cluster = stack.enter_context(LocalCluster(
-        n_workers=options.workers or os.cpu_count() or 1, threads_per_worker=1, processes=True,
+        n_workers=options.jobs or os.cpu_count() or 1, threads_per_worker=1, processes=True,
         host="127.0.0.1", dashboard_address="127.0.0.1:0", silence_logs=logging.CRITICAL))
     return stack.enter_context(Client(cluster))
 
 
-def run(options, rules_file, client, progress):
-    """Plans and evaluates the batch; the exit status."""
+class Run:
+    """The client's side of a run: the engine handle, the messages, the report."""
 
-    def diagnose(text):
-        progress.clear()
-        sys.stderr.write("rulecalc-dask: " + text + "\n")
+    def __init__(self, options, progress):
+        self.options, self.progress = options, progress
+        self.batch = Batch()
 
-    request = BatchRequest(rules_file.rules, options.rules, options.data, options.block_size, options.failed_only,
-                     settings_of(options, rules_file), options.data_encoding, options.key, options.null_values,
-                     options.show_values, options.bom, options.raw_cells)
-    batch = BatchRun(client, request, diagnose, progress)
-    tasks, job = batch.plan()
-    report = ReportFile(options.output)
-    heading = job_heading(job)
-    try:
-        batch.evaluate(tasks, job, report.write, report.open(len(tasks), heading))
-    except BaseException:
-        report.abandon()
-        raise
-    report.finish()
-    progress.clear()
-    sys.stderr.write(summary_text(rules_file.rules, batch.summary))
-    return exit_status(batch.summary, options.data, diagnose)
+    def show_diagnostics(self):
+        diagnostics = self.batch.diagnostics()
+        if diagnostics:
+            self.progress.clear()
+            sys.stderr.buffer.write(b"".join(b"rulecalc-dask: " + text for text in diagnostics))
+            sys.stderr.flush()
 
+    def read_inputs(self):
+        for name, value in engine_options(self.options):
+            self.batch.set_option(name, value)
+        self.batch.read_rules(self.options.rules)
+        self.show_diagnostics()
+        for path in data_paths(self.options.data):
+            self.batch.add_data(path)
+            self.show_diagnostics()
 
-def exit_status(summary, data, diagnose):
-    if summary.evaluated == 0:
-        diagnose("no row of '%s' was evaluated%s" % (
-            data, " (every row was skipped)" if summary.skipped else " (it has no rows)"))
-        return EXIT_NO_ROWS
-    errors = any(e is not None for e in summary.analysis_errors)
-    errors = errors or any(t is not None and t[2] > 0 for t in summary.tallies)
-    return EXIT_RULE_ERROR if errors else EXIT_HELD
+    def report(self, client):
+        """Evaluates the batch on the cluster and writes the report; the exit status."""
+        run = BatchRun(client, self.batch, self.show_diagnostics, self.progress)
+        blocks = run.settle(self.options.block_size)
+        output = self.options.output
+        report = ReportFolder(output, self.options.format) if is_folder(output) else ReportFile(output)
+        try:
+            report.start(self.batch.heading())
+            run.evaluate(blocks, lambda part: report.add(self.taken(part)))
+            report.end(self.taken_last())
+            report.commit()
+        except BaseException:
+            report.abandon()
+            raise
+        self.progress.clear()
+        sys.stderr.buffer.write(self.batch.summary_text())
+        self.show_diagnostics()
+        return self.batch.exit_status()
+
+    def taken(self, part):
+        taken = self.batch.take(part)
+        self.show_diagnostics()
+        return taken
+
+    def taken_last(self):
+        end = self.batch.finish()
+        self.show_diagnostics()
+        return end
 
 
 def _drop_unwritable_standard_output():
@@ -162,31 +181,49 @@ def _drop_unwritable_standard_output():
     os.close(null)
 
 
+def _refuse_unusable_output(options):
+    inputs = [("the rules file", options.rules)] + [("the data file", p) for p in data_paths(options.data)]
+    refuse_overwriting(options.output, inputs)
+    if is_folder(options.output) and options.format not in _FOLDER_FORMATS:
+        raise UsageError("--output: a folder of parts ('%s') holds a csv or jsonl report, not %s; name a file or "
+                         "choose --format csv or jsonl" % (options.output, options.format))
+
+
 def main(argv=None):
+    adopt_user_locale()
     options = parser().parse_args(argv)
     progress = Progress(options.progress or sys.stderr.isatty(), lines=not sys.stderr.isatty())
+    run = None
     try:
-        refuse_overwriting(options.output, [("the rules file", options.rules), ("the data file", options.data)])
-        rules_file = read_rules_file(options.rules)
+        _refuse_unusable_output(options)
+        run = Run(options, progress)
+        run.read_inputs()
         with contextlib.ExitStack() as stack:
-            return run(options, rules_file, connect(options, stack), progress)
+            return run.report(connect(options, stack))
+    except EngineError as error:
+        if run is not None:
+            run.show_diagnostics()
+        return _complain(progress, error.message, EXIT_OUT_OF_MEMORY if error.status == OUT_OF_MEMORY else EXIT_USAGE)
     except UsageError as error:
-        progress.clear()
-        sys.stderr.write("rulecalc-dask: %s\n" % error)
-        return EXIT_USAGE
+        return _complain(progress, str(error), EXIT_USAGE)
     except ReportError as error:
-        progress.clear()
-        sys.stderr.write("rulecalc-dask: %s\n" % error)
         _drop_unwritable_standard_output()
-        return EXIT_OUTPUT
-    except OSError as error:
-        progress.clear()
-        sys.stderr.write("rulecalc-dask: %s\n" % error)
-        return EXIT_CLUSTER if isinstance(error, (TimeoutError, ConnectionError)) else EXIT_USAGE
+        return _complain(progress, error.args[0], EXIT_OUTPUT)
     except KilledWorker as error:
-        progress.clear()
-        sys.stderr.write("rulecalc-dask: the cluster gave up on a block: %s\n" % error)
-        return EXIT_CLUSTER
+        return _complain(progress, "the cluster gave up on a block: %s" % error, EXIT_CLUSTER)
+    except OSError as error:
+        cluster = isinstance(error, (TimeoutError, ConnectionError))
+        return _complain(progress, str(error), EXIT_CLUSTER if cluster else EXIT_USAGE)
+
+
+def _complain(progress, message, status):
+    """Shows the message (none for a reader of standard output that went away); the status."""
+    progress.clear()
+    if message:
+        text = message if isinstance(message, bytes) else os.fsencode(message)
+        sys.stderr.buffer.write(b"rulecalc-dask: " + text + b"\n")
+        sys.stderr.flush()
+    return status
 
 
 if __name__ == "__main__":

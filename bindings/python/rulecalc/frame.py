@@ -6,14 +6,15 @@
 pandas is imported on first use, so the rest of the package works without it.
 """
 
-import csv
 import ctypes
 import datetime
 import decimal
+import os
 import warnings
 from typing import Dict, List, Mapping, Optional, Tuple, Union
 
 from . import values as _values
+from ._engine import Batch, EngineError
 from .rule import Rule, Settings, Status, with_note
 
 EXPLANATION_SUFFIX = "_explanation"
@@ -35,17 +36,16 @@ def read_rules_and_settings(path: str) -> Tuple[Dict[str, str], Settings]:
     """The rules of a rules file as the command-line tool reads it (a rule runs
     from "id:" or 'id "description":' to its ";" and may span lines; "#" starts
     a comment outside texts), with the date settings of its "@date-order" and
-    "@date-separator" lines. ValueError names the file, line and column of
-    anything the tool would refuse."""
-    from ._batch.problems import UsageError
-    from ._batch.rules_file import read_rules_file
-
+    "@date-separator" lines. ValueError has the tool's message (file, line,
+    column) for anything the tool would refuse."""
+    batch = Batch()
     try:
-        parsed = read_rules_file(path)
-    except UsageError as error:
+        batch.read_rules(path)
+    except EngineError as error:
         raise ValueError(str(error)) from None
-    rules = {rule.id: rule.sentence for rule in parsed.rules}
-    return rules, Settings(date_order=parsed.date_order, date_separator=parsed.date_separator)
+    rules = {rule_id: sentence.decode(_values.ENCODING) for rule_id, _, sentence, _ in batch.rules()}
+    order, separator = batch.rules_date_reading()
+    return rules, Settings(date_order=order.upper() or None, date_separator=separator or None)
 
 
 def read_rules(path: str) -> Dict[str, str]:
@@ -54,23 +54,59 @@ def read_rules(path: str) -> Dict[str, str]:
     return read_rules_and_settings(path)[0]
 
 
-def read_data(path: str, encoding: str = "utf-8-sig", **options):
-    """A CSV file whose header may type columns as the tool's data files do
-    ("IDNO:text", "AGE:num"): text columns keep their texts as written (an
-    empty one is ""), other empty cells are the null. Columns are named
+# The engine reads a header once it has rules: one that names no column.
+_NO_RULES = b"header: 1 = 1;\n"
+_DATE_FIELDS = {"y": "%Y", "m": "%m", "d": "%d"}
+
+
+def _header(path: str, encoding: Optional[str]):
+    """The data file's encoding (the given one, else detected as the tool
+    detects it) and its columns: (name, declared type or None, date reading)."""
+    batch = Batch()
+    try:
+        if encoding:
+            batch.set_option("data-encoding", encoding)
+        batch.read_rules_text(_NO_RULES, "")
+        batch.add_data(path)
+    except EngineError as error:
+        raise ValueError(str(error)) from None
+    columns = [(name, kind if declared else None, date) for name, kind, declared, date in batch.columns()]
+    return batch.files()[0][1], columns
+
+
+def _dates(series, name: str, reading: str):
+    """A :date column as datetime64: by its format ("ymd-": order, then
+    separator), else as pandas reads dates; ValueError names a value that is
+    not a date."""
+    text = series.fillna("").astype(str).str.strip()
+    format_ = None if reading == "date" else reading[3].join(_DATE_FIELDS[field] for field in reading[:3])
+    dates = _pandas().to_datetime(text.where(text != ""), format=format_, errors="coerce")
+    bad = dates.isna() & (text != "")
+    if bad.any():
+        label = bad.idxmax()
+        raise _failure(name, label, f"{name}={text[label]} is not a date")
+    return dates
+
+
+def read_data(path: str, encoding: Optional[str] = None, **options):
+    """A CSV file read as the tool reads a data file's header: "IDNO:text",
+    "AGE:num", "BIRTH:date" or "BIRTH:date(dd.mm.yyyy)" type a column (the
+    suffix after the last ':'), and anything else the tool refuses is a
+    ValueError with its message. encoding None: detected as the tool detects
+    it. Text columns keep their texts as written (an empty one is ""), date
+    columns are datetime64, other empty cells are the null. Columns are named
     without the suffix; options go to pandas.read_csv."""
-    with open(path, encoding=encoding, newline="") as file:
-        header = next(csv.reader(file))
-    names, dtypes = [], {}
-    for written in header:
-        name, _, kind = written.strip().partition(":")
-        names.append(name.strip())
-        dtypes[written] = {"text": str, "num": "float64"}.get(kind.strip().lower())
-    texts = [written for written, dtype in dtypes.items() if dtype is str]
-    others = {written: [""] for written in header if written not in texts}
-    df = _pandas().read_csv(path, encoding=encoding, dtype={k: v for k, v in dtypes.items() if v},
+    found, columns = _header(path, encoding)
+    python_encoding = "utf-8-sig" if found.upper().replace("_", "-") in ("UTF-8", "UTF8") else found
+    names = [name for name, _, _ in columns]
+    dtypes = {name: str for name, kind, date in columns if kind == _values.TEXT or date}
+    dtypes.update({name: "float64" for name, kind, date in columns if kind == _values.NUMBER and not date})
+    others = {name: [""] for name in names if dtypes.get(name) is not str}
+    df = _pandas().read_csv(path, encoding=python_encoding, header=0, names=names, dtype=dtypes,
                             keep_default_na=False, na_values=others, **options)
-    df.columns = names
+    for name, _, date in columns:
+        if date:
+            df[name] = _dates(df[name], name, date)
     return df
 
 
@@ -337,11 +373,13 @@ def _verdicts(rule_id, rule: Rule, df, columns: Dict[str, str], texts, types, co
     return statuses, failed
 
 
-def evaluate(df, rules: Mapping[str, Union[str, Rule]], key: Optional[str] = None, *,
-             types: Optional[Mapping[str, str]] = None, settings=None):
+def evaluate(df, rules: Union[str, "os.PathLike[str]", Mapping[str, Union[str, Rule]]], key: Optional[str] = None,
+             *, types: Optional[Mapping[str, str]] = None, settings=None):
     """Evaluates every rule on every row of df.
 
-    rules maps rule ids to sentences (or Rules); each sentence is analysed once.
+    rules maps rule ids to sentences (or Rules), or is the path of a rules
+    file (read as read_rules_and_settings reads it; its date settings apply
+    unless settings is given); each sentence is analysed once.
     The result has df's index, the key column first when key is given, then per
     rule a column named by its id (nullable boolean: True held, False failed, <NA>
     a run-time error) and one named id + "_explanation" (the explanation, the
@@ -349,6 +387,9 @@ def evaluate(df, rules: Mapping[str, Union[str, Rule]], key: Optional[str] = Non
     (letter case as the library folds it); NaN, NaT and None are the null.
     """
     pandas = _pandas()
+    if isinstance(rules, (str, os.PathLike)):
+        rules, from_file = read_rules_and_settings(os.fspath(rules))
+        settings = from_file if settings is None else settings
     columns, texts = _columns_by_name(df), {}
     if isinstance(rules, Mapping):
         _refuse_colliding_results(key, rules)

@@ -1,1 +1,1 @@
-"""The batch of the rulecalc tool, in pieces that Dask workers can run."""
+"""The cluster side of rulecalc-dask: blocks, tasks, the report's parts in order."""

@@ -13,10 +13,10 @@ class Progress:
         self.lines = lines
         self.shown = False
 
-    def __call__(self, done, total, rows):
+    def __call__(self, done, total):
         if not self.enabled:
             return
-        text = "rulecalc-dask: evaluating: %d of %d blocks done, %d rows" % (done, total, rows)
+        text = "rulecalc-dask: evaluating: %d of %d blocks done" % (done, total)
         if self.lines:
             self.stream.write(text + "\n")
         else:

@@ -1,17 +1,33 @@
-"""Where the report goes: standard output, one file, or a folder of parts."""
+"""Where the report goes: standard output, one file, or a folder of parts.
 
+The messages and statuses are the tool's: a report that cannot be started
+is a usage error, one that cannot be written an output error, and a report
+file is replaced only once the report is complete.
+"""
+
+import contextlib
+import errno
 import glob
 import os
 import stat
 import sys
 import tempfile
 
-from .problems import UsageError, report_error
+from .problems import ReportError, UsageError
 
 
 def _same_file(one, other):
     try:
         return os.path.samefile(one, other)
+    except OSError:
+        return False
+
+
+def _same_as_descriptor(path, descriptor):
+    """Only a regular file: a terminal, a pipe or /dev/null is never the same as an input."""
+    try:
+        opened = os.fstat(descriptor)
+        return stat.S_ISREG(opened.st_mode) and os.path.samestat(opened, os.stat(path))
     except OSError:
         return False
 
@@ -22,11 +38,17 @@ def refuse_overwriting(output, inputs):
         if output and _same_file(output, path):
             raise UsageError("the output '%s' is %s '%s' (the same file); choose another output, nothing was "
                              "written" % (output, what, path))
+        if not output and _same_as_descriptor(path, sys.stdout.fileno()):
+            raise UsageError("standard output is %s '%s' (the same file); the report would be written into it: "
+                             "redirect it elsewhere or use --output" % (what, path))
+
+
+def is_folder(output):
+    return bool(output) and (output.endswith(os.sep) or os.path.isdir(output))
 
 
 def _is_special(path):
-    """True for a device, a pipe or a socket: written in place, as a rename
-    would replace the special file itself."""
+    """A device, a pipe or a socket: written in place, as a rename would replace the special file itself."""
     try:
         return not stat.S_ISREG(os.stat(path).st_mode)
     except OSError:
@@ -44,75 +66,109 @@ def _mode_for(target):
 
 
 class ReportFile:
-    """The report's destination: standard output; a file, written beside its
-    place and renamed into it when complete (through a link, the file it
-    points to); a device, pipe or socket, written in place; or a folder (an
-    existing one, or a path ending in a separator) of parts that the workers
-    write."""
+    """Standard output; a file, written beside its place and renamed into it
+    when complete (through a link, the file it points to); or a device, pipe
+    or socket, written in place. The heading, each part's report and the end
+    are written one after another."""
 
     def __init__(self, output):
         self.output = output
-        self.folder = bool(output) and (output.endswith(os.sep) or os.path.isdir(output))
-        self.in_place = bool(output) and not self.folder and _is_special(output)
-        self.target = output if self.in_place or not output else os.path.realpath(output)
-        self.file = None
+        self.target = os.path.realpath(output) if output else None
+        self.in_place = bool(output) and _is_special(self.target)
+        self.temporary = None
+        self.file = sys.stdout.buffer if not output else self._open()
 
-    def open(self, parts, heading):
-        """Starts the report; returns the paths of the parts for a folder, else None."""
+    def _open(self):
         try:
-            return self._open(parts, heading)
+            if self.in_place:
+                return open(self.target, "wb")
+            if os.path.isfile(self.target) and not os.stat(self.target).st_mode & stat.S_IWUSR:
+                raise UsageError("cannot write the output file '%s': it is read-only; make it writable (chmod u+w) "
+                                 "or choose another output, nothing was written" % self.output)
+            folder, name = os.path.split(self.target)
+            descriptor, self.temporary = tempfile.mkstemp(dir=folder, prefix="." + name + ".")
+            return os.fdopen(descriptor, "wb")
         except OSError as error:
-            raise report_error(self.output, error, not self.in_place) from None
+            raise UsageError("cannot write the output file '%s': %s" % (self.target, error.strerror)) from None
 
-    def _open(self, parts, heading):
-        if self.folder:
-            os.makedirs(self.output, exist_ok=True)
-            for stale in glob.glob(os.path.join(self.output, "part-*.csv")):
-                os.remove(stale)
-            return [os.path.abspath(os.path.join(self.output, "part-%05d.csv" % i)) for i in range(parts)]
-        if self.in_place:
-            self.file = open(self.target, "wb")
-        elif self.output:
-            folder = os.path.dirname(self.target)
-            self.file = tempfile.NamedTemporaryFile(dir=folder, prefix=".rulecalc-dask-", delete=False)
-        else:
-            self.file = sys.stdout.buffer
-        self.file.write(heading)
-        return None
+    def _failed(self, what, error):
+        if not self.output:
+            if error.errno == errno.EPIPE:
+                return ReportError(None)
+            return ReportError("%s to standard output: %s" % (what, error.strerror))
+        kept = "" if self.in_place else "; '%s' is left as it was" % self.output
+        return ReportError("%s to '%s': %s%s" % (what, self.output, error.strerror, kept))
 
-    def write(self, report):
+    def add(self, data):
         try:
-            if self.file is not None:
-                self.file.write(report)
+            self.file.write(data)
         except OSError as error:
-            raise report_error(self.output, error, not self.in_place) from None
+            raise self._failed("cannot write the report", error) from None
 
-    def finish(self):
+    start = end = add
+
+    def commit(self):
         try:
-            self._finish()
-        except OSError as error:
-            raise report_error(self.output, error, not self.in_place) from None
-
-    def _finish(self):
-        if self.folder:
-            for temporary in glob.glob(os.path.join(self.output, "part-*.csv.tmp-*")):
-                os.remove(temporary)
-        elif self.in_place:
-            self.file.close()
-        elif self.output:
-            self.file.close()
-            os.chmod(self.file.name, _mode_for(self.target))
-            os.replace(self.file.name, self.target)
-        else:
             self.file.flush()
+            if self.output:
+                if self.temporary:
+                    os.chmod(self.temporary, _mode_for(self.target))
+                self.file.close()
+        except OSError as error:
+            raise self._failed("cannot write the report", error) from None
+        if self.temporary:
+            try:
+                os.replace(self.temporary, self.target)
+            except OSError as error:
+                raise self._failed("cannot put the report in place", error) from None
+            self.temporary = None
 
     def abandon(self):
         """Leaves the previous report as it was (a special file keeps what reached it)."""
-        if self.file is None or not self.output or self.folder:
-            return
+        if self.output:
+            with contextlib.suppress(OSError):
+                self.file.close()
+        if self.temporary:
+            with contextlib.suppress(OSError):
+                os.remove(self.temporary)
+
+
+class ReportFolder:
+    """A folder of parts, one per block, part-00000.csv on, each whole with
+    the report's heading (the report's end, when it has one, is the last
+    part): each written to a temporary name and renamed."""
+
+    def __init__(self, output, extension):
+        self.output, self.extension = output, extension
+        self.heading, self.parts = b"", 0
         try:
-            self.file.close()
-        except OSError:
-            pass  # what could not be written is reported already
-        if not self.in_place:
-            os.remove(self.file.name)
+            os.makedirs(output, exist_ok=True)
+            for stale in glob.glob(os.path.join(output, "part-*." + extension)):
+                os.remove(stale)
+        except OSError as error:
+            raise UsageError("cannot write the output folder '%s': %s" % (output, error.strerror)) from None
+
+    def start(self, heading):
+        self.heading = heading
+
+    def add(self, data):
+        path = os.path.join(self.output, "part-%05d.%s" % (self.parts, self.extension))
+        temporary = "%s.tmp-%d" % (path, os.getpid())
+        try:
+            with open(temporary, "wb") as file:
+                file.write(self.heading + data)
+            os.replace(temporary, path)
+        except OSError as error:
+            with contextlib.suppress(OSError):
+                os.remove(temporary)
+            raise ReportError("cannot write the report to '%s': %s" % (path, error.strerror)) from None
+        self.parts += 1
+
+    def end(self, data):
+        if data:
+            self.add(data)
+
+    def commit(self):
+        pass
+
+    abandon = commit
