@@ -95,7 +95,9 @@ typedef enum rulecalc_batch_status {
   RULECALC_BATCH_READ_ERROR = 2, /* a file could not be opened or read (also 64 in the tool) */
   RULECALC_BATCH_OUT_OF_MEMORY = 3, /* memory ran out; the handle may only be freed (the tool's 71) */
   RULECALC_BATCH_STOPPED = 4,   /* a write or progress callback asked to stop */
-  RULECALC_BATCH_BAD_CALL = 5   /* a null handle or argument, a call out of order, a foreign byte string */
+  RULECALC_BATCH_BAD_CALL = 5,  /* a null handle or argument, a call out of order, a foreign byte string */
+  RULECALC_BATCH_CANNOT_RUN = 6 /* a rule names a variable no column has: nothing was evaluated, the
+                                   findings are in the diagnostics; the tool's status 2 */
 } rulecalc_batch_status;
 
 /* A new engine with the default options; NULL only when memory runs out. */
@@ -196,6 +198,24 @@ typedef int (*rulecalc_batch_progress)(void *host, int phase, uint64_t done, uin
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_run(rulecalc_batch *batch, size_t jobs,
                                                            rulecalc_batch_write write,
                                                            rulecalc_batch_progress progress, void *host);
+
+/* ---- Checks before a run. ------------------------------------------------
+ * Takes the place of a run: settles the column types as a run does (the
+ * types declared, the others inferred by a pass over the data; progress as
+ * for a run, phase 0) and analyses every rule against them without
+ * evaluating a record. The findings go to the diagnostics as a run would
+ * give them, with the sentence and carets under the place: the analysis's
+ * warnings, the rules that do not analyse, each variable no column has
+ * ("no column NOBODY; did you mean NOBODI?" when a column's name is near,
+ * letter case ignored), and the columns no rule uses (the "key" option's
+ * aside). rulecalc_batch_exit_status then gives 0 when every rule can run
+ * on this data, 2 when one cannot. A run given the same rules and data
+ * stops before its first record on a variable no column has, with the same
+ * findings, and returns RULECALC_BATCH_CANNOT_RUN (rulecalc_batch_prepare
+ * too, for blocks); rules that fail analysis otherwise are left out of a
+ * run, which goes on. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_check(rulecalc_batch *batch, rulecalc_batch_progress progress,
+                                                             void *host);
 
 /* ---- Blocks. -------------------------------------------------------------
  * The plan: the options, the rules, the files and their columns (and, once

@@ -34,6 +34,12 @@ class TStopped : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A rule names a variable no column has: the run stops before its first row.
+class TCannotRun : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // How a run reports, as set option by option.
 struct SEngineOptions {
   EMReportFormat Format = EMReportFormat::Text;
@@ -82,6 +88,9 @@ class TBatchEngine {
   void AddData(const std::string& path);
 
   void Run(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
+  // What a run would find before its first row, in the diagnostics, and the
+  // columns no rule uses; the exit status says whether every rule can run.
+  void Check(const TShowProgress& progress);
 
   std::string Plan() const;
   static std::unique_ptr<TBatchEngine> FromPlan(const char* bytes, std::size_t length);
@@ -116,7 +125,9 @@ class TBatchEngine {
   void Require(bool condition, const char* what) const;
   void Notice(std::string text);
   void SettleColumns(const std::vector<SColumnEvidence>& evidence);
-  void PrepareRules();
+  std::size_t PrepareRules();
+  void RefuseRulesWithoutColumns(std::size_t rules);
+  void NoticeUnusedColumns();
   std::vector<SColumnEvidence> InferInOneProcess(const TShowProgress& progress);
   void EvaluateInOneProcess(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
   std::string TakeResult(const SChunkResult& result);
