@@ -23,6 +23,8 @@ struct SBatchArguments {
   bool Bom = false;
   bool RawCells = false;
   bool FreshCalculators = false;
+  std::string FailOn;
+  std::vector<std::string> MaxFailed;
 };
 
 void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
@@ -44,6 +46,15 @@ void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
   command.add_flag("--fresh-calculators", arguments.FreshCalculators)->group("");
 }
 
+void AddThresholdOptions(CLI::App& command, SBatchArguments& arguments) {
+  command.add_option("--fail-on", arguments.FailOn,
+                     "Exit with status 1 when a verdict was an error (error) or false (failed); the summary says so")
+      ->check(CLI::IsMember({"error", "failed"}));
+  command.add_option("--max-failed", arguments.MaxFailed,
+                     "RULE=N or RULE=P%: exit with status 1 when the rule failed more than N of its rows, or more "
+                     "than P% of them (repeatable; over a '@max-failed RULE N|P%' line of the rules file)");
+}
+
 const char* FlagText(bool flag) { return flag ? "1" : "0"; }
 
 // The engine's options: those of the input, then those of the report.
@@ -59,7 +70,9 @@ std::vector<std::pair<std::string, std::string>> EngineOptions(const SBatchArgum
                                     {"bom", FlagText(arguments.Bom)},
                                     {"raw-cells", FlagText(arguments.RawCells)},
                                     {"fresh-calculators", FlagText(arguments.FreshCalculators)},
+                                    {"fail-on", arguments.FailOn},
                                 });
+  for (const std::string& limit : arguments.MaxFailed) options.emplace_back("max-failed", limit);
   return options;
 }
 
@@ -70,15 +83,18 @@ void AddBatchCommand(CLI::App& app, SCommandContext& context) {
   CLI::App* command = app.add_subcommand("batch", "Evaluate every rule of a rules file against every row of a CSV file");
   AddInputOptions(*command, arguments->Input, true);
   AddReportOptions(*command, *arguments);
+  AddThresholdOptions(*command, *arguments);
   command->footer(
       "Example:\n"
       "  rulecalc batch --rules examples/applicants.rules --data examples/applicants.csv --key ID\n"
+      "  rulecalc batch --rules examples/applicants.rules --data examples/applicants.csv --max-failed 'income=1%'\n"
       "Text report: the verdicts that were not true (row, key, rule, result, explanation), then a\n"
-      "summary by failures with the most common explanations. Malformed rows are reported on\n"
-      "standard error with their line and skipped. Exit status: 0 every rule analysed and no\n"
-      "verdict was an error, 2 a rule did not analyse or a verdict was an error, 3 no row was\n"
-      "evaluated, 64 usage error or unusable file, 71 out of memory, 74 the report could not be\n"
-      "written.");
+      "summary by failures with the most common explanations and the thresholds. Malformed rows\n"
+      "are reported on standard error with their line and skipped. Exit status: 0 every rule\n"
+      "analysed and no verdict was an error, 1 a threshold was crossed (--fail-on, --max-failed,\n"
+      "@max-failed), 2 a rule did not analyse, a verdict was an error or a rule names a variable no\n"
+      "column has (nothing evaluated), 3 no row was evaluated, 64 usage error or unusable file,\n"
+      "71 out of memory, 74 the report could not be written; 3 wins over 2, and 2 over 1.");
   command->callback([arguments, &context] {
     arguments->Request.RulesPath = arguments->Input.RulesPath;
     arguments->Request.DataPath = arguments->Input.DataPath;

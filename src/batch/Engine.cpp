@@ -48,6 +48,28 @@ EMReportFormat FormatNamed(const std::string& value) {
   throw TUsageError("--format: '" + value + "' is not one of text, csv, jsonl, html");
 }
 
+EMFailOn FailOnNamed(const std::string& value) {
+  if (value.empty()) return EMFailOn::Never;
+  if (value == "error") return EMFailOn::Error;
+  if (value == "failed") return EMFailOn::Failed;
+  throw TUsageError("--fail-on: '" + value + "' is not one of error, failed");
+}
+
+// "RULE=N" or "RULE=P%" (the id may hold '='; the limit cannot) joins the
+// limits; the empty text forgets them.
+void AddMaxFailed(std::vector<std::pair<std::string, SFailedLimit>>& limits, const std::string& value) {
+  if (value.empty()) {
+    limits.clear();
+    return;
+  }
+  const std::size_t equals = value.rfind('=');
+  if (equals == std::string::npos || equals == 0) {
+    throw TUsageError("--max-failed: '" + value + "' is not RULE=N or RULE=P%");
+  }
+  const std::string id = value.substr(0, equals);
+  limits.emplace_back(id, ReadFailedLimit(value.substr(equals + 1), "--max-failed " + id));
+}
+
 std::vector<std::string> SplitAtCommas(const std::string& list) {
   std::vector<std::string> items;
   if (list.empty()) return items;
@@ -311,6 +333,10 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
     o.DateSeparator = value;
   } else if (name == "fresh-calculators") {
     o.FreshCalculators = FlagValue(name, value);
+  } else if (name == "fail-on") {
+    o.FailOn = FailOnNamed(value);
+  } else if (name == "max-failed") {
+    AddMaxFailed(o.MaxFailed, value);
   } else {
     throw TUsageError("there is no option --" + name);
   }
@@ -333,6 +359,7 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
   RulesFileDateOrder = rules.DateOrder;
   RulesFileDateSeparator = rules.DateSeparator;
   BatchPlan.Rules = std::move(rules.Rules);
+  SettleThresholds(rules.Tolerances);
   BatchPlan.Environment = BatchEnvironment(Options.DateOrder.empty() ? rules.DateOrder : Options.DateOrder,
                                            SeparatorOf(Options.DateSeparator, rules.DateSeparator));
   BatchPlan.Nulls = NullTextsOf(Options, *OutputCodec);
@@ -364,6 +391,31 @@ void TBatchEngine::AddData(const std::string& path) {
   OpenFiles.push_back(std::move(data));
   AfterHeaders.push_back(std::move(reader));
   Stage = EMStage::Data;
+}
+
+// The run's thresholds: --fail-on, then each rule's limit, the option's
+// over the rules file's.
+void TBatchEngine::SettleThresholds(const std::vector<SThreshold>& fromRulesFile) {
+  Thresholds.clear();
+  if (Options.FailOn != EMFailOn::Never) {
+    const char* level = Options.FailOn == EMFailOn::Error ? "error" : "failed";
+    Thresholds.push_back(SThreshold{std::string("--fail-on ") + level, Options.FailOn, 0, {}});
+  }
+  std::vector<std::optional<SThreshold>> perRule(BatchPlan.Rules.size());
+  for (const SThreshold& tolerance : fromRulesFile) perRule[tolerance.Rule] = tolerance;
+  for (const auto& [id, limit] : Options.MaxFailed) {
+    const std::string gbkId = OutputCodec->ToGbk(id, "--max-failed");
+    const auto named = std::find_if(BatchPlan.Rules.begin(), BatchPlan.Rules.end(),
+                                    [&gbkId](const SRule& rule) { return rule.GbkId == gbkId; });
+    if (named == BatchPlan.Rules.end()) {
+      throw TUsageError("--max-failed: the rules file '" + RulesPath + "' has no rule '" + ShowingControls(id) + "'");
+    }
+    const auto rule = static_cast<std::size_t>(named - BatchPlan.Rules.begin());
+    perRule[rule] = SThreshold{"--max-failed " + gbkId + "=" + limit.Written, EMFailOn::Never, rule, limit};
+  }
+  for (const auto& tolerance : perRule) {
+    if (tolerance) Thresholds.push_back(*tolerance);
+  }
 }
 
 // A reader of a file's records: the one left after its header, the first
@@ -625,14 +677,17 @@ std::string TBatchEngine::Heading() {
 // The report's end; the exit status and, when the format keeps the summary
 // out of the report, the summary for standard error.
 std::string TBatchEngine::SummaryPiece() {
+  Summary.Thresholds = CheckThresholds(Thresholds, Summary);
   const std::string summary = Report->Summary(BatchPlan.Rules, Summary);
   if (summary.empty()) SummaryForStandardError = TextSummary(BatchPlan.Rules, Summary, BatchPlan.Layout);
   if (Summary.RowsEvaluated == 0) {
     Notice("no row of '" + BatchPlan.Files.front().Path + "' was evaluated" +
            (Summary.RowsSkipped > 0 ? " (every row was skipped)\n" : " (it has no rows)\n"));
     Status = 3;
+  } else if (Summary.AnyRuleError()) {
+    Status = 2;
   } else {
-    Status = Summary.AnyRuleError() ? 2 : 0;
+    Status = Summary.AnyThresholdCrossed() ? 1 : 0;
   }
   Stage = EMStage::Finished;
   return summary;

@@ -18,6 +18,7 @@
 #include "batch/DataFile.h"
 #include "batch/Report.h"
 #include "batch/Summary.h"
+#include "batch/Thresholds.h"
 #include "batch/text/TextCodec.h"
 
 namespace rulecalc::batch {
@@ -56,6 +57,8 @@ struct SEngineOptions {
   std::string DateOrder;
   std::string DateSeparator;
   bool FreshCalculators = false;
+  EMFailOn FailOn = EMFailOn::Never;
+  std::vector<std::pair<std::string, SFailedLimit>> MaxFailed;  // rule id (output encoding) and its limit
 };
 
 // A block of a data file, settled by the folded scans.
@@ -124,6 +127,7 @@ class TBatchEngine {
 
   void Require(bool condition, const char* what) const;
   void Notice(std::string text);
+  void SettleThresholds(const std::vector<SThreshold>& fromRulesFile);
   void SettleColumns(const std::vector<SColumnEvidence>& evidence);
   std::size_t PrepareRules();
   void RefuseRulesWithoutColumns(std::size_t rules);
@@ -150,6 +154,7 @@ class TBatchEngine {
   mutable std::optional<std::pair<std::pair<int, std::size_t>, std::uint64_t>> OwnFingerprint;
   EMStage Stage = EMStage::Options;
 
+  std::vector<SThreshold> Thresholds;  // decided on the handle that read the rules, from the folded tallies
   SBatchSummary Summary;
   std::unique_ptr<TReport> Report;
   bool HeadingGiven = false;

@@ -370,6 +370,33 @@ class Batch(unittest.TestCase):
                               "that no column of '" + self.data + "' has\n")
         self.assertEqual(run("check", "--rules", rules, "--data", self.data), (2, "", "rulecalc: " + finding))
 
+    THRESHOLDS = [
+        # (rules file lines after the rules, options, status, what the summary on standard error holds)
+        ("", [], 0, "summary: 3 rows evaluated"),
+        ("", ["--max-failed", "both=2"], 0, "thresholds:\n  within   --max-failed both=2: 2 of 3 rows failed\n"),
+        ("", ["--max-failed", "both=1"], 1, "  crossed  --max-failed both=1: 2 of 3 rows failed\n"),
+        ("", ["--max-failed", "both=50%", "--max-failed", "adult=0"], 1,
+         "  crossed  --max-failed adult=0: 1 of 3 rows failed\n  crossed  --max-failed both=50%: 2 of 3 rows failed\n"),
+        ("", ["--fail-on", "failed"], 1, "  crossed  --fail-on failed: 4 of 9 verdicts were false\n"),
+        ("", ["--fail-on", "error"], 0, "  within   --fail-on error: 0 of 9 verdicts were errors\n"),
+        ("@max-failed both 1\n", [], 1, "  crossed  @max-failed both 1: 2 of 3 rows failed\n"),
+        ("@max-failed both 1\n", ["--max-failed", "both=67%"], 0, "  within   --max-failed both=67%: 2 of 3 rows failed\n"),
+        ("broken: AGE >= ;\n", ["--fail-on", "failed"], 2, "  crossed  --fail-on failed"),  # 2 wins over 1
+        ("", ["--max-failed", "nobody=1"], 64, "--max-failed: the rules file '"),
+        ("", ["--max-failed", "both=1.5"], 64, "--max-failed both: '1.5' is neither a number of rows nor a percentage"),
+        ("", ["--fail-on", "warning"], 64, "--fail-on"),
+    ]
+
+    def test_thresholds_decide_status_1_and_the_summary_marks_them(self):
+        for more_rules, options, status, summary in self.THRESHOLDS:
+            with self.subTest(rules=more_rules, options=options):
+                rules = self.files.write("thresholds.txt", SMALL_RULES + more_rules)
+                code, _, err = self.batch("--format", "csv", *options, rules=rules)
+                self.assertEqual(code, status, err)
+                self.assertIn(summary, err)
+                if not options and not more_rules:
+                    self.assertNotIn("thresholds:", err)
+
     def test_data_from_a_pipe_when_every_column_is_typed(self):
         typed = "AGE:num,NAME:text,SCORE:num,NOTE:text\n20,ab,70,x\n10,ab,70,x\n"
         completed = subprocess.run([CLI, "batch", "--rules", self.rules, "--data", "/dev/stdin", "--format", "csv"],
