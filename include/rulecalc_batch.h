@@ -123,8 +123,20 @@ RULECALC_BATCH_API const char *rulecalc_batch_message(rulecalc_batch *batch, siz
  *   "date-order"       ymd, mdy, dmy; "" the rules file's, else the locale's
  *   "date-separator"   one character; "" the rules file's, else the locale's
  *   "fresh-calculators" "1": a new analysis per row and rule (the reference path)
+ *   "fail-on"          error: the run fails (exit status 1) when a verdict was
+ *                      an error; failed: when a verdict was false; "" never
+ *   "max-failed"       RULE=N or RULE=P%: the run fails when rule RULE failed
+ *                      more than N of its rows, or more than P% of them (P from
+ *                      0 to 100, up to four decimals); once per rule, each call
+ *                      adds one (over the rules file's @max-failed for that
+ *                      rule), "" forgets them; RULE is checked when the rules
+ *                      are read
  * Flags take "1" or "0". An unknown name or a bad value is
- * RULECALC_BATCH_UNUSABLE with the message the tool gives for it. */
+ * RULECALC_BATCH_UNUSABLE with the message the tool gives for it.
+ * Thresholds (fail-on, max-failed, @max-failed) are decided from the whole
+ * run's tallies when the report ends, on the handle that read the rules
+ * (in blocks: the client, at rulecalc_batch_finish); every summary marks
+ * each one crossed or within. */
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_set_option(rulecalc_batch *batch, const char *name,
                                                                   const char *value);
 
@@ -133,6 +145,7 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_set_option(rulecalc_batc
  *   # a comment, anywhere outside a text literal, to the end of the line
  *   @date-order ymd|mdy|dmy
  *   @date-separator C
+ *   @max-failed RULE N      (or P%: as the "max-failed" option; RULE may hold blanks)
  *   id: sentence;
  *   id "description": sentence
  *       that runs over several lines;
@@ -288,9 +301,11 @@ RULECALC_BATCH_API void rulecalc_batch_clear_diagnostics(rulecalc_batch *batch);
  * the report (CSV, JSON lines); "" otherwise. */
 RULECALC_BATCH_API const char *rulecalc_batch_summary_text(rulecalc_batch *batch, size_t *length);
 
-/* The tool's exit status for the finished run: 0 every rule analysed and no
- * verdict was an error, 2 a rule did not analyse or a verdict was an error,
- * 3 no row was evaluated (said in the diagnostics); -1 before the run ends. */
+/* The tool's exit status for the finished run, the first that applies:
+ * 3 no row was evaluated (said in the diagnostics); 2 a rule did not analyse
+ * or a verdict was an error (or a rule names a variable no column has:
+ * RULECALC_BATCH_CANNOT_RUN); 1 a threshold was crossed; 0 otherwise. After
+ * rulecalc_batch_check: 0 or 2. -1 before the run ends. */
 RULECALC_BATCH_API int rulecalc_batch_exit_status(rulecalc_batch *batch);
 
 /* ------------------------------------------------------------------------
