@@ -200,7 +200,8 @@ RULECALC_BATCH_API int rulecalc_batch_column(rulecalc_batch *batch, size_t index
  * 1 evaluating), the data bytes done, the data bytes in all and the rows
  * done; non-zero stops too. Callbacks run on the calling thread, and may
  * read and clear the diagnostics gathered so far (nothing else on the
- * handle); the heading is always written, even when it is empty. Diagnostics
+ * handle); the heading is always written, even when it is empty, unless
+ * the run cannot start (RULECALC_BATCH_CANNOT_RUN: nothing is written). Diagnostics
  * (rules left out, warnings, skipped rows, columns read as text) collect as
  * they come: see rulecalc_batch_diagnostics; the text summary that goes to
  * standard error when the report format keeps it out is
