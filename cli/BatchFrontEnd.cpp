@@ -88,21 +88,23 @@ void RefuseOverwritingInputs(const SBatchRequest& request) {
 }
 
 // Turns an engine status into the tool's failure, after the diagnostics
-// that came before it.
-void Require(rulecalc_batch_status status, SBatchHost& host) {
+// that came before it. A batch that cannot run is no failure of the tool's:
+// false then, with the engine's message shown.
+bool Require(rulecalc_batch_status status, SBatchHost& host) {
   host.ShowDiagnostics();
-  if (status == RULECALC_BATCH_OK) return;
+  if (status == RULECALC_BATCH_OK) return true;
   if (status == RULECALC_BATCH_STOPPED && host.Failure) std::rethrow_exception(host.Failure);
   const std::string message = rulecalc_batch_message(host.Batch, nullptr);
   if (status == RULECALC_BATCH_OUT_OF_MEMORY) throw std::bad_alloc();
-  throw TUsageError(message);
+  if (status != RULECALC_BATCH_CANNOT_RUN) throw TUsageError(message);
+  std::fprintf(stderr, "rulecalc: %s\n", message.c_str());
+  return false;
 }
 
-int RunSteps(const SBatchRequest& request) {
-  RefuseOverwritingInputs(request);
+// The engine with the request's options, rules and data.
+std::unique_ptr<rulecalc_batch, SBatchFree> Opened(const SBatchRequest& request, SBatchHost& host) {
   std::unique_ptr<rulecalc_batch, SBatchFree> batch(rulecalc_batch_new());
   if (!batch) throw std::bad_alloc();
-  SBatchHost host;
   host.Batch = batch.get();
   host.OutputPath = request.OutputPath;
   for (const auto& [name, value] : request.EngineOptions) {
@@ -110,7 +112,16 @@ int RunSteps(const SBatchRequest& request) {
   }
   Require(rulecalc_batch_read_rules(host.Batch, request.RulesPath.c_str()), host);
   Require(rulecalc_batch_add_data(host.Batch, request.DataPath.c_str()), host);
-  Require(rulecalc_batch_run(host.Batch, request.Jobs, WriteReport, ShowProgress, &host), host);
+  return batch;
+}
+
+int RunSteps(const SBatchRequest& request) {
+  RefuseOverwritingInputs(request);
+  SBatchHost host;
+  const auto batch = Opened(request, host);
+  if (!Require(rulecalc_batch_run(host.Batch, request.Jobs, WriteReport, ShowProgress, &host), host)) {
+    return rulecalc_batch_exit_status(host.Batch);
+  }
   host.Bar.reset();
   host.Sink->Commit();
   std::size_t length = 0;
@@ -118,6 +129,17 @@ int RunSteps(const SBatchRequest& request) {
   std::fwrite(summary, 1, length, stderr);
   host.ShowDiagnostics();
   return rulecalc_batch_exit_status(host.Batch);
+}
+
+int CheckSteps(const SBatchRequest& request) {
+  SBatchHost host;
+  const auto batch = Opened(request, host);
+  Require(rulecalc_batch_check(host.Batch, ShowProgress, &host), host);
+  host.Bar.reset();
+  host.ShowDiagnostics();
+  const int status = rulecalc_batch_exit_status(host.Batch);
+  if (status == 0) std::puts("ok");
+  return status;
 }
 
 }  // namespace
@@ -130,6 +152,14 @@ int RunBatchRequest(const SBatchRequest& request) {
                        (request.OutputPath.empty() ? std::string(" and its report is incomplete")
                                                    : ", '" + request.OutputPath + "' is left as it was") +
                        " (fewer --jobs, or the rules split over several runs, need less memory)");
+  }
+}
+
+int RunCheckRequest(const SBatchRequest& request) {
+  try {
+    return CheckSteps(request);
+  } catch (const std::bad_alloc&) {
+    throw TMemoryError("out of memory: the check was stopped (the rules split over several checks need less)");
   }
 }
 

@@ -19,9 +19,15 @@ struct SBatchRequest {
 // Runs the batch engine and puts its report where it is asked to go: the
 // inputs are never overwritten, a file is replaced only once the report is
 // complete, diagnostics and the progress bar go to standard error. Returns
-// the exit status (0, 2, 3); throws TUsageError for unusable input,
+// the exit status (0, 1, 2, 3); throws TUsageError for unusable input,
 // TOutputError when the report cannot be written, TMemoryError when memory
 // runs out.
 int RunBatchRequest(const SBatchRequest& request);
+
+// Checks the request's rules against its data's columns without evaluating
+// a row: the findings go to standard error, "ok" to standard output when
+// every rule can run. Returns the exit status (0, 2); throws as
+// RunBatchRequest does.
+int RunCheckRequest(const SBatchRequest& request);
 
 }  // namespace rulecalc::cli

@@ -73,6 +73,7 @@ rulecalc_batch* Client(unsigned choice, const std::string& rules, const std::str
   rulecalc_batch_set_option(batch, "show-values", (choice & 8) ? "1" : "0");
   if (choice & 16) rulecalc_batch_set_option(batch, "null-values", "N/A,-");
   if (choice & 32) rulecalc_batch_set_option(batch, "failed-only", "1");
+  if (choice & 64) rulecalc_batch_set_option(batch, "fail-on", "failed");
   if (rulecalc_batch_read_rules(batch, rules.c_str()) != RULECALC_BATCH_OK ||
       rulecalc_batch_add_data(batch, data.c_str()) != RULECALC_BATCH_OK) {
     rulecalc_batch_free(batch);
@@ -125,7 +126,9 @@ bool InBlocks(rulecalc_batch* client, std::string_view cuts, SOutcome& outcome) 
     lengths.push_back(scan.size());
   }
   if (rulecalc_batch_fold_scans(client, scans.size(), bytes.data(), lengths.data()) != RULECALC_BATCH_OK) return false;
-  Require(rulecalc_batch_prepare(client) == RULECALC_BATCH_OK, "the rules are prepared");
+  const rulecalc_batch_status prepared = rulecalc_batch_prepare(client);
+  if (prepared == RULECALC_BATCH_CANNOT_RUN) return false;  // a rule names a variable no column has
+  Require(prepared == RULECALC_BATCH_OK, "the rules are prepared");
   const std::string plan = Plan(client);
   rulecalc_batch* worker = rulecalc_batch_from_plan(plan.data(), plan.size());
   Require(worker != nullptr, "a worker is made from the prepared plan");

@@ -95,7 +95,9 @@ typedef enum rulecalc_batch_status {
   RULECALC_BATCH_READ_ERROR = 2, /* a file could not be opened or read (also 64 in the tool) */
   RULECALC_BATCH_OUT_OF_MEMORY = 3, /* memory ran out; the handle may only be freed (the tool's 71) */
   RULECALC_BATCH_STOPPED = 4,   /* a write or progress callback asked to stop */
-  RULECALC_BATCH_BAD_CALL = 5   /* a null handle or argument, a call out of order, a foreign byte string */
+  RULECALC_BATCH_BAD_CALL = 5,  /* a null handle or argument, a call out of order, a foreign byte string */
+  RULECALC_BATCH_CANNOT_RUN = 6 /* a rule names a variable no column has: nothing was evaluated, the
+                                   findings are in the diagnostics; the tool's status 2 */
 } rulecalc_batch_status;
 
 /* A new engine with the default options; NULL only when memory runs out. */
@@ -121,8 +123,20 @@ RULECALC_BATCH_API const char *rulecalc_batch_message(rulecalc_batch *batch, siz
  *   "date-order"       ymd, mdy, dmy; "" the rules file's, else the locale's
  *   "date-separator"   one character; "" the rules file's, else the locale's
  *   "fresh-calculators" "1": a new analysis per row and rule (the reference path)
+ *   "fail-on"          error: the run fails (exit status 1) when a verdict was
+ *                      an error; failed: when a verdict was false; "" never
+ *   "max-failed"       RULE=N or RULE=P%: the run fails when rule RULE failed
+ *                      more than N of its rows, or more than P% of them (P from
+ *                      0 to 100, up to four decimals); once per rule, each call
+ *                      adds one (over the rules file's @max-failed for that
+ *                      rule), "" forgets them; RULE is checked when the rules
+ *                      are read
  * Flags take "1" or "0". An unknown name or a bad value is
- * RULECALC_BATCH_UNUSABLE with the message the tool gives for it. */
+ * RULECALC_BATCH_UNUSABLE with the message the tool gives for it.
+ * Thresholds (fail-on, max-failed, @max-failed) are decided from the whole
+ * run's tallies when the report ends, on the handle that read the rules
+ * (in blocks: the client, at rulecalc_batch_finish); every summary marks
+ * each one crossed or within. */
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_set_option(rulecalc_batch *batch, const char *name,
                                                                   const char *value);
 
@@ -131,6 +145,7 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_set_option(rulecalc_batc
  *   # a comment, anywhere outside a text literal, to the end of the line
  *   @date-order ymd|mdy|dmy
  *   @date-separator C
+ *   @max-failed RULE N      (or P%: as the "max-failed" option; RULE may hold blanks)
  *   id: sentence;
  *   id "description": sentence
  *       that runs over several lines;
@@ -185,7 +200,8 @@ RULECALC_BATCH_API int rulecalc_batch_column(rulecalc_batch *batch, size_t index
  * 1 evaluating), the data bytes done, the data bytes in all and the rows
  * done; non-zero stops too. Callbacks run on the calling thread, and may
  * read and clear the diagnostics gathered so far (nothing else on the
- * handle); the heading is always written, even when it is empty. Diagnostics
+ * handle); the heading is always written, even when it is empty, unless
+ * the run cannot start (RULECALC_BATCH_CANNOT_RUN: nothing is written). Diagnostics
  * (rules left out, warnings, skipped rows, columns read as text) collect as
  * they come: see rulecalc_batch_diagnostics; the text summary that goes to
  * standard error when the report format keeps it out is
@@ -196,6 +212,24 @@ typedef int (*rulecalc_batch_progress)(void *host, int phase, uint64_t done, uin
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_run(rulecalc_batch *batch, size_t jobs,
                                                            rulecalc_batch_write write,
                                                            rulecalc_batch_progress progress, void *host);
+
+/* ---- Checks before a run. ------------------------------------------------
+ * Takes the place of a run: settles the column types as a run does (the
+ * types declared, the others inferred by a pass over the data; progress as
+ * for a run, phase 0) and analyses every rule against them without
+ * evaluating a record. The findings go to the diagnostics as a run would
+ * give them, with the sentence and carets under the place: the analysis's
+ * warnings, the rules that do not analyse, each variable no column has
+ * ("no column NOBODY; did you mean NOBODI?" when a column's name is near,
+ * letter case ignored), and the columns no rule uses (the "key" option's
+ * aside). rulecalc_batch_exit_status then gives 0 when every rule can run
+ * on this data, 2 when one cannot. A run given the same rules and data
+ * stops before its first record on a variable no column has, with the same
+ * findings, and returns RULECALC_BATCH_CANNOT_RUN (rulecalc_batch_prepare
+ * too, for blocks); rules that fail analysis otherwise are left out of a
+ * run, which goes on. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_check(rulecalc_batch *batch, rulecalc_batch_progress progress,
+                                                             void *host);
 
 /* ---- Blocks. -------------------------------------------------------------
  * The plan: the options, the rules, the files and their columns (and, once
@@ -268,9 +302,11 @@ RULECALC_BATCH_API void rulecalc_batch_clear_diagnostics(rulecalc_batch *batch);
  * the report (CSV, JSON lines); "" otherwise. */
 RULECALC_BATCH_API const char *rulecalc_batch_summary_text(rulecalc_batch *batch, size_t *length);
 
-/* The tool's exit status for the finished run: 0 every rule analysed and no
- * verdict was an error, 2 a rule did not analyse or a verdict was an error,
- * 3 no row was evaluated (said in the diagnostics); -1 before the run ends. */
+/* The tool's exit status for the finished run, the first that applies:
+ * 3 no row was evaluated (said in the diagnostics); 2 a rule did not analyse
+ * or a verdict was an error (or a rule names a variable no column has:
+ * RULECALC_BATCH_CANNOT_RUN); 1 a threshold was crossed; 0 otherwise. After
+ * rulecalc_batch_check: 0 or 2. -1 before the run ends. */
 RULECALC_BATCH_API int rulecalc_batch_exit_status(rulecalc_batch *batch);
 
 /* ------------------------------------------------------------------------

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "BatchFrontEnd.h"
+#include "commands/BatchArguments.h"
 #include "commands/Commands.h"
-#include "Codeset.h"
 
 namespace rulecalc::cli {
 
@@ -13,40 +13,19 @@ namespace {
 
 // The batch options as written: CLI11 checks them, the engine takes them by name.
 struct SBatchArguments {
+  SInputArguments Input;
   SBatchRequest Request;
   std::string FormatName = "text";
   bool All = false;
   bool FailedOnly = false;
   std::string KeyColumn;
   bool ShowValues = false;
-  std::string NullValues;
-  std::string DataEncoding;
-  std::string RulesEncoding;
   bool Bom = false;
   bool RawCells = false;
-  std::string DateOrder;
-  std::string DateSeparator;
   bool FreshCalculators = false;
+  std::string FailOn;
+  std::vector<std::string> MaxFailed;
 };
-
-void AddInputOptions(CLI::App& command, SBatchArguments& arguments) {
-  SBatchRequest& options = arguments.Request;
-  command.add_option("--rules", options.RulesPath,
-                     "Rules file: 'id: sentence;' (a sentence may span lines up to its ';'), "
-                     "'id \"description\": sentence;', '#' starts a comment outside texts")
-      ->required();
-  command.add_option("--data", options.DataPath,
-                     "CSV file (RFC 4180), '-' for standard input; the header names the variables, 'name:num', "
-                     "'name:text', 'name:date' or 'name:date(yyyy-mm-dd)' fix a column's type, else it is inferred "
-                     "from the whole column")
-      ->required();
-  command.add_option("--data-encoding", arguments.DataEncoding, "Encoding of the data file (default: detected)");
-  command.add_option("--rules-encoding", arguments.RulesEncoding, "Encoding of the rules file (default: detected)");
-  command.add_option("--date-order", arguments.DateOrder, "Order TODATE reads dates in (default: the rules file's, else the locale's)")
-      ->check(CLI::IsMember({"ymd", "mdy", "dmy"}));
-  command.add_option("--date-separator", arguments.DateSeparator, "Separator TODATE reads dates with")
-      ->check([](const std::string& value) { return value.size() == 1 ? std::string() : "one character"; });
-}
 
 void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
   SBatchRequest& options = arguments.Request;
@@ -58,8 +37,6 @@ void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
   command.add_flag("--failed-only", arguments.FailedOnly, "Leave out the true verdicts (the text default)");
   command.add_option("--key", arguments.KeyColumn, "Name each record by this column in every format");
   command.add_flag("--show-values", arguments.ShowValues, "Add the failing clause's variables with their values");
-  command.add_option("--null-values", arguments.NullValues,
-                     "Comma-separated texts that mean an empty value, e.g. 'N/A,-' (the empty text always does)");
   command.add_flag("--bom", arguments.Bom, "Start a CSV report with a UTF-8 byte-order mark");
   command.add_flag("--raw-cells", arguments.RawCells,
                    "CSV: write cells that start with =, +, -, @, a tab or a carriage return as they are, "
@@ -69,27 +46,34 @@ void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
   command.add_flag("--fresh-calculators", arguments.FreshCalculators)->group("");
 }
 
+void AddThresholdOptions(CLI::App& command, SBatchArguments& arguments) {
+  command.add_option("--fail-on", arguments.FailOn,
+                     "Exit with status 1 when a verdict was an error (error) or false (failed); the summary says so")
+      ->check(CLI::IsMember({"error", "failed"}));
+  command.add_option("--max-failed", arguments.MaxFailed,
+                     "RULE=N or RULE=P%: exit with status 1 when the rule failed more than N of its rows, or more "
+                     "than P% of them (repeatable; over a '@max-failed RULE N|P%' line of the rules file)");
+}
+
 const char* FlagText(bool flag) { return flag ? "1" : "0"; }
 
-// The engine's options, the output encoding first (the one every message is in).
+// The engine's options: those of the input, then those of the report.
 std::vector<std::pair<std::string, std::string>> EngineOptions(const SBatchArguments& arguments,
                                                                const std::string& requestedEncoding) {
-  return {
-      {"output-encoding", OutsideEncoding(requestedEncoding)},
-      {"format", arguments.FormatName},
-      {"all", FlagText(arguments.All)},
-      {"failed-only", FlagText(arguments.FailedOnly)},
-      {"key", arguments.KeyColumn},
-      {"show-values", FlagText(arguments.ShowValues)},
-      {"null-values", arguments.NullValues},
-      {"bom", FlagText(arguments.Bom)},
-      {"raw-cells", FlagText(arguments.RawCells)},
-      {"data-encoding", arguments.DataEncoding.empty() ? requestedEncoding : arguments.DataEncoding},
-      {"rules-encoding", arguments.RulesEncoding.empty() ? requestedEncoding : arguments.RulesEncoding},
-      {"date-order", arguments.DateOrder},
-      {"date-separator", arguments.DateSeparator},
-      {"fresh-calculators", FlagText(arguments.FreshCalculators)},
-  };
+  std::vector<std::pair<std::string, std::string>> options = InputEngineOptions(arguments.Input, requestedEncoding);
+  options.insert(options.end(), {
+                                    {"format", arguments.FormatName},
+                                    {"all", FlagText(arguments.All)},
+                                    {"failed-only", FlagText(arguments.FailedOnly)},
+                                    {"key", arguments.KeyColumn},
+                                    {"show-values", FlagText(arguments.ShowValues)},
+                                    {"bom", FlagText(arguments.Bom)},
+                                    {"raw-cells", FlagText(arguments.RawCells)},
+                                    {"fresh-calculators", FlagText(arguments.FreshCalculators)},
+                                    {"fail-on", arguments.FailOn},
+                                });
+  for (const std::string& limit : arguments.MaxFailed) options.emplace_back("max-failed", limit);
+  return options;
 }
 
 }  // namespace
@@ -97,18 +81,23 @@ std::vector<std::pair<std::string, std::string>> EngineOptions(const SBatchArgum
 void AddBatchCommand(CLI::App& app, SCommandContext& context) {
   auto arguments = std::make_shared<SBatchArguments>();
   CLI::App* command = app.add_subcommand("batch", "Evaluate every rule of a rules file against every row of a CSV file");
-  AddInputOptions(*command, *arguments);
+  AddInputOptions(*command, arguments->Input, true);
   AddReportOptions(*command, *arguments);
+  AddThresholdOptions(*command, *arguments);
   command->footer(
       "Example:\n"
       "  rulecalc batch --rules examples/applicants.rules --data examples/applicants.csv --key ID\n"
+      "  rulecalc batch --rules examples/applicants.rules --data examples/applicants.csv --max-failed 'income=1%'\n"
       "Text report: the verdicts that were not true (row, key, rule, result, explanation), then a\n"
-      "summary by failures with the most common explanations. Malformed rows are reported on\n"
-      "standard error with their line and skipped. Exit status: 0 every rule analysed and no\n"
-      "verdict was an error, 2 a rule did not analyse or a verdict was an error, 3 no row was\n"
-      "evaluated, 64 usage error or unusable file, 71 out of memory, 74 the report could not be\n"
-      "written.");
+      "summary by failures with the most common explanations and the thresholds. Malformed rows\n"
+      "are reported on standard error with their line and skipped. Exit status: 0 every rule\n"
+      "analysed and no verdict was an error, 1 a threshold was crossed (--fail-on, --max-failed,\n"
+      "@max-failed), 2 a rule did not analyse, a verdict was an error or a rule names a variable no\n"
+      "column has (nothing evaluated), 3 no row was evaluated, 64 usage error or unusable file,\n"
+      "71 out of memory, 74 the report could not be written; 3 wins over 2, and 2 over 1.");
   command->callback([arguments, &context] {
+    arguments->Request.RulesPath = arguments->Input.RulesPath;
+    arguments->Request.DataPath = arguments->Input.DataPath;
     arguments->Request.EngineOptions = EngineOptions(*arguments, context.RequestedEncoding);
     context.ExitStatus = RunBatchRequest(arguments->Request);
   });

@@ -61,6 +61,8 @@ rulecalc_batch_status Guarded(rulecalc_batch* batch, Call call) {
     return Failed(batch, RULECALC_BATCH_OUT_OF_MEMORY, error.what());
   } catch (const TStopped& error) {
     return Failed(batch, RULECALC_BATCH_STOPPED, error.what());
+  } catch (const TCannotRun& error) {
+    return Failed(batch, RULECALC_BATCH_CANNOT_RUN, error.what());
   } catch (const TBadCall& error) {
     return Failed(batch, RULECALC_BATCH_BAD_CALL, error.what());
   } catch (const TForeignBytes& error) {
@@ -84,6 +86,14 @@ void HandOut(rulecalc_batch* batch, std::string bytes, const char** out, size_t*
 rulecalc_batch_status Missing(rulecalc_batch* batch, const char* what) {
   if (!batch) return RULECALC_BATCH_BAD_CALL;
   return Failed(batch, RULECALC_BATCH_BAD_CALL, what);
+}
+
+// The host's progress callback as the engine calls it; empty when there is none.
+rulecalc::batch::TShowProgress ProgressOf(rulecalc_batch_progress progress, void* host) {
+  if (!progress) return {};
+  return [progress, host](int phase, std::uint64_t done, std::uint64_t total, std::uint64_t rows) {
+    return progress(host, phase, done, total, rows) == 0;
+  };
 }
 
 // A byte string handed back by the client: refused when null.
@@ -212,14 +222,13 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_run(rulecalc_batch* batc
     const rulecalc::batch::TWriteReport writeReport = [&](const std::string& bytes) {
       return write(host, bytes.data(), bytes.size()) == 0;
     };
-    rulecalc::batch::TShowProgress showProgress;
-    if (progress) {
-      showProgress = [&](int phase, std::uint64_t done, std::uint64_t total, std::uint64_t rows) {
-        return progress(host, phase, done, total, rows) == 0;
-      };
-    }
-    engine.Run(std::min<size_t>(jobs, 1024), writeReport, showProgress);
+    engine.Run(std::min<size_t>(jobs, 1024), writeReport, ProgressOf(progress, host));
   });
+}
+
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_check(rulecalc_batch* batch, rulecalc_batch_progress progress,
+                                                             void* host) {
+  return Guarded(batch, [&](TBatchEngine& engine) { engine.Check(ProgressOf(progress, host)); });
 }
 
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_plan(rulecalc_batch* batch, const char** plan,

@@ -17,12 +17,11 @@
 #include "batch/InputEncoding.h"
 #include "batch/OrderedPipeline.h"
 #include "batch/RuleCalculators.h"
+#include "batch/RuleVariables.h"
 #include "batch/RulesFile.h"
 #include "batch/calc/AnalysisReport.h"
-#include "batch/calc/ListingItems.h"
 #include "batch/text/ControlCharacters.h"
 #include "batch/text/DisplayColumns.h"
-#include "boundary/Listings.h"
 
 namespace rulecalc::batch {
 
@@ -49,6 +48,28 @@ EMReportFormat FormatNamed(const std::string& value) {
   throw TUsageError("--format: '" + value + "' is not one of text, csv, jsonl, html");
 }
 
+EMFailOn FailOnNamed(const std::string& value) {
+  if (value.empty()) return EMFailOn::Never;
+  if (value == "error") return EMFailOn::Error;
+  if (value == "failed") return EMFailOn::Failed;
+  throw TUsageError("--fail-on: '" + value + "' is not one of error, failed");
+}
+
+// "RULE=N" or "RULE=P%" (the id may hold '='; the limit cannot) joins the
+// limits; the empty text forgets them.
+void AddMaxFailed(std::vector<std::pair<std::string, SFailedLimit>>& limits, const std::string& value) {
+  if (value.empty()) {
+    limits.clear();
+    return;
+  }
+  const std::size_t equals = value.rfind('=');
+  if (equals == std::string::npos || equals == 0) {
+    throw TUsageError("--max-failed: '" + value + "' is not RULE=N or RULE=P%");
+  }
+  const std::string id = value.substr(0, equals);
+  limits.emplace_back(id, ReadFailedLimit(value.substr(equals + 1), "--max-failed " + id));
+}
+
 std::vector<std::string> SplitAtCommas(const std::string& list) {
   std::vector<std::string> items;
   if (list.empty()) return items;
@@ -72,18 +93,12 @@ char SeparatorOf(const std::string& option, const std::string& fromFile) {
   return chosen.empty() ? 0 : chosen[0];
 }
 
-// The columns each rule's sentence names, by the library's own listing
-// (whole, however long).
-std::vector<std::size_t> ColumnsOfRule(const SRule& rule, const std::vector<SColumn>& columns) {
-  TTokenAnalyser tokeniser;
-  tokeniser.SetSentence(rule.GbkSentence.c_str());
-  std::vector<std::size_t> named;
-  for (const std::string& name : SplitJoinedListing(VarnameListing(tokeniser))) {
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (FoldedName(columns[i].GbkName) == FoldedName(name)) named.push_back(i);
-    }
-  }
-  return named;
+// "no column NOBODY; did you mean NOBODI?" with the sentence and carets under the name.
+std::string NoColumnFinding(const SRule& rule, const SNamedVariable& variable, const std::vector<SColumn>& columns,
+                            TTextCodec& output) {
+  std::string message = "no column " + variable.GbkName;
+  if (const auto nearest = NearestColumn(variable.GbkName, columns)) message += "; did you mean " + columns[*nearest].GbkName + "?";
+  return DescribePlace(rule.GbkSentence, message, variable.FirstAt, output);
 }
 
 int WidestId(const std::vector<SRule>& rules) {
@@ -318,6 +333,10 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
     o.DateSeparator = value;
   } else if (name == "fresh-calculators") {
     o.FreshCalculators = FlagValue(name, value);
+  } else if (name == "fail-on") {
+    o.FailOn = FailOnNamed(value);
+  } else if (name == "max-failed") {
+    AddMaxFailed(o.MaxFailed, value);
   } else {
     throw TUsageError("there is no option --" + name);
   }
@@ -340,6 +359,7 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
   RulesFileDateOrder = rules.DateOrder;
   RulesFileDateSeparator = rules.DateSeparator;
   BatchPlan.Rules = std::move(rules.Rules);
+  SettleThresholds(rules.Tolerances);
   BatchPlan.Environment = BatchEnvironment(Options.DateOrder.empty() ? rules.DateOrder : Options.DateOrder,
                                            SeparatorOf(Options.DateSeparator, rules.DateSeparator));
   BatchPlan.Nulls = NullTextsOf(Options, *OutputCodec);
@@ -371,6 +391,31 @@ void TBatchEngine::AddData(const std::string& path) {
   OpenFiles.push_back(std::move(data));
   AfterHeaders.push_back(std::move(reader));
   Stage = EMStage::Data;
+}
+
+// The run's thresholds: --fail-on, then each rule's limit, the option's
+// over the rules file's.
+void TBatchEngine::SettleThresholds(const std::vector<SThreshold>& fromRulesFile) {
+  Thresholds.clear();
+  if (Options.FailOn != EMFailOn::Never) {
+    const char* level = Options.FailOn == EMFailOn::Error ? "error" : "failed";
+    Thresholds.push_back(SThreshold{std::string("--fail-on ") + level, Options.FailOn, 0, {}});
+  }
+  std::vector<std::optional<SThreshold>> perRule(BatchPlan.Rules.size());
+  for (const SThreshold& tolerance : fromRulesFile) perRule[tolerance.Rule] = tolerance;
+  for (const auto& [id, limit] : Options.MaxFailed) {
+    const std::string gbkId = OutputCodec->ToGbk(id, "--max-failed");
+    const auto named = std::find_if(BatchPlan.Rules.begin(), BatchPlan.Rules.end(),
+                                    [&gbkId](const SRule& rule) { return rule.GbkId == gbkId; });
+    if (named == BatchPlan.Rules.end()) {
+      throw TUsageError("--max-failed: the rules file '" + RulesPath + "' has no rule '" + ShowingControls(id) + "'");
+    }
+    const auto rule = static_cast<std::size_t>(named - BatchPlan.Rules.begin());
+    perRule[rule] = SThreshold{"--max-failed " + gbkId + "=" + limit.Written, EMFailOn::Never, rule, limit};
+  }
+  for (const auto& tolerance : perRule) {
+    if (tolerance) Thresholds.push_back(*tolerance);
+  }
 }
 
 // A reader of a file's records: the one left after its header, the first
@@ -409,17 +454,21 @@ void TBatchEngine::SettleColumns(const std::vector<SColumnEvidence>& evidence) {
 }
 
 // Analyses every rule once against the column types; a rule that does not
-// analyse is reported now and left out of the rows.
-void TBatchEngine::PrepareRules() {
+// analyse is reported now and left out of the rows, and one that names a
+// variable no column has is reported with the nearest column's name.
+// Returns how many rules name such variables.
+std::size_t TBatchEngine::PrepareRules() {
   SBatchPlan& plan = BatchPlan;
   Summary = SBatchSummary();
   Summary.Tallies.resize(plan.Rules.size());
   TRuleCalc checker(plan.Environment);
   const std::vector<SVariable> variables = EmptyVariables(plan.Columns);
   std::unordered_map<std::string_view, std::size_t> firstOfSentence;
+  std::size_t withoutColumns = 0;
   for (const SRule& rule : plan.Rules) {
     plan.RuleSentence.push_back(firstOfSentence.emplace(rule.GbkSentence, plan.RuleSentence.size()).first->second);
-    plan.RuleColumns.push_back(ColumnsOfRule(rule, plan.Columns));
+    const std::vector<SNamedVariable> named = VariablesOfSentence(rule.GbkSentence);
+    plan.RuleColumns.push_back(ColumnsOfVariables(named, plan.Columns));
     const SEvaluation evaluation = AnalyseRule(checker, rule, variables);
     RequireMemory(checker);
     plan.RuleCodeSize.push_back(checker.Machine.Code.size());
@@ -431,13 +480,54 @@ void TBatchEngine::PrepareRules() {
     for (const SAnalysisWarning& warning : evaluation.Warnings) {
       Notice(where + ": " + DescribeWarning(rule.GbkSentence, warning, *OutputCodec));
     }
-    if (analyses) continue;
+    const std::vector<SNamedVariable> missing = VariablesWithoutColumn(named, plan.Columns);
+    for (const SNamedVariable& variable : missing) {
+      Notice(where + ": " + NoColumnFinding(rule, variable, plan.Columns, *OutputCodec));
+    }
+    withoutColumns += missing.empty() ? 0 : 1;
+    if (analyses || !missing.empty()) continue;
     Notice(where + " is left out: " + DescribeAnalysisError(rule.GbkSentence, evaluation, *OutputCodec));
   }
   plan.Layout = LayoutOf(Options, plan);
   plan.ReportHeld = ReportsHeld(Options);
   Report = MakeReport(plan.Layout);
   Stage = EMStage::Prepared;
+  return withoutColumns;
+}
+
+// Stops a run before its first row when a rule names a variable no column has.
+void TBatchEngine::RefuseRulesWithoutColumns(std::size_t rules) {
+  if (rules == 0) return;
+  Status = 2;
+  Stage = EMStage::Finished;
+  throw TCannotRun("nothing was evaluated: " + std::to_string(rules) + (rules == 1 ? " rule names" : " rules name") +
+                   " a variable that no column of '" + BatchPlan.Files.front().Path + "' has");
+}
+
+// The columns no rule names, the key aside (and those no rule can name,
+// said already).
+void TBatchEngine::NoticeUnusedColumns() {
+  std::vector<bool> used(BatchPlan.Columns.size(), false);
+  for (const auto& named : BatchPlan.RuleColumns) {
+    for (std::size_t column : named) used[column] = true;
+  }
+  if (BatchPlan.KeyColumn) used[*BatchPlan.KeyColumn] = true;
+  for (std::size_t i = 0; i < used.size(); ++i) {
+    const SColumn& column = BatchPlan.Columns[i];
+    if (used[i] || !column.Unusable.empty()) continue;
+    Notice(BatchPlan.Files.front().Path + ": no rule uses the column '" + column.Name + "'\n");
+  }
+}
+
+void TBatchEngine::Check(const TShowProgress& progress) {
+  Require(Stage == EMStage::Data, "a check needs the rules and at least one data file, and takes the place of a run");
+  Stage = EMStage::Running;
+  SettleColumns(AllDeclared(BatchPlan.Columns) ? std::vector<SColumnEvidence>() : InferInOneProcess(progress));
+  PrepareRules();
+  NoticeUnusedColumns();
+  const auto& analyses = BatchPlan.RuleAnalyses;
+  Status = std::all_of(analyses.begin(), analyses.end(), [](bool analysed) { return analysed; }) ? 0 : 2;
+  Stage = EMStage::Finished;
 }
 
 // ---- One process ---------------------------------------------------------------------
@@ -541,7 +631,7 @@ void TBatchEngine::Run(std::size_t jobs, const TWriteReport& write, const TShowP
   Require(jobs >= 1, "a run needs one job at least");
   Stage = EMStage::Running;
   SettleColumns(AllDeclared(BatchPlan.Columns) ? std::vector<SColumnEvidence>() : InferInOneProcess(progress));
-  PrepareRules();
+  RefuseRulesWithoutColumns(PrepareRules());
   Stage = EMStage::Running;
   if (!write(Heading())) throw TStopped("stopped by the write callback");
   EvaluateInOneProcess(jobs, write, progress);
@@ -587,14 +677,17 @@ std::string TBatchEngine::Heading() {
 // The report's end; the exit status and, when the format keeps the summary
 // out of the report, the summary for standard error.
 std::string TBatchEngine::SummaryPiece() {
+  Summary.Thresholds = CheckThresholds(Thresholds, Summary);
   const std::string summary = Report->Summary(BatchPlan.Rules, Summary);
   if (summary.empty()) SummaryForStandardError = TextSummary(BatchPlan.Rules, Summary, BatchPlan.Layout);
   if (Summary.RowsEvaluated == 0) {
     Notice("no row of '" + BatchPlan.Files.front().Path + "' was evaluated" +
            (Summary.RowsSkipped > 0 ? " (every row was skipped)\n" : " (it has no rows)\n"));
     Status = 3;
+  } else if (Summary.AnyRuleError()) {
+    Status = 2;
   } else {
-    Status = Summary.AnyRuleError() ? 2 : 0;
+    Status = Summary.AnyThresholdCrossed() ? 1 : 0;
   }
   Stage = EMStage::Finished;
   return summary;
@@ -759,7 +852,7 @@ void TBatchEngine::FoldScans(const std::vector<std::string_view>& scans) {
 
 void TBatchEngine::Prepare() {
   Require(Stage == EMStage::Folded, "the rules are prepared once the scans are folded");
-  PrepareRules();
+  RefuseRulesWithoutColumns(PrepareRules());
 }
 
 std::string TBatchEngine::Block(std::size_t index) const {

@@ -18,6 +18,7 @@
 #include "batch/DataFile.h"
 #include "batch/Report.h"
 #include "batch/Summary.h"
+#include "batch/Thresholds.h"
 #include "batch/text/TextCodec.h"
 
 namespace rulecalc::batch {
@@ -30,6 +31,12 @@ class TBadCall : public std::runtime_error {
 
 // A write or progress callback asked to stop.
 class TStopped : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A rule names a variable no column has: the run stops before its first row.
+class TCannotRun : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -50,6 +57,8 @@ struct SEngineOptions {
   std::string DateOrder;
   std::string DateSeparator;
   bool FreshCalculators = false;
+  EMFailOn FailOn = EMFailOn::Never;
+  std::vector<std::pair<std::string, SFailedLimit>> MaxFailed;  // rule id (output encoding) and its limit
 };
 
 // A block of a data file, settled by the folded scans.
@@ -82,6 +91,9 @@ class TBatchEngine {
   void AddData(const std::string& path);
 
   void Run(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
+  // What a run would find before its first row, in the diagnostics, and the
+  // columns no rule uses; the exit status says whether every rule can run.
+  void Check(const TShowProgress& progress);
 
   std::string Plan() const;
   static std::unique_ptr<TBatchEngine> FromPlan(const char* bytes, std::size_t length);
@@ -115,8 +127,11 @@ class TBatchEngine {
 
   void Require(bool condition, const char* what) const;
   void Notice(std::string text);
+  void SettleThresholds(const std::vector<SThreshold>& fromRulesFile);
   void SettleColumns(const std::vector<SColumnEvidence>& evidence);
-  void PrepareRules();
+  std::size_t PrepareRules();
+  void RefuseRulesWithoutColumns(std::size_t rules);
+  void NoticeUnusedColumns();
   std::vector<SColumnEvidence> InferInOneProcess(const TShowProgress& progress);
   void EvaluateInOneProcess(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
   std::string TakeResult(const SChunkResult& result);
@@ -139,6 +154,7 @@ class TBatchEngine {
   mutable std::optional<std::pair<std::pair<int, std::size_t>, std::uint64_t>> OwnFingerprint;
   EMStage Stage = EMStage::Options;
 
+  std::vector<SThreshold> Thresholds;  // decided on the handle that read the rules, from the folded tallies
   SBatchSummary Summary;
   std::unique_ptr<TReport> Report;
   bool HeadingGiven = false;

@@ -2,6 +2,7 @@
 
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
+#include "batch/Thresholds.h"
 #include "batch/text/OneLine.h"
 #include "batch/text/TextCodec.h"
 
@@ -16,7 +17,7 @@ constexpr const char* kStyle =
     "#summary{order:-1}table{border-collapse:collapse;margin:1em 0}td,th{border:1px solid #ccc;padding:.2em .5em;"
     "text-align:left;vertical-align:top}td.n{text-align:right}.bar{display:flex;width:24em;height:1.1em;"
     "background:#eee}.bar span{display:block;height:100%}.held{background:#4caf50}.failed{background:#e53935}"
-    ".error{background:#fb8c00}tr.false td:nth-last-child(2),tr.error td:nth-last-child(2){font-family:monospace}"
+    ".error{background:#fb8c00}tr.crossed td:first-child{color:#e53935;font-weight:bold}tr.false td:nth-last-child(2),tr.error td:nth-last-child(2){font-family:monospace}"
     ".legend span{display:inline-block;width:1em;height:1em;margin:0 .3em 0 1em;vertical-align:middle}";
 
 // Text for HTML: markup characters escaped, line breaks as blanks (one verdict per line of the file).
@@ -80,7 +81,7 @@ class THtmlReport : public TReport {
            "</span>failed<span class=\"error\"></span>error</p>\n<table id=\"rules\"><thead><tr><th>rule</th><th></th>"
            "<th>held</th><th>failed</th><th>errors</th><th>description</th></tr></thead><tbody>\n";
     for (std::size_t i : summary.RulesByFailures()) out += RuleRow(rules[i], summary, i);
-    out += "</tbody></table>\n<h2>Most common explanations</h2>\n";
+    out += "</tbody></table>\n" + ThresholdTable(summary) + "<h2>Most common explanations</h2>\n";
     for (std::size_t i : summary.RulesByFailures()) out += CommonExplanations(rules[i], summary.Tallies[i]);
     return out + "</section>\n</main></body></html>\n";
   }
@@ -101,6 +102,18 @@ class THtmlReport : public TReport {
     row += Cell(std::to_string(t.Held), "n held-count") + Cell(std::to_string(t.Failed), "n failed-count") +
            Cell(std::to_string(t.Errors), "n error-count");
     return row + Cell(Escaped(Codec.FromGbk(rule.GbkDescription))) + "</tr>\n";
+  }
+
+  // The thresholds, crossed or within, when the run has any.
+  std::string ThresholdTable(const SBatchSummary& summary) {
+    if (summary.Thresholds.empty()) return {};
+    std::string out = "<h2>Thresholds</h2>\n<table id=\"thresholds\"><tbody>\n";
+    for (const SThresholdCheck& check : summary.Thresholds) {
+      const char* state = check.Crossed ? "crossed" : "within";
+      out += std::string("<tr class=\"") + state + "\">" + Cell(state) + Cell(Escaped(Codec.FromGbk(check.GbkSetting))) +
+             Cell(ThresholdFinding(check)) + "</tr>\n";
+    }
+    return out + "</tbody></table>\n";
   }
 
   std::string CommonExplanations(const SRule& rule, const SRuleTally& tally) {

@@ -53,9 +53,12 @@ class TJsonLinesReport : public TReport {
   std::string Summary(const std::vector<SRule>& rules, const SBatchSummary& summary) override {
     std::string out;
     for (std::size_t i = 0; i < rules.size(); ++i) out += RuleSummary(rules[i], summary, i);
-    out += "{" + Member("summary", "{" + Member("rows_evaluated", std::to_string(summary.RowsEvaluated)) + "," +
-                                       Member("rows_skipped", std::to_string(summary.RowsSkipped)) + "}") + "}\n";
-    return out;
+    std::string rows = Member("rows_evaluated", std::to_string(summary.RowsEvaluated)) + "," +
+                       Member("rows_skipped", std::to_string(summary.RowsSkipped));
+    for (const SThresholdCheck& check : summary.Thresholds) {
+      if (!check.Rule) rows += ThresholdMembers("fail_on", check);
+    }
+    return out + "{" + Member("summary", "{" + rows + "}") + "}\n";
   }
 
  private:
@@ -71,7 +74,16 @@ class TJsonLinesReport : public TReport {
       fields += "," + Member("held", std::to_string(tally.Held)) + "," + Member("failed", std::to_string(tally.Failed)) +
                 "," + Member("errors", std::to_string(tally.Errors));
     }
+    for (const SThresholdCheck& check : summary.Thresholds) {
+      if (check.Rule == i) fields += ThresholdMembers("max_failed", check);
+    }
     return "{" + Member("summary", "{" + fields + "}") + "}\n";
+  }
+
+  // ,"max_failed":"1%","max_failed_crossed":true
+  static std::string ThresholdMembers(const std::string& name, const SThresholdCheck& check) {
+    return "," + Member(name.c_str(), JsonString(check.Limit)) + "," +
+           Member((name + "_crossed").c_str(), check.Crossed ? "true" : "false");
   }
 
   SReportLayout Layout;

@@ -38,6 +38,7 @@ class TRulesParser {
       }
     }
     if (file.Rules.empty()) throw TUsageError("the rules file '" + Scanner.Path() + "' holds no rules");
+    file.Tolerances = TolerancesOfRules(file.Rules);
     return file;
   }
 
@@ -47,15 +48,52 @@ class TRulesParser {
     Scanner.Advance();
     const std::string name = Scanner.Word();
     Scanner.SkipSpaces();
+    if (name == "max-failed") {
+      ReadTolerance(where);
+      return;
+    }
     const std::string value = Scanner.Word();
     if (name == "date-order" && (value == "ymd" || value == "mdy" || value == "dmy")) {
       file.DateOrder = value;
     } else if (name == "date-separator" && value.size() == 1) {
       file.DateSeparator = value;
     } else {
-      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy' or '@date-separator C', not '@" + name +
-                        (value.empty() ? "" : " " + value) + "'");
+      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C' or '@max-failed RULE N|P%', not '@" +
+                        name + (value.empty() ? "" : " " + value) + "'");
     }
+  }
+
+  // @max-failed RULE N|P%: the rule id may hold blanks, the limit cannot.
+  void ReadTolerance(const std::string& where) {
+    const std::string_view line = TrimmedEnd(Scanner.UntilOneOf("#\n"));
+    const std::size_t blank = line.find_last_of(" \t");
+    if (blank == std::string_view::npos) throw TUsageError(where + "expected '@max-failed RULE N' or '@max-failed RULE P%'");
+    const std::string id(TrimmedEnd(line.substr(0, blank)));
+    const std::string limit(line.substr(blank + 1));
+    WrittenTolerances.push_back({where, id, ReadFailedLimit(limit, where + "@max-failed " + ShowingControls(id))});
+  }
+
+  // Each @max-failed line's rule, in the order of the rules.
+  std::vector<SThreshold> TolerancesOfRules(const std::vector<SRule>& rules) {
+    std::vector<SThreshold> tolerances;
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+      const SWrittenTolerance* found = nullptr;
+      for (const SWrittenTolerance& written : WrittenTolerances) {
+        if (written.Id != rules[i].Id) continue;
+        if (found) throw TUsageError(written.Where + "a second @max-failed for the rule '" + ShowingControls(written.Id) + "'");
+        found = &written;
+      }
+      if (!found) continue;
+      const std::string setting = "@max-failed " + rules[i].GbkId + " " + found->Limit.Written;
+      tolerances.push_back(SThreshold{setting, EMFailOn::Never, i, found->Limit});
+    }
+    for (const SWrittenTolerance& written : WrittenTolerances) {
+      const auto named = [&written](const SRule& rule) { return rule.Id == written.Id; };
+      if (std::none_of(rules.begin(), rules.end(), named)) {
+        throw TUsageError(written.Where + "@max-failed names no rule of the file: '" + ShowingControls(written.Id) + "'");
+      }
+    }
+    return tolerances;
   }
 
   SRule ReadRule() {
@@ -83,8 +121,16 @@ class TRulesParser {
     }
   }
 
+  // A @max-failed line as written, until the rules are read.
+  struct SWrittenTolerance {
+    std::string Where;
+    std::string Id;
+    SFailedLimit Limit;
+  };
+
   TRulesScanner Scanner;
   TTextCodec& Codec;
+  std::vector<SWrittenTolerance> WrittenTolerances;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/Thresholds.h"
 #include "batch/text/TextCodec.h"
 
 namespace rulecalc::batch {
@@ -24,19 +25,22 @@ struct SRulesFile {
   std::vector<SRule> Rules;
   std::string DateOrder;      // "ymd", "mdy" or "dmy"
   std::string DateSeparator;  // one character
+  std::vector<SThreshold> Tolerances;  // from @max-failed lines, in the order of the rules
 };
 
 // Reads the text of a rules file (in the codec's encoding):
 //   # a comment, anywhere outside a text literal, to the end of the line
 //   @date-order ymd|mdy|dmy
 //   @date-separator C
+//   @max-failed RULE N        (or P%: how many of its rows a rule may fail)
 //   id: sentence;
 //   id "description": sentence
 //       that runs over several lines;
 // A rule's sentence runs to its first ';' outside a text literal. Throws
 // TUsageError naming file, line and column for anything else: an id without
 // ':', a missing ';' (the next rule's "id:" inside a sentence, or the end of
-// the file), a repeated id, an unknown setting, a file without rules;
+// the file), a repeated id, an unknown setting, a @max-failed of no rule or
+// a second one of a rule, a file without rules;
 // TConversionError for text GBK cannot hold.
 SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec& codec);
 

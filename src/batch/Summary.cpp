@@ -70,6 +70,13 @@ bool SBatchSummary::AnyRuleError() const {
   return false;
 }
 
+bool SBatchSummary::AnyThresholdCrossed() const {
+  for (const SThresholdCheck& check : Thresholds) {
+    if (check.Crossed) return true;
+  }
+  return false;
+}
+
 std::vector<std::size_t> SBatchSummary::RulesByFailures() const {
   std::vector<std::size_t> order(Tallies.size());
   std::iota(order.begin(), order.end(), std::size_t{0});

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +45,18 @@ struct SRuleTally {
   void CountExplanation(const std::string& text, std::uint64_t times, std::size_t cap);
 };
 
+// A threshold of the run against the rows: what counted against it and
+// whether it was crossed.
+struct SThresholdCheck {
+  std::string GbkSetting;            // as it was set: "--max-failed income=1%", "@max-failed income 1%", "--fail-on error"
+  std::optional<std::size_t> Rule;   // the rule of a --max-failed or @max-failed
+  std::string Limit;                 // "1%", "5"; for --fail-on its level, "error" or "failed"
+  bool CountsErrors = false;         // --fail-on error: error verdicts count, else false ones
+  std::uint64_t Found = 0;           // the verdicts that counted
+  std::uint64_t Of = 0;              // the verdicts they were among (a rule's: its rows)
+  bool Crossed = false;
+};
+
 // The totals of a batch run, rule by rule in the order of the rules file.
 struct SBatchSummary {
   std::vector<SRuleTally> Tallies;
@@ -52,6 +65,9 @@ struct SBatchSummary {
   std::uint64_t RowsSkipped = 0;
   std::uint64_t VerdictsShown = 0;    // verdict lines in the report
   std::uint64_t VerdictsLeftOut = 0;  // beyond the report's cap (HTML)
+  std::vector<SThresholdCheck> Thresholds;  // in the order set: --fail-on, then the rules' limits
+
+  bool AnyThresholdCrossed() const;
 
   bool AnyRuleError() const;
   // Rule indexes by verdicts that did not hold, most first (file order among equals).

@@ -3,6 +3,7 @@
 
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
+#include "batch/Thresholds.h"
 #include "batch/text/ControlCharacters.h"
 #include "batch/text/DisplayColumns.h"
 #include "batch/text/OneLine.h"
@@ -87,6 +88,17 @@ std::string CommonExplanations(const SRuleTally& tally, TTextCodec& codec) {
   return text;
 }
 
+// Each threshold, crossed or within, with what the rows made of it.
+std::string ThresholdLines(const SBatchSummary& summary, TTextCodec& codec) {
+  if (summary.Thresholds.empty()) return {};
+  std::string text = "thresholds:\n";
+  for (const SThresholdCheck& check : summary.Thresholds) {
+    text += std::string(check.Crossed ? "  crossed  " : "  within   ") + codec.FromGbkShowingControls(check.GbkSetting) +
+            ": " + ThresholdFinding(check) + "\n";
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& summary, const SReportLayout& layout) {
@@ -108,6 +120,7 @@ std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& su
     text += rule.GbkDescription.empty() ? "\n" : "  " + codec.FromGbkShowingControls(rule.GbkDescription) + "\n";
     if (tally.NotHeld() > 0) explanations += codec.FromGbkShowingControls(rule.GbkId) + ":\n" + CommonExplanations(tally, codec);
   }
+  text += ThresholdLines(summary, codec);
   if (!explanations.empty()) text += "most common explanations:\n" + explanations;
   return text;
 }

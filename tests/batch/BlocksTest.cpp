@@ -59,7 +59,7 @@ struct SCase {
   std::vector<std::pair<const char*, const char*>> Options;
 };
 
-const char kRules[] = "adult: AGE >= 18;\nidok \"ids are positive\": ID > 0;\n";
+const char kRules[] = "@max-failed idok 10%\nadult: AGE >= 18;\nidok \"ids are positive\": ID > 0;\n";
 
 rulecalc_batch* Client(const SCase& c, const std::string& format, const std::string& rules,
                        const std::vector<std::string>& paths) {
@@ -195,6 +195,8 @@ const std::vector<SCase>& Cases() {
        {"ID,AGE\n1,20\n2,N/A\n3,30\n4,40\n5,-\n6,50\n7,60\n"}, {{"failed-only", "1"}}},
       {"several files",
        {"ID,AGE\n1,20\n2,\"1\n5\"\n", "ID,AGE\n3,10\n\n4,x\n", "ID,AGE\n5,50"}, {{"key", "ID"}}},
+      {"thresholds crossed and within",
+       {"ID,AGE\n1,20\n2,10\n3,30\n-4,40\n"}, {{"fail-on", "failed"}, {"max-failed", "adult=1"}}},
   };
   return cases;
 }

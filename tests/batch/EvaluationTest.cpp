@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "BatchTestSupport.h"
 #include "boundary/RuleCalc.h"
 #include "batch/calc/Evaluation.h"
-#include "batch/calc/ListingItems.h"
 #include "batch/calc/RunErrors.h"
 #include "batch/calc/ValueKind.h"
+#include "batch/RuleVariables.h"
 #include "common/Messages.h"
 
 namespace rulecalc::batch {
@@ -100,10 +101,29 @@ INSTANTIATE_TEST_SUITE_P(Values, ValueTypeCases,
                                            SValueCase{"1.5", ',', vtText}, SValueCase{"abc", '.', vtText},
                                            SValueCase{"12abc", '.', vtText}, SValueCase{"0x10", '.', vtText}));
 
-TEST(JoinedListing, SplitsNamesJoinedBySeparators) {
-  EXPECT_EQ(SplitJoinedListing(""), std::vector<std::string>{});
-  EXPECT_EQ(SplitJoinedListing("a"), std::vector<std::string>{"a"});
-  EXPECT_EQ(SplitJoinedListing("a;b1"), (std::vector<std::string>{"a", "b1"}));
+TEST(RuleVariables, EachNameOnceWhereItFirstComesLetterCaseIgnored) {
+  std::string found;
+  for (const SNamedVariable& v : VariablesOfSentence("a + A + b1 + \"c\" + B1 > LENGTH(c_2);")) {
+    found += v.GbkName + "@" + std::to_string(v.FirstAt.Offset) + "+" + std::to_string(v.FirstAt.Length) + " ";
+  }
+  EXPECT_EQ(found, "a@0+1 b1@8+2 c_2@31+3 ");
+}
+
+TEST(RuleVariables, TheNearestColumnIsALikelySlipOnly) {
+  std::vector<SColumn> columns(4);
+  columns[0].GbkName = "INCOME";
+  columns[1].GbkName = "AGE";
+  columns[2].GbkName = "NOBODY X";
+  columns[2].Unusable = "a name cannot hold a blank";
+  columns[3].GbkName = "Household_Size";
+  const struct {
+    const char* Name;
+    int Column;  // -1: none
+  } cases[] = {{"income", 0}, {"INCOM", 0}, {"AG", 1}, {"household_sizes", 3}, {"NOBODY", -1}, {"SCORE", -1}, {"B", -1}};
+  for (const auto& c : cases) {
+    const std::optional<std::size_t> nearest = NearestColumn(c.Name, columns);
+    EXPECT_EQ(nearest ? static_cast<int>(*nearest) : -1, c.Column) << c.Name;
+  }
 }
 
 }  // namespace

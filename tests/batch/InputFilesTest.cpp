@@ -53,8 +53,14 @@ TEST(RulesFile, RulesSpanLinesToTheirSemicolonWithCommentsAndDescriptions) {
   EXPECT_EQ(rules[1].GbkSentence, "T = \"#;\";");
   EXPECT_EQ(rules[2].Id, "b");
   TTextCodec codec("UTF-8");
-  const SRulesFile file = ParseRules("@date-order ymd\n@date-separator -\na: A>1;", "r", codec);
+  const SRulesFile file =
+      ParseRules("@date-order ymd\n@date-separator -\n@max-failed my rule 0.5%  # of its rows\na: A>1;\nmy rule: A>2;",
+                 "r", codec);
   EXPECT_EQ(file.DateOrder + file.DateSeparator, "ymd-");
+  ASSERT_EQ(file.Tolerances.size(), 1u);
+  EXPECT_EQ(file.Tolerances[0].Rule, 1u);
+  EXPECT_EQ(file.Tolerances[0].GbkSetting, "@max-failed my rule 0.5%");
+  EXPECT_EQ(file.Tolerances[0].Limit.Value, 5000u);
 }
 
 TEST(RulesFile, ErrorsNameFileLineAndColumn) {
@@ -67,6 +73,10 @@ TEST(RulesFile, ErrorsNameFileLineAndColumn) {
       {"ok: A>1;\n  中文 sentence\n", "r.rules:2:3: expected 'id: sentence;'"},
       {"@date-order yyyy\na: A>1;", "r.rules:1:1: expected '@date-order ymd|mdy|dmy'"},
       {"a\x1B[2J: A>1;\na\x1B[2J: A>2;", "r.rules:2: the rule id 'a\\x1B[2J' is used twice"},
+      {"a: A>1;\n@max-failed b 1%\n", "r.rules:2:1: @max-failed names no rule of the file: 'b'"},
+      {"@max-failed a 1\n@max-failed a 2%\na: A>1;", "r.rules:2:1: a second @max-failed for the rule 'a'"},
+      {"@max-failed a 1.5\na: A>1;", "r.rules:1:1: @max-failed a: '1.5' is neither a number of rows nor a percentage"},
+      {"@max-failed 5%\na: A>1;", "r.rules:1:1: expected '@max-failed RULE N' or '@max-failed RULE P%'"},
   };
   for (const auto& c : cases) EXPECT_NE(RulesErrorOf(c.Content).find(c.Message), std::string::npos) << RulesErrorOf(c.Content);
 }

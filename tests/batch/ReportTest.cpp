@@ -5,7 +5,9 @@
 
 #include "BatchTestSupport.h"
 #include "batch/ExplainedValues.h"
+#include "batch/Failures.h"
 #include "batch/Report.h"
+#include "batch/Thresholds.h"
 
 namespace rulecalc::batch {
 namespace {
@@ -194,6 +196,56 @@ TEST(Summaries, CountPerRuleAndNameRulesThatDidNotAnalyse) {
             "{\"summary\":{\"rows_evaluated\":6,\"rows_skipped\":1}}\n");
   EXPECT_EQ(MakeReport(Layout(EMReportFormat::Csv))->Summary(rules, summary), "");
   EXPECT_TRUE(summary.AnyRuleError());
+}
+
+TEST(Thresholds, CrossedOnlyWhenMoreRowsFailedThanTheLimitAllows) {
+  const struct {
+    const char* Limit;
+    std::uint64_t Failed;
+    std::uint64_t Rows;
+    bool Crossed;
+  } cases[] = {{"5", 5, 100, false},     {"5", 6, 100, true},       {"0", 1, 100, true},      {"0", 0, 100, false},
+               {"1%", 1, 100, false},    {"1%", 2, 100, true},      {"0.25%", 1, 400, false}, {"0.25%", 2, 400, true},
+               {"0%", 0, 10, false},     {"0%", 1, 10, true},       {"100%", 10, 10, false},  {"33.3333%", 1, 3, true}};
+  for (const auto& c : cases) {
+    SBatchSummary summary;
+    summary.Tallies.resize(1);
+    summary.Tallies[0].Held = c.Rows - c.Failed;
+    summary.Tallies[0].Failed = c.Failed;
+    const SThreshold limit{"", EMFailOn::Never, 0, ReadFailedLimit(c.Limit, "--max-failed a")};
+    EXPECT_EQ(CheckThresholds({limit}, summary).at(0).Crossed, c.Crossed) << c.Limit << " " << c.Failed << "/" << c.Rows;
+  }
+  for (const char* bad : {"", "-1", "1.5", "x", "101%", "1.23456%", "%", "1e3"}) {
+    EXPECT_THROW(ReadFailedLimit(bad, "--max-failed a"), TUsageError) << bad;
+  }
+}
+
+TEST(Summaries, MarkTheThresholdsCrossedInEveryFormat) {
+  const std::vector<SRule> rules{RuleWithId("a"), RuleWithId("b")};
+  SBatchSummary summary;
+  const SEvaluation failed{EMOutcome::Failed, "F", {}, {}};
+  summary.Tallies = {TallyOf(1, {failed, failed}), TallyOf(3, {})};
+  summary.AnalysisErrors = {"", ""};
+  summary.RowsEvaluated = 3;
+  const std::vector<SThreshold> thresholds{
+      {"--fail-on error", EMFailOn::Error, 0, {}},
+      {"--max-failed a=50%", EMFailOn::Never, 0, ReadFailedLimit("50%", "")},
+      {"@max-failed b 0", EMFailOn::Never, 1, ReadFailedLimit("0", "")}};
+  summary.Thresholds = CheckThresholds(thresholds, summary);
+  EXPECT_TRUE(summary.AnyThresholdCrossed());
+  EXPECT_NE(TextSummary(rules, summary, Layout(EMReportFormat::Text))
+                .find("thresholds:\n"
+                      "  within   --fail-on error: 0 of 6 verdicts were errors\n"
+                      "  crossed  --max-failed a=50%: 2 of 3 rows failed\n"
+                      "  within   @max-failed b 0: 0 of 3 rows failed\n"),
+            std::string::npos);
+  EXPECT_EQ(MakeReport(Layout(EMReportFormat::JsonLines))->Summary(rules, summary),
+            "{\"summary\":{\"rule\":\"a\",\"held\":1,\"failed\":2,\"errors\":0,\"max_failed\":\"50%\",\"max_failed_crossed\":true}}\n"
+            "{\"summary\":{\"rule\":\"b\",\"held\":3,\"failed\":0,\"errors\":0,\"max_failed\":\"0\",\"max_failed_crossed\":false}}\n"
+            "{\"summary\":{\"rows_evaluated\":3,\"rows_skipped\":0,\"fail_on\":\"error\",\"fail_on_crossed\":false}}\n");
+  EXPECT_NE(MakeReport(Layout(EMReportFormat::Html))->Summary(rules, summary)
+                .find("<tr class=\"crossed\"><td>crossed</td><td>--max-failed a=50%</td><td>2 of 3 rows failed</td></tr>"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -154,6 +154,38 @@ class Check(unittest.TestCase):
         _, line, marker = self.caret("A>1", "A=0")
         self.assertEqual((line, marker), ("  A>1", "     ^"))
 
+    RULES_AGAINST_DATA = [
+        # (rules, data, status, stdout, what standard error holds)
+        ("a: AGE > 1;\n", "AGE\n1\n", 0, "ok\n", []),
+        ("a: AGE > 1;\nb: AGEE > 1 AND INCOME > 2;\n", "ID,age,Income_x\n1,2,3\n", 2, "",
+         ["r.rules:2: rule b: no column AGEE; did you mean age?\n  AGEE > 1 AND INCOME > 2;\n  ^^^^\n",
+          "r.rules:2: rule b: no column INCOME; did you mean Income_x?\n", "d.csv: no rule uses the column 'ID'\n"]),
+        ("a: CODE = 1;\n", "CODE\nx\n", 0, "ok\n", ["r.rules:1: rule a: warning: 字符串与数值比较,结果不可靠!\n  CODE = 1;\n"]),
+        ("a: CODE = 1;\n", "CODE:num\nx\n", 0, "ok\n", []),
+        ("a: AGE >= ;\n", "AGE\n1\n", 2, "", ["r.rules:1: rule a is left out: analysis error: 表达式语法定义错误!\n"]),
+        ("a: AGE > 1;\na: AGE > 2;\n", "AGE\n1\n", 64, "", ["r.rules:2: the rule id 'a' is used twice"]),
+        ("a: AGE > 1;\n", "AGE,age\n1,2\n", 64, "", ["twice"]),
+    ]
+
+    def test_rules_against_the_columns_of_data(self):
+        files = TemporaryFiles(self)
+        for rules, data, status, stdout, findings in self.RULES_AGAINST_DATA:
+            with self.subTest(rules=rules, data=data):
+                code, out, err = run("check", "--rules", files.write("r.rules", rules),
+                                     "--data", files.write("d.csv", data), "--null-values", "-")
+                self.assertEqual((code, out), (status, stdout), err)
+                for finding in findings:
+                    self.assertIn(finding, err.replace(files.directory.name + "/", ""))
+                if not findings:
+                    self.assertEqual(err, "")
+
+    def test_one_form_or_the_other(self):
+        files = TemporaryFiles(self)
+        rules, data = files.write("r.rules", "a: A > 1;"), files.write("d.csv", "A\n1\n")
+        for arguments in ([], ["--rules", rules], ["A>1;", "--rules", rules, "--data", data]):
+            with self.subTest(arguments=arguments):
+                self.assertEqual(run("check", *arguments)[0], 64)
+
     def test_an_unknown_variable(self):
         message, _, marker = self.caret("AGE > LIMIT;", "AGE=1")
         self.assertIn("LIMIT", message)
@@ -321,13 +353,49 @@ class Batch(unittest.TestCase):
             self.assertEqual(next(csv.reader(file)), ["row", "rule", "result", "explanation"])
 
     def test_a_rule_that_does_not_analyse_is_left_out_and_the_status_is_2(self):
-        rules = self.files.write("broken.txt", SMALL_RULES + "broken: AGE >= ;\nunknown: NOBODY > 1;\n")
+        rules = self.files.write("broken.txt", SMALL_RULES + "broken: AGE >= ;\n")
         code, out, err = self.batch("--format", "csv", rules=rules)
         self.assertEqual(code, 2)
         self.assertIn("broken.txt:5: rule broken is left out: analysis error: 表达式语法定义错误!\n  AGE >= ;\n         ^\n", err)
-        self.assertIn("broken.txt:6: rule unknown is left out: analysis error: 变量NOBODY未赋值!", err)
         self.assertNotIn(",broken,", out)
         self.assertIn("not analysed", err)
+
+    def test_a_variable_no_column_has_stops_the_batch_before_its_first_row_as_check_finds_it(self):
+        rules = self.files.write("unknown.txt", SMALL_RULES + "unknown: NOBODY > 1 AND age > 1;\n")
+        report = os.path.join(self.files.directory.name, "report.csv")
+        code, out, err = self.batch("--output", report, rules=rules)
+        self.assertEqual((code, out, os.path.exists(report)), (2, "", False))
+        finding = rules + ":5: rule unknown: no column NOBODY\n  NOBODY > 1 AND age > 1;\n  ^^^^^^\n"
+        self.assertEqual(err, "rulecalc: " + finding + "rulecalc: nothing was evaluated: 1 rule names a variable "
+                              "that no column of '" + self.data + "' has\n")
+        self.assertEqual(run("check", "--rules", rules, "--data", self.data), (2, "", "rulecalc: " + finding))
+
+    THRESHOLDS = [
+        # (rules file lines after the rules, options, status, what the summary on standard error holds)
+        ("", [], 0, "summary: 3 rows evaluated"),
+        ("", ["--max-failed", "both=2"], 0, "thresholds:\n  within   --max-failed both=2: 2 of 3 rows failed\n"),
+        ("", ["--max-failed", "both=1"], 1, "  crossed  --max-failed both=1: 2 of 3 rows failed\n"),
+        ("", ["--max-failed", "both=50%", "--max-failed", "adult=0"], 1,
+         "  crossed  --max-failed adult=0: 1 of 3 rows failed\n  crossed  --max-failed both=50%: 2 of 3 rows failed\n"),
+        ("", ["--fail-on", "failed"], 1, "  crossed  --fail-on failed: 4 of 9 verdicts were false\n"),
+        ("", ["--fail-on", "error"], 0, "  within   --fail-on error: 0 of 9 verdicts were errors\n"),
+        ("@max-failed both 1\n", [], 1, "  crossed  @max-failed both 1: 2 of 3 rows failed\n"),
+        ("@max-failed both 1\n", ["--max-failed", "both=67%"], 0, "  within   --max-failed both=67%: 2 of 3 rows failed\n"),
+        ("broken: AGE >= ;\n", ["--fail-on", "failed"], 2, "  crossed  --fail-on failed"),  # 2 wins over 1
+        ("", ["--max-failed", "nobody=1"], 64, "--max-failed: the rules file '"),
+        ("", ["--max-failed", "both=1.5"], 64, "--max-failed both: '1.5' is neither a number of rows nor a percentage"),
+        ("", ["--fail-on", "warning"], 64, "--fail-on"),
+    ]
+
+    def test_thresholds_decide_status_1_and_the_summary_marks_them(self):
+        for more_rules, options, status, summary in self.THRESHOLDS:
+            with self.subTest(rules=more_rules, options=options):
+                rules = self.files.write("thresholds.txt", SMALL_RULES + more_rules)
+                code, _, err = self.batch("--format", "csv", *options, rules=rules)
+                self.assertEqual(code, status, err)
+                self.assertIn(summary, err)
+                if not options and not more_rules:
+                    self.assertNotIn("thresholds:", err)
 
     def test_data_from_a_pipe_when_every_column_is_typed(self):
         typed = "AGE:num,NAME:text,SCORE:num,NOTE:text\n20,ab,70,x\n10,ab,70,x\n"

@@ -148,6 +148,9 @@ class SameRunAsTheTool(TempFiles):
              self.file("nul.csv", b"AGE,NOTE\n2,ab\n2,\"ab\x00cd\"\n"), ()),
             (self.file("left_out.rules", b"bad: AGE >= ;\nunknown: NOPE > 1;\nok: AGE > 1;\n"), EXAMPLE_DATA, ()),
             (rules, EXAMPLE_DATA, ("--key", "NOPE")),
+            (rules, self.file("bad.csv", BAD_DATA), ("--fail-on", "failed", "--max-failed", "adult=1", "--max-failed",
+                                                     "score=90%")),
+            (self.file("limits.rules", RULES.encode() + b"@max-failed note 0\n"), self.file("bad.csv", BAD_DATA), ()),
             (os.path.join(self.folder, "missing.rules"), EXAMPLE_DATA, ()),
         ]
         for rules_file, data, options in cases:

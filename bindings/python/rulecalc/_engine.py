@@ -16,7 +16,7 @@ from ctypes import POINTER, byref, c_char_p, c_int, c_size_t, c_uint64, c_void_p
 
 from ._library import load_batch_library
 
-OK, UNUSABLE, READ_ERROR, OUT_OF_MEMORY, STOPPED, BAD_CALL = range(6)
+OK, UNUSABLE, READ_ERROR, OUT_OF_MEMORY, STOPPED, BAD_CALL, CANNOT_RUN = range(7)
 NUMBER, TEXT = 0, 1
 
 _handle = c_void_p

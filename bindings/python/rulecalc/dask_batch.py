@@ -20,9 +20,9 @@ from ._batch.problems import ReportError, UsageError
 from ._batch.progress import Progress
 from ._batch.report_file import ReportFile, ReportFolder, is_folder, refuse_overwriting
 from ._batch.run import BatchRun
-from ._engine import OUT_OF_MEMORY, Batch, EngineError
+from ._engine import CANNOT_RUN, OUT_OF_MEMORY, Batch, EngineError
 
-EXIT_USAGE, EXIT_CLUSTER, EXIT_OUT_OF_MEMORY, EXIT_OUTPUT = 64, 69, 71, 74
+EXIT_RULE_ERROR, EXIT_USAGE, EXIT_CLUSTER, EXIT_OUT_OF_MEMORY, EXIT_OUTPUT = 2, 64, 69, 71, 74
 DEFAULT_BLOCK = "8M"
 _SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30}
 _FOLDER_FORMATS = ("csv", "jsonl")
@@ -37,8 +37,10 @@ The report, its summary and diagnostics on standard error and the exit status
 are those of `rulecalc batch` with the same options; several data files are one
 table in name order, rows numbered on across them. Data paths must be valid on
 the workers too (on a remote cluster: absolute paths on a shared file system).
-Exit status: 0 every rule analysed and no verdict was an error, 2 a rule did
-not analyse or a verdict was an error, 3 no row was evaluated, 64 usage error
+Exit status: 0 every rule analysed and no verdict was an error, 1 a threshold
+was crossed (--fail-on, --max-failed, @max-failed), 2 a rule did not analyse,
+a verdict was an error or a rule names a variable no column has, 3 no row was
+evaluated, 64 usage error
 or unusable file, 69 the cluster could not be reached or failed, 71 out of
 memory, 74 the report could not be written."""
 
@@ -65,8 +67,11 @@ def parser():
     for flag in ("all", "failed-only", "show-values", "bom", "raw-cells"):
         p.add_argument("--" + flag, action="store_true", help="as for rulecalc batch")
     p.add_argument("--fresh-calculators", action="store_true", help=argparse.SUPPRESS)
-    for option in ("key", "null-values", "data-encoding", "rules-encoding", "date-order", "date-separator"):
+    for option in ("key", "null-values", "data-encoding", "rules-encoding", "date-order", "date-separator",
+                   "fail-on"):
         p.add_argument("--" + option, default="", help="as for rulecalc batch")
+    p.add_argument("--max-failed", action="append", default=[], metavar="RULE=N|P%",
+                   help="as for rulecalc batch (repeatable)")
     p.add_argument("--scheduler", metavar="ADDRESS",
                    help="the scheduler of a running cluster (tcp://host:8786); default: a local cluster on "
                         "127.0.0.1 with one worker process per core")
@@ -102,7 +107,8 @@ def engine_options(options):
     values += [(name, flag[getattr(options, name.replace("-", "_"))])
                for name in ("all", "failed-only", "show-values", "bom", "raw-cells", "fresh-calculators")]
     values += [(name, getattr(options, name.replace("-", "_"))) for name in ("key", "null-values", "date-order",
-                                                                            "date-separator")]
+                                                                            "date-separator", "fail-on")]
+    values += [("max-failed", limit) for limit in options.max_failed]
     values += [(name, getattr(options, name.replace("-", "_")) or requested)
                for name in ("data-encoding", "rules-encoding")]
     return [(name, os.fsencode(value)) for name, value in values]
@@ -203,7 +209,7 @@ def main(argv=None):
     except EngineError as error:
         if run is not None:
             run.show_diagnostics()
-        return _complain(progress, error.message, EXIT_OUT_OF_MEMORY if error.status == OUT_OF_MEMORY else EXIT_USAGE)
+        return _complain(progress, error.message, _EXIT_OF_ENGINE.get(error.status, EXIT_USAGE))
     except UsageError as error:
         return _complain(progress, str(error), EXIT_USAGE)
     except ReportError as error:
@@ -214,6 +220,9 @@ def main(argv=None):
     except OSError as error:
         cluster = isinstance(error, (TimeoutError, ConnectionError))
         return _complain(progress, str(error), EXIT_CLUSTER if cluster else EXIT_USAGE)
+
+
+_EXIT_OF_ENGINE = {OUT_OF_MEMORY: EXIT_OUT_OF_MEMORY, CANNOT_RUN: EXIT_RULE_ERROR}
 
 
 def _complain(progress, message, status):

@@ -32,6 +32,11 @@ std::string DescribeWarning(const std::string& gbkSentence, const SAnalysisWarni
   return Described("warning: ", gbkSentence, warning.Message, point, codec);
 }
 
+std::string DescribePlace(const std::string& gbkSentence, const std::string& gbkMessage, SFailurePoint point,
+                          TTextCodec& codec) {
+  return Described("", gbkSentence, gbkMessage, point, codec);
+}
+
 std::string DescribeWarnings(const std::string& gbkSentence, const SEvaluation& evaluation, TTextCodec& codec) {
   std::string described;
   for (const SAnalysisWarning& warning : evaluation.Warnings) described += DescribeWarning(gbkSentence, warning, codec);

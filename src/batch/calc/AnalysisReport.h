@@ -3,6 +3,7 @@
 #include <string>
 
 #include "batch/calc/Evaluation.h"
+#include "batch/calc/FailurePoint.h"
 #include "batch/text/TextCodec.h"
 
 
@@ -19,6 +20,11 @@ std::string DescribeAnalysisError(const std::string& gbkSentence, const SEvaluat
 // A warning of the analysis in the same form: "warning: " and its message,
 // the sentence's line and a caret under the place it names.
 std::string DescribeWarning(const std::string& gbkSentence, const SAnalysisWarning& warning, TTextCodec& codec);
+
+// Anything else said about a place of the sentence, in the same form: the
+// message, the sentence's line and carets under the place.
+std::string DescribePlace(const std::string& gbkSentence, const std::string& gbkMessage, SFailurePoint point,
+                          TTextCodec& codec);
 
 // Every warning of an evaluation, described one after the other.
 std::string DescribeWarnings(const std::string& gbkSentence, const SEvaluation& evaluation, TTextCodec& codec);

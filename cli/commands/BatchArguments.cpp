@@ -1,0 +1,40 @@
+#include "commands/BatchArguments.h"
+
+#include "Codeset.h"
+
+namespace rulecalc::cli {
+
+void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool required) {
+  CLI::Option* rules = command.add_option("--rules", arguments.RulesPath,
+                                          "Rules file: 'id: sentence;' (a sentence may span lines up to its ';'), "
+                                          "'id \"description\": sentence;', '#' starts a comment outside texts");
+  CLI::Option* data = command.add_option(
+      "--data", arguments.DataPath,
+      "CSV file (RFC 4180), '-' for standard input; the header names the variables, 'name:num', "
+      "'name:text', 'name:date' or 'name:date(yyyy-mm-dd)' fix a column's type, else it is inferred "
+      "from the whole column");
+  rules->required(required);
+  data->required(required);
+  command.add_option("--data-encoding", arguments.DataEncoding, "Encoding of the data file (default: detected)");
+  command.add_option("--rules-encoding", arguments.RulesEncoding, "Encoding of the rules file (default: detected)");
+  command.add_option("--date-order", arguments.DateOrder, "Order TODATE reads dates in (default: the rules file's, else the locale's)")
+      ->check(CLI::IsMember({"ymd", "mdy", "dmy"}));
+  command.add_option("--date-separator", arguments.DateSeparator, "Separator TODATE reads dates with")
+      ->check([](const std::string& value) { return value.size() == 1 ? std::string() : "one character"; });
+  command.add_option("--null-values", arguments.NullValues,
+                     "Comma-separated texts that mean an empty value, e.g. 'N/A,-' (the empty text always does)");
+}
+
+std::vector<std::pair<std::string, std::string>> InputEngineOptions(const SInputArguments& arguments,
+                                                                    const std::string& requestedEncoding) {
+  return {
+      {"output-encoding", OutsideEncoding(requestedEncoding)},
+      {"null-values", arguments.NullValues},
+      {"data-encoding", arguments.DataEncoding.empty() ? requestedEncoding : arguments.DataEncoding},
+      {"rules-encoding", arguments.RulesEncoding.empty() ? requestedEncoding : arguments.RulesEncoding},
+      {"date-order", arguments.DateOrder},
+      {"date-separator", arguments.DateSeparator},
+  };
+}
+
+}  // namespace rulecalc::cli

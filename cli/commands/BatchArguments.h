@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+namespace rulecalc::cli {
+
+// The rules file, the data file and how to read them, as written for batch
+// and check: CLI11 checks them, the engine takes them by name.
+struct SInputArguments {
+  std::string RulesPath;
+  std::string DataPath;
+  std::string DataEncoding;
+  std::string RulesEncoding;
+  std::string DateOrder;
+  std::string DateSeparator;
+  std::string NullValues;
+};
+
+// Adds --rules and --data (required, or not when a command has another
+// form) and the options that say how to read them.
+void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool required);
+
+// The engine's options for reading the input, the output encoding first
+// (the one every message is in).
+std::vector<std::pair<std::string, std::string>> InputEngineOptions(const SInputArguments& arguments,
+                                                                    const std::string& requestedEncoding);
+
+}  // namespace rulecalc::cli
