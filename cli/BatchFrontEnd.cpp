@@ -1,11 +1,13 @@
 #include "BatchFrontEnd.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <new>
 
 #include "Progress.h"
+#include "RuleTestReport.h"
 #include "Failures.h"
 #include "io/ReportSink.h"
 #include "io/SameFile.h"
@@ -142,7 +144,61 @@ int CheckSteps(const SBatchRequest& request) {
   return status;
 }
 
+STestOutcome OutcomeOf(const rulecalc_batch_test_case& test) {
+  return STestOutcome{test.row,      test.line, test.key,         test.rule,       test.expected,
+                      test.wanted_text, test.got, test.explanation, test.held != 0};
+}
+
+// One tests file's expectations, compared by an engine of its own (each
+// file has columns of its own); the mismatches and the count are printed.
+STestSuite RunTestsFile(const STestRequest& request, const std::string& path, int& status) {
+  SBatchRequest tests{request.RulesPath, path, "", 1, request.EngineOptions};
+  tests.EngineOptions.emplace_back("tests", "1");
+  SBatchHost host;
+  const auto batch = Opened(tests, host);
+  STestSuite suite{path, {}, ""};
+  const bool compared = Require(rulecalc_batch_test(host.Batch), host);
+  status = std::max(status, rulecalc_batch_exit_status(host.Batch));
+  if (!compared) {
+    suite.Error = rulecalc_batch_message(host.Batch, nullptr);
+    return suite;
+  }
+  const std::size_t count = rulecalc_batch_test_case_count(host.Batch);
+  for (std::size_t i = 0; i < count; ++i) {
+    rulecalc_batch_test_case test{};
+    if (rulecalc_batch_test_case_at(host.Batch, i, &test) == 0) suite.Outcomes.push_back(OutcomeOf(test));
+  }
+  const std::string text = TestReportText(suite);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  return suite;
+}
+
+int TestSteps(const STestRequest& request) {
+  if (!request.JUnitPath.empty()) {
+    RefuseOverwriting(request.JUnitPath, request.RulesPath, "the rules file");
+    for (const std::string& path : request.TestsPaths) RefuseOverwriting(request.JUnitPath, path, "the tests file");
+  }
+  int status = 0;
+  std::vector<STestSuite> suites;
+  for (const std::string& path : request.TestsPaths) suites.push_back(RunTestsFile(request, path, status));
+  if (!request.JUnitPath.empty()) {
+    TReportSink junit(request.JUnitPath);
+    junit.Write(JUnitXml(suites, request.OutputEncoding));
+    junit.Commit();
+  }
+  return status;
+}
+
 }  // namespace
+
+int RunTestRequest(const STestRequest& request) {
+  try {
+    return TestSteps(request);
+  } catch (const std::bad_alloc&) {
+    throw TMemoryError("out of memory: the tests were stopped");
+  }
+}
 
 int RunBatchRequest(const SBatchRequest& request) {
   try {

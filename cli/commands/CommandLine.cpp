@@ -55,6 +55,7 @@ void BuildApp(CLI::App& app, SCommandContext& context) {
   AddCheckCommand(app, context);
   AddListingCommands(app, context);
   AddBatchCommand(app, context);
+  AddTestCommand(app, context);
 }
 
 }  // namespace

@@ -231,6 +231,31 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_check(rulecalc_batch* ba
   return Guarded(batch, [&](TBatchEngine& engine) { engine.Check(ProgressOf(progress, host)); });
 }
 
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_test(rulecalc_batch* batch) {
+  return Guarded(batch, [&](TBatchEngine& engine) { engine.Test(); });
+}
+
+RULECALC_BATCH_API size_t rulecalc_batch_test_case_count(rulecalc_batch* batch) {
+  return batch && batch->Engine ? batch->Engine->TestCases().size() : 0;
+}
+
+RULECALC_BATCH_API int rulecalc_batch_test_case_at(rulecalc_batch* batch, size_t index,
+                                                   rulecalc_batch_test_case* test_case) {
+  if (!batch || !batch->Engine || !test_case || index >= batch->Engine->TestCases().size()) return -1;
+  const auto& test = batch->Engine->TestCases()[index];
+  *test_case = rulecalc_batch_test_case{test.File,
+                                        test.Row,
+                                        test.Line,
+                                        test.Key.c_str(),
+                                        test.Rule.c_str(),
+                                        test.Expected.c_str(),
+                                        test.WantedText.c_str(),
+                                        test.Got.c_str(),
+                                        test.Explanation.c_str(),
+                                        test.Held ? 1 : 0};
+  return 0;
+}
+
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_plan(rulecalc_batch* batch, const char** plan,
                                                             size_t* length) {
   if (!plan) return Missing(batch, "the plan needs somewhere to go");

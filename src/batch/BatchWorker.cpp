@@ -32,6 +32,17 @@ SChunkResult TBatchWorker::Process(const SChunk& chunk) {
   return result;
 }
 
+std::string TBatchWorker::Verdicts(std::size_t file, const SCsvRecord& record, std::vector<SEvaluation>& verdicts) {
+  std::string problem = RowProblem(record, Plan.Columns, CodecOf(file), GbkValues);
+  verdicts.clear();
+  if (!problem.empty()) return problem;
+  const bool rowHasProblems = Values.Prepare(record.Fields, GbkValues, Problems);
+  for (std::size_t i = 0; i < Plan.Rules.size(); ++i) {
+    verdicts.push_back(Plan.RuleAnalyses[i] ? EvaluateRule(i, rowHasProblems) : SEvaluation{EMOutcome::AnalysisError, "", {}, {}});
+  }
+  return problem;
+}
+
 TTextCodec& TBatchWorker::CodecOf(std::size_t file) {
   if (!Codecs[file]) Codecs[file] = std::make_unique<TTextCodec>(Plan.Files[file].Encoding);
   return *Codecs[file];

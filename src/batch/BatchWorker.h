@@ -20,6 +20,12 @@ class TBatchWorker {
 
   SChunkResult Process(const SChunk& chunk);
 
+  // Every rule's verdict on one record of a file (a rule left out gives an
+  // analysis error without text). Returns why the record is skipped, or ""
+  // once verdicts and RowValues are the record's.
+  std::string Verdicts(std::size_t file, const SCsvRecord& record, std::vector<SEvaluation>& verdicts);
+  const std::vector<std::string>& RowValues() const { return GbkValues; }
+
  private:
   TTextCodec& CodecOf(std::size_t file);
   void EvaluateRow(const SDataRow& row, SChunkResult& result);

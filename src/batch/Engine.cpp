@@ -22,6 +22,7 @@
 #include "batch/calc/AnalysisReport.h"
 #include "batch/text/ControlCharacters.h"
 #include "batch/text/DisplayColumns.h"
+#include "batch/text/OneLine.h"
 
 namespace rulecalc::batch {
 
@@ -337,6 +338,8 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
     o.FailOn = FailOnNamed(value);
   } else if (name == "max-failed") {
     AddMaxFailed(o.MaxFailed, value);
+  } else if (name == "tests") {
+    o.Tests = FlagValue(name, value);
   } else {
     throw TUsageError("there is no option --" + name);
   }
@@ -381,6 +384,7 @@ void TBatchEngine::AddData(const std::string& path) {
   auto reader = std::make_unique<TCsvReader>(data->File());
   SCsvRecord header;
   if (!reader->Next(header)) throw TUsageError("the data file '" + path + "' has no header row");
+  if (Options.Tests) TestLayouts.push_back(SplitTestHeader(header, BatchPlan.Rules, path, dataCodec, *OutputCodec));
   std::vector<SColumn> columns = ColumnsOfHeader(header, path, dataCodec, *OutputCodec);
   if (BatchPlan.Files.empty()) {
     BatchPlan.Columns = std::move(columns);
@@ -521,6 +525,7 @@ void TBatchEngine::NoticeUnusedColumns() {
 
 void TBatchEngine::Check(const TShowProgress& progress) {
   Require(Stage == EMStage::Data, "a check needs the rules and at least one data file, and takes the place of a run");
+  Require(!Options.Tests, "tests files are run by a test, not checked");
   Stage = EMStage::Running;
   SettleColumns(AllDeclared(BatchPlan.Columns) ? std::vector<SColumnEvidence>() : InferInOneProcess(progress));
   PrepareRules();
@@ -528,6 +533,97 @@ void TBatchEngine::Check(const TShowProgress& progress) {
   const auto& analyses = BatchPlan.RuleAnalyses;
   Status = std::all_of(analyses.begin(), analyses.end(), [](bool analysed) { return analysed; }) ? 0 : 2;
   Stage = EMStage::Finished;
+}
+
+// ---- Tests ---------------------------------------------------------------------------
+
+void TBatchEngine::Test() {
+  Require(Stage == EMStage::Data && Options.Tests,
+          "a test needs the option tests, the rules and at least one tests file, and takes the place of a run");
+  Stage = EMStage::Running;
+  BatchPlan.Rules = TestedRules(BatchPlan.Rules, TestLayouts);
+  const std::vector<STestRow> rows = ReadTestRows();
+  SettleColumns(TestEvidence(rows));
+  RefuseRulesWithoutColumns(PrepareRules());
+  TBatchWorker worker(BatchPlan);
+  for (const STestRow& row : rows) CompareTestRow(row, worker);
+  const auto& analyses = BatchPlan.RuleAnalyses;
+  const bool allHeld = std::all_of(Cases.begin(), Cases.end(), [](const STestCase& test) { return test.Held; });
+  if (!std::all_of(analyses.begin(), analyses.end(), [](bool analysed) { return analysed; })) {
+    Status = 2;
+  } else if (Cases.empty()) {
+    Notice("no row of '" + BatchPlan.Files.front().Path + "' expects anything (an expect: or explain: column, "
+           "a cell that is not empty)\n");
+    Status = 3;
+  } else {
+    Status = allHeld ? 0 : 1;
+  }
+  Stage = EMStage::Finished;
+}
+
+// Every record of the tests files, held: tests files are examples, small
+// enough to be read once for the types and once for the verdicts.
+std::vector<STestRow> TBatchEngine::ReadTestRows() {
+  std::vector<STestRow> rows;
+  std::uint64_t number = 0;
+  for (std::size_t f = 0; f < BatchPlan.Files.size(); ++f) {
+    const std::unique_ptr<TCsvReader> reader = RecordsOf(f);
+    STestRow row;
+    row.File = f;
+    while (reader->Next(row.Row.Record)) {
+      row.Row.Number = ++number;
+      row.Cells = SplitTestRecord(row.Row.Record, TestLayouts[f]);
+      rows.push_back(row);
+    }
+  }
+  return rows;
+}
+
+std::vector<SColumnEvidence> TBatchEngine::TestEvidence(const std::vector<STestRow>& rows) const {
+  if (AllDeclared(BatchPlan.Columns)) return {};
+  std::vector<SColumn> columns = BatchPlan.Columns;
+  std::vector<SColumnEvidence> evidence(columns.size());
+  std::vector<std::unique_ptr<TTextCodec>> codecs;
+  for (const SPlanFile& file : BatchPlan.Files) codecs.push_back(std::make_unique<TTextCodec>(file.Encoding));
+  std::vector<std::string> gbkValues;
+  for (const STestRow& row : rows) {
+    if (!RowProblem(row.Row.Record, columns, *codecs[row.File], gbkValues).empty()) continue;
+    ObserveRow(gbkValues, row.Row.Number, columns, evidence, BatchPlan.Nulls,
+               BatchPlan.Environment.Settings.DecimalSeparator);
+  }
+  return evidence;
+}
+
+// One case per rule the row expects something of; a row that cannot be
+// read is one case that does not hold.
+void TBatchEngine::CompareTestRow(const STestRow& row, TBatchWorker& worker) {
+  const std::string& path = BatchPlan.Files[row.File].Path;
+  std::vector<SEvaluation> verdicts;
+  const std::string problem = worker.Verdicts(row.File, row.Row.Record, verdicts);
+  if (!problem.empty()) {
+    Notice(path + ":" + std::to_string(row.Row.Record.Line) + ": row " + std::to_string(row.Row.Number) +
+           " skipped: " + problem + "\n");
+    Cases.push_back(STestCase{row.File, row.Row.Number, row.Row.Record.Line, "", "", "", "", "skipped", problem, false});
+    return;
+  }
+  const std::string gbkKey = BatchPlan.KeyColumn ? worker.RowValues()[*BatchPlan.KeyColumn] : std::string();
+  TTextCodec data(BatchPlan.Files[row.File].Encoding);
+  const std::string where = path + ":" + std::to_string(row.Row.Record.Line) + ": row " + std::to_string(row.Row.Number);
+  const SRowExpectations expects = RowExpectations(row, TestLayouts[row.File], BatchPlan.Rules.size(), data, where);
+  for (std::size_t rule = 0; rule < BatchPlan.Rules.size(); ++rule) {
+    const std::optional<std::string>& expected = expects.Verdicts[rule];
+    const std::string& gbkWanted = expects.GbkTexts[rule];
+    if (!expected && gbkWanted.empty()) continue;
+    const SEvaluation& verdict = verdicts[rule];
+    const std::string gbkExplanation =
+        OneLine(verdict.Outcome == EMOutcome::AnalysisError ? Summary.AnalysisErrors[rule] : verdict.Text);
+    STestCase test{row.File, row.Row.Number, row.Row.Record.Line, OutputCodec->FromGbkShowingControls(gbkKey),
+                   OutputCodec->FromGbkShowingControls(BatchPlan.Rules[rule].GbkId), expected.value_or(""),
+                   OutputCodec->FromGbkShowingControls(gbkWanted), VerdictName(verdict.Outcome),
+                   OutputCodec->FromGbkShowingControls(gbkExplanation), false};
+    test.Held = MeetsExpectation(test.Expected, gbkWanted, test.Got, gbkExplanation);
+    Cases.push_back(std::move(test));
+  }
 }
 
 // ---- One process ---------------------------------------------------------------------
@@ -629,6 +725,7 @@ void TBatchEngine::EvaluateInOneProcess(std::size_t jobs, const TWriteReport& wr
 void TBatchEngine::Run(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress) {
   Require(Stage == EMStage::Data, "a run needs the rules and at least one data file, and runs once");
   Require(jobs >= 1, "a run needs one job at least");
+  Require(!Options.Tests, "tests files are run by a test, not by a run");
   Stage = EMStage::Running;
   SettleColumns(AllDeclared(BatchPlan.Columns) ? std::vector<SColumnEvidence>() : InferInOneProcess(progress));
   RefuseRulesWithoutColumns(PrepareRules());
@@ -704,6 +801,7 @@ std::uint64_t TBatchEngine::PlanFingerprint() const {
 
 std::string TBatchEngine::Plan() const {
   Require(!BatchPlan.Files.empty(), "a plan needs the rules and at least one data file");
+  Require(!Options.Tests, "tests files are run in one process, not in blocks");
   const SBatchPlan& plan = BatchPlan;
   TByteWriter out;
   const SEngineOptions& o = Options;

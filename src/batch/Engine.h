@@ -17,11 +17,14 @@
 #include "batch/CsvReader.h"
 #include "batch/DataFile.h"
 #include "batch/Report.h"
+#include "batch/RuleTests.h"
 #include "batch/Summary.h"
 #include "batch/Thresholds.h"
 #include "batch/text/TextCodec.h"
 
 namespace rulecalc::batch {
+
+class TBatchWorker;
 
 // A call the engine cannot take now or with these arguments.
 class TBadCall : public std::runtime_error {
@@ -59,6 +62,7 @@ struct SEngineOptions {
   bool FreshCalculators = false;
   EMFailOn FailOn = EMFailOn::Never;
   std::vector<std::pair<std::string, SFailedLimit>> MaxFailed;  // rule id (output encoding) and its limit
+  bool Tests = false;  // the data files are tests files: expectation columns beside the variables
 };
 
 // A block of a data file, settled by the folded scans.
@@ -94,6 +98,10 @@ class TBatchEngine {
   // What a run would find before its first row, in the diagnostics, and the
   // columns no rule uses; the exit status says whether every rule can run.
   void Check(const TShowProgress& progress);
+  // Takes the place of a run on tests files: every expectation of every row
+  // compared with what its rule gives; the exit status says whether all held.
+  void Test();
+  const std::vector<STestCase>& TestCases() const { return Cases; }
 
   std::string Plan() const;
   static std::unique_ptr<TBatchEngine> FromPlan(const char* bytes, std::size_t length);
@@ -139,6 +147,9 @@ class TBatchEngine {
   std::uint64_t PlanFingerprint() const;
   std::uint64_t TotalBytes() const;
   std::unique_ptr<TCsvReader> RecordsOf(std::size_t file);
+  std::vector<STestRow> ReadTestRows();
+  std::vector<SColumnEvidence> TestEvidence(const std::vector<STestRow>& rows) const;
+  void CompareTestRow(const STestRow& row, TBatchWorker& worker);
 
   SEngineOptions Options;
   std::unique_ptr<TTextCodec> OutputCodec;
@@ -149,6 +160,8 @@ class TBatchEngine {
   std::vector<std::unique_ptr<TDataFile>> OpenFiles;  // the files this engine added (none on a worker)
   std::vector<std::unique_ptr<TCsvReader>> AfterHeaders;  // readers standing after each header, until used
   std::vector<SSettledBlock> Blocks;
+  std::vector<STestLayout> TestLayouts;  // per tests file
+  std::vector<STestCase> Cases;
   std::optional<std::uint64_t> ReceivedFingerprint;  // of the plan a worker was made from
   // The client's own plan's fingerprint, with the stage and file count it was taken at.
   mutable std::optional<std::pair<std::pair<int, std::size_t>, std::uint64_t>> OwnFingerprint;
