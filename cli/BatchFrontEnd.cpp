@@ -27,6 +27,7 @@ struct SBatchHost {
   rulecalc_batch* Batch = nullptr;
   std::string OutputPath;
   std::unique_ptr<TReportSink> Sink;
+  std::unique_ptr<TReportSink> FailedRows;
   std::unique_ptr<TProgressBar> Bar;
   int BarPhase = -1;
   std::exception_ptr Failure;
@@ -52,6 +53,17 @@ int WriteReport(void* context, const char* bytes, std::size_t length) {
     host.ShowDiagnostics();
     if (!host.Sink) host.Sink = std::make_unique<TReportSink>(host.OutputPath);
     host.Sink->Write(std::string(bytes, length));
+    return 0;
+  } catch (...) {
+    host.Failure = std::current_exception();
+    return 1;
+  }
+}
+
+int WriteFailedRows(void* context, const char* bytes, std::size_t length) {
+  auto& host = *static_cast<SBatchHost*>(context);
+  try {
+    host.FailedRows->Write(std::string(bytes, length));
     return 0;
   } catch (...) {
     host.Failure = std::current_exception();
@@ -89,6 +101,23 @@ void RefuseOverwritingInputs(const SBatchRequest& request) {
   if (toStandardOutput) RefuseReportingInto(request.DataPath, "the data file");
 }
 
+// The failed rows are a second output: never an input, never the report.
+void RefuseFailedRowsOverInputs(const SBatchRequest& request) {
+  const std::string& failedRows = request.FailedRowsPath;
+  if (failedRows.empty()) return;
+  RefuseOverwriting(failedRows, request.RulesPath, "the rules file");
+  if (request.DataPath == "-") {
+    RefuseOverwritingStandardInput(failedRows, "the data file");
+  } else {
+    RefuseOverwriting(failedRows, request.DataPath, "the data file");
+  }
+  if (failedRows == request.OutputPath) {
+    throw TUsageError("--failed-rows '" + failedRows + "' is the report's --output; choose another file, nothing was written");
+  }
+  RefuseOverwriting(failedRows, request.OutputPath, "the report");
+  if (request.OutputPath.empty()) RefuseReportingInto(failedRows, "the failed rows' file");
+}
+
 // Turns an engine status into the tool's failure, after the diagnostics
 // that came before it. A batch that cannot run is no failure of the tool's:
 // false then, with the engine's message shown.
@@ -119,13 +148,19 @@ std::unique_ptr<rulecalc_batch, SBatchFree> Opened(const SBatchRequest& request,
 
 int RunSteps(const SBatchRequest& request) {
   RefuseOverwritingInputs(request);
+  RefuseFailedRowsOverInputs(request);
   SBatchHost host;
   const auto batch = Opened(request, host);
+  if (!request.FailedRowsPath.empty()) {
+    host.FailedRows = std::make_unique<TReportSink>(request.FailedRowsPath);
+    Require(rulecalc_batch_failed_rows_writer(host.Batch, WriteFailedRows, &host), host);
+  }
   if (!Require(rulecalc_batch_run(host.Batch, request.Jobs, WriteReport, ShowProgress, &host), host)) {
     return rulecalc_batch_exit_status(host.Batch);
   }
   host.Bar.reset();
   host.Sink->Commit();
+  if (host.FailedRows) host.FailedRows->Commit();
   std::size_t length = 0;
   const char* summary = rulecalc_batch_summary_text(host.Batch, &length);
   std::fwrite(summary, 1, length, stderr);
@@ -152,7 +187,7 @@ STestOutcome OutcomeOf(const rulecalc_batch_test_case& test) {
 // One tests file's expectations, compared by an engine of its own (each
 // file has columns of its own); the mismatches and the count are printed.
 STestSuite RunTestsFile(const STestRequest& request, const std::string& path, int& status) {
-  SBatchRequest tests{request.RulesPath, path, "", 1, request.EngineOptions};
+  SBatchRequest tests{request.RulesPath, path, "", 1, "", request.EngineOptions};
   tests.EngineOptions.emplace_back("tests", "1");
   SBatchHost host;
   const auto batch = Opened(tests, host);

@@ -13,6 +13,7 @@ struct SBatchRequest {
   std::string DataPath;    // "-" for standard input
   std::string OutputPath;  // empty for standard output
   std::size_t Jobs = 1;
+  std::string FailedRowsPath;  // empty for none
   std::vector<std::pair<std::string, std::string>> EngineOptions;  // the engine's option names and values
 };
 

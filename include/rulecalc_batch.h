@@ -131,6 +131,7 @@ RULECALC_BATCH_API const char *rulecalc_batch_message(rulecalc_batch *batch, siz
  *                      adds one (over the rules file's @max-failed for that
  *                      rule), "" forgets them; RULE is checked when the rules
  *                      are read
+ *   "failed-rows"      "1": gather the records that need attention (see Failed rows)
  *   "tests"            "1": the data files are tests files (see Rule tests)
  * Flags take "1" or "0". An unknown name or a bad value is
  * RULECALC_BATCH_UNUSABLE with the message the tool gives for it.
@@ -213,6 +214,35 @@ typedef int (*rulecalc_batch_progress)(void *host, int phase, uint64_t done, uin
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_run(rulecalc_batch *batch, size_t jobs,
                                                            rulecalc_batch_write write,
                                                            rulecalc_batch_progress progress, void *host);
+
+/* ---- Failed rows. --------------------------------------------------------
+ * With the "failed-rows" option at "1", the engine also gives the records
+ * that need attention (a verdict false or an error; skipped rows are in the
+ * diagnostics only): each exactly as the data file holds it (its bytes,
+ * encoding, quoting and line break), with three columns appended,
+ * failed_key (the "key" option's field, only with a key), failed_rules and
+ * failed_explanations (one line per failed rule, in the rules' order, the
+ * explanation on one line; in the data file's encoding). The heading is the
+ * first data file's header as written, with the appended names. A record
+ * that ends its file without a line break gets the one before it. The data
+ * files must share one encoding (else RULECALC_BATCH_UNUSABLE when the rules
+ * are prepared).
+ *
+ * In one process, rulecalc_batch_failed_rows_writer, called before the run,
+ * says where they go: the heading, then the rows in file order, on the
+ * calling thread (non-zero from write stops as for the report); a run with
+ * the option and no writer is RULECALC_BATCH_BAD_CALL. In blocks, each part
+ * carries its block's failed rows: on the client, rulecalc_batch_failed_rows_heading
+ * gives the heading (once the rules are prepared) and
+ * rulecalc_batch_failed_rows_taken the failed rows of the part that
+ * rulecalc_batch_take took last; in file order, they are byte for byte those
+ * of one pass. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_writer(rulecalc_batch *batch,
+                                                                          rulecalc_batch_write write, void *host);
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_heading(rulecalc_batch *batch, const char **bytes,
+                                                                           size_t *length);
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_taken(rulecalc_batch *batch, const char **bytes,
+                                                                         size_t *length);
 
 /* ---- Checks before a run. ------------------------------------------------
  * Takes the place of a run: settles the column types as a run does (the

@@ -226,6 +226,26 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_run(rulecalc_batch* batc
   });
 }
 
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_writer(rulecalc_batch* batch,
+                                                                          rulecalc_batch_write write, void* host) {
+  if (!write) return Missing(batch, "the failed rows need a write callback");
+  return Guarded(batch, [&](TBatchEngine& engine) {
+    engine.SetFailedRowsWriter([write, host](const std::string& bytes) { return write(host, bytes.data(), bytes.size()) == 0; });
+  });
+}
+
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_heading(rulecalc_batch* batch, const char** bytes,
+                                                                           size_t* length) {
+  if (!bytes) return Missing(batch, "the failed rows' heading needs somewhere to go");
+  return Guarded(batch, [&](TBatchEngine& engine) { HandOut(batch, engine.FailedRowsHeading(), bytes, length); });
+}
+
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_taken(rulecalc_batch* batch, const char** bytes,
+                                                                         size_t* length) {
+  if (!bytes) return Missing(batch, "the failed rows need somewhere to go");
+  return Guarded(batch, [&](TBatchEngine& engine) { HandOut(batch, engine.FailedRowsTaken(), bytes, length); });
+}
+
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_check(rulecalc_batch* batch, rulecalc_batch_progress progress,
                                                              void* host) {
   return Guarded(batch, [&](TBatchEngine& engine) { engine.Check(ProgressOf(progress, host)); });

@@ -28,7 +28,9 @@ class TBatchWorker {
 
  private:
   TTextCodec& CodecOf(std::size_t file);
-  void EvaluateRow(const SDataRow& row, SChunkResult& result);
+  void EvaluateRow(const SChunk& chunk, const SDataRow& row, SChunkResult& result);
+  void NoteFailed(std::size_t file, std::size_t rule, const SEvaluation& evaluation);
+  std::string FailedRowOf(const SChunk& chunk, const SDataRow& row);
   SEvaluation EvaluateRule(std::size_t rule, bool rowHasProblems);
   void Report(const SDataRow& row, std::size_t rule, const SEvaluation& evaluation, SChunkResult& result);
 
@@ -39,6 +41,8 @@ class TBatchWorker {
   std::unique_ptr<TReport> Writer;
   std::vector<std::string> GbkValues;
   std::vector<std::string> Problems;  // per column, for the current row
+  std::vector<std::string> FailedIds;  // the current row's rules that need attention, the data's encoding
+  std::vector<std::string> FailedExplanations;
 };
 
 }  // namespace rulecalc::batch

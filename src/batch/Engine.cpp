@@ -13,6 +13,7 @@
 #include "batch/ByteStrings.h"
 #include "batch/CsvReader.h"
 #include "batch/DateSettings.h"
+#include "batch/FailedRows.h"
 #include "batch/Failures.h"
 #include "batch/InputEncoding.h"
 #include "batch/OrderedPipeline.h"
@@ -338,6 +339,8 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
     o.FailOn = FailOnNamed(value);
   } else if (name == "max-failed") {
     AddMaxFailed(o.MaxFailed, value);
+  } else if (name == "failed-rows") {
+    o.FailedRows = FlagValue(name, value);
   } else if (name == "tests") {
     o.Tests = FlagValue(name, value);
   } else {
@@ -367,6 +370,7 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
                                            SeparatorOf(Options.DateSeparator, rules.DateSeparator));
   BatchPlan.Nulls = NullTextsOf(Options, *OutputCodec);
   BatchPlan.FreshCalculators = Options.FreshCalculators;
+  BatchPlan.FailedRows = Options.FailedRows;
   Stage = EMStage::Rules;
 }
 
@@ -462,6 +466,7 @@ void TBatchEngine::SettleColumns(const std::vector<SColumnEvidence>& evidence) {
 // variable no column has is reported with the nearest column's name.
 // Returns how many rules name such variables.
 std::size_t TBatchEngine::PrepareRules() {
+  RefuseFailedRowsOfMixedEncodings();
   SBatchPlan& plan = BatchPlan;
   Summary = SBatchSummary();
   Summary.Tallies.resize(plan.Rules.size());
@@ -497,6 +502,30 @@ std::size_t TBatchEngine::PrepareRules() {
   Report = MakeReport(plan.Layout);
   Stage = EMStage::Prepared;
   return withoutColumns;
+}
+
+// The failed rows are one file in one encoding: the data files must share it.
+void TBatchEngine::RefuseFailedRowsOfMixedEncodings() const {
+  if (!Options.FailedRows) return;
+  for (const SPlanFile& file : BatchPlan.Files) {
+    if (file.Encoding == BatchPlan.Files.front().Encoding) continue;
+    throw TUsageError("--failed-rows: the data files '" + BatchPlan.Files.front().Path + "' (" +
+                      BatchPlan.Files.front().Encoding + ") and '" + file.Path + "' (" + file.Encoding +
+                      ") differ in encoding, and the failed rows keep their bytes");
+  }
+}
+
+void TBatchEngine::SetFailedRowsWriter(TWriteReport write) {
+  Require(Stage != EMStage::Running && Stage != EMStage::Finished, "the failed rows' writer is given before the run");
+  FailedRowsWriter = std::move(write);
+}
+
+std::string TBatchEngine::FailedRowsHeading() const {
+  Require(Options.FailedRows && !OpenFiles.empty() && Stage >= EMStage::Prepared,
+          "the failed rows' heading needs the option failed-rows and prepared rules, on the handle that added the data");
+  const SPlanFile& first = BatchPlan.Files.front();
+  return ::rulecalc::batch::FailedRowsHeading(fileno(OpenFiles.front()->File()), first.DataStart,
+                                              BatchPlan.KeyColumn.has_value(), first.Path);
 }
 
 // Stops a run before its first row when a rule names a variable no column has.
@@ -704,7 +733,11 @@ void TBatchEngine::EvaluateInOneProcess(std::size_t jobs, const TWriteReport& wr
   std::vector<std::unique_ptr<TBatchWorker>> workers(jobs);
   TChunkReader chunks(BatchPlan, [this](std::size_t file) { return RecordsOf(file); });
   const std::uint64_t total = TotalBytes();
-  auto produce = [&chunks](SChunk& chunk) { return chunks.Fill(chunk); };
+  auto produce = [this, &chunks](SChunk& chunk) {
+    if (!chunks.Fill(chunk)) return false;
+    chunk.Descriptor = fileno(OpenFiles[chunk.File]->File());
+    return true;
+  };
   auto work = [this, &workers](SChunk& chunk, std::size_t worker) {
     if (!workers[worker]) workers[worker] = std::make_unique<TBatchWorker>(BatchPlan);
     return workers[worker]->Process(chunk);
@@ -712,6 +745,7 @@ void TBatchEngine::EvaluateInOneProcess(std::size_t jobs, const TWriteReport& wr
   auto consume = [&](SChunkResult& result) {
     const std::string bytes = TakeResult(result);
     if (!bytes.empty() && !write(bytes)) throw TStopped("stopped by the write callback");
+    if (!result.FailedRows.empty() && !FailedRowsWriter(result.FailedRows)) throw TStopped("stopped by the write callback");
     const std::uint64_t rows = Summary.RowsEvaluated + Summary.RowsSkipped;
     if (progress && !progress(1, result.BytesConsumed, total, rows)) throw TStopped("stopped by the progress callback");
   };
@@ -726,9 +760,11 @@ void TBatchEngine::Run(std::size_t jobs, const TWriteReport& write, const TShowP
   Require(Stage == EMStage::Data, "a run needs the rules and at least one data file, and runs once");
   Require(jobs >= 1, "a run needs one job at least");
   Require(!Options.Tests, "tests files are run by a test, not by a run");
+  Require(!Options.FailedRows || FailedRowsWriter, "a run with the option failed-rows needs their writer");
   Stage = EMStage::Running;
   SettleColumns(AllDeclared(BatchPlan.Columns) ? std::vector<SColumnEvidence>() : InferInOneProcess(progress));
   RefuseRulesWithoutColumns(PrepareRules());
+  if (Options.FailedRows && !FailedRowsWriter(FailedRowsHeading())) throw TStopped("stopped by the write callback");
   Stage = EMStage::Running;
   if (!write(Heading())) throw TStopped("stopped by the write callback");
   EvaluateInOneProcess(jobs, write, progress);
@@ -806,7 +842,7 @@ std::string TBatchEngine::Plan() const {
   TByteWriter out;
   const SEngineOptions& o = Options;
   out.U8(static_cast<std::uint8_t>(o.Format));
-  for (bool flag : {o.All, o.FailedOnly, o.ShowValues, o.Bom, o.RawCells, o.FreshCalculators}) out.Flag(flag);
+  for (bool flag : {o.All, o.FailedOnly, o.ShowValues, o.Bom, o.RawCells, o.FreshCalculators, o.FailedRows}) out.Flag(flag);
   for (const std::string* text : {&o.Key, &o.DataEncoding, &o.RulesEncoding, &o.OutputEncoding, &o.DateOrder,
                                   &o.DateSeparator, &RulesPath, &RulesFileDateOrder, &RulesFileDateSeparator}) {
     out.Text(*text);
@@ -848,7 +884,9 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
   const std::uint8_t format = in.U8();
   if (format > static_cast<std::uint8_t>(EMReportFormat::Html)) throw TForeignBytes("a plan with a bad format");
   o.Format = static_cast<EMReportFormat>(format);
-  for (bool* flag : {&o.All, &o.FailedOnly, &o.ShowValues, &o.Bom, &o.RawCells, &o.FreshCalculators}) *flag = in.Flag();
+  for (bool* flag : {&o.All, &o.FailedOnly, &o.ShowValues, &o.Bom, &o.RawCells, &o.FreshCalculators, &o.FailedRows}) {
+    *flag = in.Flag();
+  }
   for (std::string* text : {&o.Key, &o.DataEncoding, &o.RulesEncoding, &o.OutputEncoding, &o.DateOrder,
                             &o.DateSeparator, &engine->RulesPath, &engine->RulesFileDateOrder,
                             &engine->RulesFileDateSeparator}) {
@@ -860,6 +898,7 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
   plan.Environment = ReadSettings(in);
   plan.Nulls = NullTextsOf(o, *engine->OutputCodec);
   plan.FreshCalculators = o.FreshCalculators;
+  plan.FailedRows = o.FailedRows;
   plan.Rules.resize(in.Count(40));
   for (SRule& rule : plan.Rules) {
     for (std::string* text : {&rule.Id, &rule.GbkId, &rule.GbkDescription, &rule.GbkSentence}) *text = in.Text();
@@ -995,6 +1034,7 @@ std::string TBatchEngine::Evaluate(const char* bytes, std::size_t length) {
   result.Tallies.resize(BatchPlan.Rules.size());
   SChunk chunk;
   chunk.File = block.File;
+  chunk.Descriptor = fileno(data.get());
   std::uint64_t number = block.FirstRow;
   for (bool more = true; more;) {
     chunk.Rows.resize(kRowsPerChunk);
@@ -1008,6 +1048,7 @@ std::string TBatchEngine::Evaluate(const char* bytes, std::size_t length) {
   out.U64(fingerprint);
   out.U64(index);
   out.Text(result.Report);
+  out.Text(result.FailedRows);
   WriteStrings(out, result.Diagnostics);
   out.U64(result.Tallies.size());
   for (const SRuleTally& tally : result.Tallies) WriteTally(out, tally);
@@ -1023,6 +1064,7 @@ std::string TBatchEngine::Take(const char* bytes, std::size_t length) {
   if (in.U64() != PartsTaken) throw TBadCall("parts are taken in file order, block " + std::to_string(PartsTaken) + " next");
   SChunkResult result;
   result.Report = in.Text();
+  result.FailedRows = in.Text();
   result.Diagnostics = ReadStrings(in);
   result.Tallies.resize(in.Count(32));
   if (result.Tallies.size() != BatchPlan.Rules.size()) throw TForeignBytes("a part with another number of rules");
@@ -1030,6 +1072,7 @@ std::string TBatchEngine::Take(const char* bytes, std::size_t length) {
   for (std::uint64_t* value : {&result.Verdicts, &result.RowsEvaluated, &result.RowsSkipped}) *value = in.U64();
   in.End();
   ++PartsTaken;
+  TakenFailedRows = std::move(result.FailedRows);
   return TakeResult(result);
 }
 

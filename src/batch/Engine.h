@@ -63,6 +63,7 @@ struct SEngineOptions {
   EMFailOn FailOn = EMFailOn::Never;
   std::vector<std::pair<std::string, SFailedLimit>> MaxFailed;  // rule id (output encoding) and its limit
   bool Tests = false;  // the data files are tests files: expectation columns beside the variables
+  bool FailedRows = false;  // gather the records that need attention, as read, with their failed rules
 };
 
 // A block of a data file, settled by the folded scans.
@@ -95,6 +96,12 @@ class TBatchEngine {
   void AddData(const std::string& path);
 
   void Run(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
+  // Where a run in one process writes the failed rows (heading first).
+  void SetFailedRowsWriter(TWriteReport write);
+  // The failed rows' heading (on the handle that added the data), and the
+  // failed rows of the part taken last.
+  std::string FailedRowsHeading() const;
+  const std::string& FailedRowsTaken() const { return TakenFailedRows; }
   // What a run would find before its first row, in the diagnostics, and the
   // columns no rule uses; the exit status says whether every rule can run.
   void Check(const TShowProgress& progress);
@@ -139,6 +146,7 @@ class TBatchEngine {
   void SettleColumns(const std::vector<SColumnEvidence>& evidence);
   std::size_t PrepareRules();
   void RefuseRulesWithoutColumns(std::size_t rules);
+  void RefuseFailedRowsOfMixedEncodings() const;
   void NoticeUnusedColumns();
   std::vector<SColumnEvidence> InferInOneProcess(const TShowProgress& progress);
   void EvaluateInOneProcess(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
@@ -160,6 +168,8 @@ class TBatchEngine {
   std::vector<std::unique_ptr<TDataFile>> OpenFiles;  // the files this engine added (none on a worker)
   std::vector<std::unique_ptr<TCsvReader>> AfterHeaders;  // readers standing after each header, until used
   std::vector<SSettledBlock> Blocks;
+  TWriteReport FailedRowsWriter;
+  std::string TakenFailedRows;
   std::vector<STestLayout> TestLayouts;  // per tests file
   std::vector<STestCase> Cases;
   std::optional<std::uint64_t> ReceivedFingerprint;  // of the plan a worker was made from

@@ -766,6 +766,42 @@ class ShippedExample(unittest.TestCase):
             self.assertEqual(summary["errors"], 0)
 
 
+class FailedRows(unittest.TestCase):
+    """--failed-rows gives back the records that need attention as they were read."""
+
+    RULES = "adult: AGE >= 18;\nnamed \"姓名\": LENGTH(NAME) >= 4;\n"
+    HEADER = "ID,NAME,AGE,NOTE:text\r\n"
+    RECORDS = ["A1,张三,20,\"第一行\r\n第二行\"\r\n", "A2,李,15,\"引号\"\"在此,逗号\"\r\n",
+               "A3,王五,30,plain\r\n", "\"A,4\",赵,16,\"末行\""]
+
+    def test_gbk_crlf_rows_come_back_byte_for_byte_with_the_appended_columns(self):
+        files = TemporaryFiles(self)
+        rules = files.write("r.rules", self.RULES)
+        data = files.write("d.csv", self.HEADER + "".join(self.RECORDS), encoding="gbk")
+        failed = os.path.join(files.directory.name, "failed.csv")
+        code, _, err = run("batch", "--rules", rules, "--data", data, "--key", "ID", "--failed-rows", failed)
+        self.assertEqual(code, 0, err)
+        with open(failed, "rb") as file:
+            written = file.read()
+        gbk = lambda text: text.encode("gbk")
+        expected = (gbk(self.HEADER[:-2] + ",failed_key,failed_rules,failed_explanations\r\n")
+                    + gbk(self.RECORDS[1][:-2] + ',A2,"adult\r\nnamed","AGE::AGE >= 18;\r\nNAME::LENGTH(NAME) >= 4;"\r\n')
+                    + gbk(self.RECORDS[3] + ',"A,4","adult\r\nnamed","AGE::AGE >= 18;\r\nNAME::LENGTH(NAME) >= 4;"\r\n'))
+        self.assertEqual(written, expected)
+
+    def test_never_an_input_nor_the_report(self):
+        files = TemporaryFiles(self)
+        rules = files.write("r.rules", self.RULES)
+        data = files.write("d.csv", self.HEADER + "".join(self.RECORDS))
+        report = os.path.join(files.directory.name, "report.txt")
+        for target, message in [(data, "is the data file"), (rules, "is the rules file"), (report, "is the report's --output")]:
+            with self.subTest(target=target):
+                code, _, err = run("batch", "--rules", rules, "--data", data, "--output", report, "--failed-rows", target)
+                self.assertEqual(code, 64)
+                self.assertIn(message, err)
+        self.assertFalse(os.path.exists(report))
+
+
 class RuleTests(unittest.TestCase):
     """rulecalc test on the shipped examples and on broken copies of them."""
 
