@@ -844,15 +844,17 @@ class RuleTests(unittest.TestCase):
     def test_junit_xml_counts_the_cases_and_failures(self):
         files = TemporaryFiles(self)
         broken = files.write("broken.csv", "NAME,expect:name_length,explain:name_length\n王,false,\n王五,false,NAME\n")
+        cannot_run = files.write("cannot.csv", "NAME,expect:adult\n王,true\n")
         junit = os.path.join(files.directory.name, "junit.xml")
-        code, _, err = run("test", "--rules", self.RULES, self.TESTS, broken, "--junit", junit)
-        self.assertEqual(code, 1, err)
+        code, _, err = run("test", "--rules", self.RULES, self.TESTS, broken, cannot_run, "--junit", junit)
+        self.assertEqual(code, 2, err)
         root = ElementTree.parse(junit).getroot()
         self.assertEqual(root.tag, "testsuites")
-        self.assertEqual((root.get("tests"), root.get("failures"), root.get("errors")), ("56", "1", "0"))
+        self.assertEqual((root.get("tests"), root.get("failures"), root.get("errors")), ("57", "1", "1"))
         suites = root.findall("testsuite")
-        self.assertEqual([(s.get("name"), s.get("tests"), s.get("failures")) for s in suites],
-                         [(self.TESTS, "54", "0"), (broken, "2", "1")])
+        self.assertEqual([(s.get("name"), s.get("tests"), s.get("failures"), s.get("errors")) for s in suites],
+                         [(self.TESTS, "54", "0", "0"), (broken, "2", "1", "0"), (cannot_run, "1", "0", "1")])
+        self.assertIn("1 rule names a variable", suites[2].find("testcase").find("error").get("message"))
         for suite in suites:
             self.assertEqual(len(suite.findall("testcase")), int(suite.get("tests")))
         failure = suites[1].findall("testcase")[1].find("failure")
