@@ -1,11 +1,13 @@
 #include "BatchFrontEnd.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <new>
 
 #include "Progress.h"
+#include "RuleTestReport.h"
 #include "Failures.h"
 #include "io/ReportSink.h"
 #include "io/SameFile.h"
@@ -25,6 +27,7 @@ struct SBatchHost {
   rulecalc_batch* Batch = nullptr;
   std::string OutputPath;
   std::unique_ptr<TReportSink> Sink;
+  std::unique_ptr<TReportSink> FailedRows;
   std::unique_ptr<TProgressBar> Bar;
   int BarPhase = -1;
   std::exception_ptr Failure;
@@ -50,6 +53,17 @@ int WriteReport(void* context, const char* bytes, std::size_t length) {
     host.ShowDiagnostics();
     if (!host.Sink) host.Sink = std::make_unique<TReportSink>(host.OutputPath);
     host.Sink->Write(std::string(bytes, length));
+    return 0;
+  } catch (...) {
+    host.Failure = std::current_exception();
+    return 1;
+  }
+}
+
+int WriteFailedRows(void* context, const char* bytes, std::size_t length) {
+  auto& host = *static_cast<SBatchHost*>(context);
+  try {
+    host.FailedRows->Write(std::string(bytes, length));
     return 0;
   } catch (...) {
     host.Failure = std::current_exception();
@@ -87,6 +101,23 @@ void RefuseOverwritingInputs(const SBatchRequest& request) {
   if (toStandardOutput) RefuseReportingInto(request.DataPath, "the data file");
 }
 
+// The failed rows are a second output: never an input, never the report.
+void RefuseFailedRowsOverInputs(const SBatchRequest& request) {
+  const std::string& failedRows = request.FailedRowsPath;
+  if (failedRows.empty()) return;
+  RefuseOverwriting(failedRows, request.RulesPath, "the rules file");
+  if (request.DataPath == "-") {
+    RefuseOverwritingStandardInput(failedRows, "the data file");
+  } else {
+    RefuseOverwriting(failedRows, request.DataPath, "the data file");
+  }
+  if (failedRows == request.OutputPath) {
+    throw TUsageError("--failed-rows '" + failedRows + "' is the report's --output; choose another file, nothing was written");
+  }
+  RefuseOverwriting(failedRows, request.OutputPath, "the report");
+  if (request.OutputPath.empty()) RefuseReportingInto(failedRows, "the failed rows' file");
+}
+
 // Turns an engine status into the tool's failure, after the diagnostics
 // that came before it. A batch that cannot run is no failure of the tool's:
 // false then, with the engine's message shown.
@@ -117,13 +148,19 @@ std::unique_ptr<rulecalc_batch, SBatchFree> Opened(const SBatchRequest& request,
 
 int RunSteps(const SBatchRequest& request) {
   RefuseOverwritingInputs(request);
+  RefuseFailedRowsOverInputs(request);
   SBatchHost host;
   const auto batch = Opened(request, host);
+  if (!request.FailedRowsPath.empty()) {
+    host.FailedRows = std::make_unique<TReportSink>(request.FailedRowsPath);
+    Require(rulecalc_batch_failed_rows_writer(host.Batch, WriteFailedRows, &host), host);
+  }
   if (!Require(rulecalc_batch_run(host.Batch, request.Jobs, WriteReport, ShowProgress, &host), host)) {
     return rulecalc_batch_exit_status(host.Batch);
   }
   host.Bar.reset();
   host.Sink->Commit();
+  if (host.FailedRows) host.FailedRows->Commit();
   std::size_t length = 0;
   const char* summary = rulecalc_batch_summary_text(host.Batch, &length);
   std::fwrite(summary, 1, length, stderr);
@@ -142,7 +179,61 @@ int CheckSteps(const SBatchRequest& request) {
   return status;
 }
 
+STestOutcome OutcomeOf(const rulecalc_batch_test_case& test) {
+  return STestOutcome{test.row,      test.line, test.key,         test.rule,       test.expected,
+                      test.wanted_text, test.got, test.explanation, test.held != 0};
+}
+
+// One tests file's expectations, compared by an engine of its own (each
+// file has columns of its own); the mismatches and the count are printed.
+STestSuite RunTestsFile(const STestRequest& request, const std::string& path, int& status) {
+  SBatchRequest tests{request.RulesPath, path, "", 1, "", request.EngineOptions};
+  tests.EngineOptions.emplace_back("tests", "1");
+  SBatchHost host;
+  const auto batch = Opened(tests, host);
+  STestSuite suite{path, {}, ""};
+  const bool compared = Require(rulecalc_batch_test(host.Batch), host);
+  status = std::max(status, rulecalc_batch_exit_status(host.Batch));
+  if (!compared) {
+    suite.Error = rulecalc_batch_message(host.Batch, nullptr);
+    return suite;
+  }
+  const std::size_t count = rulecalc_batch_test_case_count(host.Batch);
+  for (std::size_t i = 0; i < count; ++i) {
+    rulecalc_batch_test_case test{};
+    if (rulecalc_batch_test_case_at(host.Batch, i, &test) == 0) suite.Outcomes.push_back(OutcomeOf(test));
+  }
+  const std::string text = TestReportText(suite);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  return suite;
+}
+
+int TestSteps(const STestRequest& request) {
+  if (!request.JUnitPath.empty()) {
+    RefuseOverwriting(request.JUnitPath, request.RulesPath, "the rules file");
+    for (const std::string& path : request.TestsPaths) RefuseOverwriting(request.JUnitPath, path, "the tests file");
+  }
+  int status = 0;
+  std::vector<STestSuite> suites;
+  for (const std::string& path : request.TestsPaths) suites.push_back(RunTestsFile(request, path, status));
+  if (!request.JUnitPath.empty()) {
+    TReportSink junit(request.JUnitPath);
+    junit.Write(JUnitXml(suites, request.OutputEncoding));
+    junit.Commit();
+  }
+  return status;
+}
+
 }  // namespace
+
+int RunTestRequest(const STestRequest& request) {
+  try {
+    return TestSteps(request);
+  } catch (const std::bad_alloc&) {
+    throw TMemoryError("out of memory: the tests were stopped");
+  }
+}
 
 int RunBatchRequest(const SBatchRequest& request) {
   try {

@@ -13,6 +13,7 @@ struct SBatchRequest {
   std::string DataPath;    // "-" for standard input
   std::string OutputPath;  // empty for standard output
   std::size_t Jobs = 1;
+  std::string FailedRowsPath;  // empty for none
   std::vector<std::pair<std::string, std::string>> EngineOptions;  // the engine's option names and values
 };
 
@@ -29,5 +30,21 @@ int RunBatchRequest(const SBatchRequest& request);
 // every rule can run. Returns the exit status (0, 2); throws as
 // RunBatchRequest does.
 int RunCheckRequest(const SBatchRequest& request);
+
+// A `rulecalc test`: the rules, the tests files and where JUnit XML goes.
+struct STestRequest {
+  std::string RulesPath;
+  std::vector<std::string> TestsPaths;
+  std::string JUnitPath;       // empty for none
+  std::string OutputEncoding;  // of the JUnit XML, as of every text
+  std::vector<std::pair<std::string, std::string>> EngineOptions;
+};
+
+// Runs every expectation of every tests file against the rules: the ones
+// that do not hold and a count per file to standard output, the findings
+// to standard error, JUnit XML to its file (replaced once complete, never
+// an input). Returns the exit status (0, 1, 2, 3; the highest of the
+// files'); throws as RunBatchRequest does.
+int RunTestRequest(const STestRequest& request);
 
 }  // namespace rulecalc::cli

@@ -1,6 +1,6 @@
 // The batch engine both ways: a rules file and a CSV text, run in one pass
 // and cut into blocks at places the input chooses; the two reports, their
-// diagnostics, summaries and exit statuses must be the same.
+// diagnostics, summaries, failed rows and exit statuses must be the same.
 //
 // Input: rules text, 0x1E, CSV text, 0x1E, cut bytes. The first cut byte
 // picks the format and options, each further one the length of a block
@@ -30,6 +30,7 @@ struct SOutcome {
   std::string Report;
   std::string Diagnostics;
   std::string Summary;
+  std::string FailedRows;
   int Status = -1;
 };
 
@@ -74,6 +75,7 @@ rulecalc_batch* Client(unsigned choice, const std::string& rules, const std::str
   if (choice & 16) rulecalc_batch_set_option(batch, "null-values", "N/A,-");
   if (choice & 32) rulecalc_batch_set_option(batch, "failed-only", "1");
   if (choice & 64) rulecalc_batch_set_option(batch, "fail-on", "failed");
+  if (choice & 128) rulecalc_batch_set_option(batch, "failed-rows", "1");
   if (rulecalc_batch_read_rules(batch, rules.c_str()) != RULECALC_BATCH_OK ||
       rulecalc_batch_add_data(batch, data.c_str()) != RULECALC_BATCH_OK) {
     rulecalc_batch_free(batch);
@@ -117,7 +119,19 @@ std::vector<std::string> Scans(rulecalc_batch* client, std::string_view cuts) {
 }
 
 // The block path; false when the columns or the key turn out unusable (the one pass must fail then too).
-bool InBlocks(rulecalc_batch* client, std::string_view cuts, SOutcome& outcome) {
+// The failed rows of the part taken last, after their heading for the first part.
+void TakeFailedRows(rulecalc_batch* client, bool first, std::string& failedRows) {
+  const char* piece = nullptr;
+  size_t length = 0;
+  if (first) {
+    Require(rulecalc_batch_failed_rows_heading(client, &piece, &length) == RULECALC_BATCH_OK, "the failed rows' heading");
+    failedRows.append(piece, length);
+  }
+  Require(rulecalc_batch_failed_rows_taken(client, &piece, &length) == RULECALC_BATCH_OK, "a part's failed rows");
+  failedRows.append(piece, length);
+}
+
+bool InBlocks(rulecalc_batch* client, std::string_view cuts, bool failedRows, SOutcome& outcome) {
   const std::vector<std::string> scans = Scans(client, cuts);
   std::vector<const char*> bytes;
   std::vector<size_t> lengths;
@@ -151,6 +165,7 @@ bool InBlocks(rulecalc_batch* client, std::string_view cuts, SOutcome& outcome) 
     Require(rulecalc_batch_take(client, part.data(), part.size(), &piece, &length) == RULECALC_BATCH_OK,
             "a part is taken");
     outcome.Report.append(piece, length);
+    if (failedRows) TakeFailedRows(client, &part == &parts.front(), outcome.FailedRows);
   }
   Require(rulecalc_batch_finish(client, &piece, &length) == RULECALC_BATCH_OK, "the report ends");
   outcome.Report.append(piece, length);
@@ -181,6 +196,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rulecalc_batch* reference = Client(choice, rules, path);
   if (!reference) return 0;
   SOutcome expected;
+  Require(rulecalc_batch_failed_rows_writer(reference, Append, &expected.FailedRows) == RULECALC_BATCH_OK,
+          "the failed rows' writer is taken");
   const rulecalc_batch_status run = rulecalc_batch_run(reference, 2, Append, nullptr, &expected.Report);
   Finish(reference, expected);
   rulecalc_batch_free(reference);
@@ -188,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rulecalc_batch* client = Client(choice, rules, path);
   Require(client != nullptr, "the same input is usable twice");
   SOutcome blocks;
-  const bool evaluated = InBlocks(client, cuts, blocks);
+  const bool evaluated = InBlocks(client, cuts, (choice & 128) != 0, blocks);
   Finish(client, blocks);
   rulecalc_batch_free(client);
   Require(evaluated == (run == RULECALC_BATCH_OK), "both ways accept the same data");
@@ -196,6 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RequireSame(blocks.Report, expected.Report, "the blocks' report is the one pass's");
   RequireSame(blocks.Diagnostics, expected.Diagnostics, "the blocks' diagnostics are the one pass's");
   RequireSame(blocks.Summary, expected.Summary, "the blocks' summary is the one pass's");
+  RequireSame(blocks.FailedRows, expected.FailedRows, "the blocks' failed rows are the one pass's");
   Require(blocks.Status == expected.Status, "both ways end with the same status");
   return 0;
 }

@@ -131,6 +131,8 @@ RULECALC_BATCH_API const char *rulecalc_batch_message(rulecalc_batch *batch, siz
  *                      adds one (over the rules file's @max-failed for that
  *                      rule), "" forgets them; RULE is checked when the rules
  *                      are read
+ *   "failed-rows"      "1": gather the records that need attention (see Failed rows)
+ *   "tests"            "1": the data files are tests files (see Rule tests)
  * Flags take "1" or "0". An unknown name or a bad value is
  * RULECALC_BATCH_UNUSABLE with the message the tool gives for it.
  * Thresholds (fail-on, max-failed, @max-failed) are decided from the whole
@@ -213,6 +215,35 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_run(rulecalc_batch *batc
                                                            rulecalc_batch_write write,
                                                            rulecalc_batch_progress progress, void *host);
 
+/* ---- Failed rows. --------------------------------------------------------
+ * With the "failed-rows" option at "1", the engine also gives the records
+ * that need attention (a verdict false or an error; skipped rows are in the
+ * diagnostics only): each exactly as the data file holds it (its bytes,
+ * encoding, quoting and line break), with three columns appended,
+ * failed_key (the "key" option's field, only with a key), failed_rules and
+ * failed_explanations (one line per failed rule, in the rules' order, the
+ * explanation on one line; in the data file's encoding). The heading is the
+ * first data file's header as written, with the appended names. A record
+ * that ends its file without a line break gets the one before it. The data
+ * files must share one encoding (else RULECALC_BATCH_UNUSABLE when the rules
+ * are prepared).
+ *
+ * In one process, rulecalc_batch_failed_rows_writer, called before the run,
+ * says where they go: the heading, then the rows in file order, on the
+ * calling thread (non-zero from write stops as for the report); a run with
+ * the option and no writer is RULECALC_BATCH_BAD_CALL. In blocks, each part
+ * carries its block's failed rows: on the client, rulecalc_batch_failed_rows_heading
+ * gives the heading (once the rules are prepared) and
+ * rulecalc_batch_failed_rows_taken the failed rows of the part that
+ * rulecalc_batch_take took last; in file order, they are byte for byte those
+ * of one pass. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_writer(rulecalc_batch *batch,
+                                                                          rulecalc_batch_write write, void *host);
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_heading(rulecalc_batch *batch, const char **bytes,
+                                                                           size_t *length);
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_taken(rulecalc_batch *batch, const char **bytes,
+                                                                         size_t *length);
+
 /* ---- Checks before a run. ------------------------------------------------
  * Takes the place of a run: settles the column types as a run does (the
  * types declared, the others inferred by a pass over the data; progress as
@@ -230,6 +261,51 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_run(rulecalc_batch *batc
  * run, which goes on. */
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_check(rulecalc_batch *batch, rulecalc_batch_progress progress,
                                                              void *host);
+
+/* ---- Rule tests. ---------------------------------------------------------
+ * With the "tests" option at "1", each data file holds examples: its columns
+ * are the variables (typed headers as for a run), and beside them, for any
+ * rule, a column "expect:RULE" (true, false or error, letter case ignored;
+ * an empty cell is not checked) and a column "explain:RULE" (a text the
+ * rule's explanation must contain, both on one line as the text report
+ * shows them; empty: not checked). Such a column that
+ * names no rule of the rules file is RULECALC_BATCH_UNUSABLE at
+ * rulecalc_batch_add_data, naming it; a cell of another verdict is
+ * RULECALC_BATCH_UNUSABLE at rulecalc_batch_test, naming its line and column.
+ *
+ * rulecalc_batch_test takes the place of a run, in this process, for the
+ * rules some tests file expects something of (the others are left aside,
+ * and rulecalc_batch_rule gives the tested ones from then on): it settles
+ * the column types as a run does, analyses those rules (the findings go to the
+ * diagnostics; a rule naming a variable no column has stops it with
+ * RULECALC_BATCH_CANNOT_RUN) and evaluates every row, comparing each of its
+ * expectations. rulecalc_batch_exit_status then gives 0 when every
+ * expectation held, 1 when one did not, 2 when a rule did not analyse, 3 when
+ * no row expects anything. Runs, checks and plans are refused in this mode.
+ *
+ * Each expectation compared is a case, in file order and, within a row, in
+ * the rules' order; a row that cannot be read (said in the diagnostics) is
+ * one case that does not hold, with got "skipped" and rule "". Texts are in
+ * the output encoding with control characters as \xNN, and stay valid until
+ * the handle is freed. */
+typedef struct rulecalc_batch_test_case {
+  size_t file;              /* the tests file, by the order it was added */
+  uint64_t row;             /* numbered on across the files, from 1 */
+  uint64_t line;            /* of the file, where the row starts */
+  const char *key;          /* the "key" option's column, "" without one */
+  const char *rule;         /* the rule's id */
+  const char *expected;     /* "true", "false", "error"; "" when only the explanation is checked */
+  const char *wanted_text;  /* what the explanation must contain; "" when not checked */
+  const char *got;          /* "true", "false", "error", "not analysed" or "skipped" */
+  const char *explanation;  /* the verdict's explanation or message; why a skipped row was */
+  int held;                 /* 1 when the expectation held */
+} rulecalc_batch_test_case;
+
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_test(rulecalc_batch *batch);
+RULECALC_BATCH_API size_t rulecalc_batch_test_case_count(rulecalc_batch *batch);
+/* Fills test_case; -1 when index is out of range or test_case is null. */
+RULECALC_BATCH_API int rulecalc_batch_test_case_at(rulecalc_batch *batch, size_t index,
+                                                   rulecalc_batch_test_case *test_case);
 
 /* ---- Blocks. -------------------------------------------------------------
  * The plan: the options, the rules, the files and their columns (and, once
@@ -306,7 +382,8 @@ RULECALC_BATCH_API const char *rulecalc_batch_summary_text(rulecalc_batch *batch
  * 3 no row was evaluated (said in the diagnostics); 2 a rule did not analyse
  * or a verdict was an error (or a rule names a variable no column has:
  * RULECALC_BATCH_CANNOT_RUN); 1 a threshold was crossed; 0 otherwise. After
- * rulecalc_batch_check: 0 or 2. -1 before the run ends. */
+ * rulecalc_batch_check: 0 or 2; after rulecalc_batch_test: see Rule tests.
+ * -1 before the run ends. */
 RULECALC_BATCH_API int rulecalc_batch_exit_status(rulecalc_batch *batch);
 
 /* ------------------------------------------------------------------------

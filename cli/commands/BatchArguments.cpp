@@ -15,6 +15,10 @@ void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool require
       "from the whole column");
   rules->required(required);
   data->required(required);
+  AddReadingOptions(command, arguments);
+}
+
+void AddReadingOptions(CLI::App& command, SInputArguments& arguments) {
   command.add_option("--data-encoding", arguments.DataEncoding, "Encoding of the data file (default: detected)");
   command.add_option("--rules-encoding", arguments.RulesEncoding, "Encoding of the rules file (default: detected)");
   command.add_option("--date-order", arguments.DateOrder, "Order TODATE reads dates in (default: the rules file's, else the locale's)")

@@ -24,6 +24,10 @@ struct SInputArguments {
 // form) and the options that say how to read them.
 void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool required);
 
+// Adds the options that say how to read the rules and the data: encodings,
+// date reading, null texts.
+void AddReadingOptions(CLI::App& command, SInputArguments& arguments);
+
 // The engine's options for reading the input, the output encoding first
 // (the one every message is in).
 std::vector<std::pair<std::string, std::string>> InputEngineOptions(const SInputArguments& arguments,

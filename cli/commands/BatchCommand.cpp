@@ -41,6 +41,9 @@ void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
   command.add_flag("--raw-cells", arguments.RawCells,
                    "CSV: write cells that start with =, +, -, @, a tab or a carriage return as they are, "
                    "not behind a ' that keeps spreadsheets from running them as formulas");
+  command.add_option("--failed-rows", options.FailedRowsPath,
+                     "Also write the records that need attention, as read, with failed_rules and failed_explanations "
+                     "appended (failed_key first with --key), to this file (replaced only once complete)");
   command.add_option("--jobs", options.Jobs, "Worker threads at most, started as rows wait for them, each with calculators of its own")
       ->check(CLI::Range(1, 256));
   command.add_flag("--fresh-calculators", arguments.FreshCalculators)->group("");
@@ -71,6 +74,7 @@ std::vector<std::pair<std::string, std::string>> EngineOptions(const SBatchArgum
                                     {"raw-cells", FlagText(arguments.RawCells)},
                                     {"fresh-calculators", FlagText(arguments.FreshCalculators)},
                                     {"fail-on", arguments.FailOn},
+                                    {"failed-rows", FlagText(!arguments.Request.FailedRowsPath.empty())},
                                 });
   for (const std::string& limit : arguments.MaxFailed) options.emplace_back("max-failed", limit);
   return options;

@@ -49,12 +49,14 @@ void BuildApp(CLI::App& app, SCommandContext& context) {
   app.require_subcommand(1);
   app.fallthrough();
   app.footer("Example:\n  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"
-             "Exit status: 0 true, 1 false (batch: a threshold crossed), 2 analysis or run-time error,\n"
-             "3 batch: no row evaluated, 64 usage error, 71 out of memory, 74 the output could not be written.");
+             "Exit status: 0 true, 1 false (batch: a threshold crossed; test: an expectation did not hold),\n"
+             "2 analysis or run-time error, 3 batch: no row evaluated (test: none expects anything),\n"
+             "64 usage error, 71 out of memory, 74 the output could not be written.");
   AddEvalCommand(app, context);
   AddCheckCommand(app, context);
   AddListingCommands(app, context);
   AddBatchCommand(app, context);
+  AddTestCommand(app, context);
 }
 
 }  // namespace

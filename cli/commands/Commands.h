@@ -12,5 +12,6 @@ void AddEvalCommand(CLI::App& app, SCommandContext& context);
 void AddCheckCommand(CLI::App& app, SCommandContext& context);
 void AddListingCommands(CLI::App& app, SCommandContext& context);
 void AddBatchCommand(CLI::App& app, SCommandContext& context);
+void AddTestCommand(CLI::App& app, SCommandContext& context);
 
 }  // namespace rulecalc::cli

@@ -226,9 +226,54 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_run(rulecalc_batch* batc
   });
 }
 
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_writer(rulecalc_batch* batch,
+                                                                          rulecalc_batch_write write, void* host) {
+  if (!write) return Missing(batch, "the failed rows need a write callback");
+  return Guarded(batch, [&](TBatchEngine& engine) {
+    engine.SetFailedRowsWriter([write, host](const std::string& bytes) { return write(host, bytes.data(), bytes.size()) == 0; });
+  });
+}
+
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_heading(rulecalc_batch* batch, const char** bytes,
+                                                                           size_t* length) {
+  if (!bytes) return Missing(batch, "the failed rows' heading needs somewhere to go");
+  return Guarded(batch, [&](TBatchEngine& engine) { HandOut(batch, engine.FailedRowsHeading(), bytes, length); });
+}
+
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_taken(rulecalc_batch* batch, const char** bytes,
+                                                                         size_t* length) {
+  if (!bytes) return Missing(batch, "the failed rows need somewhere to go");
+  return Guarded(batch, [&](TBatchEngine& engine) { HandOut(batch, engine.FailedRowsTaken(), bytes, length); });
+}
+
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_check(rulecalc_batch* batch, rulecalc_batch_progress progress,
                                                              void* host) {
   return Guarded(batch, [&](TBatchEngine& engine) { engine.Check(ProgressOf(progress, host)); });
+}
+
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_test(rulecalc_batch* batch) {
+  return Guarded(batch, [&](TBatchEngine& engine) { engine.Test(); });
+}
+
+RULECALC_BATCH_API size_t rulecalc_batch_test_case_count(rulecalc_batch* batch) {
+  return batch && batch->Engine ? batch->Engine->TestCases().size() : 0;
+}
+
+RULECALC_BATCH_API int rulecalc_batch_test_case_at(rulecalc_batch* batch, size_t index,
+                                                   rulecalc_batch_test_case* test_case) {
+  if (!batch || !batch->Engine || !test_case || index >= batch->Engine->TestCases().size()) return -1;
+  const auto& test = batch->Engine->TestCases()[index];
+  *test_case = rulecalc_batch_test_case{test.File,
+                                        test.Row,
+                                        test.Line,
+                                        test.Key.c_str(),
+                                        test.Rule.c_str(),
+                                        test.Expected.c_str(),
+                                        test.WantedText.c_str(),
+                                        test.Got.c_str(),
+                                        test.Explanation.c_str(),
+                                        test.Held ? 1 : 0};
+  return 0;
 }
 
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_plan(rulecalc_batch* batch, const char** plan,

@@ -38,6 +38,7 @@ struct SBatchPlan {
   SReportLayout Layout;
   bool ReportHeld = false;       // report verdicts that are true too
   bool FreshCalculators = false; // a cleared calculator and a new analysis per row and rule
+  bool FailedRows = false;       // each result carries its failed rows (see FailedRows.h)
 };
 
 }  // namespace rulecalc::batch

@@ -3,7 +3,9 @@
 #include <cstdint>
 
 #include "batch/ExplainedValues.h"
+#include "batch/FailedRows.h"
 #include "batch/RowCheck.h"
+#include "batch/text/OneLine.h"
 
 namespace rulecalc::batch {
 
@@ -22,7 +24,7 @@ SChunkResult TBatchWorker::Process(const SChunk& chunk) {
   for (const SDataRow& row : chunk.Rows) {
     const std::string problem = RowProblem(row.Record, Plan.Columns, codec, GbkValues);
     if (problem.empty()) {
-      EvaluateRow(row, result);
+      EvaluateRow(chunk, row, result);
       continue;
     }
     result.Diagnostics.push_back(Plan.Files[chunk.File].Path + ":" + std::to_string(row.Record.Line) + ": row " +
@@ -32,6 +34,17 @@ SChunkResult TBatchWorker::Process(const SChunk& chunk) {
   return result;
 }
 
+std::string TBatchWorker::Verdicts(std::size_t file, const SCsvRecord& record, std::vector<SEvaluation>& verdicts) {
+  std::string problem = RowProblem(record, Plan.Columns, CodecOf(file), GbkValues);
+  verdicts.clear();
+  if (!problem.empty()) return problem;
+  const bool rowHasProblems = Values.Prepare(record.Fields, GbkValues, Problems);
+  for (std::size_t i = 0; i < Plan.Rules.size(); ++i) {
+    verdicts.push_back(Plan.RuleAnalyses[i] ? EvaluateRule(i, rowHasProblems) : SEvaluation{EMOutcome::AnalysisError, "", {}, {}});
+  }
+  return problem;
+}
+
 TTextCodec& TBatchWorker::CodecOf(std::size_t file) {
   if (!Codecs[file]) Codecs[file] = std::make_unique<TTextCodec>(Plan.Files[file].Encoding);
   return *Codecs[file];
@@ -39,6 +52,7 @@ TTextCodec& TBatchWorker::CodecOf(std::size_t file) {
 
 void SChunkResult::Append(const SChunkResult& later) {
   Report += later.Report;
+  FailedRows += later.FailedRows;
   Diagnostics.insert(Diagnostics.end(), later.Diagnostics.begin(), later.Diagnostics.end());
   if (Tallies.size() < later.Tallies.size()) Tallies.resize(later.Tallies.size());
   for (std::size_t i = 0; i < later.Tallies.size(); ++i) Tallies[i].Add(later.Tallies[i], SIZE_MAX);
@@ -48,16 +62,33 @@ void SChunkResult::Append(const SChunkResult& later) {
   BytesConsumed = later.BytesConsumed;
 }
 
-void TBatchWorker::EvaluateRow(const SDataRow& row, SChunkResult& result) {
+void TBatchWorker::EvaluateRow(const SChunk& chunk, const SDataRow& row, SChunkResult& result) {
   ++result.RowsEvaluated;
   const bool rowHasProblems = Values.Prepare(row.Record.Fields, GbkValues, Problems);
+  FailedIds.clear();
+  FailedExplanations.clear();
   for (std::size_t i = 0; i < Plan.Rules.size(); ++i) {
     if (!Plan.RuleAnalyses[i]) continue;
     const SEvaluation evaluation = EvaluateRule(i, rowHasProblems);
     result.Tallies[i].Count(evaluation);
+    if (Plan.FailedRows && evaluation.Outcome != EMOutcome::Held) NoteFailed(chunk.File, i, evaluation);
     if (evaluation.Outcome == EMOutcome::Held && !Plan.ReportHeld) continue;
     Report(row, i, evaluation, result);
   }
+  if (!FailedIds.empty()) result.FailedRows += FailedRowOf(chunk, row);
+}
+
+// A rule's id and explanation for the failed-rows file, in the data file's encoding.
+void TBatchWorker::NoteFailed(std::size_t file, std::size_t rule, const SEvaluation& evaluation) {
+  TTextCodec& codec = CodecOf(file);
+  FailedIds.push_back(codec.FromGbk(Plan.Rules[rule].GbkId));
+  FailedExplanations.push_back(codec.FromGbk(OneLine(evaluation.Text)));
+}
+
+std::string TBatchWorker::FailedRowOf(const SChunk& chunk, const SDataRow& row) {
+  const SRecordBytes bytes = RecordBytes(chunk.Descriptor, row.Record.Start, row.Record.End, Plan.Files[chunk.File].Path);
+  const std::string* key = Plan.KeyColumn ? &row.Record.Fields[*Plan.KeyColumn] : nullptr;
+  return FailedRow(bytes, key, FailedIds, FailedExplanations);
 }
 
 // A value its column cannot take makes every rule that names the column an

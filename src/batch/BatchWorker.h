@@ -20,9 +20,17 @@ class TBatchWorker {
 
   SChunkResult Process(const SChunk& chunk);
 
+  // Every rule's verdict on one record of a file (a rule left out gives an
+  // analysis error without text). Returns why the record is skipped, or ""
+  // once verdicts and RowValues are the record's.
+  std::string Verdicts(std::size_t file, const SCsvRecord& record, std::vector<SEvaluation>& verdicts);
+  const std::vector<std::string>& RowValues() const { return GbkValues; }
+
  private:
   TTextCodec& CodecOf(std::size_t file);
-  void EvaluateRow(const SDataRow& row, SChunkResult& result);
+  void EvaluateRow(const SChunk& chunk, const SDataRow& row, SChunkResult& result);
+  void NoteFailed(std::size_t file, std::size_t rule, const SEvaluation& evaluation);
+  std::string FailedRowOf(const SChunk& chunk, const SDataRow& row);
   SEvaluation EvaluateRule(std::size_t rule, bool rowHasProblems);
   void Report(const SDataRow& row, std::size_t rule, const SEvaluation& evaluation, SChunkResult& result);
 
@@ -33,6 +41,8 @@ class TBatchWorker {
   std::unique_ptr<TReport> Writer;
   std::vector<std::string> GbkValues;
   std::vector<std::string> Problems;  // per column, for the current row
+  std::vector<std::string> FailedIds;  // the current row's rules that need attention, the data's encoding
+  std::vector<std::string> FailedExplanations;
 };
 
 }  // namespace rulecalc::batch

@@ -22,11 +22,13 @@ struct SChunk {
   std::size_t File = 0;  // of the plan
   std::vector<SDataRow> Rows;
   std::uint64_t BytesConsumed = 0;  // of the data file, after the last row
+  int Descriptor = -1;  // open on the data file, to read failed rows' bytes again
 };
 
 // What a worker made of a chunk, ready to be written in order.
 struct SChunkResult {
   std::string Report;       // verdicts in the report's format
+  std::string FailedRows;   // the records that need attention, with their appended columns
   std::vector<std::string> Diagnostics;  // skipped rows, one message each
   std::vector<SRuleTally> Tallies;
   std::uint64_t Verdicts = 0;  // lines of Report, one per verdict

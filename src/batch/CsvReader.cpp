@@ -189,10 +189,25 @@ bool TCsvReader::Next(SCsvRecord& record) {
   RecordBytes = 0;
   ReadFields(record, 0);
   LastRecordEnd = BytesConsumed();
+  record.End = LastRecordEnd;
   if (record.Problem.empty() && RecordBytes > kMaxRecordBytes) {
     record.Problem = "the record is longer than " + std::to_string(kMaxRecordBytes) + " bytes";
   }
   return true;
+}
+
+std::string CsvQuoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  return CsvQuoted(text);
 }
 
 }  // namespace rulecalc::batch

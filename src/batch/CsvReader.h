@@ -12,6 +12,7 @@ struct SCsvRecord {
   std::vector<std::string> Fields;
   std::uint64_t Line = 0;  // line of the file where the record starts, from 1
   std::uint64_t Start = 0; // byte offset in the file where the record starts
+  std::uint64_t End = 0;   // and after its line break (or at the end of the file)
   std::string Problem;     // why the record is malformed; empty when it is well formed
 };
 
@@ -81,5 +82,12 @@ class TCsvReader {
   bool StartsInside;
   std::uint64_t LastRecordEnd;
 };
+
+// The text in double quotes, with the quotes in it doubled.
+std::string CsvQuoted(const std::string& text);
+
+// A field as RFC 4180 writes it: quoted when it holds a comma, a quote or a
+// line break.
+std::string CsvField(const std::string& text);
 
 }  // namespace rulecalc::batch

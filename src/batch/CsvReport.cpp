@@ -3,6 +3,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "batch/CsvReader.h"
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
 #include "batch/text/TextCodec.h"
@@ -10,23 +11,6 @@
 namespace rulecalc::batch {
 
 namespace {
-
-// The text in double quotes, with the quotes in it doubled.
-std::string Quoted(const std::string& text) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
-// A field as RFC 4180 writes it: quoted when it holds a comma, a quote or a
-// line break.
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  return Quoted(text);
-}
 
 // "-5", "+2.5": a plain number, which a spreadsheet reads as a number and no
 // formula can hide in.
@@ -51,7 +35,7 @@ bool LooksLikeFormula(const std::string& text) {
 // its quotes, so a spreadsheet shows it as text.
 std::string Cell(const std::string& text, bool rawCells) {
   if (rawCells || !LooksLikeFormula(text)) return CsvField(text);
-  return Quoted("'" + text);
+  return CsvQuoted("'" + text);
 }
 
 // Records row,[key,]rule,result,explanation[,values] with CRLF line ends; the summary goes to standard error.

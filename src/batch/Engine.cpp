@@ -13,6 +13,7 @@
 #include "batch/ByteStrings.h"
 #include "batch/CsvReader.h"
 #include "batch/DateSettings.h"
+#include "batch/FailedRows.h"
 #include "batch/Failures.h"
 #include "batch/InputEncoding.h"
 #include "batch/OrderedPipeline.h"
@@ -22,6 +23,7 @@
 #include "batch/calc/AnalysisReport.h"
 #include "batch/text/ControlCharacters.h"
 #include "batch/text/DisplayColumns.h"
+#include "batch/text/OneLine.h"
 
 namespace rulecalc::batch {
 
@@ -337,6 +339,10 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
     o.FailOn = FailOnNamed(value);
   } else if (name == "max-failed") {
     AddMaxFailed(o.MaxFailed, value);
+  } else if (name == "failed-rows") {
+    o.FailedRows = FlagValue(name, value);
+  } else if (name == "tests") {
+    o.Tests = FlagValue(name, value);
   } else {
     throw TUsageError("there is no option --" + name);
   }
@@ -364,6 +370,7 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
                                            SeparatorOf(Options.DateSeparator, rules.DateSeparator));
   BatchPlan.Nulls = NullTextsOf(Options, *OutputCodec);
   BatchPlan.FreshCalculators = Options.FreshCalculators;
+  BatchPlan.FailedRows = Options.FailedRows;
   Stage = EMStage::Rules;
 }
 
@@ -381,6 +388,7 @@ void TBatchEngine::AddData(const std::string& path) {
   auto reader = std::make_unique<TCsvReader>(data->File());
   SCsvRecord header;
   if (!reader->Next(header)) throw TUsageError("the data file '" + path + "' has no header row");
+  if (Options.Tests) TestLayouts.push_back(SplitTestHeader(header, BatchPlan.Rules, path, dataCodec, *OutputCodec));
   std::vector<SColumn> columns = ColumnsOfHeader(header, path, dataCodec, *OutputCodec);
   if (BatchPlan.Files.empty()) {
     BatchPlan.Columns = std::move(columns);
@@ -458,6 +466,7 @@ void TBatchEngine::SettleColumns(const std::vector<SColumnEvidence>& evidence) {
 // variable no column has is reported with the nearest column's name.
 // Returns how many rules name such variables.
 std::size_t TBatchEngine::PrepareRules() {
+  RefuseFailedRowsOfMixedEncodings();
   SBatchPlan& plan = BatchPlan;
   Summary = SBatchSummary();
   Summary.Tallies.resize(plan.Rules.size());
@@ -495,6 +504,30 @@ std::size_t TBatchEngine::PrepareRules() {
   return withoutColumns;
 }
 
+// The failed rows are one file in one encoding: the data files must share it.
+void TBatchEngine::RefuseFailedRowsOfMixedEncodings() const {
+  if (!Options.FailedRows) return;
+  for (const SPlanFile& file : BatchPlan.Files) {
+    if (file.Encoding == BatchPlan.Files.front().Encoding) continue;
+    throw TUsageError("--failed-rows: the data files '" + BatchPlan.Files.front().Path + "' (" +
+                      BatchPlan.Files.front().Encoding + ") and '" + file.Path + "' (" + file.Encoding +
+                      ") differ in encoding, and the failed rows keep their bytes");
+  }
+}
+
+void TBatchEngine::SetFailedRowsWriter(TWriteReport write) {
+  Require(Stage != EMStage::Running && Stage != EMStage::Finished, "the failed rows' writer is given before the run");
+  FailedRowsWriter = std::move(write);
+}
+
+std::string TBatchEngine::FailedRowsHeading() const {
+  Require(Options.FailedRows && !OpenFiles.empty() && Stage >= EMStage::Prepared,
+          "the failed rows' heading needs the option failed-rows and prepared rules, on the handle that added the data");
+  const SPlanFile& first = BatchPlan.Files.front();
+  return ::rulecalc::batch::FailedRowsHeading(fileno(OpenFiles.front()->File()), first.DataStart,
+                                              BatchPlan.KeyColumn.has_value(), first.Path);
+}
+
 // Stops a run before its first row when a rule names a variable no column has.
 void TBatchEngine::RefuseRulesWithoutColumns(std::size_t rules) {
   if (rules == 0) return;
@@ -521,6 +554,7 @@ void TBatchEngine::NoticeUnusedColumns() {
 
 void TBatchEngine::Check(const TShowProgress& progress) {
   Require(Stage == EMStage::Data, "a check needs the rules and at least one data file, and takes the place of a run");
+  Require(!Options.Tests, "tests files are run by a test, not checked");
   Stage = EMStage::Running;
   SettleColumns(AllDeclared(BatchPlan.Columns) ? std::vector<SColumnEvidence>() : InferInOneProcess(progress));
   PrepareRules();
@@ -528,6 +562,97 @@ void TBatchEngine::Check(const TShowProgress& progress) {
   const auto& analyses = BatchPlan.RuleAnalyses;
   Status = std::all_of(analyses.begin(), analyses.end(), [](bool analysed) { return analysed; }) ? 0 : 2;
   Stage = EMStage::Finished;
+}
+
+// ---- Tests ---------------------------------------------------------------------------
+
+void TBatchEngine::Test() {
+  Require(Stage == EMStage::Data && Options.Tests,
+          "a test needs the option tests, the rules and at least one tests file, and takes the place of a run");
+  Stage = EMStage::Running;
+  BatchPlan.Rules = TestedRules(BatchPlan.Rules, TestLayouts);
+  const std::vector<STestRow> rows = ReadTestRows();
+  SettleColumns(TestEvidence(rows));
+  RefuseRulesWithoutColumns(PrepareRules());
+  TBatchWorker worker(BatchPlan);
+  for (const STestRow& row : rows) CompareTestRow(row, worker);
+  const auto& analyses = BatchPlan.RuleAnalyses;
+  const bool allHeld = std::all_of(Cases.begin(), Cases.end(), [](const STestCase& test) { return test.Held; });
+  if (!std::all_of(analyses.begin(), analyses.end(), [](bool analysed) { return analysed; })) {
+    Status = 2;
+  } else if (Cases.empty()) {
+    Notice("no row of '" + BatchPlan.Files.front().Path + "' expects anything (an expect: or explain: column, "
+           "a cell that is not empty)\n");
+    Status = 3;
+  } else {
+    Status = allHeld ? 0 : 1;
+  }
+  Stage = EMStage::Finished;
+}
+
+// Every record of the tests files, held: tests files are examples, small
+// enough to be read once for the types and once for the verdicts.
+std::vector<STestRow> TBatchEngine::ReadTestRows() {
+  std::vector<STestRow> rows;
+  std::uint64_t number = 0;
+  for (std::size_t f = 0; f < BatchPlan.Files.size(); ++f) {
+    const std::unique_ptr<TCsvReader> reader = RecordsOf(f);
+    STestRow row;
+    row.File = f;
+    while (reader->Next(row.Row.Record)) {
+      row.Row.Number = ++number;
+      row.Cells = SplitTestRecord(row.Row.Record, TestLayouts[f]);
+      rows.push_back(row);
+    }
+  }
+  return rows;
+}
+
+std::vector<SColumnEvidence> TBatchEngine::TestEvidence(const std::vector<STestRow>& rows) const {
+  if (AllDeclared(BatchPlan.Columns)) return {};
+  std::vector<SColumn> columns = BatchPlan.Columns;
+  std::vector<SColumnEvidence> evidence(columns.size());
+  std::vector<std::unique_ptr<TTextCodec>> codecs;
+  for (const SPlanFile& file : BatchPlan.Files) codecs.push_back(std::make_unique<TTextCodec>(file.Encoding));
+  std::vector<std::string> gbkValues;
+  for (const STestRow& row : rows) {
+    if (!RowProblem(row.Row.Record, columns, *codecs[row.File], gbkValues).empty()) continue;
+    ObserveRow(gbkValues, row.Row.Number, columns, evidence, BatchPlan.Nulls,
+               BatchPlan.Environment.Settings.DecimalSeparator);
+  }
+  return evidence;
+}
+
+// One case per rule the row expects something of; a row that cannot be
+// read is one case that does not hold.
+void TBatchEngine::CompareTestRow(const STestRow& row, TBatchWorker& worker) {
+  const std::string& path = BatchPlan.Files[row.File].Path;
+  std::vector<SEvaluation> verdicts;
+  const std::string problem = worker.Verdicts(row.File, row.Row.Record, verdicts);
+  if (!problem.empty()) {
+    Notice(path + ":" + std::to_string(row.Row.Record.Line) + ": row " + std::to_string(row.Row.Number) +
+           " skipped: " + problem + "\n");
+    Cases.push_back(STestCase{row.File, row.Row.Number, row.Row.Record.Line, "", "", "", "", "skipped", problem, false});
+    return;
+  }
+  const std::string gbkKey = BatchPlan.KeyColumn ? worker.RowValues()[*BatchPlan.KeyColumn] : std::string();
+  TTextCodec data(BatchPlan.Files[row.File].Encoding);
+  const std::string where = path + ":" + std::to_string(row.Row.Record.Line) + ": row " + std::to_string(row.Row.Number);
+  const SRowExpectations expects = RowExpectations(row, TestLayouts[row.File], BatchPlan.Rules.size(), data, where);
+  for (std::size_t rule = 0; rule < BatchPlan.Rules.size(); ++rule) {
+    const std::optional<std::string>& expected = expects.Verdicts[rule];
+    const std::string& gbkWanted = expects.GbkTexts[rule];
+    if (!expected && gbkWanted.empty()) continue;
+    const SEvaluation& verdict = verdicts[rule];
+    const std::string gbkExplanation =
+        OneLine(verdict.Outcome == EMOutcome::AnalysisError ? Summary.AnalysisErrors[rule] : verdict.Text);
+    STestCase test{row.File, row.Row.Number, row.Row.Record.Line, OutputCodec->FromGbkShowingControls(gbkKey),
+                   OutputCodec->FromGbkShowingControls(BatchPlan.Rules[rule].GbkId), expected.value_or(""),
+                   OutputCodec->FromGbkShowingControls(gbkWanted), VerdictName(verdict.Outcome),
+                   OutputCodec->FromGbkShowingControls(gbkExplanation), false};
+    test.Held = MeetsExpectation(test.Expected, gbkWanted, test.Got, gbkExplanation);
+    Cases.push_back(std::move(test));
+  }
 }
 
 // ---- One process ---------------------------------------------------------------------
@@ -608,7 +733,11 @@ void TBatchEngine::EvaluateInOneProcess(std::size_t jobs, const TWriteReport& wr
   std::vector<std::unique_ptr<TBatchWorker>> workers(jobs);
   TChunkReader chunks(BatchPlan, [this](std::size_t file) { return RecordsOf(file); });
   const std::uint64_t total = TotalBytes();
-  auto produce = [&chunks](SChunk& chunk) { return chunks.Fill(chunk); };
+  auto produce = [this, &chunks](SChunk& chunk) {
+    if (!chunks.Fill(chunk)) return false;
+    chunk.Descriptor = fileno(OpenFiles[chunk.File]->File());
+    return true;
+  };
   auto work = [this, &workers](SChunk& chunk, std::size_t worker) {
     if (!workers[worker]) workers[worker] = std::make_unique<TBatchWorker>(BatchPlan);
     return workers[worker]->Process(chunk);
@@ -616,6 +745,7 @@ void TBatchEngine::EvaluateInOneProcess(std::size_t jobs, const TWriteReport& wr
   auto consume = [&](SChunkResult& result) {
     const std::string bytes = TakeResult(result);
     if (!bytes.empty() && !write(bytes)) throw TStopped("stopped by the write callback");
+    if (!result.FailedRows.empty() && !FailedRowsWriter(result.FailedRows)) throw TStopped("stopped by the write callback");
     const std::uint64_t rows = Summary.RowsEvaluated + Summary.RowsSkipped;
     if (progress && !progress(1, result.BytesConsumed, total, rows)) throw TStopped("stopped by the progress callback");
   };
@@ -629,9 +759,12 @@ void TBatchEngine::EvaluateInOneProcess(std::size_t jobs, const TWriteReport& wr
 void TBatchEngine::Run(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress) {
   Require(Stage == EMStage::Data, "a run needs the rules and at least one data file, and runs once");
   Require(jobs >= 1, "a run needs one job at least");
+  Require(!Options.Tests, "tests files are run by a test, not by a run");
+  Require(!Options.FailedRows || FailedRowsWriter, "a run with the option failed-rows needs their writer");
   Stage = EMStage::Running;
   SettleColumns(AllDeclared(BatchPlan.Columns) ? std::vector<SColumnEvidence>() : InferInOneProcess(progress));
   RefuseRulesWithoutColumns(PrepareRules());
+  if (Options.FailedRows && !FailedRowsWriter(FailedRowsHeading())) throw TStopped("stopped by the write callback");
   Stage = EMStage::Running;
   if (!write(Heading())) throw TStopped("stopped by the write callback");
   EvaluateInOneProcess(jobs, write, progress);
@@ -704,11 +837,12 @@ std::uint64_t TBatchEngine::PlanFingerprint() const {
 
 std::string TBatchEngine::Plan() const {
   Require(!BatchPlan.Files.empty(), "a plan needs the rules and at least one data file");
+  Require(!Options.Tests, "tests files are run in one process, not in blocks");
   const SBatchPlan& plan = BatchPlan;
   TByteWriter out;
   const SEngineOptions& o = Options;
   out.U8(static_cast<std::uint8_t>(o.Format));
-  for (bool flag : {o.All, o.FailedOnly, o.ShowValues, o.Bom, o.RawCells, o.FreshCalculators}) out.Flag(flag);
+  for (bool flag : {o.All, o.FailedOnly, o.ShowValues, o.Bom, o.RawCells, o.FreshCalculators, o.FailedRows}) out.Flag(flag);
   for (const std::string* text : {&o.Key, &o.DataEncoding, &o.RulesEncoding, &o.OutputEncoding, &o.DateOrder,
                                   &o.DateSeparator, &RulesPath, &RulesFileDateOrder, &RulesFileDateSeparator}) {
     out.Text(*text);
@@ -750,7 +884,9 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
   const std::uint8_t format = in.U8();
   if (format > static_cast<std::uint8_t>(EMReportFormat::Html)) throw TForeignBytes("a plan with a bad format");
   o.Format = static_cast<EMReportFormat>(format);
-  for (bool* flag : {&o.All, &o.FailedOnly, &o.ShowValues, &o.Bom, &o.RawCells, &o.FreshCalculators}) *flag = in.Flag();
+  for (bool* flag : {&o.All, &o.FailedOnly, &o.ShowValues, &o.Bom, &o.RawCells, &o.FreshCalculators, &o.FailedRows}) {
+    *flag = in.Flag();
+  }
   for (std::string* text : {&o.Key, &o.DataEncoding, &o.RulesEncoding, &o.OutputEncoding, &o.DateOrder,
                             &o.DateSeparator, &engine->RulesPath, &engine->RulesFileDateOrder,
                             &engine->RulesFileDateSeparator}) {
@@ -762,6 +898,7 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
   plan.Environment = ReadSettings(in);
   plan.Nulls = NullTextsOf(o, *engine->OutputCodec);
   plan.FreshCalculators = o.FreshCalculators;
+  plan.FailedRows = o.FailedRows;
   plan.Rules.resize(in.Count(40));
   for (SRule& rule : plan.Rules) {
     for (std::string* text : {&rule.Id, &rule.GbkId, &rule.GbkDescription, &rule.GbkSentence}) *text = in.Text();
@@ -897,6 +1034,7 @@ std::string TBatchEngine::Evaluate(const char* bytes, std::size_t length) {
   result.Tallies.resize(BatchPlan.Rules.size());
   SChunk chunk;
   chunk.File = block.File;
+  chunk.Descriptor = fileno(data.get());
   std::uint64_t number = block.FirstRow;
   for (bool more = true; more;) {
     chunk.Rows.resize(kRowsPerChunk);
@@ -910,6 +1048,7 @@ std::string TBatchEngine::Evaluate(const char* bytes, std::size_t length) {
   out.U64(fingerprint);
   out.U64(index);
   out.Text(result.Report);
+  out.Text(result.FailedRows);
   WriteStrings(out, result.Diagnostics);
   out.U64(result.Tallies.size());
   for (const SRuleTally& tally : result.Tallies) WriteTally(out, tally);
@@ -925,6 +1064,7 @@ std::string TBatchEngine::Take(const char* bytes, std::size_t length) {
   if (in.U64() != PartsTaken) throw TBadCall("parts are taken in file order, block " + std::to_string(PartsTaken) + " next");
   SChunkResult result;
   result.Report = in.Text();
+  result.FailedRows = in.Text();
   result.Diagnostics = ReadStrings(in);
   result.Tallies.resize(in.Count(32));
   if (result.Tallies.size() != BatchPlan.Rules.size()) throw TForeignBytes("a part with another number of rules");
@@ -932,6 +1072,7 @@ std::string TBatchEngine::Take(const char* bytes, std::size_t length) {
   for (std::uint64_t* value : {&result.Verdicts, &result.RowsEvaluated, &result.RowsSkipped}) *value = in.U64();
   in.End();
   ++PartsTaken;
+  TakenFailedRows = std::move(result.FailedRows);
   return TakeResult(result);
 }
 

@@ -17,11 +17,14 @@
 #include "batch/CsvReader.h"
 #include "batch/DataFile.h"
 #include "batch/Report.h"
+#include "batch/RuleTests.h"
 #include "batch/Summary.h"
 #include "batch/Thresholds.h"
 #include "batch/text/TextCodec.h"
 
 namespace rulecalc::batch {
+
+class TBatchWorker;
 
 // A call the engine cannot take now or with these arguments.
 class TBadCall : public std::runtime_error {
@@ -59,6 +62,8 @@ struct SEngineOptions {
   bool FreshCalculators = false;
   EMFailOn FailOn = EMFailOn::Never;
   std::vector<std::pair<std::string, SFailedLimit>> MaxFailed;  // rule id (output encoding) and its limit
+  bool Tests = false;  // the data files are tests files: expectation columns beside the variables
+  bool FailedRows = false;  // gather the records that need attention, as read, with their failed rules
 };
 
 // A block of a data file, settled by the folded scans.
@@ -91,9 +96,19 @@ class TBatchEngine {
   void AddData(const std::string& path);
 
   void Run(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
+  // Where a run in one process writes the failed rows (heading first).
+  void SetFailedRowsWriter(TWriteReport write);
+  // The failed rows' heading (on the handle that added the data), and the
+  // failed rows of the part taken last.
+  std::string FailedRowsHeading() const;
+  const std::string& FailedRowsTaken() const { return TakenFailedRows; }
   // What a run would find before its first row, in the diagnostics, and the
   // columns no rule uses; the exit status says whether every rule can run.
   void Check(const TShowProgress& progress);
+  // Takes the place of a run on tests files: every expectation of every row
+  // compared with what its rule gives; the exit status says whether all held.
+  void Test();
+  const std::vector<STestCase>& TestCases() const { return Cases; }
 
   std::string Plan() const;
   static std::unique_ptr<TBatchEngine> FromPlan(const char* bytes, std::size_t length);
@@ -131,6 +146,7 @@ class TBatchEngine {
   void SettleColumns(const std::vector<SColumnEvidence>& evidence);
   std::size_t PrepareRules();
   void RefuseRulesWithoutColumns(std::size_t rules);
+  void RefuseFailedRowsOfMixedEncodings() const;
   void NoticeUnusedColumns();
   std::vector<SColumnEvidence> InferInOneProcess(const TShowProgress& progress);
   void EvaluateInOneProcess(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
@@ -139,6 +155,9 @@ class TBatchEngine {
   std::uint64_t PlanFingerprint() const;
   std::uint64_t TotalBytes() const;
   std::unique_ptr<TCsvReader> RecordsOf(std::size_t file);
+  std::vector<STestRow> ReadTestRows();
+  std::vector<SColumnEvidence> TestEvidence(const std::vector<STestRow>& rows) const;
+  void CompareTestRow(const STestRow& row, TBatchWorker& worker);
 
   SEngineOptions Options;
   std::unique_ptr<TTextCodec> OutputCodec;
@@ -149,6 +168,10 @@ class TBatchEngine {
   std::vector<std::unique_ptr<TDataFile>> OpenFiles;  // the files this engine added (none on a worker)
   std::vector<std::unique_ptr<TCsvReader>> AfterHeaders;  // readers standing after each header, until used
   std::vector<SSettledBlock> Blocks;
+  TWriteReport FailedRowsWriter;
+  std::string TakenFailedRows;
+  std::vector<STestLayout> TestLayouts;  // per tests file
+  std::vector<STestCase> Cases;
   std::optional<std::uint64_t> ReceivedFingerprint;  // of the plan a worker was made from
   // The client's own plan's fingerprint, with the stage and file count it was taken at.
   mutable std::optional<std::pair<std::pair<int, std::size_t>, std::uint64_t>> OwnFingerprint;

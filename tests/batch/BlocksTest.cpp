@@ -22,6 +22,7 @@ struct SOutcome {
   std::string Report;
   std::string Diagnostics;
   std::string Summary;
+  std::string FailedRows;
   int Status = -1;
 };
 
@@ -80,6 +81,7 @@ int Append(void* host, const char* bytes, size_t length) {
 
 SOutcome OnePass(rulecalc_batch* batch) {
   SOutcome outcome;
+  EXPECT_EQ(rulecalc_batch_failed_rows_writer(batch, Append, &outcome.FailedRows), RULECALC_BATCH_OK);
   EXPECT_EQ(rulecalc_batch_run(batch, 2, Append, nullptr, &outcome.Report), RULECALC_BATCH_OK)
       << rulecalc_batch_message(batch, nullptr);
   outcome.Diagnostics = Drained(batch);
@@ -145,7 +147,19 @@ std::vector<std::string> Scans(rulecalc_batch* client, std::uint64_t blockBytes)
   return scans;
 }
 
-SOutcome InBlocks(rulecalc_batch* client, std::uint64_t blockBytes) {
+// The failed rows of the part just taken (the heading before the first).
+void TakeFailedRows(rulecalc_batch* client, bool first, std::string& failedRows) {
+  const char* bytes = nullptr;
+  size_t length = 0;
+  if (first) {
+    EXPECT_EQ(rulecalc_batch_failed_rows_heading(client, &bytes, &length), RULECALC_BATCH_OK);
+    failedRows += Bytes(bytes, length);
+  }
+  EXPECT_EQ(rulecalc_batch_failed_rows_taken(client, &bytes, &length), RULECALC_BATCH_OK);
+  failedRows += Bytes(bytes, length);
+}
+
+SOutcome InBlocks(rulecalc_batch* client, std::uint64_t blockBytes, bool failedRows) {
   SOutcome outcome;
   const std::vector<std::string> scans = Scans(client, blockBytes);
   std::vector<const char*> bytes;
@@ -173,6 +187,7 @@ SOutcome InBlocks(rulecalc_batch* client, std::uint64_t blockBytes) {
     EXPECT_EQ(rulecalc_batch_take(client, part.data(), part.size(), &piece, &length), RULECALC_BATCH_OK)
         << rulecalc_batch_message(client, nullptr);
     outcome.Report += Bytes(piece, length);
+    if (failedRows) TakeFailedRows(client, &part == &parts.front(), outcome.FailedRows);
   }
   EXPECT_EQ(rulecalc_batch_finish(client, &piece, &length), RULECALC_BATCH_OK);
   outcome.Report += Bytes(piece, length);
@@ -187,14 +202,14 @@ const std::vector<SCase>& Cases() {
       {"quoted line breaks and CRLF",
        {"ID,AGE,NOTE:text\r\n1,20,\"line one\r\nline two\"\r\n2,15,\"a \"\"quoted\"\" ,comma\"\r\n\r\n"
         "3,,\"multi\nline\n\nwith, empty\n\"\r\n4,30,plain\r\n5,17,\"\"\"\"\r\n"},
-       {{"key", "ID"}, {"show-values", "1"}}},
+       {{"key", "ID"}, {"show-values", "1"}, {"failed-rows", "1"}}},
       {"malformed rows",
-       {"ID,AGE\n1,20\n2,abc,3\n3,\"x\"y\n4,16\n5,\"never closed\n6,40\n"}, {{"all", "1"}}},
+       {"ID,AGE\n1,20\n2,abc,3\n3,\"x\"y\n4,16\n5,\"never closed\n6,40\n"}, {{"all", "1"}, {"failed-rows", "1"}}},
       {"header only", {"ID:num,AGE:num\n"}, {}},
       {"mixed column inferred as text",
        {"ID,AGE\n1,20\n2,N/A\n3,30\n4,40\n5,-\n6,50\n7,60\n"}, {{"failed-only", "1"}}},
       {"several files",
-       {"ID,AGE\n1,20\n2,\"1\n5\"\n", "ID,AGE\n3,10\n\n4,x\n", "ID,AGE\n5,50"}, {{"key", "ID"}}},
+       {"ID,AGE\n1,20\n2,\"1\n5\"\n", "ID,AGE\n3,10\n\n4,x\n", "ID,AGE\n5,50"}, {{"key", "ID"}, {"failed-rows", "1"}}},
       {"thresholds crossed and within",
        {"ID,AGE\n1,20\n2,10\n3,30\n-4,40\n"}, {{"fail-on", "failed"}, {"max-failed", "adult=1"}}},
   };
@@ -205,6 +220,8 @@ TEST(Blocks, OutOfOrderInOtherProcessesEqualOnePass) {
   TTempFolder folder;
   const std::string rules = folder.Write("r.rules", kRules);
   for (const SCase& c : Cases()) {
+    const bool failedRows = std::any_of(c.Options.begin(), c.Options.end(),
+                                        [](const auto& option) { return std::string(option.first) == "failed-rows"; });
     std::vector<std::string> paths;
     std::uint64_t whole = 0;
     for (std::size_t i = 0; i < c.Data.size(); ++i) {
@@ -215,15 +232,17 @@ TEST(Blocks, OutOfOrderInOtherProcessesEqualOnePass) {
       rulecalc_batch* reference = Client(c, format, rules, paths);
       const SOutcome expected = OnePass(reference);
       rulecalc_batch_free(reference);
+      EXPECT_EQ(expected.FailedRows.empty(), !failedRows) << c.Name;
       for (std::uint64_t blockBytes : {std::uint64_t{1}, std::uint64_t{7}, std::uint64_t{64}, whole}) {
         SCOPED_TRACE(std::string(c.Name) + ", " + format + ", blocks of " + std::to_string(blockBytes));
         rulecalc_batch* client = Client(c, format, rules, paths);
-        const SOutcome blocks = InBlocks(client, blockBytes);
+        const SOutcome blocks = InBlocks(client, blockBytes, failedRows);
         rulecalc_batch_free(client);
         EXPECT_EQ(blocks.Report, expected.Report);
         EXPECT_EQ(blocks.Diagnostics, expected.Diagnostics);
         EXPECT_EQ(blocks.Summary, expected.Summary);
         EXPECT_EQ(blocks.Status, expected.Status);
+        EXPECT_EQ(blocks.FailedRows, expected.FailedRows);
       }
     }
   }

@@ -17,6 +17,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+from xml.etree import ElementTree
 
 CLI = os.environ.get("RULECALC_CLI", "rulecalc")
 EXAMPLES = os.environ.get("RULECALC_EXAMPLES", os.path.join(os.path.dirname(__file__), "..", "..", "examples"))
@@ -763,6 +764,106 @@ class ShippedExample(unittest.TestCase):
             self.assertNotIn("analysis_error", summary)
             self.assertEqual(summary["held"] + summary["failed"], 300)
             self.assertEqual(summary["errors"], 0)
+
+
+class FailedRows(unittest.TestCase):
+    """--failed-rows gives back the records that need attention as they were read."""
+
+    RULES = "adult: AGE >= 18;\nnamed \"姓名\": LENGTH(NAME) >= 4;\n"
+    HEADER = "ID,NAME,AGE,NOTE:text\r\n"
+    RECORDS = ["A1,张三,20,\"第一行\r\n第二行\"\r\n", "A2,李,15,\"引号\"\"在此,逗号\"\r\n",
+               "A3,王五,30,plain\r\n", "\"A,4\",赵,16,\"末行\""]
+
+    def test_gbk_crlf_rows_come_back_byte_for_byte_with_the_appended_columns(self):
+        files = TemporaryFiles(self)
+        rules = files.write("r.rules", self.RULES)
+        data = files.write("d.csv", self.HEADER + "".join(self.RECORDS), encoding="gbk")
+        failed = os.path.join(files.directory.name, "failed.csv")
+        code, _, err = run("batch", "--rules", rules, "--data", data, "--key", "ID", "--failed-rows", failed)
+        self.assertEqual(code, 0, err)
+        with open(failed, "rb") as file:
+            written = file.read()
+        gbk = lambda text: text.encode("gbk")
+        expected = (gbk(self.HEADER[:-2] + ",failed_key,failed_rules,failed_explanations\r\n")
+                    + gbk(self.RECORDS[1][:-2] + ',A2,"adult\r\nnamed","AGE::AGE >= 18;\r\nNAME::LENGTH(NAME) >= 4;"\r\n')
+                    + gbk(self.RECORDS[3] + ',"A,4","adult\r\nnamed","AGE::AGE >= 18;\r\nNAME::LENGTH(NAME) >= 4;"\r\n'))
+        self.assertEqual(written, expected)
+
+    def test_never_an_input_nor_the_report(self):
+        files = TemporaryFiles(self)
+        rules = files.write("r.rules", self.RULES)
+        data = files.write("d.csv", self.HEADER + "".join(self.RECORDS))
+        report = os.path.join(files.directory.name, "report.txt")
+        for target, message in [(data, "is the data file"), (rules, "is the rules file"), (report, "is the report's --output")]:
+            with self.subTest(target=target):
+                code, _, err = run("batch", "--rules", rules, "--data", data, "--output", report, "--failed-rows", target)
+                self.assertEqual(code, 64)
+                self.assertIn(message, err)
+        self.assertFalse(os.path.exists(report))
+
+
+class RuleTests(unittest.TestCase):
+    """rulecalc test on the shipped examples and on broken copies of them."""
+
+    RULES = os.path.join(EXAMPLES, "applicants.rules")
+    TESTS = os.path.join(EXAMPLES, "applicants.tests.csv")
+
+    def shipped_tests(self):
+        with open(self.TESTS, encoding="utf-8") as file:
+            return file.read()
+
+    CASES = [
+        # (what, edit of the shipped tests, status, stdout part, stderr part)
+        ("the shipped tests hold", lambda t: t, 0, "applicants.tests.csv: 54 of 54 expectations held\n", ""),
+        ("a changed verdict", lambda t: t.replace(",false,\"ADDMONTHS", ",true,\"ADDMONTHS"), 1,
+         "applicants.tests.csv:5: row 4, key T4, rule adult: expected true with 'ADDMONTHS(TODATE(BIRTH), 216)' "
+         "in the explanation, got false\n  explanation: BIRTH,APPLIED::ADDMONTHS(TODATE(BIRTH), 216) <= TODATE(APPLIED);\n"
+         "applicants.tests.csv: 53 of 54 expectations held\n", ""),
+        ("a text the explanation lacks", lambda t: t.replace("NVL(INCOME", "INCOME > 9"), 1,
+         "rule income: expected false with 'INCOME > 9' in the explanation, got false\n", ""),
+        ("a column of no rule", lambda t: t.replace("expect:young", "expect:old"), 64, "",
+         "the column 'expect:old' names no rule: there is no rule 'old' in the rules file"),
+        ("a verdict that is none", lambda t: t.replace(",true,true\nT2", ",true,maybe\nT2"), 64, "",
+         "applicants.tests.csv:2: row 1, column 23: 'maybe' is not true, false or error"),
+        ("a rule that names a column the tests lack", lambda t: t.replace("ADDRESS,", "PLACE,", 1), 2, "",
+         "rule address: no column ADDRESS"),
+    ]
+
+    def test_the_shipped_tests_and_changes_to_them(self):
+        for what, edit, status, out_part, err_part in self.CASES:
+            with self.subTest(what):
+                files = TemporaryFiles(self)
+                shutil.copy(self.RULES, files.directory.name)
+                rules = os.path.join(files.directory.name, "applicants.rules")
+                files.write("applicants.tests.csv", edit(self.shipped_tests()))
+                code, out, err = run("test", "--rules", rules, "--key", "ID")
+                self.assertEqual(code, status, err)
+                self.assertIn(out_part, out.replace(files.directory.name + "/", ""))
+                self.assertIn(err_part, err)
+
+    def test_junit_xml_counts_the_cases_and_failures(self):
+        files = TemporaryFiles(self)
+        broken = files.write("broken.csv", "NAME,expect:name_length,explain:name_length\n王,false,\n王五,false,NAME\n")
+        cannot_run = files.write("cannot.csv", "NAME,expect:adult\n王,true\n")
+        junit = os.path.join(files.directory.name, "junit.xml")
+        code, _, err = run("test", "--rules", self.RULES, self.TESTS, broken, cannot_run, "--junit", junit)
+        self.assertEqual(code, 2, err)
+        root = ElementTree.parse(junit).getroot()
+        self.assertEqual(root.tag, "testsuites")
+        self.assertEqual((root.get("tests"), root.get("failures"), root.get("errors")), ("57", "1", "1"))
+        suites = root.findall("testsuite")
+        self.assertEqual([(s.get("name"), s.get("tests"), s.get("failures"), s.get("errors")) for s in suites],
+                         [(self.TESTS, "54", "0", "0"), (broken, "2", "1", "0"), (cannot_run, "1", "0", "1")])
+        self.assertIn("1 rule names a variable", suites[2].find("testcase").find("error").get("message"))
+        for suite in suites:
+            self.assertEqual(len(suite.findall("testcase")), int(suite.get("tests")))
+        failure = suites[1].findall("testcase")[1].find("failure")
+        self.assertEqual(failure.get("message"), "expected false with 'NAME' in the explanation, got true")
+
+    def test_junit_never_replaces_an_input(self):
+        code, _, err = run("test", "--rules", self.RULES, "--junit", self.TESTS)
+        self.assertEqual(code, 64)
+        self.assertIn("is the tests file", err)
 
 
 if __name__ == "__main__":

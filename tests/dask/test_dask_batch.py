@@ -129,6 +129,21 @@ class SameRunAsTheTool(TempFiles):
         self.assertIn(b"row 6 skipped", cli_batch(rules, data).stderr)
         self.assertSameInEveryFormat(rules, data, blocks=("1", "7", "40", "1M"))
 
+    def test_failed_rows_are_the_tools_whatever_the_blocks(self):
+        rules, data = self.file("r.rules", RULES.encode()), self.file("bad.csv", BAD_DATA)
+        theirs_path = os.path.join(self.folder, "theirs.csv")
+        theirs = cli_batch(rules, data, "--key", "ID", "--failed-rows", theirs_path)
+        with open(theirs_path, "rb") as file:
+            expected = file.read()
+        self.assertIn(b'\n2,16,75,"two\nlines, and ""quotes"""', expected)
+        for block_size in ("7", "1M"):
+            with self.subTest(block_size=block_size):
+                ours_path = os.path.join(self.folder, "ours-%s.csv" % block_size)
+                ours = dask_batch(rules, data, "--key", "ID", "--failed-rows", ours_path, "--block-size", block_size)
+                self.assertSameRun(ours, theirs)
+                with open(ours_path, "rb") as file:
+                    self.assertEqual(file.read(), expected)
+
     def test_options_and_files_the_tool_reads_as_the_tool_does(self):
         rules = self.file("r.rules", RULES.encode())
         huge = self.file("huge.csv", b"ID:text,AGE,SCORE,NOTE\n1,20,70,\"" + b"x\n" * 800000 + b"\"\n2,20,70,ok\n"

@@ -52,6 +52,8 @@ _FUNCTIONS = {
     "heading": (c_int, [_handle] + _bytes_out),
     "take": (c_int, [_handle, c_char_p, c_size_t] + _bytes_out),
     "finish": (c_int, [_handle] + _bytes_out),
+    "failed_rows_heading": (c_int, [_handle] + _bytes_out),
+    "failed_rows_taken": (c_int, [_handle] + _bytes_out),
     "diagnostic_count": (c_size_t, [_handle]),
     "diagnostic": (c_void_p, [_handle, c_size_t, _size_out]),
     "clear_diagnostics": (None, [_handle]),
@@ -214,6 +216,13 @@ class Batch:
 
     def finish(self):
         return self._bytes("finish")
+
+    def failed_rows_heading(self):
+        return self._bytes("failed_rows_heading")
+
+    def failed_rows_taken(self):
+        """The failed rows of the part taken last."""
+        return self._bytes("failed_rows_taken")
 
     # ---- after the run
     def diagnostics(self):

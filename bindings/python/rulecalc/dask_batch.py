@@ -61,6 +61,9 @@ def parser():
     p.add_argument("--output", help="a file for the report, or (csv and jsonl) a folder, an existing one or a path "
                                     "ending in /, of one part per block, part-00000.csv on (a jsonl summary is the "
                                     "last part); default: standard output")
+    p.add_argument("--failed-rows", metavar="FILE",
+                   help="also write the records that need attention, as read, with failed_rules and "
+                        "failed_explanations appended (failed_key first with --key), as rulecalc batch does")
     p.add_argument("--encoding", default="", help="encoding of the messages and the report, and of both input files "
                                                   "(default: the locale's codeset; input files are detected)")
     p.add_argument("--format", default="text", help="report format: text (default), csv, jsonl or html")
@@ -109,6 +112,7 @@ def engine_options(options):
     values += [(name, getattr(options, name.replace("-", "_"))) for name in ("key", "null-values", "date-order",
                                                                             "date-separator", "fail-on")]
     values += [("max-failed", limit) for limit in options.max_failed]
+    values += [("failed-rows", flag[bool(options.failed_rows)])]
     values += [(name, getattr(options, name.replace("-", "_")) or requested)
                for name in ("data-encoding", "rules-encoding")]
     return [(name, os.fsencode(value)) for name, value in values]
@@ -154,21 +158,29 @@ class Run:
         blocks = run.settle(self.options.block_size)
         output = self.options.output
         report = ReportFolder(output, self.options.format) if is_folder(output) else ReportFile(output)
+        failed = ReportFile(self.options.failed_rows) if self.options.failed_rows else None
+        outputs = [report] + ([failed] if failed else [])
         try:
             report.start(self.batch.heading())
-            run.evaluate(blocks, lambda part: report.add(self.taken(part)))
+            if failed:
+                failed.start(self.batch.failed_rows_heading())
+            run.evaluate(blocks, lambda part: report.add(self.taken(part, failed)))
             report.end(self.taken_last())
-            report.commit()
+            for each in outputs:
+                each.commit()
         except BaseException:
-            report.abandon()
+            for each in outputs:
+                each.abandon()
             raise
         self.progress.clear()
         sys.stderr.buffer.write(self.batch.summary_text())
         self.show_diagnostics()
         return self.batch.exit_status()
 
-    def taken(self, part):
+    def taken(self, part, failed):
         taken = self.batch.take(part)
+        if failed:
+            failed.add(self.batch.failed_rows_taken())
         self.show_diagnostics()
         return taken
 
@@ -190,6 +202,11 @@ def _drop_unwritable_standard_output():
 def _refuse_unusable_output(options):
     inputs = [("the rules file", options.rules)] + [("the data file", p) for p in data_paths(options.data)]
     refuse_overwriting(options.output, inputs)
+    if options.failed_rows:
+        if options.failed_rows == options.output:
+            raise UsageError("--failed-rows '%s' is the report's --output; choose another file, nothing was written"
+                             % options.failed_rows)
+        refuse_overwriting(options.failed_rows, inputs + ([("the report", options.output)] if options.output else []))
     if is_folder(options.output) and options.format not in _FOLDER_FORMATS:
         raise UsageError("--output: a folder of parts ('%s') holds a csv or jsonl report, not %s; name a file or "
                          "choose --format csv or jsonl" % (options.output, options.format))
