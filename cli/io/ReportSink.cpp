@@ -76,20 +76,19 @@ mode_t ModeFor(const std::string& target) {
   return 0666 & ~mask;
 }
 
-std::FILE* CreateTemporary(const std::string& target, std::string& temporary) {
-  std::string pattern = DirectoryOf(target) + "/." + BaseNameOf(target) + ".XXXXXX";
-  const int descriptor = mkstemp(pattern.data());
+std::FILE* CreateTemporary(const std::string& target, std::string& temporary, int& slot) {
+  const std::string pattern = DirectoryOf(target) + "/." + BaseNameOf(target) + ".XXXXXX";
+  const int descriptor = CreatePendingFile(pattern, target, temporary, slot);
   if (descriptor < 0) {
     throw TUsageError("cannot write the output file '" + target + "': " + std::strerror(errno));
   }
-  temporary = pattern;
   std::FILE* file = fdopen(descriptor, "wb");
   if (!file) {
     close(descriptor);
     unlink(temporary.c_str());
+    ReleasePendingFile(slot);
     throw TUsageError("cannot write the output file '" + target + "'");
   }
-  HoldPendingFile(temporary, target);
   return file;
 }
 
@@ -112,7 +111,7 @@ TReportSink::TReportSink(const std::string& path) : Path(path), Handle(stdout) {
   if (path.empty()) return;
   Target = ResolvedTarget(path);
   RefuseReadOnly(path, Target);
-  Handle = IsSpecialFile(Target) ? OpenSpecialFile(Target) : CreateTemporary(Target, Temporary);
+  Handle = IsSpecialFile(Target) ? OpenSpecialFile(Target) : CreateTemporary(Target, Temporary, PendingSlot);
   std::setvbuf(Handle, nullptr, _IOFBF, kWriteBuffer);
 }
 
@@ -124,7 +123,7 @@ TReportSink::~TReportSink() {
   if (Committed) return;
   if (Handle) std::fclose(Handle);
   unlink(Temporary.c_str());
-  ReleasePendingFile();
+  ReleasePendingFile(PendingSlot);
 }
 
 void TReportSink::Write(const std::string& text) {
@@ -143,7 +142,7 @@ void TReportSink::Commit() {
   if (closed != 0) Fail("cannot write the report");
   if (std::rename(Temporary.c_str(), Target.c_str()) != 0) Fail("cannot put the report in place");
   Committed = true;
-  ReleasePendingFile();
+  ReleasePendingFile(PendingSlot);
 }
 
 void TReportSink::Fail(const std::string& what) {

@@ -32,6 +32,7 @@ class TReportSink {
   std::string Path;      // as given, for messages
   std::string Target;    // the file to replace, links resolved
   std::string Temporary; // the file being written
+  int PendingSlot = -1;  // its place among the files an interrupt removes
   std::FILE* Handle;
   bool Committed = false;
 };

@@ -536,8 +536,9 @@ class BatchKeepsTheUsersFiles(unittest.TestCase):
         data = self.files.write("many.csv", "A:num\n" + "1\n" * 3000000)
         rules = self.files.write("one.txt", "a: A > 0;")
         report = self.files.write("report.csv", "previous report\n")
+        failed = self.files.write("failed.csv", "previous failed rows\n")
         process = subprocess.Popen([CLI, "batch", "--rules", rules, "--data", data, "--output", report,
-                                    "--format", "csv"], stderr=subprocess.PIPE, env=UTF8_ENV)
+                                    "--format", "csv", "--failed-rows", failed], stderr=subprocess.PIPE, env=UTF8_ENV)
         directory = self.files.directory.name
         while not any(name.startswith(".report.csv.") for name in os.listdir(directory)):
             self.assertIsNone(process.poll(), "the run ended before it could be interrupted")
@@ -546,9 +547,11 @@ class BatchKeepsTheUsersFiles(unittest.TestCase):
         _, err = process.communicate(timeout=60)
         self.assertEqual(process.returncode, -signal.SIGINT)
         self.assertIn("interrupted", err.decode())
-        self.assertEqual(sorted(os.listdir(directory)), ["data.csv", "many.csv", "one.txt", "report.csv", "rules.txt"])
-        with open(report, encoding="utf-8") as file:
-            self.assertEqual(file.read(), "previous report\n")
+        self.assertEqual(sorted(os.listdir(directory)),
+                         ["data.csv", "failed.csv", "many.csv", "one.txt", "report.csv", "rules.txt"])
+        for path, previous in ((report, "previous report\n"), (failed, "previous failed rows\n")):
+            with open(path, encoding="utf-8") as file:
+                self.assertEqual(file.read(), previous)
 
     @unittest.skipIf("ASAN_OPTIONS" in os.environ, "a sanitized tool reserves more address space than a limit allows")
     def test_many_rules_and_jobs_fit_a_memory_limit_and_what_cannot_fit_keeps_the_previous_report(self):
