@@ -11,6 +11,7 @@ namespace rulecalc {
 
 bool TVirtualMachine::Run() {
   StoppedByError = false;
+  Notes.clear();
   if (Code.empty()) {
     Registers.BR = true;
     return true;
@@ -20,7 +21,7 @@ bool TVirtualMachine::Run() {
   if (FusedFor != Code.size() || FusedWith != UseSuperinstructions) FuseAll();
   if (UseExplanationCache) Explanations.UseSentence(Tokeniser.SentenceRevision);
   SRunState run;
-  const bool holds = RunCode(run);
+  const bool holds = TakeNotes ? RunCode<true>(run) : RunCode<false>(run);
   run.PendingEnd.ApplyTo(Tokeniser);
   return holds;
 }
@@ -50,6 +51,7 @@ Entry* PopSlot(std::vector<Entry>& stack, std::int32_t& top) {
 
 // Executes the instructions in order; a run-time error stops the run with
 // its message. Each case is one decoded action (see EMAction).
+template <bool Noting>
 bool TVirtualMachine::RunCode(SRunState& run) {
   SRegisters& r = Registers;
   const std::size_t count = Code.size();  // running never changes the code list
@@ -57,9 +59,13 @@ bool TVirtualMachine::RunCode(SRunState& run) {
   for (std::size_t pc = 0; pc < count; ++pc) {
     if (interruptible && Interrupt->StopRequested()) return Fail(mInterrupted);
     SPreparedCode& p = Prepared[pc];
-    switch (p.Action) {
+    const EMAction action = Noting ? p.Own : p.Action;
+    switch (action) {
       case EMAction::Nothing: break;
-      case EMAction::Arithmetic: ExecuteArithmetic(p.Op); break;
+      case EMAction::Arithmetic:
+        if (Noting) NoteDivision(pc);
+        ExecuteArithmetic(p.Op);
+        break;
       case EMAction::CompareNumbers:
         r.BR = CompareNumbers(p.Op, r.R0, r.C0);
         ExplainComparison(run);
@@ -74,6 +80,7 @@ bool TVirtualMachine::RunCode(SRunState& run) {
       case EMAction::LoadNumberVariable:
         if (p.NumberTarget != nullptr) {
           if (!LoadNumberVariable(pc)) return false;
+          if (Noting) NoteUnreadNumber(pc);
         } else if (LookUpVariable(pc) == nullptr) {
           return FailMissingVariable(pc);
         }
@@ -89,29 +96,29 @@ bool TVirtualMachine::RunCode(SRunState& run) {
       case EMAction::PushNumber: case EMAction::PushBoolean: case EMAction::PushZero: {
         double* slot = PushSlot(FloatStack, FloatTop);
         if (slot == nullptr) return Fail(mFloatStackOverflow);
-        if (p.Action == EMAction::PushNumber) *slot = *p.NumberTarget;
-        else if (p.Action == EMAction::PushBoolean) *slot = *p.BooleanTarget ? 1.0 : 0.0;
+        if (action == EMAction::PushNumber) *slot = *p.NumberTarget;
+        else if (action == EMAction::PushBoolean) *slot = *p.BooleanTarget ? 1.0 : 0.0;
         else *slot = 0.0;
         break;
       }
       case EMAction::PushText: case EMAction::PushEmptyText: {
         std::string* slot = PushSlot(StringStack, StringTop);
         if (slot == nullptr) return Fail(mStringStackOverflow);
-        if (p.Action == EMAction::PushText) *slot = *p.TextTarget;
+        if (action == EMAction::PushText) *slot = *p.TextTarget;
         else slot->clear();
         break;
       }
       case EMAction::PopNumber: case EMAction::PopBoolean: case EMAction::PopNumberAway: {
         const double* slot = PopSlot(FloatStack, FloatTop);
         if (slot == nullptr) return Fail(mFloatStackOverflow);
-        if (p.Action == EMAction::PopNumber) *p.NumberTarget = *slot;
-        else if (p.Action == EMAction::PopBoolean) *p.BooleanTarget = *slot != 0.0;
+        if (action == EMAction::PopNumber) *p.NumberTarget = *slot;
+        else if (action == EMAction::PopBoolean) *p.BooleanTarget = *slot != 0.0;
         break;
       }
       case EMAction::PopText: case EMAction::PopTextAway: {
         std::string* slot = PopSlot(StringStack, StringTop);
         if (slot == nullptr) return Fail(mStringStackOverflow);
-        if (p.Action == EMAction::PopText) p.TextTarget->swap(*slot);
+        if (action == EMAction::PopText) p.TextTarget->swap(*slot);
         break;
       }
       case EMAction::Logic: ExecuteLogic(p.Op); break;
@@ -121,13 +128,16 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         if (!r.BR) Jump(pc, p);
         break;
       case EMAction::Marker: run.Section = p.Marker; break;
-      case EMAction::Builtin: ExecuteBuiltin(p.Op, p.ValueType, r, Environment); break;
+      case EMAction::Builtin:
+        if (Noting) NoteBuiltin(pc);
+        ExecuteBuiltin(p.Op, p.ValueType, r, Environment);
+        break;
       case EMAction::LoadAndPushNumber:
         if (!LoadAndPushNumber(pc)) return false;
         pc += 1;
         break;
       case EMAction::ConstantRightOperand: case EMAction::VariableRightOperand:
-        if (!RightOperand(pc, p.Action == EMAction::VariableRightOperand)) return false;
+        if (!RightOperand(pc, action == EMAction::VariableRightOperand)) return false;
         pc += 3;
         break;
       case EMAction::CompareWithConstant:

@@ -151,6 +151,7 @@ void TVirtualMachine::ResetRunState() {
   FloatTop = 0;
   StringTop = 0;
   DropExplanation();
+  Notes.clear();
   StoppedByError = false;
 }
 
@@ -163,6 +164,7 @@ void TVirtualMachine::ClearCode() {
   LabelCount = 0;
   Code.clear();
   Prepared.clear();
+  Places.clear();
   JumpsResolvedFor = 0;
   FusedFor = 0;
 }
