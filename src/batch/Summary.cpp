@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <numeric>
 
+#include "batch/text/OneLine.h"
+
 namespace rulecalc::batch {
 
 void SRuleTally::Count(const SEvaluation& evaluation, std::uint64_t row) {
@@ -22,6 +24,12 @@ void SRuleTally::Count(const SEvaluation& evaluation, std::uint64_t row) {
       break;
   }
   CountExplanation(evaluation.Text, 1, SIZE_MAX);
+}
+
+std::string DescribeNoteTally(const SNoteTally& note) {
+  const std::string rows = std::to_string(note.Rows) + (note.Rows == 1 ? " row, " : " rows, ");
+  return rows + OneLine(note.Message) + (note.Rows > 1 ? ", e.g. row " : ", row ") + std::to_string(note.FirstRow) +
+         " '" + OneLine(note.Value) + "': " + note.Reason;
 }
 
 void SRuleTally::CountNote(const SNoteTally& note) {

@@ -24,6 +24,10 @@ struct SNoteTally {
   std::string Reason;          // "expected m/d/y with '/'"
 };
 
+// "12 rows, TODATE could not read APPLIED, e.g. row 7 '2024-01-05': expected
+// m/d/y with '/'" (GBK, on one line): the note as the summaries show it.
+std::string DescribeNoteTally(const SNoteTally& note);
+
 // How often one rule held, failed, or stopped with an error, and how often
 // each explanation came. A part of the rows (a chunk, a block) counts every
 // explanation it meets; the run's tally takes the parts in order and keeps

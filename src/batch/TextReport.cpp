@@ -99,12 +99,10 @@ std::string ThresholdLines(const SBatchSummary& summary, TTextCodec& codec) {
   return text;
 }
 
-// "income: 12 rows, TODATE could not read APPLIED, e.g. row 7 '2024-01-05': expected m/d/y with '/'"
+// "  income: 12 rows, TODATE could not read APPLIED, e.g. row 7 ..."
 std::string NoteLine(const SRule& rule, const SNoteTally& note, TTextCodec& codec) {
-  std::string line = "  " + codec.FromGbkShowingControls(rule.GbkId) + ": " + Plural(note.Rows, "row") + ", " +
-                     codec.FromGbkShowingControls(note.Message) + (note.Rows > 1 ? ", e.g. row " : ", row ");
-  return line + std::to_string(note.FirstRow) + " '" + codec.FromGbkShowingControls(OneLine(note.Value)) +
-         "': " + note.Reason + "\n";
+  return "  " + codec.FromGbkShowingControls(rule.GbkId) + ": " + codec.FromGbkShowingControls(DescribeNoteTally(note)) +
+         "\n";
 }
 
 // Where the rules' runs fell back, rule by rule in file order.

@@ -218,6 +218,10 @@ TEST(Blocks, OutOfOrderInOtherProcessesEqualOnePass) {
       rulecalc_batch* reference = Client(c, format, rules, paths);
       const SOutcome expected = OnePass(reference);
       rulecalc_batch_free(reference);
+      if (std::string(c.Name) == "fallbacks counted across blocks") {
+        const std::string said = expected.Report + expected.Summary;
+        EXPECT_NE(said.find("4 rows, / could not divide by AGE, e.g. row 1 "), std::string::npos) << said;
+      }
       for (std::uint64_t blockBytes : {std::uint64_t{1}, std::uint64_t{7}, std::uint64_t{64}, whole}) {
         SCOPED_TRACE(std::string(c.Name) + ", " + format + ", blocks of " + std::to_string(blockBytes));
         rulecalc_batch* client = Client(c, format, rules, paths);
