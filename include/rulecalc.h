@@ -125,7 +125,8 @@ RULECALC_API const char *GetRuntimeError(void);
  * A null handle never crashes: functions returning text return "" (length
  * 0), rulecalc_analyse returns 0, rulecalc_run and rulecalc_run_rows return
  * RULECALC_RUNTIME_ERROR, the settings return -1, rulecalc_warning_count
- * returns 0 and rulecalc_warning returns NULL; the others do nothing.
+ * returns 0 and rulecalc_warning returns NULL, rulecalc_note_count returns 0
+ * and rulecalc_set_notes and rulecalc_note -1; the others do nothing.
  *
  * In C the handle type is `rulecalc`. In C++ that name is the library's
  * namespace, so the same type is spelled `rulecalc::Handle`; `rulecalc_handle`

@@ -278,6 +278,7 @@ RULECALC_API int RULECALC_CDECL rulecalc_listing_item(Handle* calc, size_t index
 RULECALC_API int RULECALC_CDECL rulecalc_set_notes(Handle* calc, int on) {
   if (calc == nullptr || (on != 0 && on != 1)) return -1;
   calc->Calc.Machine.TakeNotes = on == 1;
+  if (on == 0) calc->Calc.Machine.Notes.clear();  // the notes of a run taking none are none
   return 0;
 }
 

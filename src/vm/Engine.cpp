@@ -11,7 +11,7 @@ namespace rulecalc {
 
 bool TVirtualMachine::Run() {
   StoppedByError = false;
-  Notes.clear();
+  if (TakeNotes) Notes.clear();
   if (Code.empty()) {
     Registers.BR = true;
     return true;
@@ -59,11 +59,10 @@ bool TVirtualMachine::RunCode(SRunState& run) {
   for (std::size_t pc = 0; pc < count; ++pc) {
     if (interruptible && Interrupt->StopRequested()) return Fail(mInterrupted);
     SPreparedCode& p = Prepared[pc];
-    const EMAction action = Noting ? p.Own : p.Action;
-    switch (action) {
+    switch (p.Action) {
       case EMAction::Nothing: break;
       case EMAction::Arithmetic:
-        if (Noting) NoteDivision(pc);
+        if (Noting) NoteDivision(pc, r.C1);
         ExecuteArithmetic(p.Op);
         break;
       case EMAction::CompareNumbers:
@@ -96,29 +95,29 @@ bool TVirtualMachine::RunCode(SRunState& run) {
       case EMAction::PushNumber: case EMAction::PushBoolean: case EMAction::PushZero: {
         double* slot = PushSlot(FloatStack, FloatTop);
         if (slot == nullptr) return Fail(mFloatStackOverflow);
-        if (action == EMAction::PushNumber) *slot = *p.NumberTarget;
-        else if (action == EMAction::PushBoolean) *slot = *p.BooleanTarget ? 1.0 : 0.0;
+        if (p.Action == EMAction::PushNumber) *slot = *p.NumberTarget;
+        else if (p.Action == EMAction::PushBoolean) *slot = *p.BooleanTarget ? 1.0 : 0.0;
         else *slot = 0.0;
         break;
       }
       case EMAction::PushText: case EMAction::PushEmptyText: {
         std::string* slot = PushSlot(StringStack, StringTop);
         if (slot == nullptr) return Fail(mStringStackOverflow);
-        if (action == EMAction::PushText) *slot = *p.TextTarget;
+        if (p.Action == EMAction::PushText) *slot = *p.TextTarget;
         else slot->clear();
         break;
       }
       case EMAction::PopNumber: case EMAction::PopBoolean: case EMAction::PopNumberAway: {
         const double* slot = PopSlot(FloatStack, FloatTop);
         if (slot == nullptr) return Fail(mFloatStackOverflow);
-        if (action == EMAction::PopNumber) *p.NumberTarget = *slot;
-        else if (action == EMAction::PopBoolean) *p.BooleanTarget = *slot != 0.0;
+        if (p.Action == EMAction::PopNumber) *p.NumberTarget = *slot;
+        else if (p.Action == EMAction::PopBoolean) *p.BooleanTarget = *slot != 0.0;
         break;
       }
       case EMAction::PopText: case EMAction::PopTextAway: {
         std::string* slot = PopSlot(StringStack, StringTop);
         if (slot == nullptr) return Fail(mStringStackOverflow);
-        if (action == EMAction::PopText) p.TextTarget->swap(*slot);
+        if (p.Action == EMAction::PopText) p.TextTarget->swap(*slot);
         break;
       }
       case EMAction::Logic: ExecuteLogic(p.Op); break;
@@ -131,13 +130,16 @@ bool TVirtualMachine::RunCode(SRunState& run) {
       case EMAction::Builtin:
         if (Noting) NoteBuiltin(pc);
         ExecuteBuiltin(p.Op, p.ValueType, r, Environment);
+        if (Noting && p.Op == opTodate) NoteUnreadDate(pc);
         break;
       case EMAction::LoadAndPushNumber:
         if (!LoadAndPushNumber(pc)) return false;
+        if (Noting) NoteUnreadNumber(pc);
         pc += 1;
         break;
       case EMAction::ConstantRightOperand: case EMAction::VariableRightOperand:
-        if (!RightOperand(pc, action == EMAction::VariableRightOperand)) return false;
+        if (!RightOperand(pc, p.Action == EMAction::VariableRightOperand)) return false;
+        if (Noting) NoteRightOperand(pc, p.Action == EMAction::VariableRightOperand);
         pc += 3;
         break;
       case EMAction::CompareWithConstant:
@@ -146,11 +148,16 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         break;
       case EMAction::CompareVariableWithConstant:
         if (!LoadNumberVariable(pc)) return false;
+        if (Noting) NoteUnreadNumber(pc);
         CompareWithConstant(pc + 1, run);
         pc += 3;
         break;
       case EMAction::CompareVariables:
         if (!CompareVariables(pc, run)) return false;
+        if (Noting) {
+          NoteUnreadNumber(pc);
+          NoteUnreadNumber(pc + 2);
+        }
         pc += 3;
         break;
       case EMAction::PopAndLogic:

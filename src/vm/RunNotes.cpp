@@ -1,6 +1,7 @@
 // Notes of a run: where a built-in, a division or a numeric variable fell
 // back to a value the sentence did not compute. Only runs that take notes
-// come here.
+// come here; a superinstruction is looked at after its step, from what its
+// members loaded.
 
 #include "vm/RunNotes.h"
 
@@ -101,16 +102,13 @@ void TVirtualMachine::AddNote(std::size_t pc, ENoteKind kind, std::string value,
   note.Text += ": " + note.Reason;
 }
 
-// Looks at a built-in's arguments before it runs: the registers still hold them.
+// Looks at a built-in's arguments before it runs, while the registers still
+// hold them (TODATE is looked at after it ran, as it keeps its text).
 void TVirtualMachine::NoteBuiltin(std::size_t pc) {
   const SRegisters& r = Registers;
   const EMOpCode op = Prepared[pc].Op;
   const char* noDate = "no date from year 100 to 9999";
   switch (op) {
-    case opTodate:
-      if (!r.S0.empty() && !ReadDateText(r.S0, Environment.Settings, Environment.CurrentYear()))
-        AddNote(pc, ENoteKind::UnreadableDate, r.S0, "expected " + ExpectedDateText(Environment.Settings));
-      break;
     case opTochar:
       if (!IsDateValue(r.C0))
         AddNote(pc, ENoteKind::DateOutOfRange, NumberValueText(r.C0), std::string(noDate) + "; the text is empty");
@@ -134,11 +132,29 @@ void TVirtualMachine::NoteBuiltin(std::size_t pc) {
   }
 }
 
+// After TODATE: a result of 0 is a fallback unless the text was the date 0
+// itself; an empty text is a missing date, not an unreadable one.
+void TVirtualMachine::NoteUnreadDate(std::size_t pc) {
+  const SRegisters& r = Registers;
+  if (r.C0 != 0 || r.S0.empty() || ReadDateText(r.S0, Environment.Settings, Environment.CurrentYear())) return;
+  AddNote(pc, ENoteKind::UnreadableDate, r.S0, "expected " + ExpectedDateText(Environment.Settings));
+}
+
 // A divisor of 0, the null number included (it counts as 0).
-void TVirtualMachine::NoteDivision(std::size_t pc) {
-  const double divisor = Registers.C1;
+void TVirtualMachine::NoteDivision(std::size_t pc, double divisor) {
   if (Prepared[pc].Op == opDiv && (divisor == 0.0 || divisor == NullNumber))
     AddNote(pc, ENoteKind::DivisionByZero, NumberValueText(divisor), "the divisor is 0; the result is 0");
+}
+
+// After a right operand run as one step: its variable, and the divisor it
+// was (the constant, or the variable's number as it loaded).
+void TVirtualMachine::NoteRightOperand(std::size_t pc, bool fromVariable) {
+  double divisor = Prepared[pc].Constant;
+  if (fromVariable) {
+    NoteUnreadNumber(pc);
+    if (!CachedVariableNumber(Prepared[pc], divisor)) return;
+  }
+  NoteDivision(pc + 3, divisor);
 }
 
 // A numeric variable just loaded whose text is neither empty nor a number.

@@ -137,6 +137,7 @@ std::string TVirtualMachine::NewLabel() {
 
 void TVirtualMachine::ClearMemory() {
   ResetRunState();
+  Notes.clear();
   Vars.Clear();
   LoadedNumbers.clear();
   ClearCode();
@@ -151,7 +152,6 @@ void TVirtualMachine::ResetRunState() {
   FloatTop = 0;
   StringTop = 0;
   DropExplanation();
-  Notes.clear();
   StoppedByError = false;
 }
 

@@ -131,7 +131,7 @@ class TVirtualMachine {
   // ValueType of the last record; a number when the list is empty.
   std::uint8_t LastValueType() const { return Code.empty() ? kNumberType : Code.back().ValueType; }
 
-  // Resets registers, stack depths, run-time text, labels, variables and code.
+  // Resets registers, stack depths, run-time text, notes, labels, variables and code.
   void ClearMemory();
   // Resets what a run leaves behind (registers, stack depths, the run-time
   // text), keeping variables, code, labels and the explanations read.
@@ -164,7 +164,8 @@ class TVirtualMachine {
 
   // Lists in Notes, each run, where a built-in, a division or a numeric
   // variable fell back to its fallback value. The results, the registers,
-  // the stacks and the run-time text are the same either way.
+  // the stacks and the run-time text are the same either way; a run without
+  // notes leaves Notes as it was.
   bool TakeNotes = false;
 
   SRegisters Registers;
@@ -193,7 +194,7 @@ class TVirtualMachine {
 
  private:
   // --- The run loop and its steps (Engine.cpp) ---
-  // Noting: each record runs as its own step and the fallbacks are noted.
+  // Noting: the records that may fall back are looked at as they run.
   template <bool Noting>
   bool RunCode(SRunState& run);
   void ExecuteArithmetic(EMOpCode op);
@@ -242,8 +243,10 @@ class TVirtualMachine {
   std::string ArgumentText(const SSourcePlace& place) const;
   void AddNote(std::size_t pc, ENoteKind kind, std::string value, std::string reason);
   void NoteBuiltin(std::size_t pc);
-  void NoteDivision(std::size_t pc);
+  void NoteUnreadDate(std::size_t pc);
+  void NoteDivision(std::size_t pc, double divisor);
   void NoteUnreadNumber(std::size_t pc);
+  void NoteRightOperand(std::size_t pc, bool fromVariable);
 
   // --- Superinstructions (Superinstructions.cpp) ---
   void FuseAll();

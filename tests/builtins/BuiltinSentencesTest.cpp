@@ -154,8 +154,15 @@ void PrintTo(const SNoteCase& c, std::ostream* out) { *out << c.Sentence; }
 
 class FallbackNotes : public ::testing::TestWithParam<SNoteCase> {};
 
+std::vector<std::string> NoteTexts(const TRuleCalc& calc) {
+  std::vector<std::string> texts;
+  for (const SRunNote& note : calc.Machine.Notes) texts.push_back(note.Text);
+  return texts;
+}
+
 // A run taking notes lists each fallback once, where its call sits, and gives
-// the verdict and the text a run without notes gives.
+// the verdict and the text a run without notes gives; the same notes come
+// with every record run as its own step.
 TEST_P(FallbackNotes, SayWhereABuiltinFellBack) {
   const SNoteCase& c = GetParam();
   auto calc = MakeCalc(EnvironmentWith(testing::MonthDayYearSettings()));
@@ -168,6 +175,10 @@ TEST_P(FallbackNotes, SayWhereABuiltinFellBack) {
   calc->Machine.TakeNotes = true;
   EXPECT_EQ(calc->RunAfresh() == ERunStatus::Held, plain);
   EXPECT_EQ(calc->GetRuntimeError(), plainText);
+  const std::vector<std::string> fused = NoteTexts(*calc);
+  calc->Machine.UseSuperinstructions = false;
+  calc->RunAfresh();
+  EXPECT_EQ(NoteTexts(*calc), fused);
   const std::vector<SRunNote>& notes = calc->Machine.Notes;
   if (c.Position < 0) {
     EXPECT_TRUE(notes.empty()) << notes.front().Text;
@@ -193,6 +204,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "/ could not divide by (2-2) '0': the divisor is 0; the result is 0"},
         SNoteCase{"10/N=0;", 2, ENoteKind::DivisionByZero, "N",
                   "/ could not divide by N 'NULL': the divisor is 0; the result is 0"},
+        SNoteCase{"10/0=0;", 2, ENoteKind::DivisionByZero, "0", "/ could not divide by 0: the divisor is 0; the result is 0"},
+        SNoteCase{"1=1 AND N<X;", 10, ENoteKind::NotANumber, "X",
+                  "X could not be read as a number 'abc': expected a number with '.' before its fraction; read as "
+                  "the null number"},
         SNoteCase{"LG(0-1)<>0;", 0, ENoteKind::LogOfNonPositive, "0-1",
                   "LG could not take the logarithm of 0-1 '-1': not above 0, so there is no logarithm"},
         SNoteCase{"SUBSTR(\"abc\",5,1)=\"\";", 0, ENoteKind::StartOutsideText, "5",
