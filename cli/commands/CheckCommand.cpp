@@ -65,7 +65,7 @@ void AddCheckCommand(CLI::App& app, SCommandContext& context) {
   auto arguments = std::make_shared<SCheckArguments>();
   CLI::App* command = app.add_subcommand(
       "check",
-      "Analyse one sentence without running it, or every rule of a rules file against the columns of a data file "
+      "Analyse one sentence (run only for its notes), or every rule of a rules file against the columns of a data file "
       "without evaluating a row; on an error show where the analyser stopped");
   arguments->SentenceGiven = command->add_option("sentence", arguments->Sentence.Sentence, "The sentence, ending with ';'");
   command->add_option("variables", arguments->Sentence.Assignments,
