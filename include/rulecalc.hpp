@@ -155,7 +155,7 @@ class Calculator {
     std::vector<Note> notes(rulecalc_note_count(Handle_));
     for (std::size_t i = 0; i < notes.size(); ++i) {
       rulecalc_note_info info{};
-      rulecalc_note(Handle_, i, &info);
+      if (rulecalc_note(Handle_, i, &info) != 0) continue;
       notes[i] = Note{static_cast<rulecalc_note_kind>(info.kind), info.position, info.function, info.argument,
                       info.value, info.message, info.reason, info.text};
     }
