@@ -49,7 +49,7 @@ HANDLE_FUNCTIONS = [
     "rulecalc_set_current_year", "rulecalc_warning_count", "rulecalc_warning", "rulecalc_run_rows",
     "rulecalc_row_text", "rulecalc_set_interrupt", "rulecalc_failed_clause_count", "rulecalc_failed_clause",
     "rulecalc_analysis_stop", "rulecalc_memory_ran_out", "rulecalc_read_number", "rulecalc_listing_item_count",
-    "rulecalc_listing_item",
+    "rulecalc_listing_item", "rulecalc_set_notes", "rulecalc_note_count", "rulecalc_note",
 ]
 EXPORTS.update({name: "ret" for name in HANDLE_FUNCTIONS})
 

@@ -75,6 +75,24 @@ void AnalyseOnly(benchmark::State& state, const SRule& rule) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// Run only on an instance of its own, each run from a clean machine (as the
+// handle functions and the batch run), with notes on or off: what taking
+// notes costs.
+void RunAfresh(benchmark::State& state, const SRule& rule, bool notes) {
+  const auto& records = RecordsFor(rule);
+  TRuleCalc calc;
+  calc.Machine.TakeNotes = notes;
+  SetVariablesOn(calc, rule, records[0]);
+  calc.SetSentence(rule.Sentence);
+  if (!calc.Analyse()) state.SkipWithError(calc.GetAnalyseError());
+  std::size_t i = 0;
+  for (auto _ : state) {
+    SetVariablesOn(calc, rule, records[i++ & 1023]);
+    benchmark::DoNotOptimize(calc.RunAfresh());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
 std::string LongSentence() {
   std::string sentence;
   while (sentence.size() < 2048) sentence += "IF AGE >= 18 AND NAME <> \"X\" THEN SCORE*2+LENGTH(NAME) >= 60.5 ELSE ";
@@ -114,6 +132,8 @@ const bool kRegistered = [] {
     benchmark::RegisterBenchmark(("rulecalc/run-only/" + id).c_str(), RunOnly, rule);
     benchmark::RegisterBenchmark(("rulecalc/full-cycle/" + id).c_str(), FullCycle, rule);
     benchmark::RegisterBenchmark(("rulecalc/analyse/" + id).c_str(), AnalyseOnly, rule);
+    benchmark::RegisterBenchmark(("rulecalc/run-afresh/" + id).c_str(), RunAfresh, rule, false);
+    benchmark::RegisterBenchmark(("rulecalc/run-afresh-notes/" + id).c_str(), RunAfresh, rule, true);
   }
   return true;
 }();

@@ -65,6 +65,13 @@ std::string TOutsideText::Warning(std::string_view gbkSentence, const rulecalc::
   return Answer();
 }
 
+std::string TOutsideText::Note(std::string_view gbkSentence, const rulecalc::Note& note) {
+  const std::size_t length = note.function.empty() ? note.argument.size() : note.function.size();
+  Require(rulecalc_text_note(Handle, gbkSentence.data(), gbkSentence.size(), note.text.data(), note.text.size(),
+                             note.position, length, &Text, &Length));
+  return Answer();
+}
+
 SNameAndType TOutsideText::TypedName(std::string_view written) {
   size_t start = 0, length = 0;
   int type = -1;

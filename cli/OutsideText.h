@@ -39,6 +39,8 @@ class TOutsideText {
   std::string AnalysisError(std::string_view gbkSentence, std::string_view gbkMessage, SentenceSpan stop);
   // "warning: ..." in the same form.
   std::string Warning(std::string_view gbkSentence, const rulecalc::Warning& warning);
+  // "note: ..." in the same form, carets under the call's name.
+  std::string Note(std::string_view gbkSentence, const rulecalc::Note& note);
   SNameAndType TypedName(std::string_view written);
 
  private:

@@ -125,7 +125,8 @@ RULECALC_API const char *GetRuntimeError(void);
  * A null handle never crashes: functions returning text return "" (length
  * 0), rulecalc_analyse returns 0, rulecalc_run and rulecalc_run_rows return
  * RULECALC_RUNTIME_ERROR, the settings return -1, rulecalc_warning_count
- * returns 0 and rulecalc_warning returns NULL; the others do nothing.
+ * returns 0 and rulecalc_warning returns NULL, rulecalc_note_count returns 0
+ * and rulecalc_set_notes and rulecalc_note -1; the others do nothing.
  *
  * In C the handle type is `rulecalc`. In C++ that name is the library's
  * namespace, so the same type is spelled `rulecalc::Handle`; `rulecalc_handle`
@@ -329,6 +330,52 @@ RULECALC_API int RULECALC_CDECL rulecalc_read_number(rulecalc_handle *calc, cons
 RULECALC_API size_t RULECALC_CDECL rulecalc_listing_item_count(rulecalc_handle *calc);
 RULECALC_API int RULECALC_CDECL rulecalc_listing_item(rulecalc_handle *calc, size_t index, size_t *start,
                                                       size_t *length);
+
+/* ------------------------------------------------------------------------
+ * Notes: where a run fell back.
+ *
+ * Built-ins never fail: a value they cannot produce becomes a fallback (0,
+ * the empty text), and so do a division by zero and a numeric variable
+ * whose text is not a number. A calculator taking notes lists, for each
+ * run, every such place: what fell back, where its call sits in the
+ * sentence, the argument as the sentence writes it and the value it had.
+ * Notes change no status, no text and no answer of any other function; a
+ * calculator not taking notes (the default) runs exactly as before.
+ * ---------------------------------------------------------------------- */
+typedef enum rulecalc_note_kind {
+  RULECALC_NOTE_UNREADABLE_DATE = 0,     /* TODATE of a text that is no date in the date order and separator: 0 */
+  RULECALC_NOTE_DATE_OUT_OF_RANGE = 1,   /* TOCHAR of a value that is no date (years 100-9999): "" */
+  RULECALC_NOTE_INVALID_DATE = 2,        /* ADDYEARS, ADDMONTHS, ADDDAYS, YEAR, MONTH, DAY, LASTDAY of no date: 0 */
+  RULECALC_NOTE_DIVISION_BY_ZERO = 3,    /* "/" by 0 or by the null number: 0 */
+  RULECALC_NOTE_LOG_OF_NONPOSITIVE = 4,  /* LG of 0 or less: minus infinity, or not a number */
+  RULECALC_NOTE_START_OUTSIDE_TEXT = 5,  /* SUBSTR from a start outside its text: "" */
+  RULECALC_NOTE_NOT_A_NUMBER = 6         /* a numeric variable whose text is neither empty nor a number: the null number */
+} rulecalc_note_kind;
+
+/* One note. The texts are NUL-terminated GBK, owned by the calculator and
+ * valid until its next run, rulecalc_clear or rulecalc_close. */
+typedef struct rulecalc_note_info {
+  int32_t kind;          /* a rulecalc_note_kind */
+  int32_t position;      /* byte offset in the sentence of the call's name, the "/" or the variable */
+  const char *function;  /* "TODATE", "SUBSTR", "/", ...; "" for a variable */
+  const char *argument;  /* the argument as written: the date's, SUBSTR's start, the divisor, the variable */
+  const char *value;     /* the value it had: the text, or the number ("NULL" for the null number) */
+  const char *message;   /* what fell back: "TODATE could not read APPLIED" */
+  const char *reason;    /* why, and the fallback: "expected m/d/y with '/'" */
+  const char *text;      /* the whole note: message 'value': reason (without 'value' when it is the
+                          * argument as written, a number literal) */
+} rulecalc_note_info;
+
+/* on: 1 to take notes from the next run on, 0 to stop. Survives
+ * rulecalc_clear. Returns 0; -1 for a null handle or another value. */
+RULECALC_API int RULECALC_CDECL rulecalc_set_notes(rulecalc_handle *calc, int on);
+
+/* The notes of the last run (rulecalc_run, or the last row of
+ * rulecalc_run_rows), in the order the run met them; none when notes are
+ * off. rulecalc_note fills *note (when not null) and returns 0, or -1 for a
+ * null handle or an index out of range (nothing stored). */
+RULECALC_API size_t RULECALC_CDECL rulecalc_note_count(rulecalc_handle *calc);
+RULECALC_API int RULECALC_CDECL rulecalc_note(rulecalc_handle *calc, size_t index, rulecalc_note_info *note);
 
 #ifdef __cplusplus
 }

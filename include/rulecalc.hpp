@@ -59,6 +59,18 @@ struct Warning {
   std::string message;        // GBK
 };
 
+// A place where the last run fell back (see rulecalc_note); texts in GBK.
+struct Note {
+  rulecalc_note_kind kind = RULECALC_NOTE_NOT_A_NUMBER;
+  std::int32_t position = 0;  // byte offset of the call's name, the "/" or the variable
+  std::string function;       // "TODATE", "/", "" for a variable
+  std::string argument;       // as the sentence writes it
+  std::string value;          // the value it had
+  std::string message;        // "TODATE could not read APPLIED"
+  std::string reason;         // "expected m/d/y with '/'"
+  std::string text;           // message 'value': reason (see rulecalc_note_info)
+};
+
 // What one analysis gave: compiled, or the error; the warnings when compiled.
 struct AnalyseResult {
   bool compiled = false;
@@ -134,6 +146,20 @@ class Calculator {
     if (result.status == Status::RuntimeError) result.error = Text(rulecalc_runtime_error);
     if (result.status == Status::Failed) result.failed_clauses = FailedClauses(result.explanation);
     return result;
+  }
+
+  // Whether later runs list where they fell back (see rulecalc_set_notes).
+  void set_notes(bool on) noexcept { rulecalc_set_notes(Handle_, on ? 1 : 0); }
+  // The fallbacks of the last run, when notes are on.
+  std::vector<Note> notes() const {
+    std::vector<Note> notes(rulecalc_note_count(Handle_));
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+      rulecalc_note_info info{};
+      if (rulecalc_note(Handle_, i, &info) != 0) continue;
+      notes[i] = Note{static_cast<rulecalc_note_kind>(info.kind), info.position, info.function, info.argument,
+                      info.value, info.message, info.reason, info.text};
+    }
+    return notes;
   }
 
   // Where the last analysis stopped: the token it could not take, or the end.

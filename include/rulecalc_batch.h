@@ -472,6 +472,14 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_warning(rulecalc_text *te
                                                                size_t message_length, int32_t position,
                                                                const char **shown, size_t *shown_length);
 
+/* A note of a run (rulecalc_note) in the same form, after "note: ": its
+ * whole text, then the sentence's line with carets under the `length` bytes
+ * at `position` (the call's name, the "/" or the variable). */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_note(rulecalc_text *text, const char *gbk_sentence,
+                                                            size_t sentence_length, const char *gbk_note,
+                                                            size_t note_length, int32_t position, size_t length,
+                                                            const char **shown, size_t *shown_length);
+
 /* A name with an optional type suffix, as a CSV header and the tool's
  * NAME=VALUE arguments write it: "AGE", "AGE:num", "NAME:text" (the suffix
  * after the last ':', letter case ignored, blanks around it and the name

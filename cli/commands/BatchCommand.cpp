@@ -36,7 +36,7 @@ void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
   command.add_flag("--all", arguments.All, "text and html: every verdict, not only those that need attention");
   command.add_flag("--failed-only", arguments.FailedOnly, "Leave out the true verdicts (the text default)");
   command.add_option("--key", arguments.KeyColumn, "Name each record by this column in every format");
-  command.add_flag("--show-values", arguments.ShowValues, "Add the failing clause's variables with their values");
+  command.add_flag("--show-values", arguments.ShowValues, "Add the failing clause's variables with their values, and where the run fell back");
   command.add_flag("--bom", arguments.Bom, "Start a CSV report with a UTF-8 byte-order mark");
   command.add_flag("--raw-cells", arguments.RawCells,
                    "CSV: write cells that start with =, +, -, @, a tab or a carriage return as they are, "

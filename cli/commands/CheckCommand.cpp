@@ -24,6 +24,7 @@ int RunCheck(const SSentenceArguments& arguments, const SCommandContext& context
     for (const Warning& warning : outcome.Warnings) {
       std::fputs(texts.Warning(result.GbkSentence, warning).c_str(), stderr);
     }
+    for (const Note& note : outcome.Notes) std::fputs(texts.Note(result.GbkSentence, note).c_str(), stderr);
     return esHeld;
   }
   std::fputs(texts.AnalysisError(result.GbkSentence, outcome.Text, outcome.StoppedAt).c_str(), stderr);
@@ -64,7 +65,7 @@ void AddCheckCommand(CLI::App& app, SCommandContext& context) {
   auto arguments = std::make_shared<SCheckArguments>();
   CLI::App* command = app.add_subcommand(
       "check",
-      "Analyse one sentence without running it, or every rule of a rules file against the columns of a data file "
+      "Analyse one sentence (run only for its notes), or every rule of a rules file against the columns of a data file "
       "without evaluating a row; on an error show where the analyser stopped");
   arguments->SentenceGiven = command->add_option("sentence", arguments->Sentence.Sentence, "The sentence, ending with ';'");
   command->add_option("variables", arguments->Sentence.Assignments,
@@ -79,7 +80,9 @@ void AddCheckCommand(CLI::App& app, SCommandContext& context) {
       "  rulecalc check --rules examples/applicants.rules --data examples/applicants.csv\n"
       "  (the column types as batch settles them, every rule analysed against them)\n"
       "A sentence that analyses but mixes types (a text compared with a number, arithmetic on a\n"
-      "text) prints ok and, on standard error, a warning with a caret under the place. With\n"
+      "text) prints ok and, on standard error, a warning with a caret under the place. The sentence\n"
+      "is run once with the values given, for its notes alone: where a built-in, a division or a\n"
+      "numeric variable would fall back, standard error has a note with a caret under the call. With\n"
       "--rules and --data, standard error has what batch would say before its first row (warnings,\n"
       "rules that do not analyse, variables no column has with the nearest column's name) and the\n"
       "columns no rule uses; ok is printed when every rule can run.\n"

@@ -13,23 +13,30 @@ namespace rulecalc::cli {
 namespace {
 
 
+void ShowNotes(const std::string& gbkSentence, const SSentenceOutcome& outcome, TOutsideText& texts) {
+  for (const Note& note : outcome.Notes) std::fputs(texts.Note(gbkSentence, note).c_str(), stdout);
+}
+
 // Prints the outcome the way the eval command shows it and returns the exit status.
 int ShowOutcome(const std::string& gbkSentence, const SSentenceOutcome& outcome, TOutsideText& texts) {
   switch (outcome.Outcome) {
     case EMVerdict::Held:
       std::puts("true");
+      ShowNotes(gbkSentence, outcome, texts);
       return esHeld;
     case EMVerdict::Failed:
       std::puts("false");
       if (!outcome.Text.empty()) {
         std::puts(texts.FromGbk(outcome.Text, RULECALC_TEXT_CONTROLS | RULECALC_TEXT_ONE_LINE).c_str());
       }
+      ShowNotes(gbkSentence, outcome, texts);
       return esFailed;
     case EMVerdict::AnalysisError:
       std::fputs(("rulecalc: " + texts.AnalysisError(gbkSentence, outcome.Text, outcome.StoppedAt)).c_str(), stderr);
       return esRuleError;
     case EMVerdict::RunError:
       std::fprintf(stderr, "rulecalc: run-time error: %s\n", texts.FromGbk(outcome.Text, RULECALC_TEXT_CONTROLS).c_str());
+      ShowNotes(gbkSentence, outcome, texts);
       return esRuleError;
   }
   return esRuleError;
@@ -54,6 +61,8 @@ void AddEvalCommand(CLI::App& app, SCommandContext& context) {
       "Example:\n"
       "  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"
       "  (prints false, then the explanation: the failed THEN branch and its variable SCORE)\n"
+      "Where a built-in, a division or a numeric variable fell back (TODATE of a text that is no date,\n"
+      "a division by zero, ...), a note follows with a caret under the call.\n"
       "Exit status: 0 true, 1 false, 2 analysis or run-time error, 64 usage error, 74 output not written.\n"
       "A sentence that starts with '-' goes after '--'.");
   command->callback([arguments, &context] { context.ExitStatus = RunEval(*arguments, context); });

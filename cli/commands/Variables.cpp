@@ -41,7 +41,7 @@ void RequireMemory(const Calculator& calc) {
 }
 
 // Clears the calculator (so no explanation carries over), sets the variables,
-// analyses and, if asked, runs.
+// analyses and runs with notes.
 SSentenceOutcome Evaluate(Calculator& calc, const std::string& gbkSentence, const std::vector<SArgumentVariable>& variables,
                           EMHowFar step) {
   calc.clear();
@@ -49,19 +49,21 @@ SSentenceOutcome Evaluate(Calculator& calc, const std::string& gbkSentence, cons
   calc.set_sentence(gbkSentence);
   AnalyseResult analysis = calc.analyse();
   RequireMemory(calc);
-  if (!analysis.compiled) return SSentenceOutcome{EMVerdict::AnalysisError, analysis.error, calc.analysis_stop(), {}};
-  if (step == EMHowFar::AnalyseOnly) return SSentenceOutcome{EMVerdict::Held, {}, {}, std::move(analysis.warnings)};
+  if (!analysis.compiled) return SSentenceOutcome{EMVerdict::AnalysisError, analysis.error, calc.analysis_stop(), {}, {}};
+  calc.set_notes(true);
   RunResult run = calc.run();
   RequireMemory(calc);
+  if (step == EMHowFar::AnalyseOnly)
+    return SSentenceOutcome{EMVerdict::Held, {}, {}, std::move(analysis.warnings), calc.notes()};
   switch (run.status) {
     case Status::Held:
-      return SSentenceOutcome{};
+      return SSentenceOutcome{EMVerdict::Held, {}, {}, {}, calc.notes()};
     case Status::Failed:
-      return SSentenceOutcome{EMVerdict::Failed, std::move(run.explanation), {}, {}};
+      return SSentenceOutcome{EMVerdict::Failed, std::move(run.explanation), {}, {}, calc.notes()};
     case Status::RuntimeError:
       break;
   }
-  return SSentenceOutcome{EMVerdict::RunError, std::move(run.error), {}, {}};
+  return SSentenceOutcome{EMVerdict::RunError, std::move(run.error), {}, {}, calc.notes()};
 }
 
 }  // namespace

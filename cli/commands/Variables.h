@@ -40,9 +40,11 @@ struct SSentenceOutcome {
   std::string Text;
   SentenceSpan StoppedAt;         // where analysis stopped, for AnalysisError
   std::vector<Warning> Warnings;  // where an analysed sentence mixes types (check)
+  std::vector<Note> Notes;        // where the run fell back
 };
 
-// How far to go with a sentence.
+// How far to go with a sentence. AnalyseOnly still runs an analysed
+// sentence, for its notes alone: the outcome is Held whatever the run gives.
 enum class EMHowFar { AnalyseOnly, AnalyseAndRun };
 
 // The sentence in GBK and what became of it.

@@ -64,15 +64,18 @@ const SBuiltinFunction* FindBuiltinFunction(EMWordType keyword) {
 
 // Every call begins alike: the keyword, "(", and an argument that is not ")".
 bool TSemanticAnalysor::ParseCallArguments(const SBuiltinFunction& function) {
+  SCallPlace place;
+  place.Name = TokenStart();
   Advance();
   if (!Is(wtLeftBracket)) return Fail(function.LeftBracket);
   Advance();
+  place.ArgumentStart = TokenStart();
   if (Is(wtRightBracket)) return Fail(function.MissingArgument);
   switch (function.Shape) {
-    case EMCallShape::OneArgument: return ParseOneArgumentCall(function);
-    case EMCallShape::Tochar: return ParseTocharCall(function);
-    case EMCallShape::Pair: return ParsePairCall(function);
-    case EMCallShape::Substr: return ParseSubstrCall(function);
+    case EMCallShape::OneArgument: return ParseOneArgumentCall(function, place);
+    case EMCallShape::Tochar: return ParseTocharCall(function, place);
+    case EMCallShape::Pair: return ParsePairCall(function, place);
+    case EMCallShape::Substr: return ParseSubstrCall(function, place);
     default: return ParseNvlCall(function);
   }
 }
@@ -103,23 +106,26 @@ bool TSemanticAnalysor::Require(EMWordType kind, EMMessage message) {
 }
 
 // Appends the function's own instruction and steps past ")".
-bool TSemanticAnalysor::FinishCall(const SBuiltinFunction& function) {
+bool TSemanticAnalysor::FinishCall(const SBuiltinFunction& function, SCallPlace& place) {
   Emit(function.OpCode, {}, {}, function.ResultType);
+  Machine.PlaceLastRecord(place.Name, place.ArgumentStart, place.ArgumentEnd);
   Advance();
   return true;
 }
 
 // f(a)
-bool TSemanticAnalysor::ParseOneArgumentCall(const SBuiltinFunction& function) {
+bool TSemanticAnalysor::ParseOneArgumentCall(const SBuiltinFunction& function, SCallPlace& place) {
   if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
+  place.ArgumentEnd = TokenStart();
   if (!Require(wtRightBracket, function.RightBracket)) return false;
-  return FinishCall(function);
+  return FinishCall(function, place);
 }
 
 // TOCHAR(date, "format"): the date waits on the stack while the format is
 // computed into $S0, then comes back into $C0.
-bool TSemanticAnalysor::ParseTocharCall(const SBuiltinFunction& function) {
+bool TSemanticAnalysor::ParseTocharCall(const SBuiltinFunction& function, SCallPlace& place) {
   if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
+  place.ArgumentEnd = TokenStart();
   if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
   if (!Screen(function.SecondScreen, function.SecondType)) return false;
@@ -127,16 +133,17 @@ bool TSemanticAnalysor::ParseTocharCall(const SBuiltinFunction& function) {
   if (!ParseExpression()) return false;
   Emit(opPop, kRegC0, {}, kNumberType);
   if (!Require(wtRightBracket, function.RightBracket)) return false;
-  return FinishCall(function);
+  return FinishCall(function, place);
 }
 
 // f(a, b): a is pushed while b is compiled, then b moves to the second
 // register and a comes back into the accumulator.
-bool TSemanticAnalysor::ParsePairCall(const SBuiltinFunction& function) {
+bool TSemanticAnalysor::ParsePairCall(const SBuiltinFunction& function, SCallPlace& place) {
   const std::uint8_t type = function.PairOfTexts ? kTextType : kNumberType;
   const char* accumulator = function.PairOfTexts ? kRegS0 : kRegC0;
   const char* second = function.PairOfTexts ? kRegS1 : kRegC1;
   if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
+  place.ArgumentEnd = TokenStart();
   if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
   if (!Screen(function.SecondScreen, function.SecondType)) return false;
@@ -145,18 +152,20 @@ bool TSemanticAnalysor::ParsePairCall(const SBuiltinFunction& function) {
   Emit(opMovR, second, accumulator, type);
   Emit(opPop, accumulator, {}, type);
   if (!Require(wtRightBracket, function.RightBracket)) return false;
-  return FinishCall(function);
+  return FinishCall(function, place);
 }
 
 // SUBSTR(text, start, count): text in $S0, start in $C0, count in $C1. The
 // text waits on the text stack and the start on the number stack while the
-// later arguments are computed.
-bool TSemanticAnalysor::ParseSubstrCall(const SBuiltinFunction& function) {
+// later arguments are computed. A note about the call shows the start.
+bool TSemanticAnalysor::ParseSubstrCall(const SBuiltinFunction& function, SCallPlace& place) {
   if (!ParseScreenedArgument(function.FirstScreen, function.FirstType)) return false;
   Emit(opPush, kRegS0, {}, kTextType);
   if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
+  place.ArgumentStart = TokenStart();
   if (!ParseExpression()) return false;
+  place.ArgumentEnd = TokenStart();
   Emit(opPush, kRegC0);
   if (!Require(wtComma, function.Incomplete)) return false;
   Advance();
@@ -165,7 +174,7 @@ bool TSemanticAnalysor::ParseSubstrCall(const SBuiltinFunction& function) {
   Emit(opPop, kRegC0);
   Emit(opPop, kRegS0, {}, kTextType);
   if (!Require(wtRightBracket, function.RightBracket)) return false;
-  return FinishCall(function);
+  return FinishCall(function, place);
 }
 
 // NVL(value, default): the first token alone picks the form. A string

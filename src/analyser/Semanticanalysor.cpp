@@ -177,7 +177,9 @@ bool TSemanticAnalysor::ParseRightOperand(bool (TSemanticAnalysor::*parseOperand
   const char* accumulator = type == kTextType ? kRegS0 : kRegC0;
   const char* second = type == kTextType ? kRegS1 : kRegC1;
   Emit(opPush, accumulator, {}, type);
+  const std::int32_t operandStart = TokenStart();
   if (!(this->*parseOperand)()) return false;
+  const std::int32_t operandEnd = TokenStart();
   if (LastType() != type) {
     if (type == kTextType) Warn(EWarningKind::ConcatOnNumber, operatorPosition, Message(mWarnConcatOnNumber));
     else Warn(EWarningKind::ArithmeticOnText, operatorPosition, Message(mWarnArithmeticOnText));
@@ -185,6 +187,7 @@ bool TSemanticAnalysor::ParseRightOperand(bool (TSemanticAnalysor::*parseOperand
   Emit(opMovR, second, accumulator, type);
   Emit(opPop, accumulator, {}, type);
   Emit(op, {}, {}, type);
+  if (op == opDiv) Machine.PlaceLastRecord(operatorPosition, operandStart, operandEnd);
   return true;
 }
 
@@ -323,6 +326,7 @@ bool TSemanticAnalysor::ParseVariable() {
   }
   if (*type == kTextType) Emit(opMovF, kRegS0, Tokeniser.Word, kTextType);
   else Emit(opMovF, kRegC0, Tokeniser.Word, kNumberType);
+  if (*type != kTextType) Machine.PlaceLastRecord(TokenStart(), TokenStart(), Tokeniser.Position);
   Advance();
   return true;
 }

@@ -20,6 +20,14 @@ constexpr int kMaxNestingDepth = 1000;
 struct SBuiltinFunction;
 enum class EMScreen : std::uint8_t;
 
+// Where a built-in call sits in the sentence: its name, and the argument a
+// note about the call would show.
+struct SCallPlace {
+  std::int32_t Name = 0;
+  std::int32_t ArgumentStart = 0;
+  std::int32_t ArgumentEnd = 0;
+};
+
 // Turns the sentence into code for the machine in one pass of recursive
 // descent: each routine checks the tokens it expects and appends
 // instructions as it goes. The type of whatever was compiled last is the
@@ -63,15 +71,15 @@ class TSemanticAnalysor {
 
   // Built-in call patterns (BuiltinCalls.cpp).
   bool ParseCallArguments(const SBuiltinFunction& function);
-  bool ParseOneArgumentCall(const SBuiltinFunction& function);
-  bool ParseTocharCall(const SBuiltinFunction& function);
-  bool ParsePairCall(const SBuiltinFunction& function);
-  bool ParseSubstrCall(const SBuiltinFunction& function);
+  bool ParseOneArgumentCall(const SBuiltinFunction& function, SCallPlace& place);
+  bool ParseTocharCall(const SBuiltinFunction& function, SCallPlace& place);
+  bool ParsePairCall(const SBuiltinFunction& function, SCallPlace& place);
+  bool ParseSubstrCall(const SBuiltinFunction& function, SCallPlace& place);
   bool ParseNvlCall(const SBuiltinFunction& function);
   bool Screen(EMScreen screen, EMMessage typeMessage);
   bool ParseScreenedArgument(EMScreen screen, EMMessage typeMessage);
   bool Require(EMWordType kind, EMMessage message);
-  bool FinishCall(const SBuiltinFunction& function);
+  bool FinishCall(const SBuiltinFunction& function, SCallPlace& place);
 
   // Takes the next token, and one more if that one is white space.
   void Advance();

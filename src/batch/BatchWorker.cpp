@@ -70,7 +70,7 @@ void TBatchWorker::EvaluateRow(const SChunk& chunk, const SDataRow& row, SChunkR
   for (std::size_t i = 0; i < Plan.Rules.size(); ++i) {
     if (!Plan.RuleAnalyses[i]) continue;
     const SEvaluation evaluation = EvaluateRule(i, rowHasProblems);
-    result.Tallies[i].Count(evaluation);
+    result.Tallies[i].Count(evaluation, row.Number);
     if (Plan.FailedRows && evaluation.Outcome != EMOutcome::Held) NoteFailed(chunk.File, i, evaluation);
     if (evaluation.Outcome == EMOutcome::Held && !Plan.ReportHeld) continue;
     Report(row, i, evaluation, result);
@@ -96,7 +96,7 @@ std::string TBatchWorker::FailedRowOf(const SChunk& chunk, const SDataRow& row) 
 SEvaluation TBatchWorker::EvaluateRule(std::size_t rule, bool rowHasProblems) {
   if (rowHasProblems) {
     for (std::size_t column : Plan.RuleColumns[rule]) {
-      if (!Problems[column].empty()) return SEvaluation{EMOutcome::RunError, Problems[column], {}, {}};
+      if (!Problems[column].empty()) return SEvaluation{EMOutcome::RunError, Problems[column], {}, {}, {}};
     }
   }
   return Calculators.Evaluate(rule, GbkValues);
@@ -111,6 +111,8 @@ void TBatchWorker::Report(const SDataRow& row, std::size_t rule, const SEvaluati
   verdict.Evaluation = &evaluation;
   if (Plan.Layout.ShowValues && evaluation.Outcome != EMOutcome::Held) {
     verdict.GbkValues = ExplainedValues(evaluation.Text, Plan.Columns, GbkValues);
+    for (const SRunNote& note : evaluation.Notes)
+      verdict.GbkValues += (verdict.GbkValues.empty() ? "note: " : "; note: ") + note.Text;
   }
   Writer->AddVerdict(result.Report, verdict);
   ++result.Verdicts;

@@ -250,6 +250,14 @@ void WriteTally(TByteWriter& out, const SRuleTally& tally) {
     out.Text(explanation->first);
     out.U64(explanation->second);
   }
+  out.U64(tally.Notes.size());
+  for (const SNoteTally& note : tally.Notes) {
+    out.U64(static_cast<std::uint64_t>(note.Position));
+    out.U64(static_cast<std::uint64_t>(note.Kind));
+    out.U64(note.Rows);
+    out.U64(note.FirstRow);
+    for (const std::string* text : {&note.Message, &note.Value, &note.Reason}) out.Text(*text);
+  }
 }
 
 SRuleTally ReadTally(TByteReader& in) {
@@ -264,6 +272,20 @@ SRuleTally ReadTally(TByteReader& in) {
     const std::uint64_t times = in.U64();
     if (tally.Explanations.count(text) > 0) throw TForeignBytes("a part that names an explanation twice");
     tally.CountExplanation(text, times, SIZE_MAX);
+  }
+  const std::size_t notes = in.Count(40);
+  for (std::size_t i = 0; i < notes; ++i) {
+    SNoteTally note;
+    const std::uint64_t position = in.U64();
+    const std::uint64_t kind = in.U64();
+    if (position > INT32_MAX || kind > static_cast<std::uint64_t>(ENoteKind::NotANumber))
+      throw TForeignBytes("a part with a note of no sentence");
+    note.Position = static_cast<std::int32_t>(position);
+    note.Kind = static_cast<ENoteKind>(kind);
+    note.Rows = in.U64();
+    note.FirstRow = in.U64();
+    for (std::string* text : {&note.Message, &note.Value, &note.Reason}) *text = in.Text();
+    tally.CountNote(note);
   }
   return tally;
 }

@@ -83,7 +83,7 @@ class THtmlReport : public TReport {
     for (std::size_t i : summary.RulesByFailures()) out += RuleRow(rules[i], summary, i);
     out += "</tbody></table>\n" + ThresholdTable(summary) + "<h2>Most common explanations</h2>\n";
     for (std::size_t i : summary.RulesByFailures()) out += CommonExplanations(rules[i], summary.Tallies[i]);
-    return out + "</section>\n</main></body></html>\n";
+    return out + Fallbacks(rules, summary) + "</section>\n</main></body></html>\n";
   }
 
  private:
@@ -114,6 +114,18 @@ class THtmlReport : public TReport {
              Cell(ThresholdFinding(check)) + "</tr>\n";
     }
     return out + "</tbody></table>\n";
+  }
+
+  // Where the rules' runs fell back, rule by rule in file order.
+  std::string Fallbacks(const std::vector<SRule>& rules, const SBatchSummary& summary) {
+    std::string rows;
+    for (std::size_t i = 0; i < summary.Tallies.size() && i < rules.size(); ++i) {
+      for (const SNoteTally& note : summary.Tallies[i].Notes) {
+        rows += "<tr>" + Cell(Escaped(Codec.FromGbk(rules[i].GbkId))) +
+                Cell(Escaped(Codec.FromGbk(DescribeNoteTally(note)))) + "</tr>\n";
+      }
+    }
+    return rows.empty() ? rows : "<h2>Fallbacks</h2>\n<table id=\"fallbacks\"><tbody>\n" + rows + "</tbody></table>\n";
   }
 
   std::string CommonExplanations(const SRule& rule, const SRuleTally& tally) {

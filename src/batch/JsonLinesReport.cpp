@@ -73,11 +73,23 @@ class TJsonLinesReport : public TReport {
       const SRuleTally& tally = summary.Tallies[i];
       fields += "," + Member("held", std::to_string(tally.Held)) + "," + Member("failed", std::to_string(tally.Failed)) +
                 "," + Member("errors", std::to_string(tally.Errors));
+      if (!tally.Notes.empty()) fields += "," + Member("fallbacks", Fallbacks(tally));
     }
     for (const SThresholdCheck& check : summary.Thresholds) {
       if (check.Rule == i) fields += ThresholdMembers("max_failed", check);
     }
     return "{" + Member("summary", "{" + fields + "}") + "}\n";
+  }
+
+  // [{"position":5,"rows":12,"first_row":7,"note":"12 rows, TODATE could not read ..."}]
+  std::string Fallbacks(const SRuleTally& tally) {
+    std::string items;
+    for (const SNoteTally& note : tally.Notes) {
+      items += (items.empty() ? "{" : ",{") + Member("position", std::to_string(note.Position)) + "," +
+               Member("rows", std::to_string(note.Rows)) + "," + Member("first_row", std::to_string(note.FirstRow)) +
+               "," + Member("note", JsonString(Codec.FromGbk(DescribeNoteTally(note)))) + "}";
+    }
+    return "[" + items + "]";
   }
 
   // ,"max_failed":"1%","max_failed_crossed":true

@@ -11,9 +11,9 @@ namespace {
 SEvaluation RunAnalysed(TRuleCalc& calc) {
   const ERunStatus status = calc.RunAfresh();
   RequireMemory(calc);
-  if (status == ERunStatus::Held) return SEvaluation{};
+  if (status == ERunStatus::Held) return SEvaluation{EMOutcome::Held, {}, {}, {}, calc.Machine.Notes};
   const EMOutcome outcome = status == ERunStatus::RuntimeError ? EMOutcome::RunError : EMOutcome::Failed;
-  SEvaluation evaluation{outcome, calc.GetRuntimeError(), {}, {}};
+  SEvaluation evaluation{outcome, calc.GetRuntimeError(), {}, {}, calc.Machine.Notes};
   RequireMemory(calc);
   return evaluation;
 }
@@ -45,6 +45,7 @@ TRuleCalculators::TRuleCalculators(const SBatchPlan& plan) : Plan(plan) {
   if (plan.FreshCalculators) {
     Variables = EmptyVariables(plan.Columns);
     Shared = std::make_unique<TRuleCalc>(plan.Environment);
+    Shared->Machine.TakeNotes = true;
     return;
   }
   PerSentence.resize(plan.Rules.size());
@@ -65,6 +66,7 @@ TRuleCalc& TRuleCalculators::Analysed(std::size_t rule) {
   std::unique_ptr<TRuleCalc>& shared = PerSentence[Plan.RuleSentence[rule]];
   if (shared) return *shared;
   auto calc = std::make_unique<TRuleCalc>(Plan.Environment);
+  calc->Machine.TakeNotes = true;
   calc->ReserveCode(Plan.RuleCodeSize[rule]);
   const SRule& analysed = Plan.Rules[rule];
   if (AnalyseRule(*calc, analysed, EmptyVariables(Plan.RuleColumns[rule], Plan.Columns)).Outcome != EMOutcome::Held) {

@@ -17,7 +17,8 @@ namespace rulecalc::batch {
 // compiled code runs again, with the run-time state of a fresh calculator and
 // the rule's explanations kept from earlier runs. With FreshCalculators the
 // same verdicts come the long way: one calculator, cleared, given every
-// column, the sentence and a new analysis for every row and rule.
+// column, the sentence and a new analysis for every row and rule. Every
+// calculator takes notes, so each verdict says where its run fell back.
 class TRuleCalculators {
  public:
   explicit TRuleCalculators(const SBatchPlan& plan);

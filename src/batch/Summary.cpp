@@ -4,9 +4,13 @@
 #include <cstdint>
 #include <numeric>
 
+#include "batch/text/OneLine.h"
+
 namespace rulecalc::batch {
 
-void SRuleTally::Count(const SEvaluation& evaluation) {
+void SRuleTally::Count(const SEvaluation& evaluation, std::uint64_t row) {
+  for (const SRunNote& note : evaluation.Notes)
+    CountNote(SNoteTally{note.Position, note.Kind, 1, row, note.Message, note.Value, note.Reason});
   switch (evaluation.Outcome) {
     case EMOutcome::Held:
       ++Held;
@@ -22,8 +26,34 @@ void SRuleTally::Count(const SEvaluation& evaluation) {
   CountExplanation(evaluation.Text, 1, SIZE_MAX);
 }
 
+std::string DescribeNoteTally(const SNoteTally& note) {
+  const std::string rows = std::to_string(note.Rows) + (note.Rows == 1 ? " row, " : " rows, ");
+  return rows + OneLine(note.Message) + (note.Rows > 1 ? ", e.g. row " : ", row ") + std::to_string(note.FirstRow) +
+         " '" + OneLine(note.Value) + "': " + note.Reason;
+}
+
+void SRuleTally::CountNote(const SNoteTally& note) {
+  const auto known = std::find_if(Notes.begin(), Notes.end(), [&note](const SNoteTally& n) {
+    return n.Position == note.Position && n.Kind == note.Kind;
+  });
+  if (known == Notes.end()) {
+    const auto later = std::find_if(Notes.begin(), Notes.end(), [&note](const SNoteTally& n) {
+      return n.FirstRow > note.FirstRow;
+    });
+    Notes.insert(later, note);
+    return;
+  }
+  known->Rows += note.Rows;
+  if (note.FirstRow < known->FirstRow) {
+    const std::uint64_t rows = known->Rows;
+    *known = note;
+    known->Rows = rows;
+  }
+}
+
 SRuleTally& SRuleTally::operator=(const SRuleTally& other) {
   if (this == &other) return *this;
+  Notes = other.Notes;
   Held = other.Held;
   Failed = other.Failed;
   Errors = other.Errors;
@@ -51,6 +81,7 @@ void SRuleTally::Add(const SRuleTally& later, std::size_t cap) {
   Errors += later.Errors;
   OtherExplanations += later.OtherExplanations;
   for (const auto& explanation : later.FirstCame) CountExplanation(explanation->first, explanation->second, cap);
+  for (const SNoteTally& note : later.Notes) CountNote(note);
 }
 
 std::vector<std::pair<std::string, std::uint64_t>> SRuleTally::MostCommon(std::size_t count) const {

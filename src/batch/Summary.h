@@ -12,6 +12,22 @@
 
 namespace rulecalc::batch {
 
+// How often one place of a rule's sentence fell back in the same way, and
+// the first row where it did.
+struct SNoteTally {
+  std::int32_t Position = 0;   // with Kind, which note this is
+  ENoteKind Kind = ENoteKind::NotANumber;
+  std::uint64_t Rows = 0;
+  std::uint64_t FirstRow = 0;
+  std::string Message;         // GBK, of the first row: "TODATE could not read APPLIED"
+  std::string Value;           // the value it had there
+  std::string Reason;          // "expected m/d/y with '/'"
+};
+
+// "12 rows, TODATE could not read APPLIED, e.g. row 7 '2024-01-05': expected
+// m/d/y with '/'" (GBK, on one line): the note as the summaries show it.
+std::string DescribeNoteTally(const SNoteTally& note);
+
 // How often one rule held, failed, or stopped with an error, and how often
 // each explanation came. A part of the rows (a chunk, a block) counts every
 // explanation it meets; the run's tally takes the parts in order and keeps
@@ -28,6 +44,7 @@ struct SRuleTally {
   TExplanations Explanations;  // GBK text of failures and errors
   std::vector<TExplanations::const_iterator> FirstCame;  // Explanations in the order they first came
   std::uint64_t OtherExplanations = 0;
+  std::vector<SNoteTally> Notes;  // by first row (a place of the sentence is bounded: no cap)
 
   SRuleTally() = default;
   SRuleTally(const SRuleTally& other) { *this = other; }
@@ -35,7 +52,10 @@ struct SRuleTally {
   SRuleTally(SRuleTally&&) = default;
   SRuleTally& operator=(SRuleTally&&) = default;
 
-  void Count(const SEvaluation& evaluation);
+  // Counts the verdict of a row and the notes of its run.
+  void Count(const SEvaluation& evaluation, std::uint64_t row = 0);
+  // Counts rows more of a note; the first row and its example stay the earliest.
+  void CountNote(const SNoteTally& note);
   // Adds a later part; explanations beyond cap different ones are only counted.
   void Add(const SRuleTally& later, std::size_t cap = kMaxExplanations);
   std::uint64_t NotHeld() const { return Failed + Errors; }

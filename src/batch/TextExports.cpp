@@ -162,6 +162,17 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_warning(rulecalc_text* te
   });
 }
 
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_note(rulecalc_text* text, const char* gbk_sentence,
+                                                            size_t sentence_length, const char* gbk_note,
+                                                            size_t note_length, int32_t position, size_t length,
+                                                            const char** shown, size_t* shown_length) {
+  return Converting(text, [&](rulecalc_text& t, TTextCodec& codec) {
+    const std::string sentence(Bytes(gbk_sentence, sentence_length));
+    const std::string note = "note: " + std::string(Bytes(gbk_note, note_length));
+    return Give(t, DescribeNote(sentence, note, position, length, codec), shown, shown_length);
+  });
+}
+
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_text_typed_name(rulecalc_text* text, const char* written,
                                                                   size_t length, size_t* name_start,
                                                                   size_t* name_length, int* type) {

@@ -99,6 +99,21 @@ std::string ThresholdLines(const SBatchSummary& summary, TTextCodec& codec) {
   return text;
 }
 
+// "  income: 12 rows, TODATE could not read APPLIED, e.g. row 7 ..."
+std::string NoteLine(const SRule& rule, const SNoteTally& note, TTextCodec& codec) {
+  return "  " + codec.FromGbkShowingControls(rule.GbkId) + ": " + codec.FromGbkShowingControls(DescribeNoteTally(note)) +
+         "\n";
+}
+
+// Where the rules' runs fell back, rule by rule in file order.
+std::string NoteLines(const std::vector<SRule>& rules, const SBatchSummary& summary, TTextCodec& codec) {
+  std::string text;
+  for (std::size_t i = 0; i < summary.Tallies.size() && i < rules.size(); ++i) {
+    for (const SNoteTally& note : summary.Tallies[i].Notes) text += NoteLine(rules[i], note, codec);
+  }
+  return text.empty() ? text : "fallbacks:\n" + text;
+}
+
 }  // namespace
 
 std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& summary, const SReportLayout& layout) {
@@ -122,7 +137,7 @@ std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& su
   }
   text += ThresholdLines(summary, codec);
   if (!explanations.empty()) text += "most common explanations:\n" + explanations;
-  return text;
+  return text + NoteLines(rules, summary, codec);
 }
 
 std::unique_ptr<TReport> MakeTextReport(const SReportLayout& layout) { return std::make_unique<TTextReport>(layout); }

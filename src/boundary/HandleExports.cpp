@@ -275,4 +275,30 @@ RULECALC_API int RULECALC_CDECL rulecalc_listing_item(Handle* calc, size_t index
   return 0;
 }
 
+RULECALC_API int RULECALC_CDECL rulecalc_set_notes(Handle* calc, int on) {
+  if (calc == nullptr || (on != 0 && on != 1)) return -1;
+  calc->Calc.Machine.TakeNotes = on == 1;
+  if (on == 0) calc->Calc.Machine.Notes.clear();  // the notes of a run taking none are none
+  return 0;
+}
+
+RULECALC_API size_t RULECALC_CDECL rulecalc_note_count(Handle* calc) {
+  return calc == nullptr ? 0 : calc->Calc.Machine.Notes.size();
+}
+
+RULECALC_API int RULECALC_CDECL rulecalc_note(Handle* calc, size_t index, rulecalc_note_info* note) {
+  if (calc == nullptr || index >= calc->Calc.Machine.Notes.size()) return -1;
+  if (note == nullptr) return 0;
+  const rulecalc::SRunNote& found = calc->Calc.Machine.Notes[index];
+  note->kind = static_cast<int32_t>(found.Kind);
+  note->position = found.Position;
+  note->function = found.Function.c_str();
+  note->argument = found.Argument.c_str();
+  note->value = found.Value.c_str();
+  note->message = found.Message.c_str();
+  note->reason = found.Reason.c_str();
+  note->text = found.Text.c_str();
+  return 0;
+}
+
 }  // extern "C"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@ namespace rulecalc {
 // denotes no date. A missing year is currentYear; a one- or two-digit year
 // falls within fifty years of it.
 double TextToDate(std::string_view text, const SRegionalSettings& settings, int currentYear);
+// The same date, or nothing when the text denotes no date.
+std::optional<double> ReadDateText(std::string_view text, const SRegionalSettings& settings, int currentYear);
+// What TODATE reads, for people: "m/d/y with '/'".
+std::string ExpectedDateText(const SRegionalSettings& settings);
 
 // TOCHAR: the date formatted by format (empty: "c"), at most 256 bytes; ""
 // for an invalid date.

@@ -92,10 +92,10 @@ int WindowedYear(const SWrittenNumber& year, int currentYear) {
 }  // namespace
 
 // date-text := number separator number [ separator number ] end
-double TextToDate(std::string_view text, const SRegionalSettings& settings, int currentYear) {
+std::optional<double> ReadDateText(std::string_view text, const SRegionalSettings& settings, int currentYear) {
   TDateTextReader reader(text, settings.DateSeparator);
   SWrittenNumber numbers[3];
-  if (!reader.ReadNumber(numbers[0])) return 0;
+  if (!reader.ReadNumber(numbers[0])) return std::nullopt;
   int count = 1;
   while (count < 3) {
     const std::size_t mark = reader.Mark();
@@ -106,7 +106,7 @@ double TextToDate(std::string_view text, const SRegionalSettings& settings, int 
     }
     numbers[count++] = next;
   }
-  if (count < 2 || !reader.ReadEnd()) return 0;
+  if (count < 2 || !reader.ReadEnd()) return std::nullopt;
 
   const EMDateOrder order = DateOrderOf(settings.ShortDateFormat);
   SCalendarDate date;
@@ -120,8 +120,25 @@ double TextToDate(std::string_view text, const SRegionalSettings& settings, int 
   } else {
     date = {WindowedYear(numbers[2], currentYear), numbers[0].Value, numbers[1].Value};
   }
-  if (!IsCalendarDate(date.Year, date.Month, date.Day)) return 0;
+  if (!IsCalendarDate(date.Year, date.Month, date.Day)) return std::nullopt;
   return static_cast<double>(DayNumberOf(date));
+}
+
+double TextToDate(std::string_view text, const SRegionalSettings& settings, int currentYear) {
+  return ReadDateText(text, settings, currentYear).value_or(0);
+}
+
+// "m/d/y with '/'": the order of the short date format and the separator.
+std::string ExpectedDateText(const SRegionalSettings& settings) {
+  const char* picture[] = {"m", "d", "y"};
+  switch (DateOrderOf(settings.ShortDateFormat)) {
+    case EMDateOrder::DayMonthYear: picture[0] = "d"; picture[1] = "m"; break;
+    case EMDateOrder::YearMonthDay: picture[0] = "y"; picture[1] = "m"; picture[2] = "d"; break;
+    default: break;
+  }
+  const char separator = settings.DateSeparator;
+  std::string text = std::string(picture[0]) + separator + picture[1] + separator + picture[2];
+  return text + " with '" + separator + "'";
 }
 
 }  // namespace rulecalc

@@ -11,6 +11,7 @@ namespace rulecalc {
 
 bool TVirtualMachine::Run() {
   StoppedByError = false;
+  if (TakeNotes) Notes.clear();
   if (Code.empty()) {
     Registers.BR = true;
     return true;
@@ -20,7 +21,7 @@ bool TVirtualMachine::Run() {
   if (FusedFor != Code.size() || FusedWith != UseSuperinstructions) FuseAll();
   if (UseExplanationCache) Explanations.UseSentence(Tokeniser.SentenceRevision);
   SRunState run;
-  const bool holds = RunCode(run);
+  const bool holds = TakeNotes ? RunCode<true>(run) : RunCode<false>(run);
   run.PendingEnd.ApplyTo(Tokeniser);
   return holds;
 }
@@ -50,6 +51,7 @@ Entry* PopSlot(std::vector<Entry>& stack, std::int32_t& top) {
 
 // Executes the instructions in order; a run-time error stops the run with
 // its message. Each case is one decoded action (see EMAction).
+template <bool Noting>
 bool TVirtualMachine::RunCode(SRunState& run) {
   SRegisters& r = Registers;
   const std::size_t count = Code.size();  // running never changes the code list
@@ -59,7 +61,10 @@ bool TVirtualMachine::RunCode(SRunState& run) {
     SPreparedCode& p = Prepared[pc];
     switch (p.Action) {
       case EMAction::Nothing: break;
-      case EMAction::Arithmetic: ExecuteArithmetic(p.Op); break;
+      case EMAction::Arithmetic:
+        if (Noting) NoteDivision(pc, r.C1);
+        ExecuteArithmetic(p.Op);
+        break;
       case EMAction::CompareNumbers:
         r.BR = CompareNumbers(p.Op, r.R0, r.C0);
         ExplainComparison(run);
@@ -74,6 +79,7 @@ bool TVirtualMachine::RunCode(SRunState& run) {
       case EMAction::LoadNumberVariable:
         if (p.NumberTarget != nullptr) {
           if (!LoadNumberVariable(pc)) return false;
+          if (Noting) NoteUnreadNumber(pc);
         } else if (LookUpVariable(pc) == nullptr) {
           return FailMissingVariable(pc);
         }
@@ -121,13 +127,19 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         if (!r.BR) Jump(pc, p);
         break;
       case EMAction::Marker: run.Section = p.Marker; break;
-      case EMAction::Builtin: ExecuteBuiltin(p.Op, p.ValueType, r, Environment); break;
+      case EMAction::Builtin:
+        if (Noting) NoteBuiltin(pc);
+        ExecuteBuiltin(p.Op, p.ValueType, r, Environment);
+        if (Noting && p.Op == opTodate) NoteUnreadDate(pc);
+        break;
       case EMAction::LoadAndPushNumber:
         if (!LoadAndPushNumber(pc)) return false;
+        if (Noting) NoteUnreadNumber(pc);
         pc += 1;
         break;
       case EMAction::ConstantRightOperand: case EMAction::VariableRightOperand:
         if (!RightOperand(pc, p.Action == EMAction::VariableRightOperand)) return false;
+        if (Noting) NoteRightOperand(pc, p.Action == EMAction::VariableRightOperand);
         pc += 3;
         break;
       case EMAction::CompareWithConstant:
@@ -136,11 +148,16 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         break;
       case EMAction::CompareVariableWithConstant:
         if (!LoadNumberVariable(pc)) return false;
+        if (Noting) NoteUnreadNumber(pc);
         CompareWithConstant(pc + 1, run);
         pc += 3;
         break;
       case EMAction::CompareVariables:
         if (!CompareVariables(pc, run)) return false;
+        if (Noting) {
+          NoteUnreadNumber(pc);
+          NoteUnreadNumber(pc + 2);
+        }
         pc += 3;
         break;
       case EMAction::PopAndLogic:

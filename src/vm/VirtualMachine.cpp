@@ -137,6 +137,7 @@ std::string TVirtualMachine::NewLabel() {
 
 void TVirtualMachine::ClearMemory() {
   ResetRunState();
+  Notes.clear();
   Vars.Clear();
   LoadedNumbers.clear();
   ClearCode();
@@ -163,6 +164,7 @@ void TVirtualMachine::ClearCode() {
   LabelCount = 0;
   Code.clear();
   Prepared.clear();
+  Places.clear();
   JumpsResolvedFor = 0;
   FusedFor = 0;
 }

@@ -15,6 +15,7 @@
 #include "vm/ExplanationCache.h"
 #include "vm/OpCode.h"
 #include "vm/Registers.h"
+#include "vm/RunNotes.h"
 
 namespace rulecalc {
 
@@ -130,7 +131,7 @@ class TVirtualMachine {
   // ValueType of the last record; a number when the list is empty.
   std::uint8_t LastValueType() const { return Code.empty() ? kNumberType : Code.back().ValueType; }
 
-  // Resets registers, stack depths, run-time text, labels, variables and code.
+  // Resets registers, stack depths, run-time text, notes, labels, variables and code.
   void ClearMemory();
   // Resets what a run leaves behind (registers, stack depths, the run-time
   // text), keeping variables, code, labels and the explanations read.
@@ -143,6 +144,10 @@ class TVirtualMachine {
 
   // Executes the code list once; true when the sentence holds or there is no code.
   bool Run();
+
+  // Marks the record just appended as coming from that place of the
+  // sentence, so that a run taking notes can say where it fell back.
+  void PlaceLastRecord(std::int32_t position, std::int32_t argumentStart, std::int32_t argumentEnd);
 
   // Empties the run-time text alone (C++ hosts; the flat exports never do).
   void ClearRuntimeError() { DropExplanation(); }
@@ -157,6 +162,12 @@ class TVirtualMachine {
   // the stacks and the run-time text are the same.
   bool UseSuperinstructions = true;
 
+  // Lists in Notes, each run, where a built-in, a division or a numeric
+  // variable fell back to its fallback value. The results, the registers,
+  // the stacks and the run-time text are the same either way; a run without
+  // notes leaves Notes as it was.
+  bool TakeNotes = false;
+
   SRegisters Registers;
   TVarTable Vars;
   std::vector<SCodeStruct> Code;
@@ -168,6 +179,10 @@ class TVirtualMachine {
   // The clauses the explanation in RuntimeError is made of, in its order;
   // empty when RuntimeError is no explanation.
   std::vector<SFailedClause> FailedClauses;
+  // The fallbacks of the last run that took notes, in the order they happened.
+  std::vector<SRunNote> Notes;
+  // Where the records that may fall back came from, in code order.
+  std::vector<SSourcePlace> Places;
   // True when a run-time error (not a false result) ended the last run.
   bool StoppedByError = false;
   std::int32_t LabelCount = 0;
@@ -179,6 +194,8 @@ class TVirtualMachine {
 
  private:
   // --- The run loop and its steps (Engine.cpp) ---
+  // Noting: the records that may fall back are looked at as they run.
+  template <bool Noting>
   bool RunCode(SRunState& run);
   void ExecuteArithmetic(EMOpCode op);
   void ExecuteLogic(EMOpCode op);
@@ -220,6 +237,16 @@ class TVirtualMachine {
   bool FailMissingVariable(std::size_t pc);
   bool Fail(EMMessage message);
   void ResolveJumps();
+
+  // --- Notes (RunNotes.cpp) ---
+  const SSourcePlace* PlaceOf(std::size_t pc) const;
+  std::string ArgumentText(const SSourcePlace& place) const;
+  void AddNote(std::size_t pc, ENoteKind kind, std::string value, std::string reason);
+  void NoteBuiltin(std::size_t pc);
+  void NoteUnreadDate(std::size_t pc);
+  void NoteDivision(std::size_t pc, double divisor);
+  void NoteUnreadNumber(std::size_t pc);
+  void NoteRightOperand(std::size_t pc, bool fromVariable);
 
   // --- Superinstructions (Superinstructions.cpp) ---
   void FuseAll();

@@ -36,7 +36,7 @@ std::string Verdict(EMReportFormat format, const SRule& rule, EMOutcome outcome,
   layout.GbkKeyName = key.empty() ? "" : "ID";
   layout.ShowValues = !key.empty();
   std::unique_ptr<TReport> report = MakeReport(layout);
-  const SEvaluation evaluation{outcome, Gbk(utf8Text), {}, {}};
+  const SEvaluation evaluation{outcome, Gbk(utf8Text), {}, {}, {}};
   SVerdict verdict;
   verdict.Row = 7;
   verdict.GbkKey = key.empty() ? nullptr : &gbkKey;
@@ -61,7 +61,7 @@ std::string CsvKeyCell(const std::string& key, bool rawCells) {
   layout.GbkKeyName = "ID";
   layout.RawCells = rawCells;
   const SRule rule = RuleWithId("r");
-  const SEvaluation held{EMOutcome::Held, "", {}, {}};
+  const SEvaluation held{EMOutcome::Held, "", {}, {}, {}};
   SVerdict verdict;
   verdict.Row = 7;
   verdict.GbkKey = &key;
@@ -156,8 +156,8 @@ SRuleTally TallyOf(std::uint64_t held, const std::vector<SEvaluation>& notHeld) 
 
 TEST(Summaries, RulesByFailuresWithTheMostCommonExplanations) {
   const std::vector<SRule> rules{RuleWithId("a"), RuleWithId("b"), RuleWithId("c")};
-  const SEvaluation x{EMOutcome::Failed, "X::X>1;", {}, {}};
-  const SEvaluation y{EMOutcome::Failed, "Y::Y>1;", {}, {}};
+  const SEvaluation x{EMOutcome::Failed, "X::X>1;", {}, {}, {}};
+  const SEvaluation y{EMOutcome::Failed, "Y::Y>1;", {}, {}, {}};
   SBatchSummary summary;
   summary.Tallies = {TallyOf(1, {}), TallyOf(0, {y, x, x}), TallyOf(1, {})};
   summary.AnalysisErrors = {"", "", ""};
@@ -177,8 +177,8 @@ TEST(Summaries, RulesByFailuresWithTheMostCommonExplanations) {
 TEST(Summaries, CountPerRuleAndNameRulesThatDidNotAnalyse) {
   const std::vector<SRule> rules{RuleWithId("a"), RuleWithId("b")};
   SBatchSummary summary;
-  const SEvaluation failed{EMOutcome::Failed, "F", {}, {}};
-  const SEvaluation error{EMOutcome::RunError, "E", {}, {}};
+  const SEvaluation failed{EMOutcome::Failed, "F", {}, {}, {}};
+  const SEvaluation error{EMOutcome::RunError, "E", {}, {}, {}};
   summary.Tallies = {TallyOf(3, {failed, failed, error}), SRuleTally{}};
   summary.AnalysisErrors = {"", Gbk("表达式语法错误!")};
   summary.RowsEvaluated = 6;
@@ -223,7 +223,7 @@ TEST(Thresholds, CrossedOnlyWhenMoreRowsFailedThanTheLimitAllows) {
 TEST(Summaries, MarkTheThresholdsCrossedInEveryFormat) {
   const std::vector<SRule> rules{RuleWithId("a"), RuleWithId("b")};
   SBatchSummary summary;
-  const SEvaluation failed{EMOutcome::Failed, "F", {}, {}};
+  const SEvaluation failed{EMOutcome::Failed, "F", {}, {}, {}};
   summary.Tallies = {TallyOf(1, {failed, failed}), TallyOf(3, {})};
   summary.AnalysisErrors = {"", ""};
   summary.RowsEvaluated = 3;

@@ -430,8 +430,55 @@ TEST(NullHandle, GivesTheEmptyAnswers) {
   EXPECT_EQ(rulecalc_read_number(nullptr, "1", nullptr), -1);
   EXPECT_EQ(rulecalc_listing_item_count(nullptr), 0u);
   EXPECT_EQ(rulecalc_listing_item(nullptr, 0, &length, &length), -1);
+  rulecalc_note_info note{};
+  EXPECT_EQ(rulecalc_set_notes(nullptr, 1), -1);
+  EXPECT_EQ(rulecalc_note_count(nullptr), 0u);
+  EXPECT_EQ(rulecalc_note(nullptr, 0, &note), -1);
   EXPECT_STREQ(rulecalc_version(), RULECALC_VERSION_STRING);
   EXPECT_STREQ(rulecalc_version(), RULECALC_PROJECT_VERSION);
+}
+
+// Notes are off until asked for, survive a clear, and hold the last run's
+// fallbacks: of rulecalc_run, and of the last row of rulecalc_run_rows.
+TEST(HandleNotes, ListTheLastRunsFallbacksWhenAskedFor) {
+  THandleCalls calc;
+  calc.SetVarValue("A", "12x5", 0);
+  calc.SetSentence("A/2>1;");
+  ASSERT_TRUE(calc.Analyse());
+  EXPECT_FALSE(calc.Run());
+  EXPECT_EQ(rulecalc_note_count(calc.Handle), 0u);
+  EXPECT_EQ(rulecalc_set_notes(calc.Handle, 2), -1);
+  ASSERT_EQ(rulecalc_set_notes(calc.Handle, 1), 0);
+  EXPECT_FALSE(calc.Run());
+  EXPECT_STREQ(calc.GetRuntimeError(), "A::A/2>1;");
+  ASSERT_EQ(rulecalc_note_count(calc.Handle), 1u);
+  rulecalc_note_info note{};
+  ASSERT_EQ(rulecalc_note(calc.Handle, 0, &note), 0);
+  EXPECT_EQ(note.kind, RULECALC_NOTE_NOT_A_NUMBER);
+  EXPECT_EQ(note.position, 0);
+  EXPECT_STREQ(note.function, "");
+  EXPECT_STREQ(note.argument, "A");
+  EXPECT_STREQ(note.value, "12x5");
+  EXPECT_STREQ(note.message, "A could not be read as a number");
+  EXPECT_EQ(std::string(note.text), std::string(note.message) + " '12x5': " + note.reason);
+  EXPECT_EQ(rulecalc_note(calc.Handle, 1, &note), -1);
+
+  calc.ClearMemory();
+  calc.SetVarValue("B", "0", 0);
+  calc.SetSentence("1/B=0;");
+  ASSERT_TRUE(calc.Analyse());
+  const char* names[] = {"B"};
+  const int32_t types[] = {0};
+  const char* values[] = {"0", "4"};
+  uint8_t statuses[2] = {};
+  EXPECT_EQ(rulecalc_run_rows(calc.Handle, 2, 1, names, types, values, statuses), RULECALC_FAILED);
+  EXPECT_EQ(rulecalc_note_count(calc.Handle), 0u);
+  EXPECT_EQ(rulecalc_run_rows(calc.Handle, 1, 1, names, types, values, statuses), RULECALC_HELD);
+  ASSERT_EQ(rulecalc_note_count(calc.Handle), 1u);
+  ASSERT_EQ(rulecalc_note(calc.Handle, 0, nullptr), 0);
+  ASSERT_EQ(rulecalc_set_notes(calc.Handle, 0), 0);
+  EXPECT_TRUE(calc.Run());
+  EXPECT_EQ(rulecalc_note_count(calc.Handle), 0u);
 }
 
 // Null texts count as "" and a null length is not written.

@@ -142,6 +142,85 @@ INSTANTIATE_TEST_SUITE_P(
         SSentenceCase{"LG(0)<-1000000000 AND 1=1;", true}, SSentenceCase{"LG(0-1)=LG(0-1);", false},
         SSentenceCase{"LG(0-1)<>0 AND 2>1;", true}, SSentenceCase{"LG(0-1)<0 OR LG(0-1)>=0;", false}));
 
+struct SNoteCase {
+  const char* Sentence;
+  std::int32_t Position;  // -1: the run notes nothing
+  ENoteKind Kind;
+  const char* Argument;
+  const char* Text;
+};
+
+void PrintTo(const SNoteCase& c, std::ostream* out) { *out << c.Sentence; }
+
+class FallbackNotes : public ::testing::TestWithParam<SNoteCase> {};
+
+std::vector<std::string> NoteTexts(const TRuleCalc& calc) {
+  std::vector<std::string> texts;
+  for (const SRunNote& note : calc.Machine.Notes) texts.push_back(note.Text);
+  return texts;
+}
+
+// A run taking notes lists each fallback once, where its call sits, and gives
+// the verdict and the text a run without notes gives; the same notes come
+// with every record run as its own step.
+TEST_P(FallbackNotes, SayWhereABuiltinFellBack) {
+  const SNoteCase& c = GetParam();
+  auto calc = MakeCalc(EnvironmentWith(testing::MonthDayYearSettings()));
+  SetVariables(*calc);
+  calc->SetVarValue("A", "2024-01-05", 1);
+  calc->SetSentence(c.Sentence);
+  ASSERT_TRUE(calc->Analyse()) << Utf8(calc->GetAnalyseError());
+  const bool plain = calc->Run();
+  const std::string plainText = calc->GetRuntimeError();
+  calc->Machine.TakeNotes = true;
+  EXPECT_EQ(calc->RunAfresh() == ERunStatus::Held, plain);
+  EXPECT_EQ(calc->GetRuntimeError(), plainText);
+  const std::vector<std::string> fused = NoteTexts(*calc);
+  calc->Machine.UseSuperinstructions = false;
+  calc->RunAfresh();
+  EXPECT_EQ(NoteTexts(*calc), fused);
+  const std::vector<SRunNote>& notes = calc->Machine.Notes;
+  if (c.Position < 0) {
+    EXPECT_TRUE(notes.empty()) << notes.front().Text;
+    return;
+  }
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].Position, c.Position);
+  EXPECT_EQ(notes[0].Kind, c.Kind);
+  EXPECT_EQ(notes[0].Argument, c.Argument);
+  EXPECT_EQ(notes[0].Text, c.Text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Builtins, FallbackNotes,
+    ::testing::Values(
+        SNoteCase{"YEAR(TODATE(A))=2024;", 5, ENoteKind::UnreadableDate, "A",
+                  "TODATE could not read A '2024-01-05': expected m/d/y with '/'"},
+        SNoteCase{"TOCHAR(10000000,\"yyyy\")=\"\";", 0, ENoteKind::DateOutOfRange, "10000000",
+                  "TOCHAR could not format 10000000: no date from year 100 to 9999; the text is empty"},
+        SNoteCase{"1=1 AND DAY( 0-700000 )=0;", 8, ENoteKind::InvalidDate, "0-700000",
+                  "DAY could not read the date 0-700000 '-700000': no date from year 100 to 9999; the result is 0"},
+        SNoteCase{"7 / (2-2) = 0;", 2, ENoteKind::DivisionByZero, "(2-2)",
+                  "/ could not divide by (2-2) '0': the divisor is 0; the result is 0"},
+        SNoteCase{"10/N=0;", 2, ENoteKind::DivisionByZero, "N",
+                  "/ could not divide by N 'NULL': the divisor is 0; the result is 0"},
+        SNoteCase{"10/0=0;", 2, ENoteKind::DivisionByZero, "0", "/ could not divide by 0: the divisor is 0; the result is 0"},
+        SNoteCase{"1=1 AND N<X;", 10, ENoteKind::NotANumber, "X",
+                  "X could not be read as a number 'abc': expected a number with '.' before its fraction; read as "
+                  "the null number"},
+        SNoteCase{"LG(0-1)<>0;", 0, ENoteKind::LogOfNonPositive, "0-1",
+                  "LG could not take the logarithm of 0-1 '-1': not above 0, so there is no logarithm"},
+        SNoteCase{"SUBSTR(\"abc\",5,1)=\"\";", 0, ENoteKind::StartOutsideText, "5",
+                  "SUBSTR could not start at 5: outside the 3 bytes of the text; the result is empty"},
+        SNoteCase{"X+1>0;", 0, ENoteKind::NotANumber, "X",
+                  "X could not be read as a number 'abc': expected a number with '.' before its fraction; read as "
+                  "the null number"},
+        // No fallback: an empty text or number is a missing value, not an unreadable one.
+        SNoteCase{"TODATE(T)=0 AND N+1>0;", -1, ENoteKind::NotANumber, "", ""},
+        SNoteCase{"SUBSTR(\"abc\",2,1)=\"c\" AND LG(NULL)=-7 AND 10/2=5 AND YEAR(NULL)=1899;", -1,
+                  ENoteKind::NotANumber, "", ""},
+        SNoteCase{"IF 1>2 THEN TODATE(\"x\")=0;", -1, ENoteKind::NotANumber, "", ""}));
+
 // Every run of a sentence, on every thread, gives the same answer.
 TEST(BuiltinSentences, GiveTheSameAnswerOnEveryRunAndThread) {
   const std::vector<SSentenceCase> cases = {

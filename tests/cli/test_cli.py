@@ -61,6 +61,12 @@ class EvalExitStatus(unittest.TestCase):
         (["C = 7;", "C=007"], 0, "true\n"),
         (["C = 7;", "C:num=007"], 0, "true\n"),
         (["T || \"x\" = \"ax\";", "T=a"], 0, "true\n"),
+        (["YEAR(TODATE(D))=2024;", "D=2024-01-05"], 1,
+         "false\nD::YEAR(TODATE(D))=2024;\nnote: TODATE could not read D '2024-01-05': expected m/d/y with '/'\n"
+         "  YEAR(TODATE(D))=2024;\n       ^^^^^^\n"),
+        (["X + 1 > 0;", "X:num=12x"], 0,
+         "true\nnote: X could not be read as a number '12x': expected a number with '.' before its fraction; "
+         "read as the null number\n  X + 1 > 0;\n  ^\n"),
         (["A>1;", "A"], 64, ""),
         (["A>1;", "A=1", "a=5"], 64, ""),
         (["A>1;", "A:date=1"], 64, ""),
@@ -138,6 +144,11 @@ class Check(unittest.TestCase):
     def test_a_text_compared_with_a_number_is_ok_with_a_warning_and_a_caret(self):
         self.assertEqual(run("check", "X > 1 AND A = 1;", "A:text=x", "X=1"),
                          (0, "ok\n", "warning: 字符串与数值比较,结果不可靠!\n  X > 1 AND A = 1;\n              ^\n"))
+
+    def test_a_fallback_of_a_run_with_the_values_given_is_noted_under_ok(self):
+        self.assertEqual(run("check", "10/N > 1;", "N=0"),
+                         (0, "ok\n", "note: / could not divide by N '0': the divisor is 0; the result is 0\n"
+                                     "  10/N > 1;\n    ^\n"))
 
     def test_caret_under_the_token_where_analysis_stopped(self):
         message, line, marker = self.caret("IF AGE>=18 THEN SCORE;", "AGE=20", "SCORE=50")
@@ -633,8 +644,12 @@ class BatchData(unittest.TestCase):
         data = "D\n2024-01-05\n"
         rules = "day: YEAR(TODATE(D)) = 2024;\n"
         self.assertEqual(self.batch(rules, data)[0], 0)
-        code, out, _ = self.batch(rules, data, "--all", "--format", "csv")
+        code, out, err = self.batch(rules, data, "--all", "--format", "csv")
         self.assertIn("1,day,false,", out)
+        self.assertIn("fallbacks:\n  day: 1 row, TODATE could not read D, row 1 '2024-01-05': expected m/d/y with '/'\n",
+                      err)
+        self.assertIn("[D=2024-01-05; note: TODATE could not read D '2024-01-05': expected m/d/y with '/']",
+                      self.batch(rules, data, "--show-values")[1])
         for extra, rules_text in ((["--date-order", "ymd", "--date-separator", "-"], rules),
                                   ([], "@date-order ymd\n@date-separator -\n" + rules)):
             code, out, _ = self.batch(rules_text, data, "--all", "--format", "csv", *extra)

@@ -37,6 +37,12 @@ std::string DescribePlace(const std::string& gbkSentence, const std::string& gbk
   return Described("", gbkSentence, gbkMessage, point, codec);
 }
 
+std::string DescribeNote(const std::string& gbkSentence, const std::string& gbkNote, std::int32_t position,
+                         std::size_t length, TTextCodec& codec) {
+  const SFailurePoint point{static_cast<std::size_t>(position < 0 ? 0 : position), length == 0 ? 1 : length};
+  return Described("", gbkSentence, gbkNote, point, codec);
+}
+
 std::string DescribeWarnings(const std::string& gbkSentence, const SEvaluation& evaluation, TTextCodec& codec) {
   std::string described;
   for (const SAnalysisWarning& warning : evaluation.Warnings) described += DescribeWarning(gbkSentence, warning, codec);

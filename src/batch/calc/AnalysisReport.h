@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "batch/calc/Evaluation.h"
@@ -25,6 +26,11 @@ std::string DescribeWarning(const std::string& gbkSentence, const SAnalysisWarni
 // message, the sentence's line and carets under the place.
 std::string DescribePlace(const std::string& gbkSentence, const std::string& gbkMessage, SFailurePoint point,
                           TTextCodec& codec);
+
+// A note of a run in the same form: its text, the sentence's line and
+// carets under the length bytes at position.
+std::string DescribeNote(const std::string& gbkSentence, const std::string& gbkNote, std::int32_t position,
+                         std::size_t length, TTextCodec& codec);
 
 // Every warning of an evaluation, described one after the other.
 std::string DescribeWarnings(const std::string& gbkSentence, const SEvaluation& evaluation, TTextCodec& codec);

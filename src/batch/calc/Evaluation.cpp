@@ -12,13 +12,13 @@ SEvaluation Evaluate(TRuleCalc& calc, const std::string& gbkSentence, const std:
   }
   calc.SetSentence(gbkSentence.c_str());
   if (!calc.Analyse()) {
-    return SEvaluation{EMOutcome::AnalysisError, calc.GetAnalyseError(), AnalysisStoppedAt(calc), {}};
+    return SEvaluation{EMOutcome::AnalysisError, calc.GetAnalyseError(), AnalysisStoppedAt(calc), {}, {}};
   }
-  if (step == EMStep::AnalyseOnly) return SEvaluation{EMOutcome::Held, {}, {}, calc.Warnings()};
-  if (calc.Run()) return SEvaluation{};
+  if (step == EMStep::AnalyseOnly) return SEvaluation{EMOutcome::Held, {}, {}, calc.Warnings(), {}};
+  if (calc.Run()) return SEvaluation{EMOutcome::Held, {}, {}, {}, calc.Machine.Notes};
   std::string text = calc.GetRuntimeError();
   const EMOutcome outcome = IsRunError(text) ? EMOutcome::RunError : EMOutcome::Failed;
-  return SEvaluation{outcome, std::move(text), {}, {}};
+  return SEvaluation{outcome, std::move(text), {}, {}, calc.Machine.Notes};
 }
 
 }  // namespace rulecalc::batch

@@ -5,6 +5,7 @@
 
 #include "analyser/AnalysisWarning.h"
 #include "boundary/RuleCalc.h"
+#include "vm/RunNotes.h"
 #include "batch/calc/FailurePoint.h"
 #include "batch/calc/Variable.h"
 
@@ -24,6 +25,7 @@ struct SEvaluation {
   std::string Text;
   SFailurePoint StoppedAt;  // where analysis stopped, for AnalysisError
   std::vector<SAnalysisWarning> Warnings;  // where an analysed sentence mixes types
+  std::vector<SRunNote> Notes;  // where the run fell back
 };
 
 // How far to go with a sentence.
@@ -31,8 +33,8 @@ enum class EMStep { AnalyseOnly, AnalyseAndRun };
 
 // Evaluates one sentence on a calculator of its own state: clears it (so no
 // explanation carries over from an earlier sentence), sets the variables,
-// analyses and, if asked, runs. AnalyseOnly answers Held when the sentence
-// analyses.
+// analyses and, if asked, runs (with the notes of the run when calc takes
+// them). AnalyseOnly answers Held when the sentence analyses.
 SEvaluation Evaluate(TRuleCalc& calc, const std::string& gbkSentence, const std::vector<SVariable>& variables,
                      EMStep step);
 
