@@ -40,7 +40,7 @@ std::string TBatchWorker::Verdicts(std::size_t file, const SCsvRecord& record, s
   if (!problem.empty()) return problem;
   const bool rowHasProblems = Values.Prepare(record.Fields, GbkValues, Problems);
   for (std::size_t i = 0; i < Plan.Rules.size(); ++i) {
-    verdicts.push_back(Plan.RuleAnalyses[i] ? EvaluateRule(i, rowHasProblems) : SEvaluation{EMOutcome::AnalysisError, "", {}, {}});
+    verdicts.push_back(Plan.RuleAnalyses[i] ? EvaluateRule(i, rowHasProblems) : SEvaluation{EMOutcome::AnalysisError, "", {}, {}, {}});
   }
   return problem;
 }
