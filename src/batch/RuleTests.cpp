@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "batch/Failures.h"
+#include "batch/Report.h"
 #include "batch/text/ControlCharacters.h"
 #include "batch/text/OneLine.h"
 
@@ -102,17 +103,7 @@ std::vector<std::string> SplitTestRecord(SCsvRecord& record, const STestLayout& 
 }
 
 const char* VerdictName(EMOutcome outcome) {
-  switch (outcome) {
-    case EMOutcome::Held:
-      return "true";
-    case EMOutcome::Failed:
-      return "false";
-    case EMOutcome::AnalysisError:
-      return "not analysed";
-    case EMOutcome::RunError:
-      break;
-  }
-  return "error";
+  return outcome == EMOutcome::AnalysisError ? "not analysed" : OutcomeWord(outcome);
 }
 
 std::optional<std::string> ExpectedVerdict(const std::string& cell, const std::string& where) {
