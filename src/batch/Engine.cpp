@@ -121,7 +121,7 @@ SReportLayout LayoutOf(const SEngineOptions& options, const SBatchPlan& plan) {
   layout.Format = options.Format;
   layout.Encoding = options.OutputEncoding;
   layout.IdColumns = WidestId(plan.Rules);
-  if (plan.KeyColumn) layout.GbkKeyName = plan.Columns[*plan.KeyColumn].GbkName;
+  if (plan.KeyColumn) layout.GbkKeyName = plan.Columns[*plan.KeyColumn].GbkDataName;
   layout.ShowValues = options.ShowValues;
   layout.Bom = options.Bom;
   layout.RawCells = options.RawCells;
@@ -139,7 +139,7 @@ bool SameColumns(const std::vector<SColumn>& a, const std::vector<SColumn>& b) {
   for (std::size_t i = 0; i < a.size(); ++i) {
     const bool sameDate = a[i].Date.has_value() == b[i].Date.has_value() &&
                           (!a[i].Date || (a[i].Date->Order == b[i].Date->Order && a[i].Date->Separator == b[i].Date->Separator));
-    if (a[i].GbkName != b[i].GbkName || a[i].Declared != b[i].Declared || !sameDate) return false;
+    if (a[i].GbkName != b[i].GbkName || a[i].GbkDataName != b[i].GbkDataName || a[i].Declared != b[i].Declared || !sameDate) return false;
   }
   return true;
 }
@@ -172,6 +172,8 @@ TOwnedFile OpenPlanFile(const SBatchPlan& plan, std::size_t file, const void* co
 void WriteColumn(TByteWriter& out, const SColumn& column) {
   out.Text(column.Name);
   out.Text(column.GbkName);
+  out.Text(column.DataName);
+  out.Text(column.GbkDataName);
   out.Flag(column.Declared.has_value());
   out.U8(column.Declared ? static_cast<std::uint8_t>(*column.Declared) : 0);
   out.Flag(column.Date.has_value());
@@ -191,6 +193,8 @@ SColumn ReadColumn(TByteReader& in) {
   SColumn column;
   column.Name = in.Text();
   column.GbkName = in.Text();
+  column.DataName = in.Text();
+  column.GbkDataName = in.Text();
   const bool declared = in.Flag();
   if (declared) {
     column.Declared = ReadType(in);
@@ -386,6 +390,7 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
   RulesPath = path;
   RulesFileDateOrder = rules.DateOrder;
   RulesFileDateSeparator = rules.DateSeparator;
+  ColumnMappings = std::move(rules.Columns);
   BatchPlan.Rules = std::move(rules.Rules);
   SettleThresholds(rules.Tolerances);
   BatchPlan.Environment = BatchEnvironment(Options.DateOrder.empty() ? rules.DateOrder : Options.DateOrder,
@@ -412,6 +417,7 @@ void TBatchEngine::AddData(const std::string& path) {
   if (!reader->Next(header)) throw TUsageError("the data file '" + path + "' has no header row");
   if (Options.Tests) TestLayouts.push_back(SplitTestHeader(header, BatchPlan.Rules, path, dataCodec, *OutputCodec));
   std::vector<SColumn> columns = ColumnsOfHeader(header, path, dataCodec, *OutputCodec);
+  MapColumns(columns, ColumnMappings, *OutputCodec);
   if (BatchPlan.Files.empty()) {
     BatchPlan.Columns = std::move(columns);
   } else if (!SameColumns(BatchPlan.Columns, columns)) {
@@ -475,7 +481,7 @@ void TBatchEngine::SettleColumns(const std::vector<SColumnEvidence>& evidence) {
   for (std::string& notice : MixedColumnsNotices(columns, evidence, dataPath, *OutputCodec)) Notice(std::move(notice));
   for (const SColumn& column : columns) {
     if (column.Unusable.empty()) continue;
-    Notice(dataPath + ": no rule can name the column '" + column.Name + "': " + column.Unusable +
+    Notice(dataPath + ": no rule can name the column '" + column.DataName + "': " + column.Unusable +
            " (names are an ASCII letter, then letters, digits and underscores)\n");
   }
   if (!Options.Key.empty()) {
@@ -570,7 +576,7 @@ void TBatchEngine::NoticeUnusedColumns() {
   for (std::size_t i = 0; i < used.size(); ++i) {
     const SColumn& column = BatchPlan.Columns[i];
     if (used[i] || !column.Unusable.empty()) continue;
-    Notice(BatchPlan.Files.front().Path + ": no rule uses the column '" + column.Name + "'\n");
+    Notice(BatchPlan.Files.front().Path + ": no rule uses the column '" + column.DataName + "'\n");
   }
 }
 

@@ -164,6 +164,7 @@ class TBatchEngine {
   std::string RulesPath;
   std::string RulesFileDateOrder;
   std::string RulesFileDateSeparator;
+  std::vector<SColumnMapping> ColumnMappings;  // the rules file's @column lines
   SBatchPlan BatchPlan;
   std::vector<std::unique_ptr<TDataFile>> OpenFiles;  // the files this engine added (none on a worker)
   std::vector<std::unique_ptr<TCsvReader>> AfterHeaders;  // readers standing after each header, until used

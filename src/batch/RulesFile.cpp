@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "batch/ColumnName.h"
 #include "batch/Failures.h"
 #include "batch/text/ControlCharacters.h"
 #include "batch/RulesScanner.h"
@@ -52,13 +53,17 @@ class TRulesParser {
       ReadTolerance(where);
       return;
     }
+    if (name == "column") {
+      file.Columns.push_back(ReadColumnMapping(where, file.Columns));
+      return;
+    }
     const std::string value = Scanner.Word();
     if (name == "date-order" && (value == "ymd" || value == "mdy" || value == "dmy")) {
       file.DateOrder = value;
     } else if (name == "date-separator" && value.size() == 1) {
       file.DateSeparator = value;
     } else {
-      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C' or '@max-failed RULE N|P%', not '@" +
+      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C' or '@max-failed RULE N|P%' or '@column DATA NAME', not '@" +
                         name + (value.empty() ? "" : " " + value) + "'");
     }
   }
@@ -71,6 +76,25 @@ class TRulesParser {
     const std::string id(TrimmedEnd(line.substr(0, blank)));
     const std::string limit(line.substr(blank + 1));
     WrittenTolerances.push_back({where, id, ReadFailedLimit(limit, where + "@max-failed " + ShowingControls(id))});
+  }
+
+  // @column DATA NAME: the data's name may hold blanks, the variable's cannot.
+  SColumnMapping ReadColumnMapping(const std::string& where, const std::vector<SColumnMapping>& earlier) {
+    const std::string_view line = TrimmedEnd(Scanner.UntilOneOf("#\n"));
+    const std::size_t blank = line.find_last_of(" \t");
+    if (blank == std::string_view::npos) throw TUsageError(where + "expected '@column DATA NAME'");
+    const std::string dataName(TrimmedEnd(line.substr(0, blank)));
+    const std::string variable(line.substr(blank + 1));
+    SColumnMapping mapping{where, Codec.ToGbk(dataName, where + "@column"), Codec.ToGbk(variable, where + "@column")};
+    const std::string why = WhyNotAName(mapping.GbkVariable);
+    if (!why.empty()) throw TUsageError(where + "@column " + ShowingControls(dataName) + ": no rule can name " +
+                                        ShowingControls(variable) + ": " + why);
+    for (const SColumnMapping& other : earlier) {
+      if (FoldedName(other.GbkDataName) == FoldedName(mapping.GbkDataName)) {
+        throw TUsageError(where + "a second @column for the column '" + ShowingControls(dataName) + "'");
+      }
+    }
+    return mapping;
   }
 
   // Each @max-failed line's rule, in the order of the rules.

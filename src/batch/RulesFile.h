@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/Columns.h"
 #include "batch/Thresholds.h"
 #include "batch/text/TextCodec.h"
 
@@ -26,6 +27,7 @@ struct SRulesFile {
   std::string DateOrder;      // "ymd", "mdy" or "dmy"
   std::string DateSeparator;  // one character
   std::vector<SThreshold> Tolerances;  // from @max-failed lines, in the order of the rules
+  std::vector<SColumnMapping> Columns; // from @column lines, in their order
 };
 
 // Reads the text of a rules file (in the codec's encoding):
@@ -33,6 +35,7 @@ struct SRulesFile {
 //   @date-order ymd|mdy|dmy
 //   @date-separator C
 //   @max-failed RULE N        (or P%: how many of its rows a rule may fail)
+//   @column DATA NAME         (the rules name the data's column DATA by NAME)
 //   id: sentence;
 //   id "description": sentence
 //       that runs over several lines;
@@ -40,7 +43,8 @@ struct SRulesFile {
 // TUsageError naming file, line and column for anything else: an id without
 // ':', a missing ';' (the next rule's "id:" inside a sentence, or the end of
 // the file), a repeated id, an unknown setting, a @max-failed of no rule or
-// a second one of a rule, a file without rules;
+// a second one of a rule, an @column whose NAME no rule could name or whose
+// DATA is mapped twice, a file without rules;
 // TConversionError for text GBK cannot hold.
 SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec& codec);
 
