@@ -10,7 +10,7 @@ void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool require
                                           "'id \"description\": sentence;', '#' starts a comment outside texts");
   CLI::Option* data = command.add_option(
       "--data", arguments.DataPath,
-      "CSV file (RFC 4180), '-' for standard input; the header names the variables, 'name:num', "
+      "CSV file (RFC 4180), '-' for standard input; the header names the variables ('data=NAME' names one for the rules), 'name:num', "
       "'name:text', 'name:date' or 'name:date(yyyy-mm-dd)' fix a column's type, else it is inferred "
       "from the whole column");
   rules->required(required);

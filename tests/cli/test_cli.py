@@ -432,6 +432,8 @@ class Batch(unittest.TestCase):
             ("missing data", self.rules, "/nonexistent.csv", "cannot read the data file"),
             ("repeated column", self.rules, self.files.write("d.csv", "AGE,age\n1,2\n"), "twice"),
             ("empty data", self.rules, self.files.write("e.csv", ""), "no header"),
+            ("@column of no column", self.files.write("r3.txt", "@column 年龄 AGE\na: AGE>1;\n"), self.data,
+             "r3.txt:1:1: @column 年龄 AGE: the header has no column '年龄'"),
         ]
         for name, rules, data, message in cases:
             with self.subTest(name):
@@ -678,6 +680,9 @@ class BatchData(unittest.TestCase):
         _, _, err = self.batch("a: AGE > 1;", "AGE,年龄,MONTHLY INCOME\n2,3,4\n")
         self.assertIn("no rule can name the column '年龄': a name starts with an ASCII letter", err)
         self.assertIn("no rule can name the column 'MONTHLY INCOME': a name cannot hold a blank", err)
+        code, _, err = self.batch("@column 年龄 NIANLING\na: NIANLING > 1 AND INCOME > 1;",
+                                  "AGE,年龄,MONTHLY INCOME=INCOME\n2,3,4\n")
+        self.assertEqual((code, err.endswith("data.csv: no rule uses the column 'AGE'\n"), err.count("\n")), (0, True, 1))
 
 
 class BatchCalculatorsPerRule(unittest.TestCase):
