@@ -219,6 +219,40 @@ TEST(ColumnInference, SaysWhichRowsMadeAMostlyNumericColumnText) {
   EXPECT_EQ(notice, "");
 }
 
+// Digit strings that are identifiers are advised as text: by their values or,
+// when every number is only digits, by a name like ID, NO, PHONE, TEL, CODE.
+TEST(ColumnInference, AdvisesTextForIdentifiersAndNumbersForMeasures) {
+  const struct {
+    std::string Header, Values;  // the values, one row each
+    const char* Advice;          // the notice from its second line, or "" for none
+  } cases[] = {
+      {"IDNO", "110101199003071234 110101199003071235 11010119900307123X",
+       "  they look like identifiers: declare it as IDNO:text in the header, which keeps their leading zeros and a "
+       "trailing X\n"},
+      {"CUST_NO", "1001 1002 N/A", "  they look like identifiers: declare it as CUST_NO:text"},
+      {"PhoneNumber", "1001 1002 N/A", "  they look like identifiers: declare it as PhoneNumber:text"},
+      {"CUST_NO", "10.5 1002 N/A", "  declare it as CUST_NO:num in the header"},
+      {"NOTE", "1001 1002 N/A", "  declare it as NOTE:num in the header"},
+      {"ACCOUNT", "0012 1002 N/A", "  they look like identifiers: declare it as ACCOUNT:text"},
+      {"ZIP", "100 007 200 0",
+       "d.csv: column ZIP is read as numbers, but 1 of its values look like identifiers: row 2 \"007\"\n"
+       "  declare it as ZIP:text in the header, which keeps their leading zeros and all their digits\n"},
+      {"AMOUNT", "0.5 1 0", ""},
+  };
+  for (const auto& c : cases) {
+    std::string csv = c.Header + "\n";
+    for (char ch : c.Values) csv += ch == ' ' ? '\n' : ch;
+    std::string notice;
+    ColumnsOf(csv + "\n", &notice);
+    const std::string advice = notice.substr(std::min(notice.size(), notice.find('\n') + 1));
+    if (c.Advice[0] == 'd' || c.Advice[0] == '\0') {
+      EXPECT_EQ(notice, c.Advice);
+    } else {
+      EXPECT_EQ(advice.substr(0, std::string(c.Advice).size()), c.Advice) << notice;
+    }
+  }
+}
+
 TEST(ColumnInference, RowsThatWillBeSkippedDoNotCount) {
   const std::vector<SColumn> columns = ColumnsOf(
       "A,B\n"
