@@ -167,6 +167,25 @@ TOwnedFile OpenPlanFile(const SBatchPlan& plan, std::size_t file, const void* co
   return TOwnedFile(handle);
 }
 
+// Reads the file past its first lines (before the header): the bytes they
+// take, or nothing when the file has fewer.
+std::optional<std::uint64_t> SkipLines(std::FILE* file, std::uint64_t lines) {
+  std::uint64_t bytes = 0;
+  for (std::uint64_t done = 0; done < lines; ++bytes) {
+    const int c = std::fgetc(file);
+    if (c == EOF) return std::nullopt;
+    if (c == '\n') ++done;
+  }
+  return bytes;
+}
+
+// Reads past the records after the header that are no data (a row of units).
+void SkipRecords(TCsvReader& reader, std::uint64_t records) {
+  SCsvRecord record;
+  for (std::uint64_t i = 0; i < records && reader.Next(record); ++i) {
+  }
+}
+
 // ---- Byte strings ---------------------------------------------------------------
 
 void WriteColumn(TByteWriter& out, const SColumn& column) {
@@ -367,6 +386,10 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
     AddMaxFailed(o.MaxFailed, value);
   } else if (name == "failed-rows") {
     o.FailedRows = FlagValue(name, value);
+  } else if (name == "header-row") {
+    o.HeaderRow = value.empty() ? std::nullopt : std::optional<std::uint64_t>(ReadRowCount(value, "--header-row", 1));
+  } else if (name == "skip-rows") {
+    o.SkipRows = value.empty() ? std::nullopt : std::optional<std::uint64_t>(ReadRowCount(value, "--skip-rows", 0));
   } else if (name == "tests") {
     o.Tests = FlagValue(name, value);
   } else {
@@ -391,6 +414,8 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
   RulesFileDateOrder = rules.DateOrder;
   RulesFileDateSeparator = rules.DateSeparator;
   ColumnMappings = std::move(rules.Columns);
+  RulesFileHeaderRow = rules.HeaderRow;
+  RulesFileSkipRows = rules.SkipRows;
   BatchPlan.Rules = std::move(rules.Rules);
   SettleThresholds(rules.Tolerances);
   BatchPlan.Environment = BatchEnvironment(Options.DateOrder.empty() ? rules.DateOrder : Options.DateOrder,
@@ -412,9 +437,19 @@ void TBatchEngine::AddData(const std::string& path) {
                                                    path, "--data-encoding", notice);
   Notice(std::move(notice));
   TTextCodec dataCodec(encoding);
-  auto reader = std::make_unique<TCsvReader>(data->File());
+  const std::uint64_t headerRow = Options.HeaderRow.value_or(RulesFileHeaderRow.value_or(1));
+  const std::optional<std::uint64_t> headerAt = SkipLines(data->File(), headerRow - 1);
+  if (!headerAt) {
+    throw TUsageError("the data file '" + path + "' has no line " + std::to_string(headerRow) + " for its header");
+  }
+  auto reader = std::make_unique<TCsvReader>(data->File(), SCsvWindow{*headerAt, UINT64_MAX, headerRow - 1, false});
   SCsvRecord header;
   if (!reader->Next(header)) throw TUsageError("the data file '" + path + "' has no header row");
+  SkipRecords(*reader, Options.SkipRows.value_or(RulesFileSkipRows.value_or(0)));
+  if (BatchPlan.Files.empty()) {
+    FirstHeaderStart = header.Start;
+    FirstHeaderEnd = header.End;
+  }
   if (Options.Tests) TestLayouts.push_back(SplitTestHeader(header, BatchPlan.Rules, path, dataCodec, *OutputCodec));
   std::vector<SColumn> columns = ColumnsOfHeader(header, path, dataCodec, *OutputCodec);
   MapColumns(columns, ColumnMappings, *OutputCodec);
@@ -552,7 +587,7 @@ std::string TBatchEngine::FailedRowsHeading() const {
   Require(Options.FailedRows && !OpenFiles.empty() && Stage >= EMStage::Prepared,
           "the failed rows' heading needs the option failed-rows and prepared rules, on the handle that added the data");
   const SPlanFile& first = BatchPlan.Files.front();
-  return ::rulecalc::batch::FailedRowsHeading(fileno(OpenFiles.front()->File()), first.DataStart,
+  return ::rulecalc::batch::FailedRowsHeading(fileno(OpenFiles.front()->File()), FirstHeaderStart, FirstHeaderEnd,
                                               BatchPlan.KeyColumn.has_value(), first.Path);
 }
 

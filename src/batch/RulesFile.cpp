@@ -53,6 +53,11 @@ class TRulesParser {
       ReadTolerance(where);
       return;
     }
+    if (name == "header-row" || name == "skip-rows") {
+      const std::uint64_t count = ReadRowCount(Scanner.Word(), where + "@" + name, name == "header-row" ? 1 : 0);
+      (name == "header-row" ? file.HeaderRow : file.SkipRows) = count;
+      return;
+    }
     if (name == "column") {
       file.Columns.push_back(ReadColumnMapping(where, file.Columns));
       return;
@@ -63,7 +68,7 @@ class TRulesParser {
     } else if (name == "date-separator" && value.size() == 1) {
       file.DateSeparator = value;
     } else {
-      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C' or '@max-failed RULE N|P%' or '@column DATA NAME', not '@" +
+      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C' or '@max-failed RULE N|P%', '@column DATA NAME', '@header-row N' or '@skip-rows N', not '@" +
                         name + (value.empty() ? "" : " " + value) + "'");
     }
   }
@@ -162,6 +167,19 @@ class TRulesParser {
 SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec& codec) {
   if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
   return TRulesParser(text, path, codec).Parse();
+}
+
+std::uint64_t ReadRowCount(const std::string& text, const std::string& what, std::uint64_t least) {
+  constexpr std::uint64_t kMost = 1000000000;
+  std::uint64_t count = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || count > kMost) throw TUsageError(what + ": '" + ShowingControls(text) + "' is not a count of rows");
+    count = count * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (text.empty() || count < least || count > kMost) {
+    throw TUsageError(what + ": '" + ShowingControls(text) + "' is not a count of rows from " + std::to_string(least));
+  }
+  return count;
 }
 
 std::string ReadRulesText(const std::string& path) {

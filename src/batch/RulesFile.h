@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,8 @@ struct SRulesFile {
   std::string DateSeparator;  // one character
   std::vector<SThreshold> Tolerances;  // from @max-failed lines, in the order of the rules
   std::vector<SColumnMapping> Columns; // from @column lines, in their order
+  std::optional<std::uint64_t> HeaderRow;  // @header-row N: the data's header is its line N
+  std::optional<std::uint64_t> SkipRows;   // @skip-rows N: N records after the header are no data
 };
 
 // Reads the text of a rules file (in the codec's encoding):
@@ -36,6 +40,8 @@ struct SRulesFile {
 //   @date-separator C
 //   @max-failed RULE N        (or P%: how many of its rows a rule may fail)
 //   @column DATA NAME         (the rules name the data's column DATA by NAME)
+//   @header-row N             (the data's header is its line N, from 1)
+//   @skip-rows N              (N records after the header are no data)
 //   id: sentence;
 //   id "description": sentence
 //       that runs over several lines;
@@ -47,6 +53,10 @@ struct SRulesFile {
 // DATA is mapped twice, a file without rules;
 // TConversionError for text GBK cannot hold.
 SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec& codec);
+
+// A count written as digits, at least least (at most a billion); throws
+// TUsageError saying what it is for otherwise.
+std::uint64_t ReadRowCount(const std::string& text, const std::string& what, std::uint64_t least);
 
 // The bytes of the rules file at path; throws TUsageError when it cannot be read.
 std::string ReadRulesText(const std::string& path);
