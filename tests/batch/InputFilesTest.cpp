@@ -55,9 +55,10 @@ TEST(RulesFile, RulesSpanLinesToTheirSemicolonWithCommentsAndDescriptions) {
   TTextCodec codec("UTF-8");
   const SRulesFile file =
       ParseRules("@date-order ymd\n@date-separator -\n@max-failed my rule 0.5%  # of its rows\na: A>1;\nmy rule: A>2;\n"
-                 "@column 理赔 金额  CLAIM # mapped\n",
+                 "@column 理赔 金额  CLAIM # mapped\n@header-row 3\n@skip-rows 0\n",
                  "r", codec);
   EXPECT_EQ(file.DateOrder + file.DateSeparator, "ymd-");
+  EXPECT_EQ(file.HeaderRow.value_or(0) * 10 + file.SkipRows.value_or(9), 30u);
   ASSERT_EQ(file.Columns.size(), 1u);
   EXPECT_EQ(file.Columns[0].GbkDataName + "|" + file.Columns[0].GbkVariable, Gbk("理赔 金额|CLAIM"));
   ASSERT_EQ(file.Tolerances.size(), 1u);
@@ -82,6 +83,8 @@ TEST(RulesFile, ErrorsNameFileLineAndColumn) {
       {"@max-failed 5%\na: A>1;", "r.rules:1:1: expected '@max-failed RULE N' or '@max-failed RULE P%'"},
       {"@column 金额 1X\na: A>1;", "r.rules:1:1: @column 金额: no rule can name 1X: a name starts with an ASCII letter"},
       {"@column A B\n@column a C\na: A>1;", "r.rules:2:1: a second @column for the column 'a'"},
+      {"@header-row 0\na: A>1;", "r.rules:1:1: @header-row: '0' is not a count of rows from 1"},
+      {"@skip-rows -1\na: A>1;", "r.rules:1:1: @skip-rows: '-1' is not a count of rows"},
   };
   for (const auto& c : cases) EXPECT_NE(RulesErrorOf(c.Content).find(c.Message), std::string::npos) << RulesErrorOf(c.Content);
 }

@@ -42,6 +42,7 @@ class Frame(unittest.TestCase):
              {"D": [datetime.datetime(2024, 1, 5), None], "E": [datetime.datetime(2024, 1, 5), None],
               "N": [1.0, None], "T": ["007", ""]}),
             ("名字:text,NOTE:a:text\n张三,x\n".encode("gbk"), None, {"名字": ["张三"], "NOTE:a": ["x"]}),
+            ("理赔金额=CLAIM:num,ID:text\n500,007\n".encode(), None, {"CLAIM": [500.0], "ID": ["007"]}),
             (b"ID,AGE:bool\n1,2\n", None, "{data}:1: column 2 of the header: 'AGE:bool': the type must be ':num' "
                                            "or ':text'"),
             (b"ID,AGE\n1,2\n", b"adult: AGE >= 18\n", "{rules}:2:1: the rule 'adult' ({rules}:1:1) has no ';' at its end"),

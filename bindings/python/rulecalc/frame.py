@@ -95,7 +95,9 @@ def read_data(path: str, encoding: Optional[str] = None, **options):
     ValueError with its message. encoding None: detected as the tool detects
     it. Text columns keep their texts as written (an empty one is ""), date
     columns are datetime64, other empty cells are the null. Columns are named
-    without the suffix; options go to pandas.read_csv."""
+    without the suffix, and by the rules' name where the header gives one
+    ("理赔金额=CLAIM_AMOUNT:num" is the column CLAIM_AMOUNT); options go to
+    pandas.read_csv."""
     found, columns = _header(path, encoding)
     python_encoding = "utf-8-sig" if found.upper().replace("_", "-") in ("UTF-8", "UTF8") else found
     names = [name for name, _, _ in columns]
