@@ -139,7 +139,8 @@ bool SameColumns(const std::vector<SColumn>& a, const std::vector<SColumn>& b) {
   for (std::size_t i = 0; i < a.size(); ++i) {
     const bool sameDate = a[i].Date.has_value() == b[i].Date.has_value() &&
                           (!a[i].Date || (a[i].Date->Order == b[i].Date->Order && a[i].Date->Separator == b[i].Date->Separator));
-    if (a[i].GbkName != b[i].GbkName || a[i].GbkDataName != b[i].GbkDataName || a[i].Declared != b[i].Declared || !sameDate) return false;
+    const bool sameNames = a[i].GbkName == b[i].GbkName && a[i].GbkDataName == b[i].GbkDataName;
+    if (!sameNames || a[i].Declared != b[i].Declared || !sameDate) return false;
   }
   return true;
 }
@@ -182,8 +183,7 @@ std::optional<std::uint64_t> SkipLines(std::FILE* file, std::uint64_t lines) {
 // Reads past the records after the header that are no data (a row of units).
 void SkipRecords(TCsvReader& reader, std::uint64_t records) {
   SCsvRecord record;
-  for (std::uint64_t i = 0; i < records && reader.Next(record); ++i) {
-  }
+  for (std::uint64_t left = records; left > 0 && reader.Next(record);) --left;
 }
 
 // ---- Byte strings ---------------------------------------------------------------

@@ -68,8 +68,9 @@ class TRulesParser {
     } else if (name == "date-separator" && value.size() == 1) {
       file.DateSeparator = value;
     } else {
-      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C' or '@max-failed RULE N|P%', '@column DATA NAME', '@header-row N' or '@skip-rows N', not '@" +
-                        name + (value.empty() ? "" : " " + value) + "'");
+      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C', '@max-failed RULE N|P%', "
+                        "'@column DATA NAME', '@header-row N' or '@skip-rows N', not '@" + name +
+                        (value.empty() ? "" : " " + value) + "'");
     }
   }
 
