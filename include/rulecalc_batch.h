@@ -192,10 +192,11 @@ RULECALC_BATCH_API int rulecalc_batch_file(rulecalc_batch *batch, size_t index, 
 
 /* The columns of the header: name (the variable the rules use, in the
  * output encoding, without its type suffix: "CLAIM_AMOUNT" of a header cell
- * "理赔金额=CLAIM_AMOUNT:num" or of "@column 理赔金额 CLAIM_AMOUNT"), type (0 number, 1 text: declared, or inferred once the scans are
- * folded), whether it was declared, and the date reading of a ":date"
- * column ("" for none; "ymd-", "dmy." ...: order then separator; "date"
- * for the run's own reading). Returns -1 when index is out of range. */
+ * "理赔金额=CLAIM_AMOUNT:num" or of "@column 理赔金额 CLAIM_AMOUNT"), type (0
+ * number, 1 text: declared, or inferred once the scans are folded), whether
+ * it was declared, and the date reading of a ":date" column ("" for none;
+ * "ymd-", "dmy." ...: order then separator; "date" for the run's own
+ * reading). Returns -1 when index is out of range. */
 RULECALC_BATCH_API size_t rulecalc_batch_column_count(rulecalc_batch *batch);
 RULECALC_BATCH_API int rulecalc_batch_column(rulecalc_batch *batch, size_t index, const char **name, int *type,
                                              int *declared, const char **date_reading);

@@ -66,9 +66,16 @@ bool HoldsIdentifiers(const SColumn& column, const SColumnEvidence& seen) {
 std::string Examples(const std::vector<std::pair<std::uint64_t, std::string>>& examples, std::uint64_t count,
                      TTextCodec& output) {
   std::string text;
-  for (const auto& [row, value] : examples) text += " row " + std::to_string(row) + " \"" + output.FromGbkShowingControls(value) + "\"";
+  for (const auto& [row, value] : examples) {
+    text += " row " + std::to_string(row) + " \"" + output.FromGbkShowingControls(value) + "\"";
+  }
   if (count > examples.size()) text += " ...";
   return text;
+}
+
+// The header cell that declares the column type: "IDNO:text", "证件号=IDNO:text".
+std::string Declaration(const SColumn& column, const char* type) {
+  return column.DataName + (column.GbkName == column.GbkDataName ? "" : "=" + column.Name) + type;
 }
 
 // A column of numbers with a few texts among them.
@@ -78,10 +85,10 @@ std::string MixedColumnNotice(const SColumn& column, const SColumnEvidence& seen
                        std::to_string(seen.Texts) + " of its " + std::to_string(seen.Texts + seen.Numbers) +
                        " values are not numbers:" + Examples(seen.FirstTexts, seen.Texts, output);
   if (HoldsIdentifiers(column, seen)) {
-    return notice + "\n  they look like identifiers: declare it as " + column.DataName +
-           ":text in the header, which keeps their leading zeros and a trailing X\n";
+    return notice + "\n  they look like identifiers: declare it as " + Declaration(column, ":text") +
+           " in the header, which keeps their leading zeros and a trailing X\n";
   }
-  return notice + "\n  declare it as " + column.DataName + ":num in the header (such values are then errors for "
+  return notice + "\n  declare it as " + Declaration(column, ":num") + " in the header (such values are then errors for "
                   "their row only), or name the texts that mean empty with --null-values\n";
 }
 
@@ -90,7 +97,7 @@ std::string IdentifierColumnNotice(const SColumn& column, const SColumnEvidence&
                                    TTextCodec& output) {
   return dataPath + ": column " + column.DataName + " is read as numbers, but " + std::to_string(seen.Identifiers) +
          " of its values look like identifiers:" + Examples(seen.FirstIdentifiers, seen.Identifiers, output) +
-         "\n  declare it as " + column.DataName + ":text in the header, which keeps their leading zeros and all " +
+         "\n  declare it as " + Declaration(column, ":text") + " in the header, which keeps their leading zeros and all " +
          "their digits\n";
 }
 

@@ -236,6 +236,7 @@ TEST(ColumnInference, AdvisesTextForIdentifiersAndNumbersForMeasures) {
       {"PhoneNumber", "1001 1002 N/A", "  they look like identifiers: declare it as PhoneNumber:text"},
       {"CUST_NO", "10.5 1002 N/A", "  declare it as CUST_NO:num in the header"},
       {"NOTE", "1001 1002 N/A", "  declare it as NOTE:num in the header"},
+      {"证件号=CERT", "1001 1002 N/A", "  declare it as 证件号=CERT:num in the header"},
       {"ACCOUNT", "0012 1002 N/A", "  they look like identifiers: declare it as ACCOUNT:text"},
       {"ZIP", "100 007 200 0",
        "d.csv: column ZIP is read as numbers, but 1 of its values look like identifiers: row 2 \"007\"\n"
