@@ -133,6 +133,10 @@ RULECALC_BATCH_API const char *rulecalc_batch_message(rulecalc_batch *batch, siz
  *                      are read
  *   "failed-rows"      "1": gather the records that need attention (see Failed rows)
  *   "tests"            "1": the data files are tests files (see Rule tests)
+ *   "header-row"       N: a data file's header is its line N (from 1), the lines
+ *                      before it are left out; "" the rules file's, else 1
+ *   "skip-rows"        N: the N records after the header are no data; "" the
+ *                      rules file's, else 0. Rows count the data records from 1
  * Flags take "1" or "0". An unknown name or a bad value is
  * RULECALC_BATCH_UNUSABLE with the message the tool gives for it.
  * Thresholds (fail-on, max-failed, @max-failed) are decided from the whole
@@ -148,6 +152,9 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_set_option(rulecalc_batc
  *   @date-order ymd|mdy|dmy
  *   @date-separator C
  *   @max-failed RULE N      (or P%: as the "max-failed" option; RULE may hold blanks)
+ *   @column DATA NAME       the rules name the data's column DATA (which may hold blanks) by NAME
+ *   @header-row N           as the "header-row" option, which wins
+ *   @skip-rows N            as the "skip-rows" option, which wins
  *   id: sentence;
  *   id "description": sentence
  *       that runs over several lines;
@@ -183,11 +190,13 @@ RULECALC_BATCH_API size_t rulecalc_batch_file_count(rulecalc_batch *batch);
 RULECALC_BATCH_API int rulecalc_batch_file(rulecalc_batch *batch, size_t index, const char **path,
                                            const char **encoding, uint64_t *data_start, uint64_t *size);
 
-/* The columns of the header: name (output encoding, without its type
- * suffix), type (0 number, 1 text: declared, or inferred once the scans are
- * folded), whether it was declared, and the date reading of a ":date"
- * column ("" for none; "ymd-", "dmy." ...: order then separator; "date"
- * for the run's own reading). Returns -1 when index is out of range. */
+/* The columns of the header: name (the variable the rules use, in the
+ * output encoding, without its type suffix: "CLAIM_AMOUNT" of a header cell
+ * "理赔金额=CLAIM_AMOUNT:num" or of "@column 理赔金额 CLAIM_AMOUNT"), type (0
+ * number, 1 text: declared, or inferred once the scans are folded), whether
+ * it was declared, and the date reading of a ":date" column ("" for none;
+ * "ymd-", "dmy." ...: order then separator; "date" for the run's own
+ * reading). Returns -1 when index is out of range. */
 RULECALC_BATCH_API size_t rulecalc_batch_column_count(rulecalc_batch *batch);
 RULECALC_BATCH_API int rulecalc_batch_column(rulecalc_batch *batch, size_t index, const char **name, int *type,
                                              int *declared, const char **date_reading);

@@ -10,7 +10,7 @@ void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool require
                                           "'id \"description\": sentence;', '#' starts a comment outside texts");
   CLI::Option* data = command.add_option(
       "--data", arguments.DataPath,
-      "CSV file (RFC 4180), '-' for standard input; the header names the variables, 'name:num', "
+      "CSV file (RFC 4180), '-' for standard input; the header names the variables ('data=NAME' names one for the rules), 'name:num', "
       "'name:text', 'name:date' or 'name:date(yyyy-mm-dd)' fix a column's type, else it is inferred "
       "from the whole column");
   rules->required(required);
@@ -27,6 +27,12 @@ void AddReadingOptions(CLI::App& command, SInputArguments& arguments) {
       ->check([](const std::string& value) { return value.size() == 1 ? std::string() : "one character"; });
   command.add_option("--null-values", arguments.NullValues,
                      "Comma-separated texts that mean an empty value, e.g. 'N/A,-' (the empty text always does)");
+  command.add_option("--header-row", arguments.HeaderRow,
+                     "Line of the data file that holds the header, from 1; the lines before it are left out "
+                     "(default: the rules file's '@header-row N', else 1)");
+  command.add_option("--skip-rows", arguments.SkipRows,
+                     "Records after the header that are not data, such as a row of units "
+                     "(default: the rules file's '@skip-rows N', else 0)");
 }
 
 std::vector<std::pair<std::string, std::string>> InputEngineOptions(const SInputArguments& arguments,
@@ -38,6 +44,8 @@ std::vector<std::pair<std::string, std::string>> InputEngineOptions(const SInput
       {"rules-encoding", arguments.RulesEncoding.empty() ? requestedEncoding : arguments.RulesEncoding},
       {"date-order", arguments.DateOrder},
       {"date-separator", arguments.DateSeparator},
+      {"header-row", arguments.HeaderRow},
+      {"skip-rows", arguments.SkipRows},
   };
 }
 

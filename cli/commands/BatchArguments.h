@@ -18,6 +18,8 @@ struct SInputArguments {
   std::string DateOrder;
   std::string DateSeparator;
   std::string NullValues;
+  std::string HeaderRow;  // empty: the rules file's, else 1
+  std::string SkipRows;   // empty: the rules file's, else 0
 };
 
 // Adds --rules and --data (required, or not when a command has another
@@ -25,7 +27,7 @@ struct SInputArguments {
 void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool required);
 
 // Adds the options that say how to read the rules and the data: encodings,
-// date reading, null texts.
+// date reading, null texts, where the header stands.
 void AddReadingOptions(CLI::App& command, SInputArguments& arguments);
 
 // The engine's options for reading the input, the output encoding first

@@ -123,10 +123,14 @@ SReading OneReading(std::FILE* file, const SBlockScan& scan, const SBatchPlan& p
 void WriteEvidence(TByteWriter& out, const SColumnEvidence& evidence) {
   out.U64(evidence.Numbers);
   out.U64(evidence.Texts);
-  out.U64(evidence.FirstTexts.size());
-  for (const auto& [row, value] : evidence.FirstTexts) {
-    out.U64(row);
-    out.Text(value);
+  out.U64(evidence.Identifiers);
+  out.U64(evidence.Measures);
+  for (const auto* examples : {&evidence.FirstTexts, &evidence.FirstIdentifiers}) {
+    out.U64(examples->size());
+    for (const auto& [row, value] : *examples) {
+      out.U64(row);
+      out.Text(value);
+    }
   }
 }
 
@@ -134,11 +138,18 @@ SColumnEvidence ReadEvidence(TByteReader& in, std::uint64_t rows) {
   SColumnEvidence evidence;
   evidence.Numbers = in.U64();
   evidence.Texts = in.U64();
-  if (evidence.Numbers > rows || evidence.Texts > rows - evidence.Numbers) throw TForeignBytes("a scan that does not add up");
-  const std::size_t examples = in.Count(16);
-  for (std::size_t i = 0; i < examples; ++i) {
-    const std::uint64_t row = in.U64();
-    evidence.FirstTexts.emplace_back(row, in.Text());
+  evidence.Identifiers = in.U64();
+  evidence.Measures = in.U64();
+  if (evidence.Numbers > rows || evidence.Texts > rows - evidence.Numbers || evidence.Identifiers > rows ||
+      evidence.Measures > evidence.Numbers) {
+    throw TForeignBytes("a scan that does not add up");
+  }
+  for (auto* examples : {&evidence.FirstTexts, &evidence.FirstIdentifiers}) {
+    const std::size_t count = in.Count(16);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint64_t row = in.U64();
+      examples->emplace_back(row, in.Text());
+    }
   }
   return evidence;
 }

@@ -1,5 +1,7 @@
 #include "batch/ColumnInference.h"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "batch/calc/ValueKind.h"
@@ -9,16 +11,105 @@ namespace rulecalc::batch {
 namespace {
 
 constexpr std::size_t kExamples = 3;
+constexpr std::size_t kDigitsANumberKeeps = 15;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool AllDigits(std::string_view text) { return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit); }
+
+// "007", "110101199003071234", "11010119900307123X": the digits a number would lose.
+bool LooksLikeIdentifier(std::string_view value) {
+  if (AllDigits(value)) return (value.size() > 1 && value.front() == '0') || value.size() > kDigitsANumberKeeps;
+  return value.size() > 1 && (value.back() == 'X' || value.back() == 'x') && AllDigits(value.substr(0, value.size() - 1));
+}
+
+void AddExample(std::vector<std::pair<std::uint64_t, std::string>>& examples, std::uint64_t row, const std::string& value) {
+  if (examples.size() < kExamples) examples.emplace_back(row, value);
+}
+
+void AppendExamples(std::vector<std::pair<std::uint64_t, std::string>>& examples,
+                    const std::vector<std::pair<std::uint64_t, std::string>>& later, std::uint64_t rowsBefore) {
+  for (const auto& [row, value] : later) AddExample(examples, row + rowsBefore, value);
+}
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// A word of a name (IDNO, CUST_ID, PHONE-2, ZIPCODE) that names identifiers.
+bool IdentifierWord(const std::string& word) {
+  for (const char* part : {"ID", "NO", "PHONE", "TEL", "CODE"}) {
+    const std::string_view p(part);
+    if (word.size() < p.size()) continue;
+    if (word.compare(word.size() - p.size(), p.size(), p) == 0) return true;
+    if (p != "NO" && word.compare(0, p.size(), p) == 0) return true;
+  }
+  return false;
+}
+
+bool NamedLikeIdentifiers(const std::string& gbkName) {
+  std::string word;
+  for (char c : FoldedName(gbkName) + ' ') {
+    if (IsLetter(c)) {
+      word += c;
+      continue;
+    }
+    if (IdentifierWord(word)) return true;
+    word.clear();
+  }
+  return false;
+}
+
+bool HoldsIdentifiers(const SColumn& column, const SColumnEvidence& seen) {
+  if (seen.Identifiers > 0) return true;
+  return seen.Measures == 0 && (NamedLikeIdentifiers(column.GbkName) || NamedLikeIdentifiers(column.GbkDataName));
+}
+
+std::string Examples(const std::vector<std::pair<std::uint64_t, std::string>>& examples, std::uint64_t count,
+                     TTextCodec& output) {
+  std::string text;
+  for (const auto& [row, value] : examples) {
+    text += " row " + std::to_string(row) + " \"" + output.FromGbkShowingControls(value) + "\"";
+  }
+  if (count > examples.size()) text += " ...";
+  return text;
+}
+
+// The header cell that declares the column type: "IDNO:text", "证件号=IDNO:text".
+std::string Declaration(const SColumn& column, const char* type) {
+  return column.DataName + (column.GbkName == column.GbkDataName ? "" : "=" + column.Name) + type;
+}
+
+// A column of numbers with a few texts among them.
+std::string MixedColumnNotice(const SColumn& column, const SColumnEvidence& seen, const std::string& dataPath,
+                              TTextCodec& output) {
+  std::string notice = dataPath + ": column " + column.DataName + " is read as text because " +
+                       std::to_string(seen.Texts) + " of its " + std::to_string(seen.Texts + seen.Numbers) +
+                       " values are not numbers:" + Examples(seen.FirstTexts, seen.Texts, output);
+  if (HoldsIdentifiers(column, seen)) {
+    return notice + "\n  they look like identifiers: declare it as " + Declaration(column, ":text") +
+           " in the header, which keeps their leading zeros and a trailing X\n";
+  }
+  return notice + "\n  declare it as " + Declaration(column, ":num") + " in the header (such values are then errors for "
+                  "their row only), or name the texts that mean empty with --null-values\n";
+}
+
+// A column of numbers some of which would lose digits as numbers.
+std::string IdentifierColumnNotice(const SColumn& column, const SColumnEvidence& seen, const std::string& dataPath,
+                                   TTextCodec& output) {
+  return dataPath + ": column " + column.DataName + " is read as numbers, but " + std::to_string(seen.Identifiers) +
+         " of its values look like identifiers:" + Examples(seen.FirstIdentifiers, seen.Identifiers, output) +
+         "\n  declare it as " + Declaration(column, ":text") + " in the header, which keeps their leading zeros and all " +
+         "their digits\n";
+}
 
 }  // namespace
 
 void SColumnEvidence::Append(const SColumnEvidence& later, std::uint64_t rowsBefore) {
   Numbers += later.Numbers;
   Texts += later.Texts;
-  for (const auto& [row, value] : later.FirstTexts) {
-    if (FirstTexts.size() == kExamples) break;
-    FirstTexts.emplace_back(row + rowsBefore, value);
-  }
+  Identifiers += later.Identifiers;
+  Measures += later.Measures;
+  AppendExamples(FirstTexts, later.FirstTexts, rowsBefore);
+  AppendExamples(FirstIdentifiers, later.FirstIdentifiers, rowsBefore);
 }
 
 void ObserveRow(const std::vector<std::string>& gbkValues, std::uint64_t row, std::vector<SColumn>& columns,
@@ -27,12 +118,18 @@ void ObserveRow(const std::vector<std::string>& gbkValues, std::uint64_t row, st
     SColumn& column = columns[i];
     if (column.Declared || nulls.Means(gbkValues[i])) continue;
     SColumnEvidence& seen = evidence[i];
-    if (InferValueType(gbkValues[i], decimalSeparator) == vtNumber) {
+    const std::string& value = gbkValues[i];
+    if (LooksLikeIdentifier(value)) {
+      ++seen.Identifiers;
+      AddExample(seen.FirstIdentifiers, row, value);
+    }
+    if (InferValueType(value, decimalSeparator) == vtNumber) {
       ++seen.Numbers;
+      if (!value.empty() && !AllDigits(value)) ++seen.Measures;
       continue;
     }
     column.Type = vtText;
-    if (++seen.Texts <= kExamples) seen.FirstTexts.emplace_back(row, gbkValues[i]);
+    if (++seen.Texts <= kExamples) seen.FirstTexts.emplace_back(row, value);
   }
 }
 
@@ -42,16 +139,12 @@ std::vector<std::string> MixedColumnsNotices(const std::vector<SColumn>& columns
   std::vector<std::string> notices;
   for (std::size_t i = 0; i < columns.size() && i < evidence.size(); ++i) {
     const SColumnEvidence& seen = evidence[i];
-    if (columns[i].Declared || seen.Texts == 0 || seen.Texts >= seen.Numbers) continue;
-    const std::string& name = columns[i].Name;
-    std::string notice = dataPath + ": column " + name + " is read as text because " +
-              std::to_string(seen.Texts) + " of its " + std::to_string(seen.Texts + seen.Numbers) +
-              " values are not numbers:";
-    for (const auto& [row, value] : seen.FirstTexts) notice += " row " + std::to_string(row) + " \"" + output.FromGbkShowingControls(value) + "\"";
-    if (seen.Texts > seen.FirstTexts.size()) notice += " ...";
-    notice += "\n  declare it as " + name + ":num in the header (such values are then errors for their row only)";
-    notice += ", or name the texts that mean empty with --null-values\n";
-    notices.push_back(std::move(notice));
+    if (columns[i].Declared) continue;
+    if (seen.Texts > 0 && seen.Texts < seen.Numbers) {
+      notices.push_back(MixedColumnNotice(columns[i], seen, dataPath, output));
+    } else if (seen.Texts == 0 && seen.Identifiers > 0) {
+      notices.push_back(IdentifierColumnNotice(columns[i], seen, dataPath, output));
+    }
   }
   return notices;
 }

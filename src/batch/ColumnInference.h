@@ -18,6 +18,9 @@ struct SColumnEvidence {
   std::uint64_t Numbers = 0;  // values that read as numbers
   std::uint64_t Texts = 0;    // values that do not
   std::vector<std::pair<std::uint64_t, std::string>> FirstTexts;  // row and GBK value of the first few
+  std::uint64_t Identifiers = 0;  // digit strings with a leading zero, more than 15 digits or a trailing X
+  std::uint64_t Measures = 0;     // numbers that are more than digits (a sign, a point, an exponent)
+  std::vector<std::pair<std::uint64_t, std::string>> FirstIdentifiers;  // as FirstTexts
 
   // Adds what the rows of a later part showed, which come rowsBefore rows later.
   void Append(const SColumnEvidence& later, std::uint64_t rowsBefore);
@@ -37,7 +40,10 @@ void ObserveRow(const std::vector<std::string>& gbkValues, std::uint64_t row, st
                 std::vector<SColumnEvidence>& evidence, const TNullTexts& nulls, char decimalSeparator);
 
 // For every column that turned text although most of its values are
-// numbers: which rows and values made it so, and how to declare it (in the
+// numbers, and every numeric column some of whose values look like
+// identifiers: which rows and values made it so, and how to declare it: as
+// text when it holds identifiers (by their values, or by a name like ID, NO,
+// PHONE, TEL or CODE over digit strings only), else as a number (in the
 // output encoding, one notice of a paragraph per column).
 std::vector<std::string> MixedColumnsNotices(const std::vector<SColumn>& columns,
                                              const std::vector<SColumnEvidence>& evidence, const std::string& dataPath,

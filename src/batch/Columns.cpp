@@ -15,14 +15,53 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-void RefuseRepeatedNames(const std::vector<SColumn>& columns, const std::string& where) {
+bool SameFolded(const std::string& a, const std::string& b) { return FoldedName(a) == FoldedName(b); }
+
+bool IsMapped(const SColumn& column) { return column.GbkName != column.GbkDataName; }
+
+// Two columns the rules would know by one name; a column is shown by its
+// data name, with the variable it stands for when that differs.
+std::string ShownColumn(const SColumn& column) {
+  return "'" + column.DataName + "'" + (IsMapped(column) ? " (" + column.Name + ")" : "");
+}
+
+void RefuseClashingNames(const std::vector<SColumn>& columns, const std::string& where) {
   for (std::size_t i = 0; i < columns.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
-      if (FoldedName(columns[i].GbkName) == FoldedName(columns[j].GbkName)) {
-        throw TUsageError(where + "the header names the column '" + columns[i].Name + "' twice");
+      if (SameFolded(columns[i].GbkDataName, columns[j].GbkDataName)) {
+        throw TUsageError(where + "the header names the column '" + columns[i].DataName + "' twice");
+      }
+      if (SameFolded(columns[i].GbkName, columns[j].GbkName)) {
+        throw TUsageError(where + "the columns " + ShownColumn(columns[j]) + " and " + ShownColumn(columns[i]) +
+                          " would both be the variable " + columns[i].Name);
       }
     }
   }
+}
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+// "理赔金额=CLAIM_AMOUNT": the data's name, then the variable's after the last '='.
+void SplitVariableName(SColumn& column, std::string_view written, TTextCodec& data, TTextCodec& output) {
+  const std::size_t equals = written.rfind('=');
+  const std::string_view dataName = Trimmed(written.substr(0, equals));
+  column.GbkDataName = data.ToGbk(std::string(dataName), "the column name '" + ShowingControls(dataName) + "'");
+  column.DataName = output.FromGbkShowingControls(column.GbkDataName);
+  if (equals == std::string_view::npos) {
+    column.GbkName = column.GbkDataName;
+    column.Name = column.DataName;
+    return;
+  }
+  const std::string_view variable = Trimmed(written.substr(equals + 1));
+  column.GbkName = data.ToGbk(std::string(variable), "the variable name '" + ShowingControls(variable) + "'");
+  column.Name = output.FromGbkShowingControls(column.GbkName);
+  if (dataName.empty()) throw TUsageError("'" + ShowingControls(written) + "': the column name before '=' is missing");
+  const std::string why = WhyNotAName(column.GbkName);
+  if (!why.empty()) throw TUsageError("'" + ShowingControls(written) + "': no rule can name " + column.Name + ": " + why);
 }
 
 std::string Lowercase(std::string_view text) {
@@ -66,8 +105,7 @@ SColumn ColumnOf(std::string_view written, TTextCodec& data, TTextCodec& output)
   column.Date = DateSuffix(written);
   const STypedName typed = ParseTypedName(written);
   if (column.Date && typed.Type) throw TUsageError("'" + ShowingControls(written) + "': one type per column");
-  column.GbkName = data.ToGbk(typed.Name, "the column name '" + ShowingControls(typed.Name) + "'");
-  column.Name = output.FromGbkShowingControls(column.GbkName);
+  SplitVariableName(column, typed.Name, data, output);
   column.Declared = column.Date ? std::optional<EMValueType>(vtNumber) : typed.Type;
   column.Type = column.Declared.value_or(vtNumber);
   column.Unusable = WhyNotAName(column.GbkName);
@@ -106,8 +144,28 @@ std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, const std::string
     if (columns.empty() && written.substr(0, kUtf8Bom.size()) == kUtf8Bom) written.remove_prefix(kUtf8Bom.size());
     columns.push_back(ColumnAt(written, columns.size(), where, data, output));
   }
-  RefuseRepeatedNames(columns, where);
+  RefuseClashingNames(columns, where);
   return columns;
+}
+
+void MapColumns(std::vector<SColumn>& columns, const std::vector<SColumnMapping>& mappings, TTextCodec& output) {
+  for (const SColumnMapping& mapping : mappings) {
+    const std::string shown = output.FromGbkShowingControls(mapping.GbkDataName);
+    const std::string variable = output.FromGbkShowingControls(mapping.GbkVariable);
+    const std::string line = mapping.Where + "@column " + shown + " " + variable + ": ";
+    const auto named = [&mapping](const SColumn& c) { return SameFolded(c.GbkDataName, mapping.GbkDataName); };
+    const auto column = std::find_if(columns.begin(), columns.end(), named);
+    if (column == columns.end()) {
+      throw TUsageError(line + "the header has no column '" + shown + "'");
+    }
+    if (IsMapped(*column) && !SameFolded(column->GbkName, mapping.GbkVariable)) {
+      throw TUsageError(line + "the header names the column '" + shown + "' " + column->Name + " already");
+    }
+    column->GbkName = mapping.GbkVariable;
+    column->Name = variable;
+    column->Unusable.clear();
+  }
+  if (!mappings.empty()) RefuseClashingNames(columns, mappings.front().Where);
 }
 
 bool AllDeclared(const std::vector<SColumn>& columns) {
@@ -117,8 +175,11 @@ bool AllDeclared(const std::vector<SColumn>& columns) {
 std::size_t ColumnNamed(const std::vector<SColumn>& columns, const std::string& gbkName, const std::string& shown) {
   std::string names;
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    if (FoldedName(columns[i].GbkName) == FoldedName(gbkName)) return i;
-    names += (i == 0 ? "" : ", ") + columns[i].Name;
+    if (SameFolded(columns[i].GbkName, gbkName)) return i;
+    names += (i == 0 ? "" : ", ") + columns[i].DataName;
+  }
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (SameFolded(columns[i].GbkDataName, gbkName)) return i;
   }
   throw TUsageError("the data has no column '" + shown + "' (its columns: " + names + ")");
 }

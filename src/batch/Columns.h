@@ -18,10 +18,14 @@ struct SDateReading {
   char Separator = 0; // 0: the run's
 };
 
-// One column of the data file: a variable of every rule.
+// One column of the data file: a variable of every rule. The rules know it
+// by its variable name, which is the data's name for it unless the header
+// ("理赔金额=CLAIM_AMOUNT") or a rules file's @column line gives another.
 struct SColumn {
-  std::string Name;                     // for messages: in the output encoding, without the type suffix, control characters as \xNN
+  std::string Name;                     // the variable: in the output encoding, without the type suffix, control characters as \xNN
   std::string GbkName;                  // the same, for the library
+  std::string DataName;                 // the column as the header names it, in the output encoding
+  std::string GbkDataName;              // the same in GBK
   std::optional<EMValueType> Declared;  // from ":num", ":text" or ":date"
   std::optional<SDateReading> Date;     // from ":date" or ":date(yyyy-mm-dd)": read as a day number
   EMValueType Type = vtNumber;          // declared, or inferred from the values
@@ -32,15 +36,30 @@ struct SColumn {
 // first name is ignored). data converts the header to GBK, output converts
 // names back for messages. Throws TUsageError naming path, line and column
 // for a malformed header, an empty or repeated name (names are compared with
-// ASCII letters folded, as the library compares them), a bad type suffix, or
-// a name GBK cannot hold (TConversionError).
+// ASCII letters folded, as the library compares them), a bad type suffix, a
+// variable name after '=' that no rule could name, or a name GBK cannot hold
+// (TConversionError).
 std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, const std::string& path, TTextCodec& data,
                                      TTextCodec& output);
+
+// A rules file's "@column DATA VARIABLE": the rules name the column DATA by VARIABLE.
+struct SColumnMapping {
+  std::string Where;        // "rules.txt:3: ", for messages
+  std::string GbkDataName;  // the column as the data names it
+  std::string GbkVariable;  // the name the rules use
+};
+
+// Gives the mapped columns their variable names. Throws TUsageError, naming
+// the @column line, for a column the header lacks or one the header maps to
+// another name already, and naming both columns when a variable name is
+// another column's name.
+void MapColumns(std::vector<SColumn>& columns, const std::vector<SColumnMapping>& mappings, TTextCodec& output);
 
 // True when every column's type is declared, so nothing is left to infer.
 bool AllDeclared(const std::vector<SColumn>& columns);
 
-// The index of the column named name (ASCII letter case ignored); throws
+// The index of the column named name, by its variable or its data name
+// (ASCII letter case ignored); throws
 // TUsageError naming the columns when there is none.
 std::size_t ColumnNamed(const std::vector<SColumn>& columns, const std::string& gbkName, const std::string& shown);
 

@@ -121,7 +121,7 @@ SReportLayout LayoutOf(const SEngineOptions& options, const SBatchPlan& plan) {
   layout.Format = options.Format;
   layout.Encoding = options.OutputEncoding;
   layout.IdColumns = WidestId(plan.Rules);
-  if (plan.KeyColumn) layout.GbkKeyName = plan.Columns[*plan.KeyColumn].GbkName;
+  if (plan.KeyColumn) layout.GbkKeyName = plan.Columns[*plan.KeyColumn].GbkDataName;
   layout.ShowValues = options.ShowValues;
   layout.Bom = options.Bom;
   layout.RawCells = options.RawCells;
@@ -139,7 +139,8 @@ bool SameColumns(const std::vector<SColumn>& a, const std::vector<SColumn>& b) {
   for (std::size_t i = 0; i < a.size(); ++i) {
     const bool sameDate = a[i].Date.has_value() == b[i].Date.has_value() &&
                           (!a[i].Date || (a[i].Date->Order == b[i].Date->Order && a[i].Date->Separator == b[i].Date->Separator));
-    if (a[i].GbkName != b[i].GbkName || a[i].Declared != b[i].Declared || !sameDate) return false;
+    const bool sameNames = a[i].GbkName == b[i].GbkName && a[i].GbkDataName == b[i].GbkDataName;
+    if (!sameNames || a[i].Declared != b[i].Declared || !sameDate) return false;
   }
   return true;
 }
@@ -167,11 +168,31 @@ TOwnedFile OpenPlanFile(const SBatchPlan& plan, std::size_t file, const void* co
   return TOwnedFile(handle);
 }
 
+// Reads the file past its first lines (before the header): the bytes they
+// take, or nothing when the file has fewer.
+std::optional<std::uint64_t> SkipLines(std::FILE* file, std::uint64_t lines) {
+  std::uint64_t bytes = 0;
+  for (std::uint64_t done = 0; done < lines; ++bytes) {
+    const int c = std::fgetc(file);
+    if (c == EOF) return std::nullopt;
+    if (c == '\n') ++done;
+  }
+  return bytes;
+}
+
+// Reads past the records after the header that are no data (a row of units).
+void SkipRecords(TCsvReader& reader, std::uint64_t records) {
+  SCsvRecord record;
+  for (std::uint64_t left = records; left > 0 && reader.Next(record);) --left;
+}
+
 // ---- Byte strings ---------------------------------------------------------------
 
 void WriteColumn(TByteWriter& out, const SColumn& column) {
   out.Text(column.Name);
   out.Text(column.GbkName);
+  out.Text(column.DataName);
+  out.Text(column.GbkDataName);
   out.Flag(column.Declared.has_value());
   out.U8(column.Declared ? static_cast<std::uint8_t>(*column.Declared) : 0);
   out.Flag(column.Date.has_value());
@@ -191,6 +212,8 @@ SColumn ReadColumn(TByteReader& in) {
   SColumn column;
   column.Name = in.Text();
   column.GbkName = in.Text();
+  column.DataName = in.Text();
+  column.GbkDataName = in.Text();
   const bool declared = in.Flag();
   if (declared) {
     column.Declared = ReadType(in);
@@ -363,6 +386,10 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
     AddMaxFailed(o.MaxFailed, value);
   } else if (name == "failed-rows") {
     o.FailedRows = FlagValue(name, value);
+  } else if (name == "header-row") {
+    o.HeaderRow = value.empty() ? std::nullopt : std::optional<std::uint64_t>(ReadRowCount(value, "--header-row", 1));
+  } else if (name == "skip-rows") {
+    o.SkipRows = value.empty() ? std::nullopt : std::optional<std::uint64_t>(ReadRowCount(value, "--skip-rows", 0));
   } else if (name == "tests") {
     o.Tests = FlagValue(name, value);
   } else {
@@ -386,6 +413,9 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
   RulesPath = path;
   RulesFileDateOrder = rules.DateOrder;
   RulesFileDateSeparator = rules.DateSeparator;
+  ColumnMappings = std::move(rules.Columns);
+  RulesFileHeaderRow = rules.HeaderRow;
+  RulesFileSkipRows = rules.SkipRows;
   BatchPlan.Rules = std::move(rules.Rules);
   SettleThresholds(rules.Tolerances);
   BatchPlan.Environment = BatchEnvironment(Options.DateOrder.empty() ? rules.DateOrder : Options.DateOrder,
@@ -407,11 +437,22 @@ void TBatchEngine::AddData(const std::string& path) {
                                                    path, "--data-encoding", notice);
   Notice(std::move(notice));
   TTextCodec dataCodec(encoding);
-  auto reader = std::make_unique<TCsvReader>(data->File());
+  const std::uint64_t headerRow = Options.HeaderRow.value_or(RulesFileHeaderRow.value_or(1));
+  const std::optional<std::uint64_t> headerAt = SkipLines(data->File(), headerRow - 1);
+  if (!headerAt) {
+    throw TUsageError("the data file '" + path + "' has no line " + std::to_string(headerRow) + " for its header");
+  }
+  auto reader = std::make_unique<TCsvReader>(data->File(), SCsvWindow{*headerAt, UINT64_MAX, headerRow - 1, false});
   SCsvRecord header;
   if (!reader->Next(header)) throw TUsageError("the data file '" + path + "' has no header row");
+  SkipRecords(*reader, Options.SkipRows.value_or(RulesFileSkipRows.value_or(0)));
+  if (BatchPlan.Files.empty()) {
+    FirstHeaderStart = header.Start;
+    FirstHeaderEnd = header.End;
+  }
   if (Options.Tests) TestLayouts.push_back(SplitTestHeader(header, BatchPlan.Rules, path, dataCodec, *OutputCodec));
   std::vector<SColumn> columns = ColumnsOfHeader(header, path, dataCodec, *OutputCodec);
+  MapColumns(columns, ColumnMappings, *OutputCodec);
   if (BatchPlan.Files.empty()) {
     BatchPlan.Columns = std::move(columns);
   } else if (!SameColumns(BatchPlan.Columns, columns)) {
@@ -475,7 +516,7 @@ void TBatchEngine::SettleColumns(const std::vector<SColumnEvidence>& evidence) {
   for (std::string& notice : MixedColumnsNotices(columns, evidence, dataPath, *OutputCodec)) Notice(std::move(notice));
   for (const SColumn& column : columns) {
     if (column.Unusable.empty()) continue;
-    Notice(dataPath + ": no rule can name the column '" + column.Name + "': " + column.Unusable +
+    Notice(dataPath + ": no rule can name the column '" + column.DataName + "': " + column.Unusable +
            " (names are an ASCII letter, then letters, digits and underscores)\n");
   }
   if (!Options.Key.empty()) {
@@ -546,7 +587,7 @@ std::string TBatchEngine::FailedRowsHeading() const {
   Require(Options.FailedRows && !OpenFiles.empty() && Stage >= EMStage::Prepared,
           "the failed rows' heading needs the option failed-rows and prepared rules, on the handle that added the data");
   const SPlanFile& first = BatchPlan.Files.front();
-  return ::rulecalc::batch::FailedRowsHeading(fileno(OpenFiles.front()->File()), first.DataStart,
+  return ::rulecalc::batch::FailedRowsHeading(fileno(OpenFiles.front()->File()), FirstHeaderStart, FirstHeaderEnd,
                                               BatchPlan.KeyColumn.has_value(), first.Path);
 }
 
@@ -570,7 +611,7 @@ void TBatchEngine::NoticeUnusedColumns() {
   for (std::size_t i = 0; i < used.size(); ++i) {
     const SColumn& column = BatchPlan.Columns[i];
     if (used[i] || !column.Unusable.empty()) continue;
-    Notice(BatchPlan.Files.front().Path + ": no rule uses the column '" + column.Name + "'\n");
+    Notice(BatchPlan.Files.front().Path + ": no rule uses the column '" + column.DataName + "'\n");
   }
 }
 

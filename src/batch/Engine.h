@@ -64,6 +64,8 @@ struct SEngineOptions {
   std::vector<std::pair<std::string, SFailedLimit>> MaxFailed;  // rule id (output encoding) and its limit
   bool Tests = false;  // the data files are tests files: expectation columns beside the variables
   bool FailedRows = false;  // gather the records that need attention, as read, with their failed rules
+  std::optional<std::uint64_t> HeaderRow;  // the data's header line, from 1; unset: the rules file's, else 1
+  std::optional<std::uint64_t> SkipRows;   // records after the header that are no data; unset: the rules file's, else 0
 };
 
 // A block of a data file, settled by the folded scans.
@@ -164,6 +166,11 @@ class TBatchEngine {
   std::string RulesPath;
   std::string RulesFileDateOrder;
   std::string RulesFileDateSeparator;
+  std::vector<SColumnMapping> ColumnMappings;  // the rules file's @column lines
+  std::optional<std::uint64_t> RulesFileHeaderRow;
+  std::optional<std::uint64_t> RulesFileSkipRows;
+  std::uint64_t FirstHeaderStart = 0;  // the first data file's header record, for the failed rows
+  std::uint64_t FirstHeaderEnd = 0;
   SBatchPlan BatchPlan;
   std::vector<std::unique_ptr<TDataFile>> OpenFiles;  // the files this engine added (none on a worker)
   std::vector<std::unique_ptr<TCsvReader>> AfterHeaders;  // readers standing after each header, until used

@@ -53,8 +53,9 @@ SRecordBytes RecordBytes(int descriptor, std::uint64_t start, std::uint64_t stop
   return record;
 }
 
-std::string FailedRowsHeading(int descriptor, std::uint64_t dataStart, bool keyed, const std::string& path) {
-  const SRecordBytes header = RecordBytes(descriptor, 0, dataStart, path);
+std::string FailedRowsHeading(int descriptor, std::uint64_t headerStart, std::uint64_t headerEnd, bool keyed,
+                              const std::string& path) {
+  const SRecordBytes header = RecordBytes(descriptor, headerStart, headerEnd, path);
   return header.Text + "," + FailedRowsColumnNames(keyed) + header.LineBreak;
 }
 

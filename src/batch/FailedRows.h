@@ -27,7 +27,8 @@ SRecordBytes RecordBytes(int descriptor, std::uint64_t start, std::uint64_t stop
 
 // The failed-rows header: the data file's header as written, then the
 // appended names.
-std::string FailedRowsHeading(int descriptor, std::uint64_t dataStart, bool keyed, const std::string& path);
+std::string FailedRowsHeading(int descriptor, std::uint64_t headerStart, std::uint64_t headerEnd, bool keyed,
+                              const std::string& path);
 
 // One record with its appended columns: the key's field as written (when
 // keyed), the failed rules and their explanations one per line (the

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "batch/ColumnName.h"
 #include "batch/Failures.h"
 #include "batch/text/ControlCharacters.h"
 #include "batch/RulesScanner.h"
@@ -52,14 +53,24 @@ class TRulesParser {
       ReadTolerance(where);
       return;
     }
+    if (name == "header-row" || name == "skip-rows") {
+      const std::uint64_t count = ReadRowCount(Scanner.Word(), where + "@" + name, name == "header-row" ? 1 : 0);
+      (name == "header-row" ? file.HeaderRow : file.SkipRows) = count;
+      return;
+    }
+    if (name == "column") {
+      file.Columns.push_back(ReadColumnMapping(where, file.Columns));
+      return;
+    }
     const std::string value = Scanner.Word();
     if (name == "date-order" && (value == "ymd" || value == "mdy" || value == "dmy")) {
       file.DateOrder = value;
     } else if (name == "date-separator" && value.size() == 1) {
       file.DateSeparator = value;
     } else {
-      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C' or '@max-failed RULE N|P%', not '@" +
-                        name + (value.empty() ? "" : " " + value) + "'");
+      throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C', '@max-failed RULE N|P%', "
+                        "'@column DATA NAME', '@header-row N' or '@skip-rows N', not '@" + name +
+                        (value.empty() ? "" : " " + value) + "'");
     }
   }
 
@@ -71,6 +82,25 @@ class TRulesParser {
     const std::string id(TrimmedEnd(line.substr(0, blank)));
     const std::string limit(line.substr(blank + 1));
     WrittenTolerances.push_back({where, id, ReadFailedLimit(limit, where + "@max-failed " + ShowingControls(id))});
+  }
+
+  // @column DATA NAME: the data's name may hold blanks, the variable's cannot.
+  SColumnMapping ReadColumnMapping(const std::string& where, const std::vector<SColumnMapping>& earlier) {
+    const std::string_view line = TrimmedEnd(Scanner.UntilOneOf("#\n"));
+    const std::size_t blank = line.find_last_of(" \t");
+    if (blank == std::string_view::npos) throw TUsageError(where + "expected '@column DATA NAME'");
+    const std::string dataName(TrimmedEnd(line.substr(0, blank)));
+    const std::string variable(line.substr(blank + 1));
+    SColumnMapping mapping{where, Codec.ToGbk(dataName, where + "@column"), Codec.ToGbk(variable, where + "@column")};
+    const std::string why = WhyNotAName(mapping.GbkVariable);
+    if (!why.empty()) throw TUsageError(where + "@column " + ShowingControls(dataName) + ": no rule can name " +
+                                        ShowingControls(variable) + ": " + why);
+    for (const SColumnMapping& other : earlier) {
+      if (FoldedName(other.GbkDataName) == FoldedName(mapping.GbkDataName)) {
+        throw TUsageError(where + "a second @column for the column '" + ShowingControls(dataName) + "'");
+      }
+    }
+    return mapping;
   }
 
   // Each @max-failed line's rule, in the order of the rules.
@@ -138,6 +168,19 @@ class TRulesParser {
 SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec& codec) {
   if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
   return TRulesParser(text, path, codec).Parse();
+}
+
+std::uint64_t ReadRowCount(const std::string& text, const std::string& what, std::uint64_t least) {
+  constexpr std::uint64_t kMost = 1000000000;
+  std::uint64_t count = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || count > kMost) throw TUsageError(what + ": '" + ShowingControls(text) + "' is not a count of rows");
+    count = count * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (text.empty() || count < least || count > kMost) {
+    throw TUsageError(what + ": '" + ShowingControls(text) + "' is not a count of rows from " + std::to_string(least));
+  }
+  return count;
 }
 
 std::string ReadRulesText(const std::string& path) {

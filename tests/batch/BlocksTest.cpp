@@ -215,6 +215,9 @@ const std::vector<SCase>& Cases() {
        {"ID,AGE\n1,20\n2,10\n3,30\n-4,40\n"}, {{"fail-on", "failed"}, {"max-failed", "adult=1"}}},
       {"fallbacks counted across blocks",
        {"ID,AGE\n1,0\n2,5\n3,\n4,0\n5,50\n", "ID,AGE\n6,0\n"}, {{"show-values", "1"}}},
+      {"header below a title, a units row after it, a mapped column",
+       {"Claims 2026, \"draft\nA\n\nID,年龄=AGE\n-,years\n1,20\n2,abc,3\n3,15\n4,0\n"},
+       {{"header-row", "4"}, {"skip-rows", "1"}, {"key", "年龄"}, {"show-values", "1"}, {"failed-rows", "1"}}},
   };
   return cases;
 }

@@ -54,9 +54,13 @@ TEST(RulesFile, RulesSpanLinesToTheirSemicolonWithCommentsAndDescriptions) {
   EXPECT_EQ(rules[2].Id, "b");
   TTextCodec codec("UTF-8");
   const SRulesFile file =
-      ParseRules("@date-order ymd\n@date-separator -\n@max-failed my rule 0.5%  # of its rows\na: A>1;\nmy rule: A>2;",
+      ParseRules("@date-order ymd\n@date-separator -\n@max-failed my rule 0.5%  # of its rows\na: A>1;\nmy rule: A>2;\n"
+                 "@column 理赔 金额  CLAIM # mapped\n@header-row 3\n@skip-rows 0\n",
                  "r", codec);
   EXPECT_EQ(file.DateOrder + file.DateSeparator, "ymd-");
+  EXPECT_EQ(file.HeaderRow.value_or(0) * 10 + file.SkipRows.value_or(9), 30u);
+  ASSERT_EQ(file.Columns.size(), 1u);
+  EXPECT_EQ(file.Columns[0].GbkDataName + "|" + file.Columns[0].GbkVariable, Gbk("理赔 金额|CLAIM"));
   ASSERT_EQ(file.Tolerances.size(), 1u);
   EXPECT_EQ(file.Tolerances[0].Rule, 1u);
   EXPECT_EQ(file.Tolerances[0].GbkSetting, "@max-failed my rule 0.5%");
@@ -77,6 +81,10 @@ TEST(RulesFile, ErrorsNameFileLineAndColumn) {
       {"@max-failed a 1\n@max-failed a 2%\na: A>1;", "r.rules:2:1: a second @max-failed for the rule 'a'"},
       {"@max-failed a 1.5\na: A>1;", "r.rules:1:1: @max-failed a: '1.5' is neither a number of rows nor a percentage"},
       {"@max-failed 5%\na: A>1;", "r.rules:1:1: expected '@max-failed RULE N' or '@max-failed RULE P%'"},
+      {"@column 金额 1X\na: A>1;", "r.rules:1:1: @column 金额: no rule can name 1X: a name starts with an ASCII letter"},
+      {"@column A B\n@column a C\na: A>1;", "r.rules:2:1: a second @column for the column 'a'"},
+      {"@header-row 0\na: A>1;", "r.rules:1:1: @header-row: '0' is not a count of rows from 1"},
+      {"@skip-rows -1\na: A>1;", "r.rules:1:1: @skip-rows: '-1' is not a count of rows"},
   };
   for (const auto& c : cases) EXPECT_NE(RulesErrorOf(c.Content).find(c.Message), std::string::npos) << RulesErrorOf(c.Content);
 }
@@ -111,8 +119,11 @@ std::vector<SColumn> ColumnsOf(const std::string& csv, std::string* notice = nul
 
 TEST(Columns, HeaderNamesTypesAndByteOrderMark) {
   const std::vector<SColumn> columns =
-      ColumnsOf("\xEF\xBB\xBF" "AGE, CODE:text ,N:num,D:Date(dd.mm.yyyy),年龄,MONTHLY INCOME,IF\n");
-  ASSERT_EQ(columns.size(), 7u);
+      ColumnsOf("\xEF\xBB\xBF" "AGE, CODE:text ,N:num,D:Date(dd.mm.yyyy),年龄,MONTHLY INCOME,IF,理赔 金额 = CLAIM:num\n");
+  ASSERT_EQ(columns.size(), 8u);
+  EXPECT_EQ(columns[7].DataName + "|" + columns[7].Name + "|" + columns[7].Unusable, "理赔 金额|CLAIM|");
+  EXPECT_EQ(columns[7].Type, vtNumber);
+  EXPECT_EQ(columns[0].DataName, "AGE");
   EXPECT_EQ(columns[3].Date->Order + columns[3].Date->Separator, "dmy.");
   EXPECT_EQ(columns[0].Unusable + columns[3].Unusable, "");
   EXPECT_EQ(columns[4].Unusable, "a name starts with an ASCII letter");
@@ -150,8 +161,37 @@ TEST(Columns, RefusesRepeatedEmptyAndBadlyTypedNames) {
       {"\"A\n", "d.csv:1: the header is malformed: a quoted field is not closed"},
       {std::string("A\0B,a\0b\n", 8), "d.csv:1: column 1 of the header: the column name 'A\\x00B' has a NUL byte at byte 2"},
       {"\n\nA,\x1B]0;x\x07:day\n", "d.csv:3: column 2 of the header: '\\x1B]0;x\\x07:day': the type must be"},
+      {"金额=1B:num\n", "d.csv:1: column 1 of the header: '金额=1B': no rule can name 1B: a name starts with"},
+      {"=B\n", "d.csv:1: column 1 of the header: '=B': the column name before '=' is missing"},
+      {"A,金额=a\n", "d.csv:1: the columns 'A' and '金额' (a) would both be the variable a"},
   };
   for (const auto& c : cases) EXPECT_EQ(HeaderErrorOf(c.Csv).rfind(c.Message, 0), 0u) << HeaderErrorOf(c.Csv);
+}
+
+// A rules file's @column lines against the header "A,金额=AMOUNT,B".
+TEST(Columns, MapsColumnsToVariablesOrSaysWhyNot) {
+  const struct {
+    std::string DataName, Variable;
+    const char* Outcome;
+  } cases[] = {
+      {"b", "BETA", "A AMOUNT BETA"},
+      {"金额", "amount", "A amount B"},
+      {"C", "X", "r:2: @column C X: the header has no column 'C'"},
+      {"金额", "TOTAL", "r:2: @column 金额 TOTAL: the header names the column '金额' AMOUNT already"},
+      {"B", "a", "r:2: the columns 'A' and 'B' (a) would both be the variable a"},
+  };
+  for (const auto& c : cases) {
+    std::vector<SColumn> columns = ColumnsOf("A,金额=AMOUNT,B\n");
+    TTextCodec output("UTF-8");
+    std::string outcome;
+    try {
+      MapColumns(columns, {SColumnMapping{"r:2: ", Gbk(c.DataName), c.Variable}}, output);
+      for (const SColumn& column : columns) outcome += (outcome.empty() ? "" : " ") + column.Name;
+    } catch (const TUsageError& error) {
+      outcome = error.what();
+    }
+    EXPECT_EQ(outcome, c.Outcome);
+  }
 }
 
 TEST(ColumnInference, ATextValueAnywhereMakesTheColumnText) {
@@ -180,6 +220,41 @@ TEST(ColumnInference, SaysWhichRowsMadeAMostlyNumericColumnText) {
             "for their row only), or name the texts that mean empty with --null-values\n");
   EXPECT_EQ(ColumnsOf(csv, &notice, TNullTexts({"N/A"}))[1].Type, vtNumber);
   EXPECT_EQ(notice, "");
+}
+
+// Digit strings that are identifiers are advised as text: by their values or,
+// when every number is only digits, by a name like ID, NO, PHONE, TEL, CODE.
+TEST(ColumnInference, AdvisesTextForIdentifiersAndNumbersForMeasures) {
+  const struct {
+    std::string Header, Values;  // the values, one row each
+    const char* Advice;          // the notice from its second line, or "" for none
+  } cases[] = {
+      {"IDNO", "110101199003071234 110101199003071235 11010119900307123X",
+       "  they look like identifiers: declare it as IDNO:text in the header, which keeps their leading zeros and a "
+       "trailing X\n"},
+      {"CUST_NO", "1001 1002 N/A", "  they look like identifiers: declare it as CUST_NO:text"},
+      {"PhoneNumber", "1001 1002 N/A", "  they look like identifiers: declare it as PhoneNumber:text"},
+      {"CUST_NO", "10.5 1002 N/A", "  declare it as CUST_NO:num in the header"},
+      {"NOTE", "1001 1002 N/A", "  declare it as NOTE:num in the header"},
+      {"证件号=CERT", "1001 1002 N/A", "  declare it as 证件号=CERT:num in the header"},
+      {"ACCOUNT", "0012 1002 N/A", "  they look like identifiers: declare it as ACCOUNT:text"},
+      {"ZIP", "100 007 200 0",
+       "d.csv: column ZIP is read as numbers, but 1 of its values look like identifiers: row 2 \"007\"\n"
+       "  declare it as ZIP:text in the header, which keeps their leading zeros and all their digits\n"},
+      {"AMOUNT", "0.5 1 0", ""},
+  };
+  for (const auto& c : cases) {
+    std::string csv = c.Header + "\n";
+    for (char ch : c.Values) csv += ch == ' ' ? '\n' : ch;
+    std::string notice;
+    ColumnsOf(csv + "\n", &notice);
+    const std::string advice = notice.substr(std::min(notice.size(), notice.find('\n') + 1));
+    if (c.Advice[0] == 'd' || c.Advice[0] == '\0') {
+      EXPECT_EQ(notice, c.Advice);
+    } else {
+      EXPECT_EQ(advice.substr(0, std::string(c.Advice).size()), c.Advice) << notice;
+    }
+  }
 }
 
 TEST(ColumnInference, RowsThatWillBeSkippedDoNotCount) {

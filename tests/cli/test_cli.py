@@ -432,6 +432,8 @@ class Batch(unittest.TestCase):
             ("missing data", self.rules, "/nonexistent.csv", "cannot read the data file"),
             ("repeated column", self.rules, self.files.write("d.csv", "AGE,age\n1,2\n"), "twice"),
             ("empty data", self.rules, self.files.write("e.csv", ""), "no header"),
+            ("@column of no column", self.files.write("r3.txt", "@column 年龄 AGE\na: AGE>1;\n"), self.data,
+             "r3.txt:1:1: @column 年龄 AGE: the header has no column '年龄'"),
         ]
         for name, rules, data, message in cases:
             with self.subTest(name):
@@ -668,6 +670,20 @@ class BatchData(unittest.TestCase):
         self.assertEqual(code, 64)
         self.assertIn("rules.txt:2:2: ':' inside the sentence of rule 'a'", err)
 
+    def test_a_header_below_a_title_with_a_units_row_after_it(self):
+        data = "Claims 2026\nexported\nID,AGE\n-,years\n1,20\n2,15,9\n3,15\n"
+        failed = os.path.join(self.files.directory.name, "failed.csv")
+        for rules, extra in (("a: AGE >= 18;", ["--header-row", "3", "--skip-rows", "1"]),
+                             ("@header-row 9\n@skip-rows 0\na: AGE >= 18;", ["--header-row", "3", "--skip-rows", "1"]),
+                             ("@header-row 3\n@skip-rows 1\na: AGE >= 18;", [])):
+            code, out, err = self.batch(rules, data, "--format", "csv", "--key", "ID", "--failed-rows", failed, *extra)
+            self.assertEqual((code, out.splitlines()[1:]), (0, ["1,1,a,true,", "3,3,a,false,AGE::AGE >= 18;"]))
+            self.assertIn("data.csv:6: row 2 skipped: it has 3 fields where the header has 2", err)
+            with open(failed, encoding="utf-8") as file:
+                self.assertEqual(file.readline(), "ID,AGE,failed_key,failed_rules,failed_explanations\n")
+        self.assertIn("data.csv' has no line 9 for its header", self.batch("@header-row 9\na: AGE >= 18;", data)[2])
+        self.assertIn("--skip-rows: '-1' is not a count of rows", self.batch("a: AGE > 1;", data, "--skip-rows=-1")[2])
+
     def test_mixed_types_are_warned_about_once_per_rule_before_the_run(self):
         code, _, err = self.batch("num: CODE = 1;", "CODE\nx\ny\n")
         self.assertEqual(code, 0)
@@ -678,6 +694,9 @@ class BatchData(unittest.TestCase):
         _, _, err = self.batch("a: AGE > 1;", "AGE,年龄,MONTHLY INCOME\n2,3,4\n")
         self.assertIn("no rule can name the column '年龄': a name starts with an ASCII letter", err)
         self.assertIn("no rule can name the column 'MONTHLY INCOME': a name cannot hold a blank", err)
+        code, _, err = self.batch("@column 年龄 NIANLING\na: NIANLING > 1 AND INCOME > 1;",
+                                  "AGE,年龄,MONTHLY INCOME=INCOME\n2,3,4\n")
+        self.assertEqual((code, err), (0, ""))
 
 
 class BatchCalculatorsPerRule(unittest.TestCase):

@@ -167,6 +167,8 @@ class SameRunAsTheTool(TempFiles):
                                                      "score=90%")),
             (self.file("limits.rules", RULES.encode() + b"@max-failed note 0\n"), self.file("bad.csv", BAD_DATA), ()),
             (os.path.join(self.folder, "missing.rules"), EXAMPLE_DATA, ()),
+            (rules, self.file("titled.csv", b"Scores, 2026\nID:text,AGE,SCORE,NOTE\n,years,points,\n1,20,70,a\n2,x,1,b\n"),
+             ("--header-row", "2", "--skip-rows", "1", "--key", "ID")),
         ]
         for rules_file, data, options in cases:
             with self.subTest(rules=os.path.basename(rules_file), data=os.path.basename(data), options=options):
@@ -178,6 +180,7 @@ class SameRunAsTheTool(TempFiles):
             # (options, the message)
             (("--format", "pdf"), b"rulecalc-dask: --format: 'pdf' is not one of text, csv, jsonl, html\n"),
             (("--date-separator", "ab"), b"rulecalc-dask: --date-separator: 'ab' is not one character\n"),
+            (("--header-row", "0"), b"rulecalc-dask: --header-row: '0' is not a count of rows from 1\n"),
             (("--data-encoding", "NOPE-8"), b"rulecalc-dask: unknown encoding 'NOPE-8'\n"),
             (("--data", "-"), b"rulecalc-dask: --data: the workers cannot read standard input ('-'); save the data to "
                               b"a file they can open\n"),

@@ -42,6 +42,8 @@ class Frame(unittest.TestCase):
              {"D": [datetime.datetime(2024, 1, 5), None], "E": [datetime.datetime(2024, 1, 5), None],
               "N": [1.0, None], "T": ["007", ""]}),
             ("名字:text,NOTE:a:text\n张三,x\n".encode("gbk"), None, {"名字": ["张三"], "NOTE:a": ["x"]}),
+            ("Claims, \"2026\n\n理赔金额=CLAIM:num,ID:text\nyuan,\n500,007\n".encode(), None,
+             {"CLAIM": [500.0], "ID": ["007"]}),
             (b"ID,AGE:bool\n1,2\n", None, "{data}:1: column 2 of the header: 'AGE:bool': the type must be ':num' "
                                            "or ':text'"),
             (b"ID,AGE\n1,2\n", b"adult: AGE >= 18\n", "{rules}:2:1: the rule 'adult' ({rules}:1:1) has no ';' at its end"),
@@ -57,7 +59,7 @@ class Frame(unittest.TestCase):
                 with open(rules_path, "wb") as file:
                     file.write(rules or b"adult: 1 = 1;\n")
                 if isinstance(expected, dict):
-                    df = frame.read_data(data_path)
+                    df = frame.read_data(data_path, **({"header_row": 3, "skip_rows": 1} if b"=" in data else {}))
                     found = {name: [None if pandas.isna(v) else v for v in df[name]] for name in df.columns}
                     self.assertEqual(found, expected)
                     continue

@@ -59,13 +59,15 @@ _NO_RULES = b"header: 1 = 1;\n"
 _DATE_FIELDS = {"y": "%Y", "m": "%m", "d": "%d"}
 
 
-def _header(path: str, encoding: Optional[str]):
+def _header(path: str, encoding: Optional[str], header_row: int, skip_rows: int):
     """The data file's encoding (the given one, else detected as the tool
     detects it) and its columns: (name, declared type or None, date reading)."""
     batch = Batch()
     try:
         if encoding:
             batch.set_option("data-encoding", encoding)
+        batch.set_option("header-row", str(header_row))
+        batch.set_option("skip-rows", str(skip_rows))
         batch.read_rules_text(_NO_RULES, "")
         batch.add_data(path)
     except EngineError as error:
@@ -88,22 +90,27 @@ def _dates(series, name: str, reading: str):
     return dates
 
 
-def read_data(path: str, encoding: Optional[str] = None, **options):
+def read_data(path: str, encoding: Optional[str] = None, header_row: int = 1, skip_rows: int = 0, **options):
     """A CSV file read as the tool reads a data file's header: "IDNO:text",
     "AGE:num", "BIRTH:date" or "BIRTH:date(dd.mm.yyyy)" type a column (the
     suffix after the last ':'), and anything else the tool refuses is a
     ValueError with its message. encoding None: detected as the tool detects
     it. Text columns keep their texts as written (an empty one is ""), date
     columns are datetime64, other empty cells are the null. Columns are named
-    without the suffix; options go to pandas.read_csv."""
-    found, columns = _header(path, encoding)
+    without the suffix, and by the rules' name where the header gives one
+    ("理赔金额=CLAIM_AMOUNT:num" is the column CLAIM_AMOUNT). header_row: the
+    line of the header, from 1, the lines before it left out; skip_rows: the
+    rows after it that are no data (a row of units), as --header-row and
+    --skip-rows; options go to pandas.read_csv."""
+    found, columns = _header(path, encoding, header_row, skip_rows)
     python_encoding = "utf-8-sig" if found.upper().replace("_", "-") in ("UTF-8", "UTF8") else found
     names = [name for name, _, _ in columns]
     dtypes = {name: str for name, kind, date in columns if kind == _values.TEXT or date}
     dtypes.update({name: "float64" for name, kind, date in columns if kind == _values.NUMBER and not date})
     others = {name: [""] for name in names if dtypes.get(name) is not str}
+    not_data = list(range(header_row - 1)) + list(range(header_row, header_row + skip_rows))
     df = _pandas().read_csv(path, encoding=python_encoding, header=0, names=names, dtype=dtypes,
-                            keep_default_na=False, na_values=others, **options)
+                            keep_default_na=False, na_values=others, skiprows=not_data, **options)
     for name, _, date in columns:
         if date:
             df[name] = _dates(df[name], name, date)
