@@ -12,9 +12,12 @@ namespace rulecalc::cli {
 
 namespace {
 
-
+// Notes follow the verdict on standard output; the analyser's warnings go to
+// standard error with their carets, as check shows them.
 void ShowNotes(const std::string& gbkSentence, const SSentenceOutcome& outcome, TOutsideText& texts) {
   for (const Note& note : outcome.Notes) std::fputs(texts.Note(gbkSentence, note).c_str(), stdout);
+  std::fflush(stdout);
+  for (const Warning& warning : outcome.Warnings) std::fputs(texts.Warning(gbkSentence, warning).c_str(), stderr);
 }
 
 // Prints the outcome the way the eval command shows it and returns the exit status.
@@ -62,7 +65,8 @@ void AddEvalCommand(CLI::App& app, SCommandContext& context) {
       "  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"
       "  (prints false, then the explanation: the failed THEN branch and its variable SCORE)\n"
       "Where a built-in, a division or a numeric variable fell back (TODATE of a text that is no date,\n"
-      "a division by zero, ...), a note follows with a caret under the call.\n"
+      "a division by zero, ...), a note follows with a caret under the call; where the sentence mixes\n"
+      "types (a text compared with a number, arithmetic on a text), a warning goes to standard error.\n"
       "Exit status: 0 true, 1 false, 2 analysis or run-time error, 64 usage error, 74 output not written.\n"
       "A sentence that starts with '-' goes after '--'.");
   command->callback([arguments, &context] { context.ExitStatus = RunEval(*arguments, context); });

@@ -57,13 +57,13 @@ SSentenceOutcome Evaluate(Calculator& calc, const std::string& gbkSentence, cons
     return SSentenceOutcome{EMVerdict::Held, {}, {}, std::move(analysis.warnings), calc.notes()};
   switch (run.status) {
     case Status::Held:
-      return SSentenceOutcome{EMVerdict::Held, {}, {}, {}, calc.notes()};
+      return SSentenceOutcome{EMVerdict::Held, {}, {}, std::move(analysis.warnings), calc.notes()};
     case Status::Failed:
-      return SSentenceOutcome{EMVerdict::Failed, std::move(run.explanation), {}, {}, calc.notes()};
+      return SSentenceOutcome{EMVerdict::Failed, std::move(run.explanation), {}, std::move(analysis.warnings), calc.notes()};
     case Status::RuntimeError:
       break;
   }
-  return SSentenceOutcome{EMVerdict::RunError, std::move(run.error), {}, {}, calc.notes()};
+  return SSentenceOutcome{EMVerdict::RunError, std::move(run.error), {}, std::move(analysis.warnings), calc.notes()};
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ struct SSentenceOutcome {
   EMVerdict Outcome = EMVerdict::Held;
   std::string Text;
   SentenceSpan StoppedAt;         // where analysis stopped, for AnalysisError
-  std::vector<Warning> Warnings;  // where an analysed sentence mixes types (check)
+  std::vector<Warning> Warnings;  // where an analysed sentence mixes types
   std::vector<Note> Notes;        // where the run fell back
 };
 

@@ -142,8 +142,10 @@ class Check(unittest.TestCase):
         self.assertEqual(run("check", "A>1;", "A=0"), (0, "ok\n", ""))
 
     def test_a_text_compared_with_a_number_is_ok_with_a_warning_and_a_caret(self):
-        self.assertEqual(run("check", "X > 1 AND A = 1;", "A:text=x", "X=1"),
-                         (0, "ok\n", "warning: 字符串与数值比较,结果不可靠!\n  X > 1 AND A = 1;\n              ^\n"))
+        warning = "warning: 字符串与数值比较,结果不可靠!\n  X > 1 AND A = 1;\n              ^\n"
+        for command, status, out in (("check", 0, "ok\n"), ("eval", 1, "false\nX::X > 1 ;\n")):
+            with self.subTest(command=command):
+                self.assertEqual(run(command, "X > 1 AND A = 1;", "A:text=x", "X=1"), (status, out, warning))
 
     def test_a_fallback_of_a_run_with_the_values_given_is_noted_under_ok(self):
         self.assertEqual(run("check", "10/N > 1;", "N=0"),
