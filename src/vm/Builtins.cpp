@@ -27,15 +27,24 @@ void Substring(SRegisters& r) {
   r.S0.erase(0, static_cast<std::size_t>(start));
 }
 
-// FINDSTR: byte offset of the first occurrence of $S1 in $S0, or -1; nothing
-// is found in an empty text.
+// True when a GBK byte starts a two-byte character.
+bool StartsDoubleByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+// FINDSTR: byte offset of the first occurrence of $S1 in $S0 that starts on a
+// character, or -1; nothing is found in an empty text. A match that begins on
+// the second byte of a double-byte character (the bytes of 路 inside 下发) is
+// no match, and the search goes on after it.
 void FindText(SRegisters& r) {
-  if (r.S0.empty()) {
-    r.C0 = -1;
-    return;
+  r.C0 = -1;
+  if (r.S0.empty()) return;
+  std::size_t character = 0;
+  for (std::size_t found = r.S0.find(r.S1); found != std::string::npos; found = r.S0.find(r.S1, found + 1)) {
+    while (character < found) character += StartsDoubleByte(static_cast<unsigned char>(r.S0[character])) ? 2 : 1;
+    if (character == found) {
+      r.C0 = static_cast<double>(found);
+      return;
+    }
   }
-  const std::size_t found = r.S0.find(r.S1);
-  r.C0 = found == std::string::npos ? -1.0 : static_cast<double>(found);
 }
 
 // NVL: a null number (or, for texts, the empty text) is replaced by the default.

@@ -133,6 +133,10 @@ INSTANTIATE_TEST_SUITE_P(
         SSentenceCase{"SUBSTR(S,1,2)=SUBSTR(\"中文\",1,2);", true},
         SSentenceCase{"FINDSTR(\"abcabc\",\"bc\")=1;", true}, SSentenceCase{"FINDSTR(\"abc\",\"x\")=-1;", true},
         SSentenceCase{"FINDSTR(\"abc\",\"\")=0;", true}, SSentenceCase{"FINDSTR(\"\",\"\")=-1;", true},
+        // A match starts on a character: the bytes of 路 are the end of 下 and the start of 发.
+        SSentenceCase{"FINDSTR(\"地下发廊\",\"路\")=-1;", true},
+        SSentenceCase{"FINDSTR(\"我进行了复核\",\"医\")=-1;", true},
+        SSentenceCase{"FINDSTR(\"下发路\",\"路\")=4;", true}, SSentenceCase{"FINDSTR(\"a中文\",\"文\")=3;", true},
         SSentenceCase{"NVL(N,5)=5;", true}, SSentenceCase{"NVL(X,5)=5;", true}, SSentenceCase{"NVL(0,5)=0;", true},
         SSentenceCase{"NVL(NULL,5)=5;", true}, SSentenceCase{"NVL(T,\"x\")=\"x\";", true},
         SSentenceCase{"NVL(\"a\",\"x\")=\"a\";", true}, SSentenceCase{"LG(1000)=3;", true},
