@@ -110,7 +110,8 @@ void TBatchWorker::Report(const SDataRow& row, std::size_t rule, const SEvaluati
   verdict.Rule = &Plan.Rules[rule];
   verdict.Evaluation = &evaluation;
   if (Plan.Layout.ShowValues && evaluation.Outcome != EMOutcome::Held) {
-    verdict.GbkValues = ExplainedValues(evaluation.Text, Plan.Columns, GbkValues);
+    verdict.GbkNamedValues = ExplainedNamedValues(evaluation.Text, Plan.Columns, GbkValues);
+    verdict.GbkValues = JoinedValues(verdict.GbkNamedValues);
     for (const SRunNote& note : evaluation.Notes)
       verdict.GbkValues += (verdict.GbkValues.empty() ? "note: " : "; note: ") + note.Text;
   }
