@@ -36,6 +36,19 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
+// As Escaped, line by line, the line breaks between them kept (for a <pre>).
+std::string EscapedLines(const std::string& text) {
+  std::string out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    out += Escaped(text.substr(start, end - start)) + (end + 1 < text.size() ? "\n" : "");
+    start = end + 1;
+  }
+  return out;
+}
+
 std::string Cell(const std::string& text, const char* cls = nullptr) {
   return std::string("<td") + (cls ? std::string(" class=\"") + cls + "\"" : "") + ">" + text + "</td>";
 }
@@ -135,7 +148,7 @@ class THtmlReport : public TReport {
       const bool ofRule = problem.Rule && *problem.Rule < rules.size();
       rows += std::string("<tr class=\"") + ProblemKindWord(problem.Kind) + "\">" + Cell(ProblemKindWord(problem.Kind)) +
               Cell(ofRule ? Escaped(Codec.FromGbk(rules[*problem.Rule].GbkId)) : "") + "<td><pre>" +
-              Escaped(Codec.FromGbk(problem.GbkText)) + "</pre></td></tr>\n";
+              EscapedLines(Codec.FromGbk(problem.GbkText)) + "</pre></td></tr>\n";
     }
     return rows.empty() ? rows : "<h2>Problems</h2>\n<table id=\"problems\"><tbody>\n" + rows + "</tbody></table>\n";
   }

@@ -352,12 +352,16 @@ class Batch(unittest.TestCase):
         explanations = [record[3] for record in csv.reader(io.StringIO(out, newline="")) if record[1] == "both"]
         self.assertEqual(explanations, ["AGE::AGE >= 18 ;SCORE:: SCORE >= 60;"] * 3)
 
-    def test_bad_encoding_row_is_skipped_with_its_line(self):
-        data = self.files.write("bad.csv", SMALL_DATA.encode() + b'\xff\xfe,40,90,x\r\n' + "赵,40,90,x\r\n".encode())
-        code, out, err = self.batch("--format", "csv", "--data-encoding", "UTF-8", data=data)
-        self.assertEqual(code, 0)
-        self.assertIn("bad.csv:7: row 5 skipped: the value of NAME cannot be converted to GBK at byte 1", err)
-        self.assertEqual([r[0] for r in csv.reader(io.StringIO(out, newline=""))][-3:], ["6", "6", "6"])
+    def test_a_value_that_cannot_be_converted_is_an_error_for_the_rules_naming_it(self):
+        # ʤ is not in GBK: it passes in its four GB18030 bytes (LENGTH counts them); \xff\xfe is no UTF-8 at all
+        data = self.files.write("bad.csv", SMALL_DATA.encode() + b'\xff\xfe,40,90,x\r\n' + "ʤ赵,40,90,x\r\n".encode())
+        code, out, err = self.batch("--format", "csv", "--show-values", "--data-encoding", "UTF-8", data=data)
+        self.assertEqual(code, 2)
+        records = list(csv.reader(io.StringIO(out, newline="")))[-6:]
+        self.assertEqual([r[:3] for r in records], [["5", "adult", "true"], ["5", "name", "error"], ["5", "both", "true"],
+                                                    ["6", "adult", "true"], ["6", "name", "true"], ["6", "both", "true"]])
+        self.assertIn("the value of NAME cannot be converted to GBK at byte 1 (\\xFF\\xFE)", records[1][3])
+        self.assertNotIn("row 5 skipped", err)
 
     def test_output_file(self):
         target = os.path.join(self.files.directory.name, "report.csv")
