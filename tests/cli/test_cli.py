@@ -354,7 +354,7 @@ class Batch(unittest.TestCase):
 
     def test_a_value_that_cannot_be_converted_is_an_error_for_the_rules_naming_it(self):
         # ʤ is not in GBK: it passes in its four GB18030 bytes (LENGTH counts them); \xff\xfe is no UTF-8 at all
-        data = self.files.write("bad.csv", SMALL_DATA.encode() + b'\xff\xfe,40,90,x\r\n' + "ʤ赵,40,90,x\r\n".encode())
+        data = self.files.write("bad.csv", SMALL_DATA.encode() + b'\xff\xfe,40,90,x\r\n' + 'ʤ赵,40,90,"x,y"\r\n'.encode())
         code, out, err = self.batch("--format", "csv", "--show-values", "--data-encoding", "UTF-8", data=data)
         self.assertEqual(code, 2)
         records = list(csv.reader(io.StringIO(out, newline="")))[-6:]
@@ -695,6 +695,19 @@ class BatchData(unittest.TestCase):
         self.assertEqual(code, 0)
         self.assertEqual(err.count("warning:"), 1)
         self.assertIn("rules.txt:1: rule num: warning: 字符串与数值比较,结果不可靠!\n  CODE = 1;\n       ^\n", err)
+        # the report says it too: the text report's problems, or the notes beside a CSV report
+        code, out, _ = self.batch("num: CODE = 1;", "CODE\nx\ny\n")
+        self.assertIn("\nproblems:\n  /", out)
+        self.assertTrue(out.endswith("rules.txt:1: rule num: warning: 字符串与数值比较,结果不可靠!\n"
+                                     "    CODE = 1;\n         ^\n"), out)
+        notes = os.path.join(self.files.directory.name, "notes.csv")
+        code, out, _ = self.batch("num: CODE = 1;", "CODE\nx\ny\n", "--format", "csv", "--notes", notes)
+        self.assertEqual(out.count("\r\n"), 3)
+        with open(notes, encoding="utf-8", newline="") as file:
+            records = list(csv.reader(file))
+        self.assertEqual([r[:4] for r in records], [["kind", "rule", "rows", "first_row"], ["warning", "num", "", ""]])
+        self.assertTrue(records[1][4].endswith("rules.txt:1: rule num: warning: 字符串与数值比较,结果不可靠!\n"
+                                               "  CODE = 1;\n       ^"), records)
 
     def test_headers_that_cannot_be_names_are_reported(self):
         _, _, err = self.batch("a: AGE > 1;", "AGE,年龄,MONTHLY INCOME\n2,3,4\n")
@@ -837,11 +850,17 @@ class FailedRows(unittest.TestCase):
         rules = files.write("r.rules", self.RULES)
         data = files.write("d.csv", self.HEADER + "".join(self.RECORDS))
         report = os.path.join(files.directory.name, "report.txt")
-        for target, message in [(data, "is the data file"), (rules, "is the rules file"), (report, "is the report's --output")]:
-            with self.subTest(target=target):
-                code, _, err = run("batch", "--rules", rules, "--data", data, "--output", report, "--failed-rows", target)
-                self.assertEqual(code, 64)
-                self.assertIn(message, err)
+        failed = os.path.join(files.directory.name, "failed.csv")
+        for option in ("--failed-rows", "--notes"):
+            for target, message in [(data, "is the data file"), (rules, "is the rules file"), (report, "is the report's --output")]:
+                with self.subTest(option=option, target=target):
+                    code, _, err = run("batch", "--rules", rules, "--data", data, "--output", report, option, target)
+                    self.assertEqual(code, 64)
+                    self.assertIn(message, err)
+        code, _, err = run("batch", "--rules", rules, "--data", data, "--output", report, "--failed-rows", failed,
+                           "--notes", failed)
+        self.assertEqual(code, 64)
+        self.assertIn("--notes '%s' is the --failed-rows file" % failed, err)
         self.assertFalse(os.path.exists(report))
 
 
