@@ -337,6 +337,7 @@ TEST(Blocks, ForeignByteStringsAreRefused) {
     EXPECT_EQ(rulecalc_batch_take(client, bad.data(), bad.size(), &piece, &length), RULECALC_BATCH_BAD_CALL);
   }
   EXPECT_EQ(rulecalc_batch_finish(client, &piece, &length), RULECALC_BATCH_BAD_CALL);  // parts are missing
+  EXPECT_EQ(rulecalc_batch_notes(client, &piece, &length), RULECALC_BATCH_BAD_CALL);   // nor is the run finished
   EXPECT_EQ(rulecalc_batch_fold_scans(client, 1, bytes.data(), lengths.data()), RULECALC_BATCH_BAD_CALL);
   EXPECT_EQ(rulecalc_batch_plan(nullptr, &piece, &length), RULECALC_BATCH_BAD_CALL);
   rulecalc_batch_free(worker);
