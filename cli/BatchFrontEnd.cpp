@@ -101,21 +101,32 @@ void RefuseOverwritingInputs(const SBatchRequest& request) {
   if (toStandardOutput) RefuseReportingInto(request.DataPath, "the data file");
 }
 
-// The failed rows are a second output: never an input, never the report.
-void RefuseFailedRowsOverInputs(const SBatchRequest& request) {
-  const std::string& failedRows = request.FailedRowsPath;
-  if (failedRows.empty()) return;
-  RefuseOverwriting(failedRows, request.RulesPath, "the rules file");
+// The failed rows and the notes are outputs of their own: never an input,
+// never the report, never each other.
+void RefuseSecondOutputOverInputs(const SBatchRequest& request, const std::string& path, const std::string& option,
+                                  const std::string& what) {
+  if (path.empty()) return;
+  RefuseOverwriting(path, request.RulesPath, "the rules file");
   if (request.DataPath == "-") {
-    RefuseOverwritingStandardInput(failedRows, "the data file");
+    RefuseOverwritingStandardInput(path, "the data file");
   } else {
-    RefuseOverwriting(failedRows, request.DataPath, "the data file");
+    RefuseOverwriting(path, request.DataPath, "the data file");
   }
-  if (failedRows == request.OutputPath) {
-    throw TUsageError("--failed-rows '" + failedRows + "' is the report's --output; choose another file, nothing was written");
+  if (path == request.OutputPath) {
+    throw TUsageError(option + " '" + path + "' is the report's --output; choose another file, nothing was written");
   }
-  RefuseOverwriting(failedRows, request.OutputPath, "the report");
-  if (request.OutputPath.empty()) RefuseReportingInto(failedRows, "the failed rows' file");
+  RefuseOverwriting(path, request.OutputPath, "the report");
+  if (request.OutputPath.empty()) RefuseReportingInto(path, what);
+}
+
+void RefuseSecondOutputsOverInputs(const SBatchRequest& request) {
+  RefuseSecondOutputOverInputs(request, request.FailedRowsPath, "--failed-rows", "the failed rows' file");
+  RefuseSecondOutputOverInputs(request, request.NotesPath, "--notes", "the notes file");
+  if (request.NotesPath.empty() || request.FailedRowsPath.empty()) return;
+  if (request.NotesPath == request.FailedRowsPath) {
+    throw TUsageError("--notes '" + request.NotesPath + "' is the --failed-rows file; choose another file, nothing was written");
+  }
+  RefuseOverwriting(request.NotesPath, request.FailedRowsPath, "the failed rows' file");
 }
 
 // Turns an engine status into the tool's failure, after the diagnostics
@@ -146,9 +157,20 @@ std::unique_ptr<rulecalc_batch, SBatchFree> Opened(const SBatchRequest& request,
   return batch;
 }
 
+// The run's problems and fallbacks as CSV, once the report is in place.
+void WriteNotes(const std::string& path, SBatchHost& host) {
+  if (path.empty()) return;
+  const char* bytes = nullptr;
+  std::size_t length = 0;
+  Require(rulecalc_batch_notes(host.Batch, &bytes, &length), host);
+  TReportSink notes(path);
+  notes.Write(std::string(bytes, length));
+  notes.Commit();
+}
+
 int RunSteps(const SBatchRequest& request) {
   RefuseOverwritingInputs(request);
-  RefuseFailedRowsOverInputs(request);
+  RefuseSecondOutputsOverInputs(request);
   SBatchHost host;
   const auto batch = Opened(request, host);
   if (!request.FailedRowsPath.empty()) {
@@ -161,6 +183,7 @@ int RunSteps(const SBatchRequest& request) {
   host.Bar.reset();
   host.Sink->Commit();
   if (host.FailedRows) host.FailedRows->Commit();
+  WriteNotes(request.NotesPath, host);
   std::size_t length = 0;
   const char* summary = rulecalc_batch_summary_text(host.Batch, &length);
   std::fwrite(summary, 1, length, stderr);
@@ -187,7 +210,7 @@ STestOutcome OutcomeOf(const rulecalc_batch_test_case& test) {
 // One tests file's expectations, compared by an engine of its own (each
 // file has columns of its own); the mismatches and the count are printed.
 STestSuite RunTestsFile(const STestRequest& request, const std::string& path, int& status) {
-  SBatchRequest tests{request.RulesPath, path, "", 1, "", request.EngineOptions};
+  SBatchRequest tests{request.RulesPath, path, "", 1, "", "", request.EngineOptions};
   tests.EngineOptions.emplace_back("tests", "1");
   SBatchHost host;
   const auto batch = Opened(tests, host);

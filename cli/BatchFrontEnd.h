@@ -14,6 +14,7 @@ struct SBatchRequest {
   std::string OutputPath;  // empty for standard output
   std::size_t Jobs = 1;
   std::string FailedRowsPath;  // empty for none
+  std::string NotesPath;       // where the problems and fallbacks go as CSV; empty for none
   std::vector<std::pair<std::string, std::string>> EngineOptions;  // the engine's option names and values
 };
 

@@ -387,6 +387,16 @@ RULECALC_BATCH_API void rulecalc_batch_clear_diagnostics(rulecalc_batch *batch);
  * the report (CSV, JSON lines); "" otherwise. */
 RULECALC_BATCH_API const char *rulecalc_batch_summary_text(rulecalc_batch *batch, size_t *length);
 
+/* The finished run's notes as CSV in the output encoding (CRLF, a UTF-8
+ * byte-order mark with the option bom): the header kind,rule,rows,first_row,message,
+ * then one record per problem found before the first row (kind warning: the
+ * analyser's warning on a rule; kind column: what was said of a column's type
+ * or name), then one per fallback of a rule's run (kind note, with how many
+ * rows and the first). The same problems are in every report format; this is
+ * for a report that holds verdicts only (CSV). On the handle that read the
+ * rules, after rulecalc_batch_run or rulecalc_batch_finish. */
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_notes(rulecalc_batch *batch, const char **bytes, size_t *length);
+
 /* The tool's exit status for the finished run, the first that applies:
  * 3 no row was evaluated (said in the diagnostics); 2 a rule did not analyse
  * or a verdict was an error (or a rule names a variable no column has:

@@ -44,6 +44,9 @@ void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
   command.add_option("--failed-rows", options.FailedRowsPath,
                      "Also write the records that need attention, as read, with failed_rules and failed_explanations "
                      "appended (failed_key first with --key), to this file (replaced only once complete)");
+  command.add_option("--notes", options.NotesPath,
+                     "Also write the problems found before the first row (the rules' warnings, the columns' types) "
+                     "and where the rules' runs fell back, as CSV, to this file (replaced only once complete)");
   command.add_option("--jobs", options.Jobs, "Worker threads at most, started as rows wait for them, each with calculators of its own")
       ->check(CLI::Range(1, 256));
   command.add_flag("--fresh-calculators", arguments.FreshCalculators)->group("");

@@ -246,6 +246,11 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_failed_rows_taken(ruleca
   return Guarded(batch, [&](TBatchEngine& engine) { HandOut(batch, engine.FailedRowsTaken(), bytes, length); });
 }
 
+RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_notes(rulecalc_batch* batch, const char** bytes, size_t* length) {
+  if (!bytes) return Missing(batch, "the notes need somewhere to go");
+  return Guarded(batch, [&](TBatchEngine& engine) { HandOut(batch, engine.NotesCsv(), bytes, length); });
+}
+
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_check(rulecalc_batch* batch, rulecalc_batch_progress progress,
                                                              void* host) {
   return Guarded(batch, [&](TBatchEngine& engine) { engine.Check(ProgressOf(progress, host)); });

@@ -22,7 +22,7 @@ SChunkResult TBatchWorker::Process(const SChunk& chunk) {
   result.BytesConsumed = chunk.BytesConsumed;
   TTextCodec& codec = CodecOf(chunk.File);
   for (const SDataRow& row : chunk.Rows) {
-    const std::string problem = RowProblem(row.Record, Plan.Columns, codec, GbkValues);
+    const std::string problem = RowProblem(row.Record, Plan.Columns, codec, GbkValues, &Unreadable);
     if (problem.empty()) {
       EvaluateRow(chunk, row, result);
       continue;
@@ -35,10 +35,10 @@ SChunkResult TBatchWorker::Process(const SChunk& chunk) {
 }
 
 std::string TBatchWorker::Verdicts(std::size_t file, const SCsvRecord& record, std::vector<SEvaluation>& verdicts) {
-  std::string problem = RowProblem(record, Plan.Columns, CodecOf(file), GbkValues);
+  std::string problem = RowProblem(record, Plan.Columns, CodecOf(file), GbkValues, &Unreadable);
   verdicts.clear();
   if (!problem.empty()) return problem;
-  const bool rowHasProblems = Values.Prepare(record.Fields, GbkValues, Problems);
+  const bool rowHasProblems = PrepareValues(record.Fields);
   for (std::size_t i = 0; i < Plan.Rules.size(); ++i) {
     verdicts.push_back(Plan.RuleAnalyses[i] ? EvaluateRule(i, rowHasProblems) : SEvaluation{EMOutcome::AnalysisError, "", {}, {}, {}});
   }
@@ -64,7 +64,7 @@ void SChunkResult::Append(const SChunkResult& later) {
 
 void TBatchWorker::EvaluateRow(const SChunk& chunk, const SDataRow& row, SChunkResult& result) {
   ++result.RowsEvaluated;
-  const bool rowHasProblems = Values.Prepare(row.Record.Fields, GbkValues, Problems);
+  const bool rowHasProblems = PrepareValues(row.Record.Fields);
   FailedIds.clear();
   FailedExplanations.clear();
   for (std::size_t i = 0; i < Plan.Rules.size(); ++i) {
@@ -91,6 +91,19 @@ std::string TBatchWorker::FailedRowOf(const SChunk& chunk, const SDataRow& row) 
   return FailedRow(bytes, key, FailedIds, FailedExplanations);
 }
 
+// The row's values as the rules read them, and per column the problem that
+// makes a rule on it an error (the verdict names the row): a value that
+// could not be converted, or one that is no number or date as declared.
+bool TBatchWorker::PrepareValues(const std::vector<std::string>& fields) {
+  bool rowHasProblems = Values.Prepare(fields, GbkValues, Problems);
+  for (std::size_t i = 0; i < Unreadable.size() && i < Problems.size(); ++i) {
+    if (Unreadable[i].empty()) continue;
+    Problems[i] = Unreadable[i];
+    rowHasProblems = true;
+  }
+  return rowHasProblems;
+}
+
 // A value its column cannot take makes every rule that names the column an
 // error for this row; the other rules run.
 SEvaluation TBatchWorker::EvaluateRule(std::size_t rule, bool rowHasProblems) {
@@ -110,7 +123,8 @@ void TBatchWorker::Report(const SDataRow& row, std::size_t rule, const SEvaluati
   verdict.Rule = &Plan.Rules[rule];
   verdict.Evaluation = &evaluation;
   if (Plan.Layout.ShowValues && evaluation.Outcome != EMOutcome::Held) {
-    verdict.GbkValues = ExplainedValues(evaluation.Text, Plan.Columns, GbkValues);
+    verdict.GbkNamedValues = ExplainedNamedValues(evaluation.Text, Plan.Columns, GbkValues);
+    verdict.GbkValues = JoinedValues(verdict.GbkNamedValues);
     for (const SRunNote& note : evaluation.Notes)
       verdict.GbkValues += (verdict.GbkValues.empty() ? "note: " : "; note: ") + note.Text;
   }

@@ -32,6 +32,7 @@ class TBatchWorker {
   void NoteFailed(std::size_t file, std::size_t rule, const SEvaluation& evaluation);
   std::string FailedRowOf(const SChunk& chunk, const SDataRow& row);
   SEvaluation EvaluateRule(std::size_t rule, bool rowHasProblems);
+  bool PrepareValues(const std::vector<std::string>& fields);
   void Report(const SDataRow& row, std::size_t rule, const SEvaluation& evaluation, SChunkResult& result);
 
   const SBatchPlan& Plan;
@@ -41,6 +42,7 @@ class TBatchWorker {
   std::unique_ptr<TReport> Writer;
   std::vector<std::string> GbkValues;
   std::vector<std::string> Problems;  // per column, for the current row
+  std::vector<std::string> Unreadable;  // per column, the current row's values that could not be converted
   std::vector<std::string> FailedIds;  // the current row's rules that need attention, the data's encoding
   std::vector<std::string> FailedExplanations;
 };

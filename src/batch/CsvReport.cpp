@@ -105,7 +105,38 @@ class TCsvReport : public TReport {
   std::string RowStartText;
 };
 
+// kind,rule,rows,first_row,message: one record.
+std::string NoteRecord(const char* kind, const std::string& rule, const std::string& rows, const std::string& firstRow,
+                       const std::string& message, bool rawCells) {
+  return std::string(kind) + "," + Cell(rule, rawCells) + "," + rows + "," + firstRow + "," + Cell(message, rawCells) +
+         "\r\n";
+}
+
+// The text without the line break it ends in.
+std::string Unterminated(std::string text) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
 }  // namespace
+
+std::string NotesCsv(const std::vector<SRule>& rules, const SBatchSummary& summary, const SReportLayout& layout) {
+  TTextCodec codec(layout.Encoding);
+  std::string out = layout.Bom ? "\xEF\xBB\xBF" : "";
+  out += "kind,rule,rows,first_row,message\r\n";
+  for (const SProblem& problem : summary.Problems) {
+    const std::string rule = problem.Rule && *problem.Rule < rules.size() ? codec.FromGbk(rules[*problem.Rule].GbkId) : "";
+    out += NoteRecord(ProblemKindWord(problem.Kind), rule, "", "", Unterminated(codec.FromGbk(problem.GbkText)),
+                      layout.RawCells);
+  }
+  for (std::size_t i = 0; i < summary.Tallies.size() && i < rules.size(); ++i) {
+    for (const SNoteTally& note : summary.Tallies[i].Notes) {
+      out += NoteRecord("note", codec.FromGbk(rules[i].GbkId), std::to_string(note.Rows), std::to_string(note.FirstRow),
+                        codec.FromGbk(DescribeNoteTally(note)), layout.RawCells);
+    }
+  }
+  return out;
+}
 
 std::unique_ptr<TReport> MakeCsvReport(const SReportLayout& layout) { return std::make_unique<TCsvReport>(layout); }
 

@@ -324,6 +324,14 @@ std::vector<std::string> ReadStrings(TByteReader& in) {
   return texts;
 }
 
+// The text with every byte beyond ASCII as '?'.
+std::string AsciiOnly(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+  }
+  return text;
+}
+
 }  // namespace
 
 // ---- The engine -------------------------------------------------------------------
@@ -339,6 +347,18 @@ void TBatchEngine::Require(bool condition, const char* what) const {
 
 void TBatchEngine::Notice(std::string text) {
   if (!text.empty()) Notices.push_back(std::move(text));
+}
+
+// A notice that the reports show too, in GBK as their other texts (what
+// does not convert shows as '?').
+void TBatchEngine::NoticeProblem(std::vector<SProblem>& problems, EMProblemKind kind, std::optional<std::size_t> rule,
+                                 std::string text) {
+  if (text.empty()) return;
+  SProblem problem{kind, rule, {}};
+  std::size_t badOffset = 0;
+  if (!OutputCodec->TryToGbk(text, problem.GbkText, badOffset)) problem.GbkText = AsciiOnly(text);
+  problems.push_back(std::move(problem));
+  Notice(std::move(text));
 }
 
 void TBatchEngine::SetOption(const std::string& name, const std::string& value) {
@@ -513,11 +533,15 @@ void TBatchEngine::SettleColumns(const std::vector<SColumnEvidence>& evidence) {
     if (!columns[i].Declared && evidence[i].Texts > 0) columns[i].Type = vtText;
   }
   const std::string& dataPath = BatchPlan.Files.front().Path;
-  for (std::string& notice : MixedColumnsNotices(columns, evidence, dataPath, *OutputCodec)) Notice(std::move(notice));
+  ColumnProblems.clear();
+  for (std::string& notice : MixedColumnsNotices(columns, evidence, dataPath, *OutputCodec)) {
+    NoticeProblem(ColumnProblems, EMProblemKind::Column, std::nullopt, std::move(notice));
+  }
   for (const SColumn& column : columns) {
     if (column.Unusable.empty()) continue;
-    Notice(dataPath + ": no rule can name the column '" + column.DataName + "': " + column.Unusable +
-           " (names are an ASCII letter, then letters, digits and underscores)\n");
+    NoticeProblem(ColumnProblems, EMProblemKind::Column, std::nullopt,
+                  dataPath + ": no rule can name the column '" + column.DataName + "': " + column.Unusable +
+                      " (names are an ASCII letter, then letters, digits and underscores)\n");
   }
   if (!Options.Key.empty()) {
     BatchPlan.KeyColumn = ColumnNamed(columns, OutputCodec->ToGbk(Options.Key, "--key"), Options.Key);
@@ -533,11 +557,13 @@ std::size_t TBatchEngine::PrepareRules() {
   SBatchPlan& plan = BatchPlan;
   Summary = SBatchSummary();
   Summary.Tallies.resize(plan.Rules.size());
+  Summary.Problems = ColumnProblems;
   TRuleCalc checker(plan.Environment);
   const std::vector<SVariable> variables = EmptyVariables(plan.Columns);
   std::unordered_map<std::string_view, std::size_t> firstOfSentence;
   std::size_t withoutColumns = 0;
-  for (const SRule& rule : plan.Rules) {
+  for (std::size_t index = 0; index < plan.Rules.size(); ++index) {
+    const SRule& rule = plan.Rules[index];
     plan.RuleSentence.push_back(firstOfSentence.emplace(rule.GbkSentence, plan.RuleSentence.size()).first->second);
     const std::vector<SNamedVariable> named = VariablesOfSentence(rule.GbkSentence);
     plan.RuleColumns.push_back(ColumnsOfVariables(named, plan.Columns));
@@ -550,7 +576,8 @@ std::size_t TBatchEngine::PrepareRules() {
     const std::string where =
         RulesPath + ":" + std::to_string(rule.Line) + ": rule " + OutputCodec->FromGbkShowingControls(rule.GbkId);
     for (const SAnalysisWarning& warning : evaluation.Warnings) {
-      Notice(where + ": " + DescribeWarning(rule.GbkSentence, warning, *OutputCodec));
+      NoticeProblem(Summary.Problems, EMProblemKind::Warning, index,
+                    where + ": " + DescribeWarning(rule.GbkSentence, warning, *OutputCodec));
     }
     const std::vector<SNamedVariable> missing = VariablesWithoutColumn(named, plan.Columns);
     for (const SNamedVariable& variable : missing) {
@@ -1137,6 +1164,11 @@ std::string TBatchEngine::Take(const char* bytes, std::size_t length) {
   ++PartsTaken;
   TakenFailedRows = std::move(result.FailedRows);
   return TakeResult(result);
+}
+
+std::string TBatchEngine::NotesCsv() const {
+  Require(Stage == EMStage::Finished && Report, "the notes come once the run is finished");
+  return ::rulecalc::batch::NotesCsv(BatchPlan.Rules, Summary, BatchPlan.Layout);
 }
 
 std::string TBatchEngine::Finish() {

@@ -133,6 +133,8 @@ class TBatchEngine {
 
   std::vector<std::string>& Diagnostics() { return Notices; }
   const std::string& SummaryText() const { return SummaryForStandardError; }
+  // The run's problems and fallbacks as CSV records (kind,rule,rows,first_row,message), once it is finished.
+  std::string NotesCsv() const;
   int ExitStatus() const { return Status; }
 
   // Memory ran out: nothing but freeing the engine is safe now.
@@ -144,6 +146,8 @@ class TBatchEngine {
 
   void Require(bool condition, const char* what) const;
   void Notice(std::string text);
+  void NoticeProblem(std::vector<SProblem>& problems, EMProblemKind kind, std::optional<std::size_t> rule,
+                     std::string text);
   void SettleThresholds(const std::vector<SThreshold>& fromRulesFile);
   void SettleColumns(const std::vector<SColumnEvidence>& evidence);
   std::size_t PrepareRules();
@@ -186,6 +190,7 @@ class TBatchEngine {
 
   std::vector<SThreshold> Thresholds;  // decided on the handle that read the rules, from the folded tallies
   SBatchSummary Summary;
+  std::vector<SProblem> ColumnProblems;  // said when the columns were settled, for the reports
   std::unique_ptr<TReport> Report;
   bool HeadingGiven = false;
   std::size_t PartsTaken = 0;

@@ -25,18 +25,29 @@ std::vector<std::string> ExplainedNames(const std::string& explanation) {
 
 }  // namespace
 
-std::string ExplainedValues(const std::string& gbkExplanation, const std::vector<SColumn>& columns,
-                            const std::vector<std::string>& gbkValues) {
-  std::string shown;
+TNamedValues ExplainedNamedValues(const std::string& gbkExplanation, const std::vector<SColumn>& columns,
+                                  const std::vector<std::string>& gbkValues) {
+  TNamedValues named;
   for (const std::string& name : ExplainedNames(gbkExplanation)) {
     const std::string folded = FoldedName(name);
-    for (std::size_t i = 0; i < columns.size(); ++i) {
+    for (std::size_t i = 0; i < columns.size() && i < gbkValues.size(); ++i) {
       if (FoldedName(columns[i].GbkName) != folded) continue;
-      shown += (shown.empty() ? "" : ", ") + name + "=" + gbkValues[i];
+      named.emplace_back(name, gbkValues[i]);
       break;
     }
   }
+  return named;
+}
+
+std::string JoinedValues(const TNamedValues& values) {
+  std::string shown;
+  for (const auto& [name, value] : values) shown += (shown.empty() ? "" : ", ") + name + "=" + value;
   return shown;
+}
+
+std::string ExplainedValues(const std::string& gbkExplanation, const std::vector<SColumn>& columns,
+                            const std::vector<std::string>& gbkValues) {
+  return JoinedValues(ExplainedNamedValues(gbkExplanation, columns, gbkValues));
 }
 
 }  // namespace rulecalc::batch

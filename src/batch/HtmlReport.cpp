@@ -36,6 +36,19 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
+// As Escaped, line by line, the line breaks between them kept (for a <pre>).
+std::string EscapedLines(const std::string& text) {
+  std::string out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    out += Escaped(text.substr(start, end - start)) + (end + 1 < text.size() ? "\n" : "");
+    start = end + 1;
+  }
+  return out;
+}
+
 std::string Cell(const std::string& text, const char* cls = nullptr) {
   return std::string("<td") + (cls ? std::string(" class=\"") + cls + "\"" : "") + ">" + text + "</td>";
 }
@@ -83,7 +96,7 @@ class THtmlReport : public TReport {
     for (std::size_t i : summary.RulesByFailures()) out += RuleRow(rules[i], summary, i);
     out += "</tbody></table>\n" + ThresholdTable(summary) + "<h2>Most common explanations</h2>\n";
     for (std::size_t i : summary.RulesByFailures()) out += CommonExplanations(rules[i], summary.Tallies[i]);
-    return out + Fallbacks(rules, summary) + "</section>\n</main></body></html>\n";
+    return out + Fallbacks(rules, summary) + Problems(rules, summary) + "</section>\n</main></body></html>\n";
   }
 
  private:
@@ -126,6 +139,18 @@ class THtmlReport : public TReport {
       }
     }
     return rows.empty() ? rows : "<h2>Fallbacks</h2>\n<table id=\"fallbacks\"><tbody>\n" + rows + "</tbody></table>\n";
+  }
+
+  // What was found before the first row: kind, rule and the message as standard error showed it.
+  std::string Problems(const std::vector<SRule>& rules, const SBatchSummary& summary) {
+    std::string rows;
+    for (const SProblem& problem : summary.Problems) {
+      const bool ofRule = problem.Rule && *problem.Rule < rules.size();
+      rows += std::string("<tr class=\"") + ProblemKindWord(problem.Kind) + "\">" + Cell(ProblemKindWord(problem.Kind)) +
+              Cell(ofRule ? Escaped(Codec.FromGbk(rules[*problem.Rule].GbkId)) : "") + "<td><pre>" +
+              EscapedLines(Codec.FromGbk(problem.GbkText)) + "</pre></td></tr>\n";
+    }
+    return rows.empty() ? rows : "<h2>Problems</h2>\n<table id=\"problems\"><tbody>\n" + rows + "</tbody></table>\n";
   }
 
   std::string CommonExplanations(const SRule& rule, const SRuleTally& tally) {

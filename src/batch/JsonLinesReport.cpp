@@ -46,12 +46,13 @@ class TJsonLinesReport : public TReport {
     out += "," + Member("result", JsonString(OutcomeWord(evaluation.Outcome)));
     const std::string explanation = evaluation.Outcome == EMOutcome::Held ? "" : Codec.FromGbk(evaluation.Text);
     out += "," + Member("explanation", JsonString(explanation));
-    if (Layout.ShowValues) out += "," + Member("values", JsonString(Codec.FromGbk(verdict.GbkValues)));
+    if (Layout.ShowValues) out += "," + Member("values", Values(verdict)) + Notes(evaluation);
     out += "}\n";
   }
 
   std::string Summary(const std::vector<SRule>& rules, const SBatchSummary& summary) override {
     std::string out;
+    for (const SProblem& problem : summary.Problems) out += ProblemRecord(rules, problem);
     for (std::size_t i = 0; i < rules.size(); ++i) out += RuleSummary(rules[i], summary, i);
     std::string rows = Member("rows_evaluated", std::to_string(summary.RowsEvaluated)) + "," +
                        Member("rows_skipped", std::to_string(summary.RowsSkipped));
@@ -79,6 +80,35 @@ class TJsonLinesReport : public TReport {
       if (check.Rule == i) fields += ThresholdMembers("max_failed", check);
     }
     return "{" + Member("summary", "{" + fields + "}") + "}\n";
+  }
+
+  // {"SCORE":"50","AGE":"16"}: each value the text as read, numbers too.
+  std::string Values(const SVerdict& verdict) {
+    std::string members;
+    for (const auto& [name, value] : verdict.GbkNamedValues) {
+      members += (members.empty() ? "" : ",") + JsonString(Codec.FromGbk(name)) + ":" + JsonString(Codec.FromGbk(value));
+    }
+    return "{" + members + "}";
+  }
+
+  // ,"notes":["TODATE could not read APPLIED '2024-01-05': ..."] when the run fell back.
+  std::string Notes(const SEvaluation& evaluation) {
+    if (evaluation.Outcome == EMOutcome::Held || evaluation.Notes.empty()) return {};
+    std::string items;
+    for (const SRunNote& note : evaluation.Notes) items += (items.empty() ? "" : ",") + JsonString(Codec.FromGbk(note.Text));
+    return "," + Member("notes", "[" + items + "]");
+  }
+
+  // {"problem":{"kind":"warning","rule":"r1","message":"rules.rules:3: rule r1: ..."}}
+  std::string ProblemRecord(const std::vector<SRule>& rules, const SProblem& problem) {
+    std::string fields = Member("kind", JsonString(ProblemKindWord(problem.Kind)));
+    if (problem.Rule && *problem.Rule < rules.size()) {
+      fields += "," + Member("rule", JsonString(Codec.FromGbk(rules[*problem.Rule].GbkId)));
+    }
+    std::string message = Codec.FromGbk(problem.GbkText);
+    if (!message.empty() && message.back() == '\n') message.pop_back();
+    fields += "," + Member("message", JsonString(message));
+    return "{" + Member("problem", "{" + fields + "}") + "}\n";
   }
 
   // [{"position":5,"rows":12,"first_row":7,"note":"12 rows, TODATE could not read ..."}]

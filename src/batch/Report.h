@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/RulesFile.h"
@@ -30,7 +31,8 @@ struct SVerdict {
   const std::string* GbkKey = nullptr;  // the --key column's value
   const SRule* Rule = nullptr;
   const SEvaluation* Evaluation = nullptr;
-  std::string GbkValues;                // "SCORE=50, AGE=16" with --show-values
+  std::string GbkValues;                // "SCORE=50, AGE=16; note: ..." with --show-values
+  std::vector<std::pair<std::string, std::string>> GbkNamedValues;  // the same values, name by name
 };
 
 // Writes the batch report in one format. Each worker thread has its own
@@ -55,6 +57,12 @@ std::unique_ptr<TReport> MakeReport(const SReportLayout& layout);
 // The summary as the text format shows it: rows, then the rules by failures
 // with counts and their most common explanations, in the layout's encoding.
 std::string TextSummary(const std::vector<SRule>& rules, const SBatchSummary& summary, const SReportLayout& layout);
+
+// The problems found before the first row and the fallbacks of the rules'
+// runs as CSV records kind,rule,rows,first_row,message (kind warning,
+// column or note; rows and first_row for notes), CRLF, in the layout's
+// encoding, cells guarded as in the CSV report.
+std::string NotesCsv(const std::vector<SRule>& rules, const SBatchSummary& summary, const SReportLayout& layout);
 
 // The word for an outcome in every format: true, false or error.
 const char* OutcomeWord(EMOutcome outcome);

@@ -101,6 +101,8 @@ bool SBatchSummary::AnyRuleError() const {
   return false;
 }
 
+const char* ProblemKindWord(EMProblemKind kind) { return kind == EMProblemKind::Warning ? "warning" : "column"; }
+
 bool SBatchSummary::AnyThresholdCrossed() const {
   for (const SThresholdCheck& check : Thresholds) {
     if (check.Crossed) return true;

@@ -77,6 +77,20 @@ struct SThresholdCheck {
   bool Crossed = false;
 };
 
+// What a run found before its first row that every report shows beside the
+// verdicts: the analyser's warnings on a rule, and what was said about a
+// column's type or name.
+enum class EMProblemKind { Warning, Column };
+
+struct SProblem {
+  EMProblemKind Kind = EMProblemKind::Warning;
+  std::optional<std::size_t> Rule;  // the rule a warning is about
+  std::string GbkText;              // as standard error shows it, on one line or more, ending in a line break
+};
+
+// "warning" or "column": the kind as the reports name it.
+const char* ProblemKindWord(EMProblemKind kind);
+
 // The totals of a batch run, rule by rule in the order of the rules file.
 struct SBatchSummary {
   std::vector<SRuleTally> Tallies;
@@ -86,6 +100,7 @@ struct SBatchSummary {
   std::uint64_t VerdictsShown = 0;    // verdict lines in the report
   std::uint64_t VerdictsLeftOut = 0;  // beyond the report's cap (HTML)
   std::vector<SThresholdCheck> Thresholds;  // in the order set: --fail-on, then the rules' limits
+  std::vector<SProblem> Problems;           // columns first, then the rules' warnings in file order
 
   bool AnyThresholdCrossed() const;
 

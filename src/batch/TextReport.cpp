@@ -18,6 +18,20 @@ constexpr int kResultColumns = 6;
 constexpr int kKeyColumns = 10;  // keys are lined up when they fit
 constexpr std::size_t kCommonExplanations = 3;
 
+// Each line of the text behind two spaces.
+std::string Indented(const std::string& text) {
+  std::string indented;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    end = end == std::string::npos ? text.size() : end + 1;
+    indented += "  " + text.substr(start, end - start);
+    start = end;
+  }
+  if (!indented.empty() && indented.back() != '\n') indented += '\n';
+  return indented;
+}
+
 std::string PaddedTo(std::string text, int shownColumns, int width) {
   text.append(static_cast<std::size_t>(std::max(width - shownColumns, 0)), ' ');
   return text;
@@ -35,6 +49,13 @@ std::string Plural(std::uint64_t count, const char* noun) {
 // characters as \xNN, padded to width columns.
 std::string Cell(const std::string& gbk, int width, TTextCodec& codec, TDisplayColumns& columns) {
   return PaddedTo(codec.FromGbkShowingControls(gbk), columns.Of(ShowingControls(gbk)), width);
+}
+
+// What was found before the first row, as standard error showed it.
+std::string ProblemLines(const SBatchSummary& summary, TTextCodec& codec) {
+  std::string text;
+  for (const SProblem& problem : summary.Problems) text += Indented(codec.FromGbk(problem.GbkText));
+  return text.empty() ? text : "problems:\n" + text;
 }
 
 // One line per verdict: row, key, rule id, result and explanation in aligned columns.
@@ -66,7 +87,7 @@ class TTextReport : public TReport {
   }
 
   std::string Summary(const std::vector<SRule>& rules, const SBatchSummary& summary) override {
-    return "\n" + TextSummary(rules, summary, Layout);
+    return "\n" + TextSummary(rules, summary, Layout) + ProblemLines(summary, Codec);
   }
 
  private:

@@ -23,6 +23,7 @@ struct SOutcome {
   std::string Diagnostics;
   std::string Summary;
   std::string FailedRows;
+  std::string Notes;
   int Status = -1;
 };
 
@@ -61,7 +62,15 @@ struct SCase {
 };
 
 const char kRules[] =
-    "@max-failed idok 10%\nadult: AGE >= 18;\nidok \"ids are positive\": ID > 0;\nratio: 100/AGE < 10;\n";
+    "@max-failed idok 10%\nadult: AGE >= 18;\nidok \"ids are positive\": ID > 0;\nratio: 100/AGE < 10;\n"
+    "coded: ID = \"1\";\n";
+
+std::string Notes(rulecalc_batch* batch) {
+  const char* bytes = nullptr;
+  size_t length = 0;
+  EXPECT_EQ(rulecalc_batch_notes(batch, &bytes, &length), RULECALC_BATCH_OK) << rulecalc_batch_message(batch, nullptr);
+  return Bytes(bytes, length);
+}
 
 rulecalc_batch* Client(const SCase& c, const std::string& format, const std::string& rules,
                        const std::vector<std::string>& paths) {
@@ -87,6 +96,7 @@ SOutcome OnePass(rulecalc_batch* batch) {
       << rulecalc_batch_message(batch, nullptr);
   outcome.Diagnostics = Drained(batch);
   outcome.Summary = rulecalc_batch_summary_text(batch, nullptr);
+  outcome.Notes = Notes(batch);
   outcome.Status = rulecalc_batch_exit_status(batch);
   return outcome;
 }
@@ -194,6 +204,7 @@ SOutcome InBlocks(rulecalc_batch* client, std::uint64_t blockBytes, bool failedR
   outcome.Report += Bytes(piece, length);
   outcome.Diagnostics = Drained(client);
   outcome.Summary = rulecalc_batch_summary_text(client, nullptr);
+  outcome.Notes = Notes(client);
   outcome.Status = rulecalc_batch_exit_status(client);
   return outcome;
 }
@@ -218,6 +229,9 @@ const std::vector<SCase>& Cases() {
       {"header below a title, a units row after it, a mapped column",
        {"Claims 2026, \"draft\nA\n\nID,年龄=AGE\n-,years\n1,20\n2,abc,3\n3,15\n4,0\n"},
        {{"header-row", "4"}, {"skip-rows", "1"}, {"key", "年龄"}, {"show-values", "1"}, {"failed-rows", "1"}}},
+      {"characters GBK lacks, and bytes no encoding reads",
+       {"ID,AGE:num,NAME\n1,20,\xCA\xA4\xF0\xA0\x80\x80\n2,\xFF,x\n3,15,\xF0\x9F\x98\x80\n"},
+       {{"data-encoding", "UTF-8"}, {"key", "NAME"}, {"show-values", "1"}, {"all", "1"}}},
   };
   return cases;
 }
@@ -242,7 +256,9 @@ TEST(Blocks, OutOfOrderInOtherProcessesEqualOnePass) {
       if (std::string(c.Name) == "fallbacks counted across blocks") {
         const std::string said = expected.Report + expected.Summary;
         EXPECT_NE(said.find("4 rows, / could not divide by AGE, e.g. row 1 "), std::string::npos) << said;
+        EXPECT_NE(expected.Notes.find("\r\nnote,ratio,4,1,"), std::string::npos) << expected.Notes;
       }
+      EXPECT_NE(expected.Notes.find("\r\nwarning,coded,,,"), std::string::npos) << expected.Notes;
       for (std::uint64_t blockBytes : {std::uint64_t{1}, std::uint64_t{7}, std::uint64_t{64}, whole}) {
         SCOPED_TRACE(std::string(c.Name) + ", " + format + ", blocks of " + std::to_string(blockBytes));
         rulecalc_batch* client = Client(c, format, rules, paths);
@@ -253,6 +269,7 @@ TEST(Blocks, OutOfOrderInOtherProcessesEqualOnePass) {
         EXPECT_EQ(blocks.Summary, expected.Summary);
         EXPECT_EQ(blocks.Status, expected.Status);
         EXPECT_EQ(blocks.FailedRows, expected.FailedRows);
+        EXPECT_EQ(blocks.Notes, expected.Notes);
       }
     }
   }
@@ -320,6 +337,7 @@ TEST(Blocks, ForeignByteStringsAreRefused) {
     EXPECT_EQ(rulecalc_batch_take(client, bad.data(), bad.size(), &piece, &length), RULECALC_BATCH_BAD_CALL);
   }
   EXPECT_EQ(rulecalc_batch_finish(client, &piece, &length), RULECALC_BATCH_BAD_CALL);  // parts are missing
+  EXPECT_EQ(rulecalc_batch_notes(client, &piece, &length), RULECALC_BATCH_BAD_CALL);   // nor is the run finished
   EXPECT_EQ(rulecalc_batch_fold_scans(client, 1, bytes.data(), lengths.data()), RULECALC_BATCH_BAD_CALL);
   EXPECT_EQ(rulecalc_batch_plan(nullptr, &piece, &length), RULECALC_BATCH_BAD_CALL);
   rulecalc_batch_free(worker);

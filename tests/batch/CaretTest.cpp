@@ -62,6 +62,16 @@ TEST(Caret, CountsColumnsNotBytes) {
   EXPECT_EQ(picture.Marker, "     ^");
 }
 
+// A character GBK lacks, in its four GB18030 bytes, takes the columns the
+// terminal gives it: ʤ one, 𠀀 two.
+TEST(Caret, CountsCharactersGbkLacksByTheirColumns) {
+  if (!std::setlocale(LC_CTYPE, "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
+  TDisplayColumns columns;
+  const int widths = columns.Of("\x81\x30\xB3\x39\x95\x32\x82\x36x");
+  std::setlocale(LC_CTYPE, "C");
+  EXPECT_EQ(widths, 4);
+}
+
 struct SStopCase {
   const char* Sentence;
   std::size_t Offset;

@@ -42,7 +42,8 @@ std::string Verdict(EMReportFormat format, const SRule& rule, EMOutcome outcome,
   verdict.GbkKey = key.empty() ? nullptr : &gbkKey;
   verdict.Rule = &rule;
   verdict.Evaluation = &evaluation;
-  verdict.GbkValues = key.empty() ? "" : Gbk("A=5, 城=北京");
+  if (!key.empty()) verdict.GbkNamedValues = {{"A", "5"}, {Gbk("城"), Gbk("北京\r\n1")}};
+  verdict.GbkValues = JoinedValues(verdict.GbkNamedValues);
   std::string out;
   report->AddVerdict(out, verdict);
   return out;
@@ -117,15 +118,15 @@ TEST(Reports, ValuesOfTheVariablesAnExplanationNames) {
 TEST(Reports, KeyAndValuesInEveryFormat) {
   const SRule rule = RuleWithId("r");
   EXPECT_EQ(Verdict(EMReportFormat::Csv, rule, EMOutcome::Failed, "A::A>9;", 4, "张"),
-            "7,张,r,false,A::A>9;,\"A=5, 城=北京\"\r\n");
+            "7,张,r,false,A::A>9;,\"A=5, 城=北京\r\n1\"\r\n");
   EXPECT_EQ(Verdict(EMReportFormat::JsonLines, rule, EMOutcome::Failed, "A::A>9;", 4, "张"),
             "{\"row\":7,\"key\":\"张\",\"rule\":\"r\",\"result\":\"false\",\"explanation\":\"A::A>9;\","
-            "\"values\":\"A=5, 城=北京\"}\n");
+            "\"values\":{\"A\":\"5\",\"城\":\"北京\\u000d\\u000a1\"}}\n");
   EXPECT_EQ(Verdict(EMReportFormat::Text, rule, EMOutcome::Failed, "A::A>9;", 4, "张"),
-            "7       张          r     false   A::A>9;  [A=5, 城=北京]\n");
+            "7       张          r     false   A::A>9;  [A=5, 城=北京\\x0D\\x0A1]\n");
   EXPECT_EQ(Verdict(EMReportFormat::Html, rule, EMOutcome::Failed, "A::A<\"&\";", 4, "张"),
             "<tr class=\"false\"><td class=\"n\">7</td><td>张</td><td>r</td><td>false</td>"
-            "<td>A::A&lt;&quot;&amp;&quot;;</td><td>A=5, 城=北京</td></tr>\n");
+            "<td>A::A&lt;&quot;&amp;&quot;;</td><td>A=5, 城=北京 1</td></tr>\n");
 }
 
 TEST(JsonLinesReport, EscapesQuotesBackslashesAndControlCharacters) {
@@ -144,7 +145,7 @@ TEST(TextReport, LinesUpRuleIdsByTerminalColumns) {
 // Keys, rule ids, explanations and values cannot drive the terminal.
 TEST(TextReport, ShowsControlCharactersAsHex) {
   EXPECT_EQ(Verdict(EMReportFormat::Text, RuleWithId("r\x1B[2J"), EMOutcome::Failed, "A::A>\"\x07\";", 8, "\x1B]0;t\x07"),
-            "7       \\x1B]0;t\\x07  r\\x1B[2J  false   A::A>\"\\x07\";  [A=5, 城=北京]\n");
+            "7       \\x1B]0;t\\x07  r\\x1B[2J  false   A::A>\"\\x07\";  [A=5, 城=北京\\x0D\\x0A1]\n");
 }
 
 SRuleTally TallyOf(std::uint64_t held, const std::vector<SEvaluation>& notHeld) {
@@ -246,6 +247,45 @@ TEST(Summaries, MarkTheThresholdsCrossedInEveryFormat) {
   EXPECT_NE(MakeReport(Layout(EMReportFormat::Html))->Summary(rules, summary)
                 .find("<tr class=\"crossed\"><td>crossed</td><td>--max-failed a=50%</td><td>2 of 3 rows failed</td></tr>"),
             std::string::npos);
+}
+
+// What was found before the first row, and where a rule's run fell back,
+// in each format's own place; a warning spans lines with its caret.
+TEST(Summaries, ShowTheProblemsInEveryFormat) {
+  const std::vector<SRule> rules{RuleWithId("a"), RuleWithId("=b")};
+  SBatchSummary summary;
+  summary.Tallies.resize(2);
+  SNoteTally note;
+  note.Rows = 2;
+  note.FirstRow = 4;
+  note.Message = "TODATE could not read D";
+  note.Value = "x";
+  note.Reason = "expected m/d/y";
+  summary.Tallies[1].CountNote(note);
+  summary.AnalysisErrors = {"", ""};
+  summary.Problems = {{EMProblemKind::Column, std::nullopt, Gbk("d.csv: column 名 is read as text\n")},
+                      {EMProblemKind::Warning, 1, Gbk("r:2: rule =b: warning: 比较\n  A < \"1\";\n    ^\n")}};
+  const struct {
+    EMReportFormat Format;
+    const char* Shown;
+  } cases[] = {
+      {EMReportFormat::Text, "problems:\n  d.csv: column 名 is read as text\n  r:2: rule =b: warning: 比较\n    A < \"1\";\n      ^\n"},
+      {EMReportFormat::JsonLines, "{\"problem\":{\"kind\":\"column\",\"message\":\"d.csv: column 名 is read as text\"}}\n"
+                                  "{\"problem\":{\"kind\":\"warning\",\"rule\":\"=b\",\"message\":\"r:2: rule =b: warning: "
+                                  "比较\\u000a  A < \\\"1\\\";\\u000a    ^\"}}\n{\"summary\":{\"rule\":\"a\""},
+      {EMReportFormat::Html, "<h2>Problems</h2>\n<table id=\"problems\"><tbody>\n<tr class=\"column\"><td>column</td><td></td>"
+                             "<td><pre>d.csv: column 名 is read as text</pre></td></tr>\n<tr class=\"warning\"><td>warning</td>"
+                             "<td>=b</td><td><pre>r:2: rule =b: warning: 比较\n  A &lt; &quot;1&quot;;\n    ^</pre></td></tr>\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string shown = MakeReport(Layout(c.Format))->Summary(rules, summary);
+    EXPECT_NE(shown.find(c.Shown), std::string::npos) << shown;
+  }
+  EXPECT_EQ(NotesCsv(rules, summary, Layout(EMReportFormat::Csv)),
+            "kind,rule,rows,first_row,message\r\n"
+            "column,,,,d.csv: column 名 is read as text\r\n"
+            "warning,\"'=b\",,,\"r:2: rule =b: warning: 比较\n  A < \"\"1\"\";\n    ^\"\r\n"
+            "note,\"'=b\",2,4,\"2 rows, TODATE could not read D, e.g. row 4 'x': expected m/d/y\"\r\n");
 }
 
 }  // namespace

@@ -54,12 +54,33 @@ TEST(TextCodec, RefusesInvalidInputAndNamesTheByte) {
   }
 }
 
-TEST(TextCodec, RefusesCharactersGbkLacks) {
+// GBK lacks them: refused for the rules' texts; a value of the data takes
+// them in their GB18030 form, which comes out as the same character.
+TEST(TextCodec, CharactersGbkLacksPassAsGb18030InTheData) {
+  const struct {
+    const char* Utf8;
+    const char* Widened;  // nullptr: not even GB18030 takes it
+    std::size_t BadOffset;
+  } cases[] = {
+      {"ok \xF0\x9F\x98\x80", "ok \x94\x39\xFC\x36", 3},   // an emoji
+      {"\xCA\xA4\xE4\xB8\xAD", "\x81\x30\xB3\x39\xD6\xD0", 0},  // a letter of the IPA, then a Chinese one
+      {"\xE7\x8E\x8B\xF0\xA0\x80\x80", "\xCD\xF5\x95\x32\x82\x36", 3},  // a rare character of a name
+      {"a\xC3(", nullptr, 1},                                    // no UTF-8 at all
+  };
   TTextCodec codec("UTF-8");
-  std::string gbk;
-  std::size_t badOffset = 0;
-  EXPECT_FALSE(codec.TryToGbk("ok \xF0\x9F\x98\x80", gbk, badOffset));  // an emoji
-  EXPECT_EQ(badOffset, 3u);
+  for (const auto& c : cases) {
+    std::string gbk;
+    std::size_t badOffset = 0;
+    EXPECT_FALSE(codec.TryToGbk(c.Utf8, gbk, badOffset)) << c.Utf8;
+    EXPECT_EQ(badOffset, c.BadOffset) << c.Utf8;
+    EXPECT_EQ(codec.TryToGbkWidened(c.Utf8, gbk, badOffset), c.Widened != nullptr) << c.Utf8;
+    if (!c.Widened) {
+      EXPECT_EQ(badOffset, c.BadOffset) << c.Utf8;
+      continue;
+    }
+    EXPECT_EQ(gbk, c.Widened) << c.Utf8;
+    EXPECT_EQ(codec.FromGbk(gbk), c.Utf8);
+  }
 }
 
 // A row's fields converted together give what converting each gives, and

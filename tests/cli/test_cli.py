@@ -352,12 +352,16 @@ class Batch(unittest.TestCase):
         explanations = [record[3] for record in csv.reader(io.StringIO(out, newline="")) if record[1] == "both"]
         self.assertEqual(explanations, ["AGE::AGE >= 18 ;SCORE:: SCORE >= 60;"] * 3)
 
-    def test_bad_encoding_row_is_skipped_with_its_line(self):
-        data = self.files.write("bad.csv", SMALL_DATA.encode() + b'\xff\xfe,40,90,x\r\n' + "赵,40,90,x\r\n".encode())
-        code, out, err = self.batch("--format", "csv", "--data-encoding", "UTF-8", data=data)
-        self.assertEqual(code, 0)
-        self.assertIn("bad.csv:7: row 5 skipped: the value of NAME cannot be converted to GBK at byte 1", err)
-        self.assertEqual([r[0] for r in csv.reader(io.StringIO(out, newline=""))][-3:], ["6", "6", "6"])
+    def test_a_value_that_cannot_be_converted_is_an_error_for_the_rules_naming_it(self):
+        # ʤ is not in GBK: it passes in its four GB18030 bytes (LENGTH counts them); \xff\xfe is no UTF-8 at all
+        data = self.files.write("bad.csv", SMALL_DATA.encode() + b'\xff\xfe,40,90,x\r\n' + 'ʤ赵,40,90,"x,y"\r\n'.encode())
+        code, out, err = self.batch("--format", "csv", "--show-values", "--data-encoding", "UTF-8", data=data)
+        self.assertEqual(code, 2)
+        records = list(csv.reader(io.StringIO(out, newline="")))[-6:]
+        self.assertEqual([r[:3] for r in records], [["5", "adult", "true"], ["5", "name", "error"], ["5", "both", "true"],
+                                                    ["6", "adult", "true"], ["6", "name", "true"], ["6", "both", "true"]])
+        self.assertIn("the value of NAME cannot be converted to GBK at byte 1 (\\xFF\\xFE)", records[1][3])
+        self.assertNotIn("row 5 skipped", err)
 
     def test_output_file(self):
         target = os.path.join(self.files.directory.name, "report.csv")
@@ -691,6 +695,19 @@ class BatchData(unittest.TestCase):
         self.assertEqual(code, 0)
         self.assertEqual(err.count("warning:"), 1)
         self.assertIn("rules.txt:1: rule num: warning: 字符串与数值比较,结果不可靠!\n  CODE = 1;\n       ^\n", err)
+        # the report says it too: the text report's problems, or the notes beside a CSV report
+        code, out, _ = self.batch("num: CODE = 1;", "CODE\nx\ny\n")
+        self.assertIn("\nproblems:\n  /", out)
+        self.assertTrue(out.endswith("rules.txt:1: rule num: warning: 字符串与数值比较,结果不可靠!\n"
+                                     "    CODE = 1;\n         ^\n"), out)
+        notes = os.path.join(self.files.directory.name, "notes.csv")
+        code, out, _ = self.batch("num: CODE = 1;", "CODE\nx\ny\n", "--format", "csv", "--notes", notes)
+        self.assertEqual(out.count("\r\n"), 3)
+        with open(notes, encoding="utf-8", newline="") as file:
+            records = list(csv.reader(file))
+        self.assertEqual([r[:4] for r in records], [["kind", "rule", "rows", "first_row"], ["warning", "num", "", ""]])
+        self.assertTrue(records[1][4].endswith("rules.txt:1: rule num: warning: 字符串与数值比较,结果不可靠!\n"
+                                               "  CODE = 1;\n       ^"), records)
 
     def test_headers_that_cannot_be_names_are_reported(self):
         _, _, err = self.batch("a: AGE > 1;", "AGE,年龄,MONTHLY INCOME\n2,3,4\n")
@@ -833,11 +850,17 @@ class FailedRows(unittest.TestCase):
         rules = files.write("r.rules", self.RULES)
         data = files.write("d.csv", self.HEADER + "".join(self.RECORDS))
         report = os.path.join(files.directory.name, "report.txt")
-        for target, message in [(data, "is the data file"), (rules, "is the rules file"), (report, "is the report's --output")]:
-            with self.subTest(target=target):
-                code, _, err = run("batch", "--rules", rules, "--data", data, "--output", report, "--failed-rows", target)
-                self.assertEqual(code, 64)
-                self.assertIn(message, err)
+        failed = os.path.join(files.directory.name, "failed.csv")
+        for option in ("--failed-rows", "--notes"):
+            for target, message in [(data, "is the data file"), (rules, "is the rules file"), (report, "is the report's --output")]:
+                with self.subTest(option=option, target=target):
+                    code, _, err = run("batch", "--rules", rules, "--data", data, "--output", report, option, target)
+                    self.assertEqual(code, 64)
+                    self.assertIn(message, err)
+        code, _, err = run("batch", "--rules", rules, "--data", data, "--output", report, "--failed-rows", failed,
+                           "--notes", failed)
+        self.assertEqual(code, 64)
+        self.assertIn("--notes '%s' is the --failed-rows file" % failed, err)
         self.assertFalse(os.path.exists(report))
 
 

@@ -129,20 +129,25 @@ class SameRunAsTheTool(TempFiles):
         self.assertIn(b"row 6 skipped", cli_batch(rules, data).stderr)
         self.assertSameInEveryFormat(rules, data, blocks=("1", "7", "40", "1M"))
 
-    def test_failed_rows_are_the_tools_whatever_the_blocks(self):
-        rules, data = self.file("r.rules", RULES.encode()), self.file("bad.csv", BAD_DATA)
-        theirs_path = os.path.join(self.folder, "theirs.csv")
-        theirs = cli_batch(rules, data, "--key", "ID", "--failed-rows", theirs_path)
-        with open(theirs_path, "rb") as file:
-            expected = file.read()
-        self.assertIn(b'\n2,16,75,"two\nlines, and ""quotes"""', expected)
+    def test_failed_rows_and_notes_are_the_tools_whatever_the_blocks(self):
+        rules, data = self.file("r.rules", RULES.encode() + b'coded: ID = 1;\n'), self.file("bad.csv", BAD_DATA)
+        theirs_paths = [os.path.join(self.folder, "theirs-%s.csv" % kind) for kind in ("failed", "notes")]
+        theirs = cli_batch(rules, data, "--key", "ID", "--failed-rows", theirs_paths[0], "--notes", theirs_paths[1])
+        expected = []
+        for path in theirs_paths:
+            with open(path, "rb") as file:
+                expected.append(file.read())
+        self.assertIn(b'\n2,16,75,"two\nlines, and ""quotes"""', expected[0])
+        self.assertIn(b"\r\nwarning,coded,,,", expected[1])
         for block_size in ("7", "1M"):
             with self.subTest(block_size=block_size):
-                ours_path = os.path.join(self.folder, "ours-%s.csv" % block_size)
-                ours = dask_batch(rules, data, "--key", "ID", "--failed-rows", ours_path, "--block-size", block_size)
+                ours_paths = [os.path.join(self.folder, "ours-%s-%s.csv" % (kind, block_size)) for kind in ("failed", "notes")]
+                ours = dask_batch(rules, data, "--key", "ID", "--failed-rows", ours_paths[0], "--notes", ours_paths[1],
+                                  "--block-size", block_size)
                 self.assertSameRun(ours, theirs)
-                with open(ours_path, "rb") as file:
-                    self.assertEqual(file.read(), expected)
+                for path, wanted in zip(ours_paths, expected):
+                    with open(path, "rb") as file:
+                        self.assertEqual(file.read(), wanted)
 
     def test_options_and_files_the_tool_reads_as_the_tool_does(self):
         rules = self.file("r.rules", RULES.encode())

@@ -54,6 +54,7 @@ _FUNCTIONS = {
     "finish": (c_int, [_handle] + _bytes_out),
     "failed_rows_heading": (c_int, [_handle] + _bytes_out),
     "failed_rows_taken": (c_int, [_handle] + _bytes_out),
+    "notes": (c_int, [_handle] + _bytes_out),
     "diagnostic_count": (c_size_t, [_handle]),
     "diagnostic": (c_void_p, [_handle, c_size_t, _size_out]),
     "clear_diagnostics": (None, [_handle]),
@@ -233,6 +234,10 @@ class Batch:
             found.append(_text(self._call("diagnostic", self._handle, index, byref(length)), length.value))
         self._call("clear_diagnostics", self._handle)
         return found
+
+    def notes(self):
+        """The finished run's problems and fallbacks as CSV records."""
+        return self._bytes("notes")
 
     def summary_text(self):
         length = c_size_t()

@@ -64,6 +64,9 @@ def parser():
     p.add_argument("--failed-rows", metavar="FILE",
                    help="also write the records that need attention, as read, with failed_rules and "
                         "failed_explanations appended (failed_key first with --key), as rulecalc batch does")
+    p.add_argument("--notes", metavar="FILE",
+                   help="also write the problems found before the first row and the fallbacks as CSV, as "
+                        "rulecalc batch does")
     p.add_argument("--encoding", default="", help="encoding of the messages and the report, and of both input files "
                                                   "(default: the locale's codeset; input files are detected)")
     p.add_argument("--format", default="text", help="report format: text (default), csv, jsonl or html")
@@ -160,13 +163,16 @@ class Run:
         output = self.options.output
         report = ReportFolder(output, self.options.format) if is_folder(output) else ReportFile(output)
         failed = ReportFile(self.options.failed_rows) if self.options.failed_rows else None
-        outputs = [report] + ([failed] if failed else [])
+        notes = ReportFile(self.options.notes) if self.options.notes else None
+        outputs = [report] + [each for each in (failed, notes) if each]
         try:
             report.start(self.batch.heading())
             if failed:
                 failed.start(self.batch.failed_rows_heading())
             run.evaluate(blocks, lambda part: report.add(self.taken(part, failed)))
             report.end(self.taken_last())
+            if notes:
+                notes.add(self.batch.notes())
             for each in outputs:
                 each.commit()
         except BaseException:
@@ -203,11 +209,19 @@ def _drop_unwritable_standard_output():
 def _refuse_unusable_output(options):
     inputs = [("the rules file", options.rules)] + [("the data file", p) for p in data_paths(options.data)]
     refuse_overwriting(options.output, inputs)
-    if options.failed_rows:
-        if options.failed_rows == options.output:
-            raise UsageError("--failed-rows '%s' is the report's --output; choose another file, nothing was written"
-                             % options.failed_rows)
-        refuse_overwriting(options.failed_rows, inputs + ([("the report", options.output)] if options.output else []))
+    others = inputs + ([("the report", options.output)] if options.output else [])
+    for option, path in (("--failed-rows", options.failed_rows), ("--notes", options.notes)):
+        if not path:
+            continue
+        if path == options.output:
+            raise UsageError("%s '%s' is the report's --output; choose another file, nothing was written"
+                             % (option, path))
+        refuse_overwriting(path, others)
+        if options.failed_rows and option == "--notes":
+            if path == options.failed_rows:
+                raise UsageError("--notes '%s' is the --failed-rows file; choose another file, nothing was written"
+                                 % path)
+            refuse_overwriting(path, [("the failed rows' file", options.failed_rows)])
     if is_folder(options.output) and options.format not in _FOLDER_FORMATS:
         raise UsageError("--output: a folder of parts ('%s') holds a csv or jsonl report, not %s; name a file or "
                          "choose --format csv or jsonl" % (options.output, options.format))

@@ -6,7 +6,21 @@
 
 namespace rulecalc::batch {
 
-TDisplayColumns::TDisplayColumns() : ToWide(iconv_open("WCHAR_T", "GBK")) {}
+namespace {
+
+// A GBK character, or the four bytes a character GBK lacks takes in a
+// value of the data (lead, digit, 0x81-0xFE, digit).
+std::size_t CharacterLength(std::string_view gbk, std::size_t i) {
+  auto at = [&](std::size_t k) { return static_cast<unsigned char>(gbk[i + k]); };
+  const bool four = i + 4 <= gbk.size() && at(0) >= 0x81 && at(0) <= 0xFE && at(1) >= 0x30 && at(1) <= 0x39 &&
+                    at(2) >= 0x81 && at(2) <= 0xFE && at(3) >= 0x30 && at(3) <= 0x39;
+  return four ? 4 : GbkCharLength(gbk, i);
+}
+
+}  // namespace
+
+// GB18030 reads every GBK character as GBK does, and the four-byte ones too.
+TDisplayColumns::TDisplayColumns() : ToWide(iconv_open("WCHAR_T", "GB18030")) {}
 
 TDisplayColumns::~TDisplayColumns() {
   if (ToWide != reinterpret_cast<iconv_t>(-1)) iconv_close(ToWide);
@@ -15,7 +29,7 @@ TDisplayColumns::~TDisplayColumns() {
 int TDisplayColumns::Of(std::string_view gbk) {
   int columns = 0;
   for (std::size_t i = 0; i < gbk.size();) {
-    const std::size_t length = GbkCharLength(gbk, i);
+    const std::size_t length = CharacterLength(gbk, i);
     columns += OfCharacter(gbk.substr(i, length));
     i += length;
   }

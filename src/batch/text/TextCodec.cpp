@@ -1,5 +1,6 @@
 #include "batch/text/TextCodec.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -14,6 +15,7 @@ namespace rulecalc::batch {
 namespace {
 
 constexpr const char* kGbk = "GBK";
+constexpr const char* kGb18030 = "GB18030";
 constexpr std::size_t kAllConverted = std::string_view::npos;
 const iconv_t kNoHandle = reinterpret_cast<iconv_t>(-1);
 
@@ -63,6 +65,24 @@ bool IsAscii(std::string_view text) {
 // GBK, and never part of a GBK double-byte character.
 constexpr char kJoint = '\x01';
 
+// The bytes of the UTF-8 character that starts with lead (1 for a byte that
+// starts none, which then fails to convert on its own).
+std::size_t Utf8Length(unsigned char lead) {
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
+  if (lead >= 0xC2) return 2;
+  return 1;
+}
+
+// The bytes of the GB18030 character at the start of text: four for
+// lead 0x81-0xFE, digit, 0x81-0xFE, digit; else two.
+std::size_t Gb18030Length(std::string_view text) {
+  auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const bool four = text.size() >= 4 && at(0) >= 0x81 && at(0) <= 0xFE && at(1) >= 0x30 && at(1) <= 0x39 &&
+                    at(2) >= 0x81 && at(2) <= 0xFE && at(3) >= 0x30 && at(3) <= 0x39;
+  return four ? 4 : std::min<std::size_t>(2, text.size());
+}
+
 bool NamesUtf8(std::string name) {
   std::string letters;
   for (char c : name) {
@@ -76,7 +96,9 @@ bool NamesUtf8(std::string name) {
 TTextCodec::TTextCodec(const std::string& outsideEncoding)
     : Outside(outsideEncoding),
       IntoGbk(OpenHandle(kGbk, outsideEncoding, outsideEncoding)),
-      OutOfGbk(kNoHandle) {
+      OutOfGbk(kNoHandle),
+      IntoGb18030(kNoHandle),
+      OutOfGb18030(kNoHandle) {
   try {
     OutOfGbk = OpenHandle(outsideEncoding + "//TRANSLIT", kGbk, outsideEncoding);
   } catch (...) {
@@ -94,6 +116,30 @@ TTextCodec::TTextCodec(const std::string& outsideEncoding)
 TTextCodec::~TTextCodec() {
   iconv_close(IntoGbk);
   iconv_close(OutOfGbk);
+  if (IntoGb18030 != kNoHandle) iconv_close(IntoGb18030);
+  if (OutOfGb18030 != kNoHandle) iconv_close(OutOfGb18030);
+}
+
+iconv_t TTextCodec::Gb18030Handle(iconv_t& handle, const std::string& to, const std::string& from) {
+  if (handle == kNoHandle) handle = OpenHandle(to, from, Outside);
+  return handle;
+}
+
+bool TTextCodec::TryToGbkWidened(std::string_view text, std::string& gbk, std::size_t& badOffset) {
+  if (TryToGbk(text, gbk, badOffset)) return true;
+  if (!Utf8) return false;
+  gbk.clear();
+  std::size_t done = 0;
+  while (true) {
+    const std::size_t bad = ConvertUntilError(IntoGbk, text.substr(done), gbk);
+    if (bad == kAllConverted) return true;
+    const std::string_view character = text.substr(done + bad, Utf8Length(static_cast<unsigned char>(text[done + bad])));
+    if (ConvertUntilError(Gb18030Handle(IntoGb18030, kGb18030, Outside), character, gbk) != kAllConverted) {
+      badOffset = done + bad;
+      return false;
+    }
+    done += bad + character.size();
+  }
 }
 
 bool TTextCodec::TryToGbk(std::string_view text, std::string& gbk, std::size_t& badOffset) {
@@ -182,16 +228,35 @@ std::string TTextCodec::Converted(std::string_view gbk, bool showBytes) {
   while (true) {
     const std::size_t bad = ConvertUntilError(OutOfGbk, gbk, out);
     if (bad == kAllConverted) break;
+    gbk.remove_prefix(bad);
+    const std::size_t widened = ConvertedAsGb18030(gbk, out);
+    if (widened > 0) {
+      gbk.remove_prefix(widened);
+      continue;
+    }
     if (showBytes) {
       char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(gbk[bad]));
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(gbk[0]));
       out += escaped;
     } else {
       out += '?';
     }
-    gbk.remove_prefix(bad + 1);
+    gbk.remove_prefix(1);
   }
   return out;
+}
+
+// Converts the GB18030 character at the start of gbk, appending it to out;
+// returns its bytes, or 0 when it is none.
+std::size_t TTextCodec::ConvertedAsGb18030(std::string_view gbk, std::string& out) {
+  const std::string_view character = gbk.substr(0, Gb18030Length(gbk));
+  std::string converted;
+  if (ConvertUntilError(Gb18030Handle(OutOfGb18030, Outside + "//TRANSLIT", kGb18030), character, converted) !=
+      kAllConverted) {
+    return 0;
+  }
+  out += converted;
+  return character.size();
 }
 
 }  // namespace rulecalc::batch

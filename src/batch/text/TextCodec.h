@@ -27,6 +27,12 @@ class TTextCodec {
   // the first byte that could not be converted.
   bool TryToGbk(std::string_view text, std::string& gbk, std::size_t& badOffset);
 
+  // As TryToGbk for a value of the data: a character GBK lacks is taken in
+  // its GB18030 form (four bytes, or two for the few GB18030 adds to GBK's
+  // double-byte range), so that it passes through to the reports. Only from
+  // UTF-8; from another encoding this is TryToGbk.
+  bool TryToGbkWidened(std::string_view text, std::string& gbk, std::size_t& badOffset);
+
   // Converts every text to GBK into gbk (resized to match), the texts that
   // are not plain ASCII in one conversion when the outside encoding is UTF-8.
   // False when any text cannot be converted (gbk is then unspecified: convert
@@ -39,7 +45,8 @@ class TTextCodec {
   // there.
   std::string ToGbk(std::string_view text, const std::string& what);
 
-  // GBK text in the outside encoding.
+  // GBK text in the outside encoding; a GB18030 character that GBK lacks
+  // (as TryToGbkWidened makes them) is converted as GB18030.
   std::string FromGbk(std::string_view gbk);
 
   // As FromGbk, but control characters show as \xNN (see ShowingControls):
@@ -53,12 +60,16 @@ class TTextCodec {
 
  private:
   std::string Converted(std::string_view gbk, bool showBytes);
+  std::size_t ConvertedAsGb18030(std::string_view gbk, std::string& out);
+  iconv_t Gb18030Handle(iconv_t& handle, const std::string& to, const std::string& from);
   std::string ConvertedShowingControls(std::string_view gbk, bool showBytes);
   bool TryJoinedToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk);
 
   std::string Outside;
   iconv_t IntoGbk;
   iconv_t OutOfGbk;
+  iconv_t IntoGb18030;    // opened when first needed
+  iconv_t OutOfGb18030;
   bool AsciiCompatible = false;  // ASCII bytes mean the same on both sides
   bool Utf8 = false;             // the outside encoding is UTF-8, which keeps no state between characters
   std::string Joined;            // TryAllToGbk's texts, each followed by kJoint
