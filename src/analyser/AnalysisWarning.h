@@ -5,13 +5,14 @@
 
 namespace rulecalc {
 
-// The kinds of places where a sentence mixes types so that its result means
-// something other than it reads. The code compiled for them is unchanged.
+// The kinds of places where a sentence mixes types, or AND with OR, so that
+// its result may mean something other than it reads. The code compiled for them is unchanged.
 enum class EWarningKind : std::uint8_t {
   TextComparedWithNumber,  // the two sides of a comparison have different types
   ArithmeticOnText,        // a text is the right operand of + - * /
   ConcatOnNumber,          // a number is the right operand of ||
   UnusualTypeCode,         // a variable whose type code is neither 0 nor 1 (read as a number)
+  AndOrLeftToRight,        // AND and OR mixed: read from left to right, as the message's brackets show
 };
 
 struct SAnalysisWarning {

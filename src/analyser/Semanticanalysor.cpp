@@ -1,6 +1,10 @@
 #include "analyser/Semanticanalysor.h"
 
+#include <algorithm>
+#include <cctype>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "analyser/BuiltinFunction.h"
 #include "boundary/VarTable.h"
@@ -13,6 +17,36 @@ bool IsComparisonOperator(EMWordType k) {
   return k == wtEqual || k == wtLess || k == wtGreat || k == wtLessEqual || k == wtGreatEqual ||
          k == wtUnequal;
 }
+
+// How a chain of comparisons joined by AND and OR is read: from left to
+// right, so each change of operator closes a bracket around what came before
+// ("A>1 OR B>1 AND C>1" is "(A>1 OR B>1) AND C>1").
+class TLogicalReading {
+ public:
+  void Add(const std::string& op, const std::string& comparison, std::int32_t operatorPosition) {
+    if (!op.empty() && !LastOperator.empty() && FoldedKeyword(op) != FoldedKeyword(LastOperator)) {
+      if (!Mixed) Mixed = operatorPosition;
+      Reading = "(" + Reading + ")";
+    }
+    if (!op.empty()) {
+      Reading += " " + op + " ";
+      LastOperator = op;
+    }
+    Reading += comparison;
+  }
+  // Where AND and OR first meet: the position of the second kind's operator.
+  std::optional<std::int32_t> MixedAt() const { return Mixed; }
+  const std::string& Text() const { return Reading; }
+
+ private:
+  static std::string FoldedKeyword(std::string word) {
+    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return word;
+  }
+  std::string Reading;
+  std::string LastOperator;
+  std::optional<std::int32_t> Mixed;
+};
 
 EMOpCode ComparisonOpCode(EMWordType k) {
   switch (k) {
@@ -55,6 +89,21 @@ std::optional<std::int32_t> TSemanticAnalysor::VariableType(std::string_view nam
 
 void TSemanticAnalysor::Warn(EWarningKind kind, std::int32_t position, std::string message) {
   Warnings.push_back({kind, position, std::move(message)});
+}
+
+// A warning found after later ones (at the end of the clause it is about)
+// still stands in the order of the sentence.
+void TSemanticAnalysor::WarnInOrder(EWarningKind kind, std::int32_t position, std::string message) {
+  const auto later = std::find_if(Warnings.begin(), Warnings.end(),
+                                  [position](const SAnalysisWarning& w) { return w.Position > position; });
+  Warnings.insert(later, {kind, position, std::move(message)});
+}
+
+// The sentence's bytes from start up to end, without the blanks before end.
+std::string TSemanticAnalysor::SentenceBetween(std::int32_t start, std::int32_t end) const {
+  std::string_view text(Tokeniser.Sentence.data() + start, static_cast<std::size_t>(end - start));
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  return std::string(text);
 }
 
 bool TSemanticAnalysor::Analyse() {
@@ -112,21 +161,32 @@ bool TSemanticAnalysor::ParseIfStatement() {
 
 // logical := comparison { (AND | OR) comparison }
 // AND and OR have equal precedence and apply from left to right; every
-// comparison is evaluated.
+// comparison is evaluated. Where they are mixed, a warning shows the reading
+// with brackets.
 bool TSemanticAnalysor::ParseLogical() {
+  TLogicalReading reading;
+  std::int32_t start = TokenStart();
   if (!ParseComparison()) return false;
+  reading.Add({}, SentenceBetween(start, ClauseEnd()), start);
   for (;;) {
     const EMWordType k = Tokeniser.WordType;
-    if (k == wtEnd || k == wtSemicolon || k == wtThen || k == wtElse) return true;
+    if (k == wtEnd || k == wtSemicolon || k == wtThen || k == wtElse) break;
     if (k == wtError) return Fail(mExpressionSyntaxError);
+    const std::string written = Tokeniser.Word;
+    const std::int32_t operatorPosition = TokenStart();
     Advance();
     if (k != wtAnd && k != wtOr) return Fail(mLogicalOperatorExpected);
-    if (Is(wtEnd)) return true;  // the caller fails on the missing ";" or keyword
+    if (Is(wtEnd)) break;  // the caller fails on the missing ";" or keyword
     Emit(opPush, kRegBR);
+    start = TokenStart();
     if (!ParseComparison()) return false;
+    reading.Add(written, SentenceBetween(start, ClauseEnd()), operatorPosition);
     Emit(opPop, kRegBR1);
     Emit(k == wtAnd ? opAnd : opOr);
   }
+  if (reading.MixedAt()) WarnInOrder(EWarningKind::AndOrLeftToRight, *reading.MixedAt(),
+                                     Message(mWarnAndOrLeftToRight) + reading.Text());
+  return true;
 }
 
 // comparison := expression compare-op expression

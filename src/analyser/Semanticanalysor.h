@@ -88,7 +88,11 @@ class TSemanticAnalysor {
   std::int32_t TokenStart() const {
     return Tokeniser.Position - static_cast<std::int32_t>(Tokeniser.Word.size());
   }
+  // Where the clause just parsed ends: the current token, or the end of the sentence.
+  std::int32_t ClauseEnd() const { return Is(wtEnd) ? Tokeniser.Position : TokenStart(); }
   void Warn(EWarningKind kind, std::int32_t position, std::string message);
+  void WarnInOrder(EWarningKind kind, std::int32_t position, std::string message);
+  std::string SentenceBetween(std::int32_t start, std::int32_t end) const;
   // Replaces AnalyseError and returns false.
   bool Fail(EMMessage message);
   bool FailUnassigned(std::string_view name);

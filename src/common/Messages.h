@@ -104,6 +104,7 @@ enum EMMessage {
   mWarnConcatOnNumber,
   mWarnTypeCodeSuffix,
   mInterrupted,
+  mWarnAndOrLeftToRight,
   kMessageCount
 };
 

@@ -47,6 +47,12 @@ INSTANTIATE_TEST_SUITE_P(
         SWarningCase{"A*-S>1;", "2:字符串参与算术运算,结果不可靠!"},
         SWarningCase{"S||1=\"x1\";", "1:数值参与并置运算,结果不可靠!"},
         SWarningCase{"K>0;", "0:变量K的类型代码不是0或1,按数值处理!"},
+        SWarningCase{"A>1 AND B>1 AND C>1;", ""}, SWarningCase{"IF A>1 OR B>1 THEN C>1 AND D>1;", ""},
+        SWarningCase{"A>1 OR B>1 and C>1;", "11:AND 与 OR 自左向右结合: (A>1 OR B>1) and C>1"},
+        SWarningCase{"A>1 AND B>1 OR C>1 AND D>1;", "12:AND 与 OR 自左向右结合: ((A>1 AND B>1) OR C>1) AND D>1"},
+        SWarningCase{"IF A>1 THEN S=1 OR\n  B>1 AND S=2;",
+                     "13:字符串与数值比较,结果不可靠! | 25:AND 与 OR 自左向右结合: (S=1 OR B>1) AND S=2 | "
+                     "30:字符串与数值比较,结果不可靠!"},
         SWarningCase{"IF S>A THEN A+S>1;",
                      "4:字符串与数值比较,结果不可靠! | 13:字符串参与算术运算,结果不可靠!"}));
 
