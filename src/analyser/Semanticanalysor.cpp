@@ -14,6 +14,11 @@ bool IsComparisonOperator(EMWordType k) {
          k == wtUnequal;
 }
 
+// < <= > >=: on two texts they order bytes, which is seldom what a number or date written as text means.
+bool IsOrderingOperator(EMWordType k) {
+  return k == wtLess || k == wtGreat || k == wtLessEqual || k == wtGreatEqual;
+}
+
 EMOpCode ComparisonOpCode(EMWordType k) {
   switch (k) {
     case wtEqual: return opEqual;
@@ -147,6 +152,8 @@ bool TSemanticAnalysor::ParseComparison() {
   if (!ParseExpression()) return false;
   if (LastType() != leftType)
     Warn(EWarningKind::TextComparedWithNumber, operatorPosition, Message(mWarnTextComparedWithNumber));
+  else if (leftType == kTextType && IsOrderingOperator(k))
+    Warn(EWarningKind::TextsOrderedByBytes, operatorPosition, Message(mWarnTextsOrderedByBytes));
   Emit(ComparisonOpCode(k), {}, {}, LastType());
   return true;
 }
