@@ -141,11 +141,16 @@ class Check(unittest.TestCase):
     def test_ok(self):
         self.assertEqual(run("check", "A>1;", "A=0"), (0, "ok\n", ""))
 
-    def test_a_text_compared_with_a_number_is_ok_with_a_warning_and_a_caret(self):
-        warning = "warning: 字符串与数值比较,结果不可靠!\n  X > 1 AND A = 1;\n              ^\n"
-        for command, status, out in (("check", 0, "ok\n"), ("eval", 1, "false\nX::X > 1 ;\n")):
-            with self.subTest(command=command):
-                self.assertEqual(run(command, "X > 1 AND A = 1;", "A:text=x", "X=1"), (status, out, warning))
+    def test_a_text_compared_with_a_number_or_texts_ordered_are_ok_with_a_warning_and_a_caret(self):
+        mixed = "warning: 字符串与数值比较,结果不可靠!\n  X > 1 AND A = 1;\n              ^\n"
+        ordered = "warning: 字符串按字节逐个比较大小,结果不可靠!\n  A < B;\n    ^\n"
+        for command, sentence, status, out, warning in (
+                ("check", "X > 1 AND A = 1;", 0, "ok\n", mixed),
+                ("eval", "X > 1 AND A = 1;", 1, "false\nX::X > 1 ;\n", mixed),
+                ("check", "A < B;", 0, "ok\n", ordered),
+                ("eval", "A < B;", 0, "true\n", ordered)):
+            with self.subTest(command=command, sentence=sentence):
+                self.assertEqual(run(command, sentence, "A:text=x", "B:text=y", "X=1"), (status, out, warning))
 
     def test_a_fallback_of_a_run_with_the_values_given_is_noted_under_ok(self):
         self.assertEqual(run("check", "10/N > 1;", "N=0"),
@@ -176,6 +181,8 @@ class Check(unittest.TestCase):
           "r.rules:2: rule b: no column INCOME; did you mean Income_x?\n", "d.csv: no rule uses the column 'ID'\n"]),
         ("a: CODE = 1;\n", "CODE\nx\n", 0, "ok\n", ["r.rules:1: rule a: warning: 字符串与数值比较,结果不可靠!\n  CODE = 1;\n"]),
         ("a: CODE = 1;\n", "CODE:num\nx\n", 0, "ok\n", []),
+        ("a: PAID <= OWED;\n", "PAID,OWED\n\"12,345.00\",\"9,000.00\"\n", 0, "ok\n",
+         ["r.rules:1: rule a: warning: 字符串按字节逐个比较大小,结果不可靠!\n  PAID <= OWED;\n       ^^\n"]),
         ("a: AGE >= ;\n", "AGE\n1\n", 2, "", ["r.rules:1: rule a is left out: analysis error: 表达式语法定义错误!\n"]),
         ("a: AGE > 1;\na: AGE > 2;\n", "AGE\n1\n", 64, "", ["r.rules:2: the rule id 'a' is used twice"]),
         ("a: AGE > 1;\n", "AGE,age\n1,2\n", 64, "", ["twice"]),
