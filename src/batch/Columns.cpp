@@ -98,7 +98,10 @@ SDateReading DateReadingOf(std::string_view formats, std::string_view written, T
     if (bar == std::string_view::npos) break;
   }
   std::optional<std::vector<SDateFormat>> parsed = DateFormatsOf(reading.GbkWritten);
-  if (!parsed) throw TUsageError("'" + ShowingControls(written) + "': a date format names year, month and day once each");
+  if (!parsed) {
+    throw TUsageError("'" + ShowingControls(written) +
+                      "': a date format names year, month and day once each (minutes are n, as in hh:nn)");
+  }
   reading.Formats = std::move(*parsed);
   return reading;
 }

@@ -165,7 +165,7 @@ TEST(Columns, RefusesRepeatedEmptyAndBadlyTypedNames) {
       {"\"A:num(#,##0.0x)\"\n", "d.csv:1: column 1 of the header: 'A:num(#,##0.0x)': a number picture is digits"},
       {"A:text:num(0.00)\n", "d.csv:1: column 1 of the header: 'A:text': one type per column"},
       {"A:date(yyyy-mm-dd|hh:nn)\n", "d.csv:1: column 1 of the header: 'A:date(yyyy-mm-dd|hh:nn)': a date format is"},
-      {"A:date(yyyy-mm-dd yyyy)\n", "d.csv:1: column 1 of the header: 'A:date(yyyy-mm-dd yyyy)': a date format names"},
+      {"A:date(yyyy-mm-dd hh:mm)\n", "d.csv:1: column 1 of the header: 'A:date(yyyy-mm-dd hh:mm)': a date format names"},
       {"\"A\n", "d.csv:1: the header is malformed: a quoted field is not closed"},
       {std::string("A\0B,a\0b\n", 8), "d.csv:1: column 1 of the header: the column name 'A\\x00B' has a NUL byte at byte 2"},
       {"\n\nA,\x1B]0;x\x07:day\n", "d.csv:3: column 2 of the header: '\\x1B]0;x\\x07:day': the type must be"},
