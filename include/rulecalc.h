@@ -241,7 +241,8 @@ RULECALC_API int RULECALC_CDECL rulecalc_set_current_year(rulecalc_handle *calc,
 /* Warnings of the last rulecalc_analyse, none when it failed: places where
  * the sentence mixes types and the result means something other than it
  * reads (a text compared with a number, arithmetic on a text, || on a number,
- * a variable whose type code is neither 0 nor 1). They change nothing in the
+ * a variable whose type code is neither 0 nor 1) or orders two texts with
+ * < <= > >=, which compares them byte by byte ("12,345.00" < "9.00"). They change nothing in the
  * analysis. rulecalc_warning returns the message (GBK) and stores the byte
  * position in the sentence through `position` when not null; NULL when index
  * is out of range. */

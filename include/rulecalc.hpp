@@ -53,7 +53,7 @@ struct RunResult {
   std::vector<FailedClause> failed_clauses;
 };
 
-// A place where the sentence mixes types (see rulecalc_warning).
+// A place where the sentence mixes types or orders texts (see rulecalc_warning).
 struct Warning {
   std::int32_t position = 0;  // byte offset in the sentence
   std::string message;        // GBK

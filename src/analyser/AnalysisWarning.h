@@ -5,10 +5,12 @@
 
 namespace rulecalc {
 
-// The kinds of places where a sentence mixes types, or AND with OR, so that
-// its result may mean something other than it reads. The code compiled for them is unchanged.
+// The kinds of places where a sentence mixes types, orders two texts, or mixes
+// AND with OR, so that its result may mean something other than it reads. The
+// code compiled for them is unchanged.
 enum class EWarningKind : std::uint8_t {
   TextComparedWithNumber,  // the two sides of a comparison have different types
+  TextsOrderedByBytes,     // < <= > >= between two texts: compared byte by byte
   ArithmeticOnText,        // a text is the right operand of + - * /
   ConcatOnNumber,          // a number is the right operand of ||
   UnusualTypeCode,         // a variable whose type code is neither 0 nor 1 (read as a number)

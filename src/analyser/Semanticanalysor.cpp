@@ -18,6 +18,11 @@ bool IsComparisonOperator(EMWordType k) {
          k == wtUnequal;
 }
 
+// < <= > >=: on two texts they order bytes, which is seldom what a number or date written as text means.
+bool IsOrderingOperator(EMWordType k) {
+  return k == wtLess || k == wtGreat || k == wtLessEqual || k == wtGreatEqual;
+}
+
 // How a chain of comparisons joined by AND and OR is read: from left to
 // right, so each change of operator closes a bracket around what came before
 // ("A>1 OR B>1 AND C>1" is "(A>1 OR B>1) AND C>1").
@@ -207,6 +212,8 @@ bool TSemanticAnalysor::ParseComparison() {
   if (!ParseExpression()) return false;
   if (LastType() != leftType)
     Warn(EWarningKind::TextComparedWithNumber, operatorPosition, Message(mWarnTextComparedWithNumber));
+  else if (leftType == kTextType && IsOrderingOperator(k))
+    Warn(EWarningKind::TextsOrderedByBytes, operatorPosition, Message(mWarnTextsOrderedByBytes));
   Emit(ComparisonOpCode(k), {}, {}, LastType());
   return true;
 }

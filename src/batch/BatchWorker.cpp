@@ -1,5 +1,6 @@
 #include "batch/BatchWorker.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "batch/ExplainedValues.h"
@@ -14,7 +15,9 @@ TBatchWorker::TBatchWorker(const SBatchPlan& plan)
       Codecs(plan.Files.size()),
       Values(plan.Columns, plan.Nulls, plan.Environment.Settings, plan.Environment.CurrentYear()),
       Calculators(plan),
-      Writer(MakeReport(plan.Layout)) {}
+      Writer(MakeReport(plan.Layout)),
+      KeepWritten(plan.Layout.ShowValues &&
+                  std::any_of(plan.Columns.begin(), plan.Columns.end(), ReadOtherwiseThanWritten)) {}
 
 SChunkResult TBatchWorker::Process(const SChunk& chunk) {
   SChunkResult result;
@@ -95,6 +98,7 @@ std::string TBatchWorker::FailedRowOf(const SChunk& chunk, const SDataRow& row) 
 // makes a rule on it an error (the verdict names the row): a value that
 // could not be converted, or one that is no number or date as declared.
 bool TBatchWorker::PrepareValues(const std::vector<std::string>& fields) {
+  if (KeepWritten) WrittenValues = GbkValues;
   bool rowHasProblems = Values.Prepare(fields, GbkValues, Problems);
   for (std::size_t i = 0; i < Unreadable.size() && i < Problems.size(); ++i) {
     if (Unreadable[i].empty()) continue;
@@ -123,7 +127,7 @@ void TBatchWorker::Report(const SDataRow& row, std::size_t rule, const SEvaluati
   verdict.Rule = &Plan.Rules[rule];
   verdict.Evaluation = &evaluation;
   if (Plan.Layout.ShowValues && evaluation.Outcome != EMOutcome::Held) {
-    verdict.GbkNamedValues = ExplainedNamedValues(evaluation.Text, Plan.Columns, GbkValues);
+    verdict.GbkNamedValues = ExplainedNamedValues(evaluation.Text, Plan.Columns, GbkValues, WrittenValues);
     verdict.GbkValues = JoinedValues(verdict.GbkNamedValues);
     for (const SRunNote& note : evaluation.Notes)
       verdict.GbkValues += (verdict.GbkValues.empty() ? "note: " : "; note: ") + note.Text;

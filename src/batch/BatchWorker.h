@@ -40,9 +40,11 @@ class TBatchWorker {
   TRowValues Values;
   TRuleCalculators Calculators;
   std::unique_ptr<TReport> Writer;
+  const bool KeepWritten;  // --show-values with columns read otherwise than written
   std::vector<std::string> GbkValues;
   std::vector<std::string> Problems;  // per column, for the current row
   std::vector<std::string> Unreadable;  // per column, the current row's values that could not be converted
+  std::vector<std::string> WrittenValues;  // the row's values before dates and pictures were read, for showing
   std::vector<std::string> FailedIds;  // the current row's rules that need attention, the data's encoding
   std::vector<std::string> FailedExplanations;
 };

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "batch/CsvReader.h"
@@ -125,6 +126,11 @@ void WriteEvidence(TByteWriter& out, const SColumnEvidence& evidence) {
   out.U64(evidence.Texts);
   out.U64(evidence.Identifiers);
   out.U64(evidence.Measures);
+  out.U64(evidence.Pictured);
+  out.Text(evidence.GbkCurrency);
+  out.U64(evidence.MostDecimals);
+  out.U64(evidence.Dates);
+  out.U64(evidence.DateForms);
   for (const auto* examples : {&evidence.FirstTexts, &evidence.FirstIdentifiers}) {
     out.U64(examples->size());
     for (const auto& [row, value] : *examples) {
@@ -140,10 +146,18 @@ SColumnEvidence ReadEvidence(TByteReader& in, std::uint64_t rows) {
   evidence.Texts = in.U64();
   evidence.Identifiers = in.U64();
   evidence.Measures = in.U64();
+  evidence.Pictured = in.U64();
+  evidence.GbkCurrency = in.Text();
+  const std::uint64_t decimals = in.U64();
+  evidence.Dates = in.U64();
+  const std::uint64_t forms = in.U64();
   if (evidence.Numbers > rows || evidence.Texts > rows - evidence.Numbers || evidence.Identifiers > rows ||
-      evidence.Measures > evidence.Numbers) {
+      evidence.Measures > evidence.Numbers || evidence.Pictured > evidence.Texts || evidence.Dates > evidence.Texts ||
+      decimals > kMostDecimalsSeen || forms > UINT32_MAX) {
     throw TForeignBytes("a scan that does not add up");
   }
+  evidence.MostDecimals = static_cast<std::size_t>(decimals);
+  evidence.DateForms = static_cast<std::uint32_t>(forms);
   for (auto* examples : {&evidence.FirstTexts, &evidence.FirstIdentifiers}) {
     const std::size_t count = in.Count(16);
     for (std::size_t i = 0; i < count; ++i) {

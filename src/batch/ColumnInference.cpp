@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "batch/WrittenValues.h"
 #include "batch/calc/ValueKind.h"
 
 namespace rulecalc::batch {
@@ -30,6 +31,34 @@ void AddExample(std::vector<std::pair<std::uint64_t, std::string>>& examples, st
 void AppendExamples(std::vector<std::pair<std::uint64_t, std::string>>& examples,
                     const std::vector<std::pair<std::uint64_t, std::string>>& later, std::uint64_t rowsBefore) {
   for (const auto& [row, value] : later) AddExample(examples, row + rowsBefore, value);
+}
+
+// "12,345.00", "￥1,200", "$12": the currency signs looked for, besides none.
+constexpr const char* kCurrencies[] = {"", "\xa3\xa4", "$"};
+
+// A text that would be a number but for its thousands separators or currency sign.
+void ObservePictured(const std::string& value, SColumnEvidence& seen) {
+  for (const char* currency : kCurrencies) {
+    SNumberPicture picture;
+    picture.GbkCurrency = currency;
+    picture.Grouped = true;
+    if (!ReadPictured(value, picture, '.')) continue;
+    ++seen.Pictured;
+    if (seen.GbkCurrency.empty()) seen.GbkCurrency = currency;
+    const std::size_t point = value.rfind('.');
+    if (point != std::string::npos) seen.MostDecimals = std::min(std::max(seen.MostDecimals, value.size() - point - 1), kMostDecimalsSeen);
+    return;
+  }
+}
+
+void ObserveDate(const std::string& value, SColumnEvidence& seen) {
+  const std::vector<SDateFormat>& formats = CommonDateFormats();
+  for (std::size_t i = 0; i < formats.size(); ++i) {
+    if (!ReadDateAs(value, formats[i])) continue;
+    ++seen.Dates;
+    seen.DateForms |= 1u << i;
+    return;
+  }
 }
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -73,9 +102,11 @@ std::string Examples(const std::vector<std::pair<std::uint64_t, std::string>>& e
   return text;
 }
 
-// The header cell that declares the column type: "IDNO:text", "证件号=IDNO:text".
+// The header cell that declares the column type: "IDNO:text", "证件号=IDNO:text",
+// quoted as a CSV field when it holds a comma ("AMOUNT:num(#,##0.00)").
 std::string Declaration(const SColumn& column, const char* type) {
-  return column.DataName + (column.GbkName == column.GbkDataName ? "" : "=" + column.Name) + type;
+  const std::string cell = column.DataName + (column.GbkName == column.GbkDataName ? "" : "=" + column.Name) + type;
+  return cell.find(',') == std::string::npos ? cell : "\"" + cell + "\"";
 }
 
 // A column of numbers with a few texts among them.
@@ -90,6 +121,35 @@ std::string MixedColumnNotice(const SColumn& column, const SColumnEvidence& seen
   }
   return notice + "\n  declare it as " + Declaration(column, ":num") + " in the header (such values are then errors for "
                   "their row only), or name the texts that mean empty with --null-values\n";
+}
+
+// "￥#,##0.00": the picture that reads the column's texts.
+std::string PictureSeen(const SColumnEvidence& seen, TTextCodec& output) {
+  std::string picture = output.FromGbk(seen.GbkCurrency) + "#,##0";
+  if (seen.MostDecimals > 0) picture += "." + std::string(seen.MostDecimals, '0');
+  return picture;
+}
+
+// "yyyy-mm-dd|yyyy/m/d": the common formats the column's texts are written in.
+std::string FormatsSeen(const SColumnEvidence& seen, TTextCodec& output) {
+  std::string formats;
+  const std::vector<SDateFormat>& common = CommonDateFormats();
+  for (std::size_t i = 0; i < common.size(); ++i) {
+    if (seen.DateForms & (1u << i)) formats += (formats.empty() ? "" : "|") + output.FromGbk(common[i].GbkWritten);
+  }
+  return formats;
+}
+
+// A column of numbers written with separators or a currency sign, or of dates.
+std::string WrittenColumnNotice(const SColumn& column, const SColumnEvidence& seen, const std::string& dataPath,
+                                TTextCodec& output) {
+  const bool numbers = seen.Pictured == seen.Texts;
+  const std::string what = numbers ? "numbers with thousands separators or a currency sign" : "dates";
+  const std::string type = numbers ? ":num(" + PictureSeen(seen, output) + ")" : ":date(" + FormatsSeen(seen, output) + ")";
+  return dataPath + ": column " + column.DataName + " is read as text because " + std::to_string(seen.Texts) +
+         " of its " + std::to_string(seen.Texts + seen.Numbers) + " values are " + what + ":" +
+         Examples(seen.FirstTexts, seen.Texts, output) + "\n  declare it as " + Declaration(column, type.c_str()) +
+         " in the header, which reads them as " + (numbers ? "numbers" : "day numbers") + "\n";
 }
 
 // A column of numbers some of which would lose digits as numbers.
@@ -110,6 +170,11 @@ void SColumnEvidence::Append(const SColumnEvidence& later, std::uint64_t rowsBef
   Measures += later.Measures;
   AppendExamples(FirstTexts, later.FirstTexts, rowsBefore);
   AppendExamples(FirstIdentifiers, later.FirstIdentifiers, rowsBefore);
+  Pictured += later.Pictured;
+  if (GbkCurrency.empty()) GbkCurrency = later.GbkCurrency;
+  MostDecimals = std::max(MostDecimals, later.MostDecimals);
+  Dates += later.Dates;
+  DateForms |= later.DateForms;
 }
 
 void ObserveRow(const std::vector<std::string>& gbkValues, std::uint64_t row, std::vector<SColumn>& columns,
@@ -130,6 +195,8 @@ void ObserveRow(const std::vector<std::string>& gbkValues, std::uint64_t row, st
     }
     column.Type = vtText;
     if (++seen.Texts <= kExamples) seen.FirstTexts.emplace_back(row, value);
+    if (seen.Pictured + 1 == seen.Texts) ObservePictured(value, seen);
+    if (seen.Dates + 1 == seen.Texts) ObserveDate(value, seen);
   }
 }
 
@@ -140,7 +207,9 @@ std::vector<std::string> MixedColumnsNotices(const std::vector<SColumn>& columns
   for (std::size_t i = 0; i < columns.size() && i < evidence.size(); ++i) {
     const SColumnEvidence& seen = evidence[i];
     if (columns[i].Declared) continue;
-    if (seen.Texts > 0 && seen.Texts < seen.Numbers) {
+    if (seen.Texts > 0 && (seen.Pictured == seen.Texts || seen.Dates == seen.Texts)) {
+      notices.push_back(WrittenColumnNotice(columns[i], seen, dataPath, output));
+    } else if (seen.Texts > 0 && seen.Texts < seen.Numbers) {
       notices.push_back(MixedColumnNotice(columns[i], seen, dataPath, output));
     } else if (seen.Texts == 0 && seen.Identifiers > 0) {
       notices.push_back(IdentifierColumnNotice(columns[i], seen, dataPath, output));

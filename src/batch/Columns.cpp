@@ -71,42 +71,106 @@ std::string Lowercase(std::string_view text) {
 }
 
 // "yyyy-mm-dd", "dd.mm.yyyy", ...: the order of the first y, m and d, and the first other character.
-SDateReading DateReadingOf(std::string_view format, std::string_view written) {
-  SDateReading reading;
+void CheckOrderAndSeparator(std::string_view format, std::string_view written, SDateReading& reading) {
+  SDateReading first;
   for (char c : Lowercase(format)) {
-    if ((c == 'y' || c == 'm' || c == 'd') && reading.Order.find(c) == std::string::npos) reading.Order += c;
-    if (c != 'y' && c != 'm' && c != 'd' && reading.Separator == 0) reading.Separator = c;
+    if ((c == 'y' || c == 'm' || c == 'd') && first.Order.find(c) == std::string::npos) first.Order += c;
+    if (c != 'y' && c != 'm' && c != 'd' && first.Separator == 0) first.Separator = c;
   }
-  if (reading.Order.size() != 3 || reading.Separator == 0) {
+  if (first.Order.size() != 3 || first.Separator == 0) {
     throw TUsageError("'" + ShowingControls(written) + "': a date format is year, month and day with a separator, "
-                      "as in :date(yyyy-mm-dd) or :date(dd.mm.yyyy)");
+                      "as in :date(yyyy-mm-dd) or :date(dd.mm.yyyy), and a time of day hh:nn or hh:nn:ss after it");
   }
+  if (reading.Order.empty()) {
+    reading.Order = first.Order;
+    reading.Separator = first.Separator;
+  }
+}
+
+// "yyyy-mm-dd|yyyy/m/d|yyyy年m月d日": formats tried in order.
+SDateReading DateReadingOf(std::string_view formats, std::string_view written, TTextCodec& data) {
+  SDateReading reading;
+  reading.GbkWritten = data.ToGbk(std::string(formats), "the date format '" + ShowingControls(formats) + "'");
+  std::string_view rest = reading.GbkWritten;
+  for (std::size_t bar = 0; bar != std::string_view::npos; rest.remove_prefix(bar + 1)) {
+    bar = rest.find('|');
+    CheckOrderAndSeparator(rest.substr(0, bar), written, reading);
+    if (bar == std::string_view::npos) break;
+  }
+  std::optional<std::vector<SDateFormat>> parsed = DateFormatsOf(reading.GbkWritten);
+  if (!parsed) {
+    throw TUsageError("'" + ShowingControls(written) +
+                      "': a date format names year, month and day once each (minutes are n, as in hh:nn)");
+  }
+  reading.Formats = std::move(*parsed);
   return reading;
 }
 
-// Splits off ":date" or ":date(format)" when the name ends with one.
-std::optional<SDateReading> DateSuffix(std::string_view& written) {
-  const std::size_t colon = written.rfind(':');
+// The colon of the type: "D:date(yyyy-mm-dd hh:nn)" has more in its brackets.
+std::size_t TypeColon(std::string_view written) {
+  const std::size_t open = written.empty() || written.back() != ')' ? std::string_view::npos : written.rfind('(');
+  return written.rfind(':', open);
+}
+
+// Splits off ":type(argument)" when the name ends with one and gives the
+// argument; nothing otherwise, with bare set for ":type" alone (left on the name).
+std::optional<std::string_view> BracketedSuffix(std::string_view& written, std::string_view type, bool& bare) {
+  bare = false;
+  const std::size_t colon = TypeColon(written);
   if (colon == std::string_view::npos) return std::nullopt;
   const std::string suffix = Lowercase(written.substr(colon + 1));
-  if (suffix.rfind("date", 0) != 0) return std::nullopt;
+  if (suffix.rfind(type, 0) != 0) return std::nullopt;
   const std::string_view whole = written;
-  std::string_view rest = whole.substr(colon + 5);
-  written = written.substr(0, colon);
-  if (rest.empty()) return SDateReading{};
+  const std::string_view rest = whole.substr(colon + 1 + type.size());
+  if (rest.empty()) {
+    bare = true;
+    return std::nullopt;
+  }
   if (rest.front() != '(' || rest.back() != ')') {
+    if (type == "num") return std::nullopt;
     throw TUsageError("'" + ShowingControls(whole) + "': write the date format in brackets, as in :date(yyyy-mm-dd)");
   }
-  return DateReadingOf(rest.substr(1, rest.size() - 2), whole);
+  written = written.substr(0, colon);
+  return rest.substr(1, rest.size() - 2);
+}
+
+// Splits off ":date" or ":date(formats)" when the name ends with one.
+std::optional<SDateReading> DateSuffix(std::string_view& written, TTextCodec& data) {
+  const std::string_view whole = written;
+  bool bare = false;
+  const std::optional<std::string_view> formats = BracketedSuffix(written, "date", bare);
+  if (bare) {
+    written = written.substr(0, TypeColon(written));
+    return SDateReading{};
+  }
+  if (!formats) return std::nullopt;
+  return DateReadingOf(*formats, whole, data);
+}
+
+// Splits off ":num(picture)" when the name ends with one.
+std::optional<SNumberPicture> PictureSuffix(std::string_view& written, TTextCodec& data) {
+  const std::string_view whole = written;
+  bool bare = false;
+  const std::optional<std::string_view> picture = BracketedSuffix(written, "num", bare);
+  if (!picture) return std::nullopt;
+  const std::string gbk = data.ToGbk(std::string(*picture), "the number picture '" + ShowingControls(*picture) + "'");
+  std::optional<SNumberPicture> parsed = NumberPictureOf(gbk);
+  if (!parsed) {
+    throw TUsageError("'" + ShowingControls(whole) + "': a number picture is digits as #, 0 and ',', a point and "
+                      "decimals, and a currency sign before them, as in :num(#,##0.00), :num(0.00) or :num(,)");
+  }
+  return parsed;
 }
 
 SColumn ColumnOf(std::string_view written, TTextCodec& data, TTextCodec& output) {
   SColumn column;
-  column.Date = DateSuffix(written);
+  column.Date = DateSuffix(written, data);
+  if (!column.Date) column.Picture = PictureSuffix(written, data);
   const STypedName typed = ParseTypedName(written);
-  if (column.Date && typed.Type) throw TUsageError("'" + ShowingControls(written) + "': one type per column");
+  const bool numeric = column.Date || column.Picture;
+  if (numeric && typed.Type) throw TUsageError("'" + ShowingControls(written) + "': one type per column");
   SplitVariableName(column, typed.Name, data, output);
-  column.Declared = column.Date ? std::optional<EMValueType>(vtNumber) : typed.Type;
+  column.Declared = numeric ? std::optional<EMValueType>(vtNumber) : typed.Type;
   column.Type = column.Declared.value_or(vtNumber);
   column.Unusable = WhyNotAName(column.GbkName);
   return column;

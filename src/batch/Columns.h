@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "batch/CsvReader.h"
+#include "batch/WrittenValues.h"
 #include "batch/calc/Variable.h"
 #include "batch/text/TextCodec.h"
 
@@ -13,9 +14,12 @@ namespace rulecalc::batch {
 
 // How a ":date" column reads its values: the order of year, month and day
 // and their separator; empty order for the run's own date settings.
+// Formats, when given, are tried in order; Order and Separator are the first one's.
 struct SDateReading {
   std::string Order;  // "ymd", "mdy" or "dmy"; empty: the run's
   char Separator = 0; // 0: the run's
+  std::string GbkWritten;            // "yyyy-mm-dd|yyyy/m/d", empty for the run's reading
+  std::vector<SDateFormat> Formats;  // empty: the run's reading
 };
 
 // One column of the data file: a variable of every rule. The rules know it
@@ -27,7 +31,8 @@ struct SColumn {
   std::string DataName;                 // the column as the header names it, in the output encoding
   std::string GbkDataName;              // the same in GBK
   std::optional<EMValueType> Declared;  // from ":num", ":text" or ":date"
-  std::optional<SDateReading> Date;     // from ":date" or ":date(yyyy-mm-dd)": read as a day number
+  std::optional<SDateReading> Date;     // from ":date" or ":date(yyyy-mm-dd|yyyy/m/d)": read as a day number
+  std::optional<SNumberPicture> Picture;  // from ":num(#,##0.00)": numbers as the picture writes them
   EMValueType Type = vtNumber;          // declared, or inferred from the values
   std::string Unusable;                 // why no rule can name it; empty when it is a usable name
 };

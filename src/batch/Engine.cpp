@@ -138,9 +138,12 @@ bool SameColumns(const std::vector<SColumn>& a, const std::vector<SColumn>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     const bool sameDate = a[i].Date.has_value() == b[i].Date.has_value() &&
-                          (!a[i].Date || (a[i].Date->Order == b[i].Date->Order && a[i].Date->Separator == b[i].Date->Separator));
+                          (!a[i].Date || (a[i].Date->Order == b[i].Date->Order && a[i].Date->Separator == b[i].Date->Separator &&
+                                          a[i].Date->GbkWritten == b[i].Date->GbkWritten));
+    const bool samePicture = a[i].Picture.has_value() == b[i].Picture.has_value() &&
+                             (!a[i].Picture || a[i].Picture->GbkWritten == b[i].Picture->GbkWritten);
     const bool sameNames = a[i].GbkName == b[i].GbkName && a[i].GbkDataName == b[i].GbkDataName;
-    if (!sameNames || a[i].Declared != b[i].Declared || !sameDate) return false;
+    if (!sameNames || a[i].Declared != b[i].Declared || !sameDate || !samePicture) return false;
   }
   return true;
 }
@@ -198,6 +201,9 @@ void WriteColumn(TByteWriter& out, const SColumn& column) {
   out.Flag(column.Date.has_value());
   out.Text(column.Date ? column.Date->Order : "");
   out.U8(column.Date ? static_cast<std::uint8_t>(column.Date->Separator) : 0);
+  out.Text(column.Date ? column.Date->GbkWritten : "");
+  out.Flag(column.Picture.has_value());
+  out.Text(column.Picture ? column.Picture->GbkWritten : "");
   out.U8(static_cast<std::uint8_t>(column.Type));
   out.Text(column.Unusable);
 }
@@ -223,7 +229,18 @@ SColumn ReadColumn(TByteReader& in) {
   if (in.Flag()) column.Date = SDateReading{};
   std::string order = in.Text();
   const auto separator = static_cast<char>(in.U8());
-  if (column.Date) *column.Date = SDateReading{std::move(order), separator};
+  const std::string formats = in.Text();
+  if (column.Date) {
+    column.Date->Order = std::move(order);
+    column.Date->Separator = separator;
+    column.Date->GbkWritten = formats;
+    if (!formats.empty()) column.Date->Formats = DateFormatsOf(formats).value_or(std::vector<SDateFormat>());
+    if (!formats.empty() && column.Date->Formats.empty()) throw TForeignBytes("a plan with a bad date format");
+  }
+  const bool pictured = in.Flag();
+  const std::string picture = in.Text();
+  if (pictured) column.Picture = NumberPictureOf(picture);
+  if (pictured && !column.Picture) throw TForeignBytes("a plan with a bad number picture");
   column.Type = ReadType(in);
   column.Unusable = in.Text();
   return column;

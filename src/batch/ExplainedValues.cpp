@@ -25,14 +25,18 @@ std::vector<std::string> ExplainedNames(const std::string& explanation) {
 
 }  // namespace
 
+bool ReadOtherwiseThanWritten(const SColumn& column) { return column.Date || column.Picture; }
+
 TNamedValues ExplainedNamedValues(const std::string& gbkExplanation, const std::vector<SColumn>& columns,
-                                  const std::vector<std::string>& gbkValues) {
+                                  const std::vector<std::string>& gbkValues,
+                                  const std::vector<std::string>& writtenValues) {
   TNamedValues named;
   for (const std::string& name : ExplainedNames(gbkExplanation)) {
     const std::string folded = FoldedName(name);
     for (std::size_t i = 0; i < columns.size() && i < gbkValues.size(); ++i) {
       if (FoldedName(columns[i].GbkName) != folded) continue;
-      named.emplace_back(name, gbkValues[i]);
+      const bool written = ReadOtherwiseThanWritten(columns[i]) && i < writtenValues.size() && !gbkValues[i].empty();
+      named.emplace_back(name, written ? writtenValues[i] : gbkValues[i]);
       break;
     }
   }
@@ -46,8 +50,8 @@ std::string JoinedValues(const TNamedValues& values) {
 }
 
 std::string ExplainedValues(const std::string& gbkExplanation, const std::vector<SColumn>& columns,
-                            const std::vector<std::string>& gbkValues) {
-  return JoinedValues(ExplainedNamedValues(gbkExplanation, columns, gbkValues));
+                            const std::vector<std::string>& gbkValues, const std::vector<std::string>& writtenValues) {
+  return JoinedValues(ExplainedNamedValues(gbkExplanation, columns, gbkValues, writtenValues));
 }
 
 }  // namespace rulecalc::batch

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "batch/DateSettings.h"
 #include "batch/calc/ValueKind.h"
@@ -19,8 +20,9 @@ bool TNullTexts::Means(const std::string& gbkValue) const {
 
 TRowValues::TRowValues(const std::vector<SColumn>& columns, TNullTexts nulls, const SRegionalSettings& settings,
                        int currentYear)
-    : Columns(columns), Nulls(std::move(nulls)), DecimalSeparator(settings.DecimalSeparator),
+    : Columns(columns), Nulls(std::move(nulls)), YearMonthDay(settings), DecimalSeparator(settings.DecimalSeparator),
       CurrentYear(currentYear) {
+  WithDateReading(YearMonthDay, "ymd", '-');
   NothingToDo = Nulls.OnlyEmpty();
   for (const SColumn& column : columns) {
     DateSettings.push_back(settings);
@@ -65,16 +67,66 @@ bool TRowValues::NulProblems(const std::vector<std::string>& fields, const std::
   return any;
 }
 
+namespace {
+
+// "yyyy-mm-dd, yyyy/m/d or yyyy年m月d日" (GBK).
+std::string FormatsListed(const std::vector<SDateFormat>& formats) {
+  std::string listed;
+  for (std::size_t i = 0; i < formats.size(); ++i) {
+    listed += (i == 0 ? "" : i + 1 == formats.size() ? " or " : ", ") + formats[i].GbkWritten;
+  }
+  return listed;
+}
+
+}  // namespace
+
+// The day number by the first format that reads the value, with the time of
+// day as its fraction; the library's calendar checks the date itself.
+std::optional<double> TRowValues::DayByFormats(std::size_t column, const std::string& value) const {
+  for (const SDateFormat& format : Columns[column].Date->Formats) {
+    const std::optional<SWrittenDate> written = ReadDateAs(value, format);
+    if (!written) continue;
+    const std::string ymd = written->Year + "-" + std::to_string(written->Month) + "-" + std::to_string(written->Day);
+    const std::optional<double> day = ReadDateText(ymd, YearMonthDay, CurrentYear);
+    if (day) return std::floor(*day) + written->DayFraction;
+  }
+  return std::nullopt;
+}
+
 std::string TRowValues::DateProblem(std::size_t column, std::string& value) const {
+  const SColumn& c = Columns[column];
+  if (!c.Date->Formats.empty()) {
+    const std::optional<double> day = DayByFormats(column, value);
+    if (!day) return c.GbkName + "=" + value + " is not a date as " + FormatsListed(c.Date->Formats) + " writes it";
+    value = NumberText(*day);
+    return {};
+  }
   const double day = TextToDate(value, DateSettings[column], CurrentYear);
-  if (day == 0 || !std::isfinite(day)) return Columns[column].GbkName + "=" + value + " is not a date";
+  if (day == 0 || !std::isfinite(day)) return c.GbkName + "=" + value + " is not a date";
   value = std::to_string(static_cast<long long>(std::floor(day)));
   return {};
 }
 
-std::string TRowValues::NumberProblem(std::size_t column, const std::string& value) const {
+// A whole day as digits, a time of day with the decimals the library reads.
+std::string TRowValues::NumberText(double day) const {
+  if (day == std::floor(day)) return std::to_string(static_cast<long long>(day));
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10f", day);
+  std::string number(text);
+  std::replace(number.begin(), number.end(), '.', DecimalSeparator);
+  return number;
+}
+
+std::string TRowValues::NumberProblem(std::size_t column, std::string& value) const {
+  const SColumn& c = Columns[column];
+  if (c.Picture) {
+    std::optional<std::string> number = ReadPictured(value, *c.Picture, DecimalSeparator);
+    if (!number) return c.GbkName + "=" + value + " is not a number as " + c.Picture->GbkWritten + " writes it";
+    value = std::move(*number);
+    return {};
+  }
   if (InferValueType(value, DecimalSeparator) == vtNumber) return {};
-  return Columns[column].GbkName + "=" + value + " is not a number";
+  return c.GbkName + "=" + value + " is not a number";
 }
 
 }  // namespace rulecalc::batch

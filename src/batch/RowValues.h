@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,10 @@ class TNullTexts {
 };
 
 // Turns a row's GBK values into what the calculators take: a null text
-// becomes empty, a ":date" value its day number. A value that a declared
-// column cannot take (not a number under ":num", not a date under ":date")
+// becomes empty, a ":date" value its day number, a ":num(#,##0.00)" value
+// the number it writes. A value that a declared column cannot take (not a
+// number under ":num" or as its picture writes it, not a date under ":date"
+// or by any of its formats)
 // becomes a problem for that column: a GBK text naming column and value.
 // So does a value with a NUL byte in any column, as the library's texts end
 // at the first NUL and would read only part of it.
@@ -43,11 +46,14 @@ class TRowValues {
   bool NulProblems(const std::vector<std::string>& fields, const std::vector<std::string>& gbkValues,
                    std::vector<std::string>& problems) const;
   std::string DateProblem(std::size_t column, std::string& value) const;
-  std::string NumberProblem(std::size_t column, const std::string& value) const;
+  std::optional<double> DayByFormats(std::size_t column, const std::string& value) const;
+  std::string NumberText(double day) const;
+  std::string NumberProblem(std::size_t column, std::string& value) const;
 
   const std::vector<SColumn>& Columns;
   TNullTexts Nulls;
   std::vector<SRegionalSettings> DateSettings;  // per column, for ":date" columns
+  SRegionalSettings YearMonthDay;               // reads what a date format found as y-m-d
   char DecimalSeparator;
   int CurrentYear;
   bool NothingToDo;

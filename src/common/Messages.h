@@ -102,6 +102,7 @@ enum EMMessage {
   mWarnTextComparedWithNumber,
   mWarnArithmeticOnText,
   mWarnConcatOnNumber,
+  mWarnTextsOrderedByBytes,
   mWarnTypeCodeSuffix,
   mInterrupted,
   mWarnAndOrLeftToRight,

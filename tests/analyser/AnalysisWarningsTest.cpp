@@ -1,4 +1,4 @@
-// Warnings of a successful analysis: where the sentence mixes types.
+// Warnings of a successful analysis: where the sentence mixes types or orders texts.
 
 #include <gtest/gtest.h>
 
@@ -46,6 +46,9 @@ INSTANTIATE_TEST_SUITE_P(
         SWarningCase{"-S>1;", "0:字符串参与算术运算,结果不可靠!"},
         SWarningCase{"A*-S>1;", "2:字符串参与算术运算,结果不可靠!"},
         SWarningCase{"S||1=\"x1\";", "1:数值参与并置运算,结果不可靠!"},
+        SWarningCase{"S<T AND S>=\"x\" AND A<B;",
+                     "1:字符串按字节逐个比较大小,结果不可靠! | 9:字符串按字节逐个比较大小,结果不可靠!"},
+        SWarningCase{"S||T<=T;", "4:字符串按字节逐个比较大小,结果不可靠!"},
         SWarningCase{"K>0;", "0:变量K的类型代码不是0或1,按数值处理!"},
         SWarningCase{"A>1 AND B>1 AND C>1;", ""}, SWarningCase{"IF A>1 OR B>1 THEN C>1 AND D>1;", ""},
         SWarningCase{"A>1 OR B>1 and C>1;", "11:AND 与 OR 自左向右结合: (A>1 OR B>1) and C>1"},

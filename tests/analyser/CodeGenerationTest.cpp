@@ -47,6 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         SCodeCase{"A+B*2>1;", Then(kAPlusBTimes2, {{opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "1", 0}, {opGreat, "", "", 0}})},
         SCodeCase{"S=\"x\";",
                   {{opMovF, "$S0", "S", 1}, {opMovR, "$RS", "$S0", 1}, {opMovD, "$S0", "x", 1}, {opEqual, "", "", 1}}},
+        SCodeCase{"S<T;", {{opMovF, "$S0", "S", 1}, {opMovR, "$RS", "$S0", 1}, {opMovF, "$S0", "T", 1}, {opLess, "", "", 1}}},
         SCodeCase{"S||\"x\"=\"\";",
                   {{opMovF, "$S0", "S", 1}, {opPush, "$S0", "", 1}, {opMovD, "$S0", "x", 1}, {opMovR, "$S1", "$S0", 1},
                    {opPop, "$S0", "", 1}, {opContact, "", "", 1}, {opMovR, "$RS", "$S0", 1}, {opMovD, "$S0", "", 1},

@@ -125,6 +125,10 @@ TEST(Columns, HeaderNamesTypesAndByteOrderMark) {
   EXPECT_EQ(columns[7].Type, vtNumber);
   EXPECT_EQ(columns[0].DataName, "AGE");
   EXPECT_EQ(columns[3].Date->Order + columns[3].Date->Separator, "dmy.");
+  const std::vector<SColumn> written = ColumnsOf("\"A=AMOUNT:num(￥#,##0.00)\",D:date(yyyy年m月d日|yyyy-mm-dd hh:nn)\n");
+  EXPECT_EQ(written[0].Name + " " + written[0].Picture->GbkWritten, Gbk("AMOUNT ￥#,##0.00"));
+  EXPECT_EQ(written[1].Date->Formats.size(), 2u);
+  EXPECT_EQ(written[1].Date->Order, "ymd");
   EXPECT_EQ(columns[0].Unusable + columns[3].Unusable, "");
   EXPECT_EQ(columns[4].Unusable, "a name starts with an ASCII letter");
   EXPECT_EQ(columns[5].Unusable, "a name cannot hold a blank");
@@ -158,6 +162,10 @@ TEST(Columns, RefusesRepeatedEmptyAndBadlyTypedNames) {
       {"A:day\n", "d.csv:1: column 1 of the header: 'A:day': the type must be ':num' or ':text'"},
       {"A:date(yyyy)\n", "d.csv:1: column 1 of the header: 'A:date(yyyy)': a date format is"},
       {"A:num:date\n", "d.csv:1: column 1 of the header: 'A:num': one type per column"},
+      {"\"A:num(#,##0.0x)\"\n", "d.csv:1: column 1 of the header: 'A:num(#,##0.0x)': a number picture is digits"},
+      {"A:text:num(0.00)\n", "d.csv:1: column 1 of the header: 'A:text': one type per column"},
+      {"A:date(yyyy-mm-dd|hh:nn)\n", "d.csv:1: column 1 of the header: 'A:date(yyyy-mm-dd|hh:nn)': a date format is"},
+      {"A:date(yyyy-mm-dd hh:mm)\n", "d.csv:1: column 1 of the header: 'A:date(yyyy-mm-dd hh:mm)': a date format names"},
       {"\"A\n", "d.csv:1: the header is malformed: a quoted field is not closed"},
       {std::string("A\0B,a\0b\n", 8), "d.csv:1: column 1 of the header: the column name 'A\\x00B' has a NUL byte at byte 2"},
       {"\n\nA,\x1B]0;x\x07:day\n", "d.csv:3: column 2 of the header: '\\x1B]0;x\\x07:day': the type must be"},
@@ -254,6 +262,31 @@ TEST(ColumnInference, AdvisesTextForIdentifiersAndNumbersForMeasures) {
     } else {
       EXPECT_EQ(advice.substr(0, std::string(c.Advice).size()), c.Advice) << notice;
     }
+  }
+}
+
+// Numbers with thousands separators or a currency sign, and dates in common
+// forms, are advised the declaration that reads them.
+TEST(ColumnInference, AdvisesPicturesAndDateFormats) {
+  const struct {
+    std::string Values;  // one row each
+    const char* Advice;  // the notice's second line, or "" for none
+  } cases[] = {
+      {"12,345.00 9,000.00 17.5 3", "  declare it as \"V:num(#,##0.00)\" in the header, which reads them as numbers\n"},
+      {"￥1,200 ￥-3 ￥5", "  declare it as \"V:num(￥#,##0)\" in the header"},
+      {"1,23,4 1,234 5", ""},
+      {"2024-03-05 2024/3/5 2024年3月5日 2024-03-05\t10:00",
+       "  declare it as V:date(yyyy-mm-dd|yyyy/m/d|yyyy年m月d日|yyyy-mm-dd hh:nn) in the header, which reads them as day "
+       "numbers\n"},
+      {"2024-03-05 soon", ""},
+  };
+  for (const auto& c : cases) {
+    std::string csv = "V\n\"";
+    for (char ch : c.Values) csv += ch == ' ' ? std::string("\"\n\"") : std::string(1, ch == '\t' ? ' ' : ch);
+    std::string notice;
+    ColumnsOf(csv + "\"\n", &notice);
+    const std::string advice = notice.substr(std::min(notice.size(), notice.find('\n') + 1));
+    EXPECT_EQ(c.Advice[0] == '\0' ? notice : advice.substr(0, std::string(c.Advice).size()), c.Advice) << notice;
   }
 }
 

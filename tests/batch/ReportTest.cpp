@@ -109,10 +109,13 @@ TEST(Reports, ValuesOfTheVariablesAnExplanationNames) {
   std::vector<SColumn> columns(3);
   columns[0].GbkName = "AGE";
   columns[1].GbkName = "score";
-  columns[2].GbkName = "X";
-  const std::vector<std::string> values{"16", "50", "7"};
-  EXPECT_EQ(ExplainedValues("SCORE,AGE::A;AGE::B;", columns, values), "SCORE=50, AGE=16");
-  EXPECT_EQ(ExplainedValues("NOBODY::N;", columns, values), "");
+  columns[2].GbkName = "BORN";
+  columns[2].Date = SDateReading{};
+  const std::vector<std::string> values{"16", "50", "45296"};
+  const std::vector<std::string> written{"16", "50", "2024-01-05"};
+  EXPECT_EQ(ExplainedValues("SCORE,AGE::A;AGE::B;", columns, values, written), "SCORE=50, AGE=16");
+  EXPECT_EQ(ExplainedValues("NOBODY::N;", columns, values, written), "");
+  EXPECT_EQ(ExplainedValues("BORN::B;", columns, values, written), "BORN=2024-01-05");
 }
 
 TEST(Reports, KeyAndValuesInEveryFormat) {

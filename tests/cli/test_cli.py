@@ -141,11 +141,16 @@ class Check(unittest.TestCase):
     def test_ok(self):
         self.assertEqual(run("check", "A>1;", "A=0"), (0, "ok\n", ""))
 
-    def test_a_text_compared_with_a_number_is_ok_with_a_warning_and_a_caret(self):
-        warning = "warning: 字符串与数值比较,结果不可靠!\n  X > 1 AND A = 1;\n              ^\n"
-        for command, status, out in (("check", 0, "ok\n"), ("eval", 1, "false\nX::X > 1 ;\n")):
-            with self.subTest(command=command):
-                self.assertEqual(run(command, "X > 1 AND A = 1;", "A:text=x", "X=1"), (status, out, warning))
+    def test_a_text_compared_with_a_number_or_texts_ordered_are_ok_with_a_warning_and_a_caret(self):
+        mixed = "warning: 字符串与数值比较,结果不可靠!\n  X > 1 AND A = 1;\n              ^\n"
+        ordered = "warning: 字符串按字节逐个比较大小,结果不可靠!\n  A < B;\n    ^\n"
+        for command, sentence, status, out, warning in (
+                ("check", "X > 1 AND A = 1;", 0, "ok\n", mixed),
+                ("eval", "X > 1 AND A = 1;", 1, "false\nX::X > 1 ;\n", mixed),
+                ("check", "A < B;", 0, "ok\n", ordered),
+                ("eval", "A < B;", 0, "true\n", ordered)):
+            with self.subTest(command=command, sentence=sentence):
+                self.assertEqual(run(command, sentence, "A:text=x", "B:text=y", "X=1"), (status, out, warning))
 
     def test_a_fallback_of_a_run_with_the_values_given_is_noted_under_ok(self):
         self.assertEqual(run("check", "10/N > 1;", "N=0"),
@@ -176,6 +181,9 @@ class Check(unittest.TestCase):
           "r.rules:2: rule b: no column INCOME; did you mean Income_x?\n", "d.csv: no rule uses the column 'ID'\n"]),
         ("a: CODE = 1;\n", "CODE\nx\n", 0, "ok\n", ["r.rules:1: rule a: warning: 字符串与数值比较,结果不可靠!\n  CODE = 1;\n"]),
         ("a: CODE = 1;\n", "CODE:num\nx\n", 0, "ok\n", []),
+        ("a: PAID <= OWED;\n", "PAID,OWED\n\"12,345.00\",\"9,000.00\"\n", 0, "ok\n",
+         ["r.rules:1: rule a: warning: 字符串按字节逐个比较大小,结果不可靠!\n  PAID <= OWED;\n       ^\n",
+          'declare it as "PAID:num(#,##0.00)" in the header']),
         ("a: AGE >= ;\n", "AGE\n1\n", 2, "", ["r.rules:1: rule a is left out: analysis error: 表达式语法定义错误!\n"]),
         ("a: AGE > 1;\na: AGE > 2;\n", "AGE\n1\n", 64, "", ["r.rules:2: the rule id 'a' is used twice"]),
         ("a: AGE > 1;\n", "AGE,age\n1,2\n", 64, "", ["twice"]),
@@ -665,6 +673,36 @@ class BatchData(unittest.TestCase):
         code, out, _ = self.batch("day: D = 45296;", "D:date(yyyy-mm-dd)\n2024-01-05\n2024-13-05\n", "--format", "csv")
         self.assertIn("1,day,true,", out)
         self.assertIn("2,day,error,D=2024-13-05 is not a date", out)
+
+    # (header cell, value, rule, the verdict line after the row number) as the CSV has them
+    WRITTEN_VALUES = [
+        ('"A:num(#,##0.00)"', '"12,345.00"', "a: A = 12345;", "a,true,"),
+        ('"A:num(#,##0.00)"', '"1,23,4"', "a: A = 1;", 'a,error,"A=1,23,4 is not a number as #,##0.00 writes it"'),
+        ('"A:num(#,##0.00)"', "12.345", "a: A = 1;", 'a,error,"A=12.345 is not a number as #,##0.00 writes it"'),
+        ('"A:num(￥#,##0.00)"', '"￥-1,200.5"', "a: A = -1200.5;", "a,true,"),
+        ('"A:num(,)"', '"1,234,567.891"', "a: A > 1234567.8;", "a,true,"),
+        ("A:num(0)", "12abc", "a: A = 12;", "a,error,A=12abc is not a number as 0 writes it"),
+        ("D:date(yyyy-mm-dd|yyyy/m/d|yyyy年m月d日)", "2024年1月5日", "a: D = 45296;", "a,true,"),
+        ("D:date(yyyy-mm-dd|yyyy/m/d|yyyy年m月d日)", "2024/1/5", "a: D = 45296;", "a,true,"),
+        ("D:date(yyyy-mm-dd hh:nn|yyyy-mm-dd)", "2024-01-05 18:00", "a: D = 45296.75;", "a,true,"),
+        ("D:date(yyyy-mm-dd|yyyy/m/d)", "05.01.2024", "a: D = 1;",
+         "a,error,D=05.01.2024 is not a date as yyyy-mm-dd or yyyy/m/d writes it"),
+        ("D:date(yyyy-mm-dd hh:nn:ss)", "2024-01-05 24:00:00", "a: D = 1;",
+         "a,error,D=2024-01-05 24:00:00 is not a date as yyyy-mm-dd hh:nn:ss writes it"),
+    ]
+
+    def test_numbers_and_dates_as_people_write_them(self):
+        for header, value, rule, verdict in self.WRITTEN_VALUES:
+            with self.subTest(header=header, value=value):
+                for encoding in ("utf-8", "gbk"):
+                    data = self.files.write("d.csv", f"{header}\n{value}\n".encode(encoding))
+                    code, out, err = self.batch(rule, data, "--all", "--format", "csv")
+                    self.assertEqual(out.splitlines()[1:], ["1," + verdict], err)
+
+    def test_show_values_shows_dates_and_pictured_numbers_as_written(self):
+        data = '"D:date(yyyy/m/d)","A:num(#,##0.00)"\n2024/1/5,"12,345.00"\n'
+        code, out, _ = self.batch("a: D > 45296 OR A > 20000;", data, "--show-values")
+        self.assertIn("[D=2024/1/5, A=12,345.00]", out)
 
     def test_a_rule_over_several_lines_and_a_missing_semicolon(self):
         rules = 'adult "年满十八":\n  AGE >= 18   # grown up\n  AND SCORE >= 60;\n'

@@ -56,9 +56,10 @@ FORMATS = ("text", "csv", "jsonl", "html")
 
 # Dates read by their column's own format, a bad date, an empty one, and a
 # column that is a plain number beside them.
-DATE_RULES = b'day: D = 45296;\nlater: E > D;\nn: N >= 0;\n'
-DATE_DATA = (b"D:date(yyyy-mm-dd),E:date(dd.mm.yyyy),N\n2024-01-05,06.01.2024,1\n2024-13-05,01.01.2000,2\n"
-             b",31.12.1999,-1\n2024-1-5,5.1.2024,3\n")
+DATE_RULES = b'day: D = 45296;\nlater: E > D;\nn: N >= 0;\nclock: F > 45296.5;\n'
+DATE_DATA = (b'D:date(yyyy-mm-dd),E:date(dd.mm.yyyy),"N:num(#,##0.00)",F:date(yyyy/m/d hh:nn|yyyy-mm-dd)\n'
+             b'2024-01-05,06.01.2024,"1,000",2024/1/5 18:00\n2024-13-05,01.01.2000,2,2024-01-05\n'
+             b',31.12.1999,-1,2024/1/5 09:00\n2024-1-5,5.1.2024,"3,0",x\n')
 
 
 def setUpModule():
