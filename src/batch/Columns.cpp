@@ -176,6 +176,14 @@ SColumn ColumnOf(std::string_view written, TTextCodec& data, TTextCodec& output)
   return column;
 }
 
+// The column takes the type an @column line declares.
+void DeclareAs(SColumn& column, const SColumn& typing) {
+  column.Declared = typing.Declared;
+  column.Date = typing.Date;
+  column.Picture = typing.Picture;
+  column.Type = typing.Type;
+}
+
 // Every mistake in a header's name says where it stands: file, line, column.
 SColumn ColumnAt(std::string_view written, std::size_t index, const std::string& where, TTextCodec& data,
                  TTextCodec& output) {
@@ -225,12 +233,18 @@ void MapColumns(std::vector<SColumn>& columns, const std::vector<SColumnMapping>
     if (IsMapped(*column) && !SameFolded(column->GbkName, mapping.GbkVariable)) {
       throw TUsageError(line + "the header names the column '" + shown + "' " + column->Name + " already");
     }
+    if (mapping.Typing && column->Declared) {
+      throw TUsageError(line + "the header declares the type of the column '" + shown + "' already");
+    }
     column->GbkName = mapping.GbkVariable;
     column->Name = variable;
     column->Unusable.clear();
+    if (mapping.Typing) DeclareAs(*column, *mapping.Typing);
   }
   if (!mappings.empty()) RefuseClashingNames(columns, mappings.front().Where);
 }
+
+SColumn TypedColumnOf(std::string_view written, TTextCodec& codec) { return ColumnOf(written, codec, codec); }
 
 bool AllDeclared(const std::vector<SColumn>& columns) {
   return std::all_of(columns.begin(), columns.end(), [](const SColumn& c) { return c.Declared.has_value(); });

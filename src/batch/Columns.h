@@ -47,16 +47,23 @@ struct SColumn {
 std::vector<SColumn> ColumnsOfHeader(const SCsvRecord& header, const std::string& path, TTextCodec& data,
                                      TTextCodec& output);
 
-// A rules file's "@column DATA VARIABLE": the rules name the column DATA by VARIABLE.
+// A column's variable name with its type suffix ("AMOUNT:num(#,##0.00)",
+// "D:date(yyyy-mm-dd|yyyy/m/d)"), as a header cell or an @column line
+// writes it; codec converts it to GBK. Throws TUsageError for a bad suffix.
+SColumn TypedColumnOf(std::string_view written, TTextCodec& codec);
+
+// A rules file's "@column DATA VARIABLE[:type]": the rules name the column
+// DATA by VARIABLE, and read its values as the type says.
 struct SColumnMapping {
-  std::string Where;        // "rules.txt:3: ", for messages
-  std::string GbkDataName;  // the column as the data names it
-  std::string GbkVariable;  // the name the rules use
+  std::string Where;             // "rules.txt:3: ", for messages
+  std::string GbkDataName;       // the column as the data names it
+  std::string GbkVariable;       // the name the rules use
+  std::optional<SColumn> Typing; // the declared type, when the line gives one
 };
 
-// Gives the mapped columns their variable names. Throws TUsageError, naming
-// the @column line, for a column the header lacks or one the header maps to
-// another name already, and naming both columns when a variable name is
+// Gives the mapped columns their variable names and declared types. Throws
+// TUsageError, naming the @column line, for a column the header lacks, one
+// the header maps to another name already or declares a type for already, and naming both columns when a variable name is
 // another column's name.
 void MapColumns(std::vector<SColumn>& columns, const std::vector<SColumnMapping>& mappings, TTextCodec& output);
 

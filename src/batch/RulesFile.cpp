@@ -84,14 +84,51 @@ class TRulesParser {
     WrittenTolerances.push_back({where, id, ReadFailedLimit(limit, where + "@max-failed " + ShowingControls(id))});
   }
 
-  // @column DATA NAME: the data's name may hold blanks, the variable's cannot.
+  static std::size_t LastBlankOutsideBrackets(std::string_view line) {
+    int depth = 0;
+    for (std::size_t i = line.size(); i-- > 0;) {
+      if (line[i] == ')') ++depth;
+      else if (line[i] == '(' && depth > 0) --depth;
+      else if ((line[i] == ' ' || line[i] == '\t') && depth == 0) return i;
+    }
+    return std::string_view::npos;
+  }
+
+  // A '#' starts a comment, except in a type's brackets (":num(#,##0.00)").
+  static std::string_view WithoutComment(std::string_view line) {
+    int depth = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line[i] == '(') ++depth;
+      else if (line[i] == ')' && depth > 0) --depth;
+      else if (line[i] == '#' && depth == 0) return line.substr(0, i);
+    }
+    return line;
+  }
+
+  static std::string VariableOfTypedName(std::string_view typed) { return std::string(typed.substr(0, typed.find(':'))); }
+
+  SColumn TypedColumn(const std::string& typed, const std::string& where) {
+    try {
+      return TypedColumnOf(typed, Codec);
+    } catch (const TUsageError& error) {
+      throw TUsageError(where + error.what());
+    } catch (const TConversionError& error) {
+      throw TConversionError(where + error.what());
+    }
+  }
+
+  // @column DATA NAME[:type]: the data's name may hold blanks, the variable's
+  // cannot; a type's brackets may (":date(yyyy-mm-dd hh:nn)").
   SColumnMapping ReadColumnMapping(const std::string& where, const std::vector<SColumnMapping>& earlier) {
-    const std::string_view line = TrimmedEnd(Scanner.UntilOneOf("#\n"));
-    const std::size_t blank = line.find_last_of(" \t");
+    const std::string_view line = TrimmedEnd(WithoutComment(Scanner.UntilOneOf("\n")));
+    const std::size_t blank = LastBlankOutsideBrackets(line);
     if (blank == std::string_view::npos) throw TUsageError(where + "expected '@column DATA NAME'");
     const std::string dataName(TrimmedEnd(line.substr(0, blank)));
-    const std::string variable(line.substr(blank + 1));
-    SColumnMapping mapping{where, Codec.ToGbk(dataName, where + "@column"), Codec.ToGbk(variable, where + "@column")};
+    const std::string typed(line.substr(blank + 1));
+    SColumn typing = TypedColumn(typed, where + "@column " + ShowingControls(dataName) + ": ");
+    const std::string variable = VariableOfTypedName(typed);
+    SColumnMapping mapping{where, Codec.ToGbk(dataName, where + "@column"), typing.GbkName, std::nullopt};
+    if (typing.Declared) mapping.Typing = std::move(typing);
     const std::string why = WhyNotAName(mapping.GbkVariable);
     if (!why.empty()) throw TUsageError(where + "@column " + ShowingControls(dataName) + ": no rule can name " +
                                         ShowingControls(variable) + ": " + why);

@@ -176,25 +176,36 @@ TEST(Columns, RefusesRepeatedEmptyAndBadlyTypedNames) {
   for (const auto& c : cases) EXPECT_EQ(HeaderErrorOf(c.Csv).rfind(c.Message, 0), 0u) << HeaderErrorOf(c.Csv);
 }
 
-// A rules file's @column lines against the header "A,金额=AMOUNT,B".
+// A rules file's @column lines against the header "A,金额=AMOUNT,B:num"; the
+// outcome names each column's variable and declared type.
 TEST(Columns, MapsColumnsToVariablesOrSaysWhyNot) {
   const struct {
-    std::string DataName, Variable;
+    std::string DataName, TypedVariable;
     const char* Outcome;
   } cases[] = {
-      {"b", "BETA", "A AMOUNT BETA"},
-      {"金额", "amount", "A amount B"},
+      {"b", "BETA", "A AMOUNT BETA:num"},
+      {"金额", "amount", "A amount B:num"},
+      {"A", "ALPHA:text", "ALPHA:text AMOUNT B:num"},
+      {"金额", "AMOUNT:num(#,##0.00)", "A AMOUNT:num(#,##0.00) B:num"},
       {"C", "X", "r:2: @column C X: the header has no column 'C'"},
       {"金额", "TOTAL", "r:2: @column 金额 TOTAL: the header names the column '金额' AMOUNT already"},
       {"B", "a", "r:2: the columns 'A' and 'B' (a) would both be the variable a"},
+      {"B", "BETA:text", "r:2: @column B BETA: the header declares the type of the column 'B' already"},
   };
   for (const auto& c : cases) {
-    std::vector<SColumn> columns = ColumnsOf("A,金额=AMOUNT,B\n");
+    std::vector<SColumn> columns = ColumnsOf("A,金额=AMOUNT,B:num\n");
     TTextCodec output("UTF-8");
     std::string outcome;
     try {
-      MapColumns(columns, {SColumnMapping{"r:2: ", Gbk(c.DataName), c.Variable}}, output);
-      for (const SColumn& column : columns) outcome += (outcome.empty() ? "" : " ") + column.Name;
+      SColumn typing = TypedColumnOf(c.TypedVariable, output);
+      SColumnMapping mapping{"r:2: ", Gbk(c.DataName), typing.GbkName, std::nullopt};
+      if (typing.Declared) mapping.Typing = typing;
+      MapColumns(columns, {mapping}, output);
+      for (const SColumn& column : columns) {
+        const std::string type = !column.Declared ? "" : column.Picture ? ":num(#,##0.00)"
+                                 : *column.Declared == vtText ? ":text" : ":num";
+        outcome += (outcome.empty() ? "" : " ") + column.Name + type;
+      }
     } catch (const TUsageError& error) {
       outcome = error.what();
     }

@@ -859,6 +859,19 @@ class ShippedExample(unittest.TestCase):
             self.assertEqual(summary["held"] + summary["failed"], 300)
             self.assertEqual(summary["errors"], 0)
 
+    def test_claims_as_excel_exported_them_reach_the_verdicts_worked_out_from_their_values(self):
+        # GBK, CRLF, a Chinese header over an English one, "12,345.00", dates three ways, IDs
+        # ending in X: only the rules file's @ lines say how to read it.
+        code, out, err = run("batch", "--rules", os.path.join(EXAMPLES, "claims.rules"),
+                             "--data", os.path.join(EXAMPLES, "claims.csv"), "--key", "理赔编号",
+                             "--format", "csv", "--all")
+        self.assertEqual(code, 2, err)  # two claims were reported at a time written as 待定
+        verdicts = [row[1:4] for row in csv.reader(io.StringIO(out))]
+        with open(os.path.join(EXAMPLES, "claims.expected.csv"), encoding="utf-8", newline="") as file:
+            expected = list(csv.reader(file))
+        self.assertEqual(verdicts[0], ["理赔编号", "rule", "result"])
+        self.assertEqual(verdicts[1:], expected[1:])
+
 
 class FailedRows(unittest.TestCase):
     """--failed-rows gives back the records that need attention as they were read."""
