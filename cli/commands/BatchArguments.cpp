@@ -10,7 +10,7 @@ void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool require
                                           "'id \"description\": sentence;', '#' starts a comment outside texts");
   CLI::Option* data = command.add_option(
       "--data", arguments.DataPath,
-      "CSV file (RFC 4180), '-' for standard input; the header names the variables ('data=NAME' names one for the rules), 'name:num', "
+      "CSV file (RFC 4180) or workbook (.xlsx), '-' for standard input; the header names the variables ('data=NAME' names one for the rules), 'name:num', "
       "'name:text', 'name:date' or 'name:date(yyyy-mm-dd)' fix a column's type, else it is inferred "
       "from the whole column");
   rules->required(required);
@@ -33,6 +33,9 @@ void AddReadingOptions(CLI::App& command, SInputArguments& arguments) {
   command.add_option("--skip-rows", arguments.SkipRows,
                      "Records after the header that are not data, such as a row of units "
                      "(default: the rules file's '@skip-rows N', else 0)");
+  command.add_option("--sheet", arguments.Sheet,
+                     "Sheet of a workbook data file to read, by its name "
+                     "(default: the rules file's '@sheet NAME', else the first sheet)");
 }
 
 std::vector<std::pair<std::string, std::string>> InputEngineOptions(const SInputArguments& arguments,
@@ -46,6 +49,7 @@ std::vector<std::pair<std::string, std::string>> InputEngineOptions(const SInput
       {"date-separator", arguments.DateSeparator},
       {"header-row", arguments.HeaderRow},
       {"skip-rows", arguments.SkipRows},
+      {"sheet", arguments.Sheet},
   };
 }
 

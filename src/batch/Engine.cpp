@@ -161,7 +161,9 @@ TOwnedFile OpenPlanFile(const SBatchPlan& plan, std::size_t file, const void* co
     const std::string descriptor = "/proc/self/fd/" + std::to_string(fileno(open[file]->File()));
     handle = std::fopen(descriptor.c_str(), "rb");
   }
-  if (!handle && path != "-") {
+  if (!handle && plan.Files[file].Workbook) {
+    handle = SheetAsCsvFile(path, SSheetChoice{plan.Files[file].Sheet, plan.Files[file].HeaderRow});
+  } else if (!handle && path != "-") {
     handle = std::fopen(path.c_str(), "rb");
   }
   if (!handle) throw TReadError("cannot read the data file '" + path + "'");
@@ -408,6 +410,8 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
     o.FailedRows = FlagValue(name, value);
   } else if (name == "header-row") {
     o.HeaderRow = value.empty() ? std::nullopt : std::optional<std::uint64_t>(ReadRowCount(value, "--header-row", 1));
+  } else if (name == "sheet") {
+    o.Sheet = value;
   } else if (name == "skip-rows") {
     o.SkipRows = value.empty() ? std::nullopt : std::optional<std::uint64_t>(ReadRowCount(value, "--skip-rows", 0));
   } else if (name == "tests") {
@@ -436,6 +440,7 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
   ColumnMappings = std::move(rules.Columns);
   RulesFileHeaderRow = rules.HeaderRow;
   RulesFileSkipRows = rules.SkipRows;
+  RulesFileSheet = TTextCodec("UTF-8").FromGbk(rules.GbkSheet);
   BatchPlan.Rules = std::move(rules.Rules);
   SettleThresholds(rules.Tolerances);
   BatchPlan.Environment = BatchEnvironment(Options.DateOrder.empty() ? rules.DateOrder : Options.DateOrder,
@@ -448,16 +453,18 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
 
 void TBatchEngine::AddData(const std::string& path) {
   Require(Stage == EMStage::Rules || Stage == EMStage::Data, "data files are added after the rules, before a run");
-  auto data = std::make_unique<TDataFile>(path);
+  const std::uint64_t headerRow = Options.HeaderRow.value_or(RulesFileHeaderRow.value_or(1));
+  const SSheetChoice sheet{Options.Sheet.empty() ? RulesFileSheet : Options.Sheet, headerRow};
+  auto data = std::make_unique<TDataFile>(path, sheet);
   const std::string sample = data->Sample(kEncodingSample);
   std::string notice;
-  const std::string encoding = sample.empty() && Options.DataEncoding.empty()
+  const std::string encoding = data->Workbook() ? "UTF-8"
+                               : sample.empty() && Options.DataEncoding.empty()
                                    ? Options.OutputEncoding
                                    : InputEncoding(sample, sample.size() == kEncodingSample, Options.DataEncoding,
                                                    path, "--data-encoding", notice);
   Notice(std::move(notice));
   TTextCodec dataCodec(encoding);
-  const std::uint64_t headerRow = Options.HeaderRow.value_or(RulesFileHeaderRow.value_or(1));
   const std::optional<std::uint64_t> headerAt = SkipLines(data->File(), headerRow - 1);
   if (!headerAt) {
     throw TUsageError("the data file '" + path + "' has no line " + std::to_string(headerRow) + " for its header");
@@ -478,7 +485,8 @@ void TBatchEngine::AddData(const std::string& path) {
   } else if (!SameColumns(BatchPlan.Columns, columns)) {
     throw TUsageError("the header of '" + path + "' differs from the header of the first data file");
   }
-  BatchPlan.Files.push_back(SPlanFile{path, encoding, reader->BytesConsumed(), data->Size(), reader->LinesRead()});
+  BatchPlan.Files.push_back(SPlanFile{path, encoding, reader->BytesConsumed(), data->Size(), reader->LinesRead(),
+                                      data->Workbook(), sheet.Sheet, headerRow});
   OpenFiles.push_back(std::move(data));
   AfterHeaders.push_back(std::move(reader));
   Stage = EMStage::Data;
@@ -949,6 +957,9 @@ std::string TBatchEngine::Plan() const {
     out.Text(file.Path);
     out.Text(file.Encoding);
     for (std::uint64_t value : {file.DataStart, file.Size, file.HeaderLines}) out.U64(value);
+    out.Flag(file.Workbook);
+    out.Text(file.Sheet);
+    out.U64(file.HeaderRow);
   }
   out.U64(plan.Columns.size());
   for (const SColumn& column : plan.Columns) WriteColumn(out, column);
@@ -999,6 +1010,9 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
     file.Path = in.Text();
     file.Encoding = in.Text();
     for (std::uint64_t* value : {&file.DataStart, &file.Size, &file.HeaderLines}) *value = in.U64();
+    file.Workbook = in.Flag();
+    file.Sheet = in.Text();
+    file.HeaderRow = in.U64();
     if (file.DataStart > file.Size && file.Size != 0) throw TForeignBytes("a plan whose file does not add up");
   }
   if (plan.Files.empty()) throw TForeignBytes("a plan without data files");

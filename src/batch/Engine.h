@@ -66,6 +66,7 @@ struct SEngineOptions {
   bool FailedRows = false;  // gather the records that need attention, as read, with their failed rules
   std::optional<std::uint64_t> HeaderRow;  // the data's header line, from 1; unset: the rules file's, else 1
   std::optional<std::uint64_t> SkipRows;   // records after the header that are no data; unset: the rules file's, else 0
+  std::string Sheet;                       // the sheet of a workbook to read (UTF-8); empty: the rules file's, else the first
 };
 
 // A block of a data file, settled by the folded scans.
@@ -172,6 +173,7 @@ class TBatchEngine {
   std::string RulesFileDateSeparator;
   std::vector<SColumnMapping> ColumnMappings;  // the rules file's @column lines
   std::optional<std::uint64_t> RulesFileHeaderRow;
+  std::string RulesFileSheet;  // UTF-8
   std::optional<std::uint64_t> RulesFileSkipRows;
   std::uint64_t FirstHeaderStart = 0;  // the first data file's header record, for the failed rows
   std::uint64_t FirstHeaderEnd = 0;
