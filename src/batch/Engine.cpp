@@ -47,7 +47,8 @@ EMReportFormat FormatNamed(const std::string& value) {
   if (value == "csv") return EMReportFormat::Csv;
   if (value == "jsonl") return EMReportFormat::JsonLines;
   if (value == "html") return EMReportFormat::Html;
-  throw TUsageError("--format: '" + value + "' is not one of text, csv, jsonl, html");
+  if (value == "xlsx") return EMReportFormat::Xlsx;
+  throw TUsageError("--format: '" + value + "' is not one of text, csv, jsonl, html, xlsx");
 }
 
 EMFailOn FailOnNamed(const std::string& value) {
@@ -112,7 +113,8 @@ int WidestId(const std::vector<SRule>& rules) {
 
 bool ReportsHeld(const SEngineOptions& options) {
   if (options.FailedOnly) return false;
-  const bool everyVerdictByDefault = options.Format == EMReportFormat::Csv || options.Format == EMReportFormat::JsonLines;
+  const bool everyVerdictByDefault = options.Format == EMReportFormat::Csv || options.Format == EMReportFormat::JsonLines ||
+                                     options.Format == EMReportFormat::Xlsx;
   return everyVerdictByDefault || options.All;
 }
 
@@ -122,7 +124,7 @@ SReportLayout LayoutOf(const SEngineOptions& options, const SBatchPlan& plan) {
   layout.Encoding = options.OutputEncoding;
   layout.IdColumns = WidestId(plan.Rules);
   if (plan.KeyColumn) layout.GbkKeyName = plan.Columns[*plan.KeyColumn].GbkDataName;
-  layout.ShowValues = options.ShowValues;
+  layout.ShowValues = options.ShowValues || options.Format == EMReportFormat::Xlsx;
   layout.Bom = options.Bom;
   layout.RawCells = options.RawCells;
   return layout;
@@ -447,7 +449,7 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
                                            SeparatorOf(Options.DateSeparator, rules.DateSeparator));
   BatchPlan.Nulls = NullTextsOf(Options, *OutputCodec);
   BatchPlan.FreshCalculators = Options.FreshCalculators;
-  BatchPlan.FailedRows = Options.FailedRows;
+  BatchPlan.FailedRows = Options.FailedRows || Options.Format == EMReportFormat::Xlsx;
   Stage = EMStage::Rules;
 }
 
@@ -843,7 +845,7 @@ void TBatchEngine::EvaluateInOneProcess(std::size_t jobs, const TWriteReport& wr
   auto consume = [&](SChunkResult& result) {
     const std::string bytes = TakeResult(result);
     if (!bytes.empty() && !write(bytes)) throw TStopped("stopped by the write callback");
-    if (!result.FailedRows.empty() && !FailedRowsWriter(result.FailedRows)) throw TStopped("stopped by the write callback");
+    if (!result.FailedRows.empty() && FailedRowsWriter && !FailedRowsWriter(result.FailedRows)) throw TStopped("stopped by the write callback");
     const std::uint64_t rows = Summary.RowsEvaluated + Summary.RowsSkipped;
     if (progress && !progress(1, result.BytesConsumed, total, rows)) throw TStopped("stopped by the progress callback");
   };
@@ -880,6 +882,11 @@ std::string TBatchEngine::TakeResult(const SChunkResult& result) {
   }
   Summary.RowsEvaluated += result.RowsEvaluated;
   Summary.RowsSkipped += result.RowsSkipped;
+  if (XlsxSpool) {
+    Summary.VerdictsShown += result.Verdicts;
+    XlsxSpool->Add(result.Report, result.FailedRows);
+    return {};
+  }
   const std::uint64_t cap = BatchPlan.Layout.Format == EMReportFormat::Html ? kHtmlVerdictCap : 0;
   if (cap == 0 || Summary.VerdictsShown + result.Verdicts <= cap) {
     Summary.VerdictsShown += result.Verdicts;
@@ -902,6 +909,13 @@ std::string TBatchEngine::Heading() {
   Require(Stage == EMStage::Prepared || Stage == EMStage::Running, "the heading comes once the rules are prepared");
   Require(!HeadingGiven, "the heading comes once");
   HeadingGiven = true;
+  if (BatchPlan.Layout.Format == EMReportFormat::Xlsx) {
+    const SPlanFile& first = BatchPlan.Files.front();
+    XlsxSpool = std::make_unique<TXlsxSpool>(
+        ::rulecalc::batch::FailedRowsHeading(fileno(OpenFiles.front()->File()), FirstHeaderStart, FirstHeaderEnd,
+                                             BatchPlan.KeyColumn.has_value(), first.Path),
+        first.Encoding);
+  }
   return Report->Heading();
 }
 
@@ -909,8 +923,9 @@ std::string TBatchEngine::Heading() {
 // out of the report, the summary for standard error.
 std::string TBatchEngine::SummaryPiece() {
   Summary.Thresholds = CheckThresholds(Thresholds, Summary);
-  const std::string summary = Report->Summary(BatchPlan.Rules, Summary);
+  std::string summary = Report->Summary(BatchPlan.Rules, Summary);
   if (summary.empty()) SummaryForStandardError = TextSummary(BatchPlan.Rules, Summary, BatchPlan.Layout);
+  if (XlsxSpool) summary = XlsxSpool->Workbook(BatchPlan.Rules, Summary);
   if (Summary.RowsEvaluated == 0) {
     Notice("no row of '" + BatchPlan.Files.front().Path + "' was evaluated" +
            (Summary.RowsSkipped > 0 ? " (every row was skipped)\n" : " (it has no rows)\n"));
@@ -983,7 +998,7 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
   auto engine = std::make_unique<TBatchEngine>();
   SEngineOptions& o = engine->Options;
   const std::uint8_t format = in.U8();
-  if (format > static_cast<std::uint8_t>(EMReportFormat::Html)) throw TForeignBytes("a plan with a bad format");
+  if (format > static_cast<std::uint8_t>(EMReportFormat::Xlsx)) throw TForeignBytes("a plan with a bad format");
   o.Format = static_cast<EMReportFormat>(format);
   for (bool* flag : {&o.All, &o.FailedOnly, &o.ShowValues, &o.Bom, &o.RawCells, &o.FreshCalculators, &o.FailedRows}) {
     *flag = in.Flag();
@@ -999,7 +1014,7 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
   plan.Environment = ReadSettings(in);
   plan.Nulls = NullTextsOf(o, *engine->OutputCodec);
   plan.FreshCalculators = o.FreshCalculators;
-  plan.FailedRows = o.FailedRows;
+  plan.FailedRows = o.FailedRows || o.Format == EMReportFormat::Xlsx;
   plan.Rules.resize(in.Count(40));
   for (SRule& rule : plan.Rules) {
     for (std::string* text : {&rule.Id, &rule.GbkId, &rule.GbkDescription, &rule.GbkSentence}) *text = in.Text();

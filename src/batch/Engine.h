@@ -21,6 +21,7 @@
 #include "batch/Summary.h"
 #include "batch/Thresholds.h"
 #include "batch/text/TextCodec.h"
+#include "batch/xlsx/XlsxReport.h"
 
 namespace rulecalc::batch {
 
@@ -194,6 +195,7 @@ class TBatchEngine {
   SBatchSummary Summary;
   std::vector<SProblem> ColumnProblems;  // said when the columns were settled, for the reports
   std::unique_ptr<TReport> Report;
+  std::unique_ptr<TXlsxSpool> XlsxSpool;  // an xlsx report's verdicts and failed rows until its end
   bool HeadingGiven = false;
   std::size_t PartsTaken = 0;
   std::vector<std::string> Notices;
