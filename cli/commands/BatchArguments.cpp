@@ -16,6 +16,9 @@ void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool require
   rules->required(required);
   data->required(required);
   AddReadingOptions(command, arguments);
+  command.add_option("--sheet", arguments.Sheet,
+                     "Sheet of a workbook data file to read, by its name "
+                     "(default: the rules file's '@sheet NAME', else the first sheet)");
 }
 
 void AddReadingOptions(CLI::App& command, SInputArguments& arguments) {
@@ -33,9 +36,6 @@ void AddReadingOptions(CLI::App& command, SInputArguments& arguments) {
   command.add_option("--skip-rows", arguments.SkipRows,
                      "Records after the header that are not data, such as a row of units "
                      "(default: the rules file's '@skip-rows N', else 0)");
-  command.add_option("--sheet", arguments.Sheet,
-                     "Sheet of a workbook data file to read, by its name "
-                     "(default: the rules file's '@sheet NAME', else the first sheet)");
 }
 
 std::vector<std::pair<std::string, std::string>> InputEngineOptions(const SInputArguments& arguments,

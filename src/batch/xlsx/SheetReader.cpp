@@ -18,6 +18,8 @@ constexpr std::uint64_t kMaxRows = 1048576;
 constexpr std::size_t kMaxColumns = 16384;
 constexpr std::size_t kMaxCellBytes = TCsvReader::kMaxRecordBytes;
 constexpr std::uint64_t kMaxSharedStringBytes = std::uint64_t{512} << 20;
+// A header cell without a type gets room for one, filled once the sheet is read.
+constexpr std::string_view kTextType = ":text";
 
 bool EndsWith(const std::string& text, std::string_view end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -337,6 +339,7 @@ class TSheetHandler : public TXmlHandler {
     if (!Problem.empty()) return;
     NextColumn = Cell.Column + 1;
     if (value.empty()) return;
+    if (Row > Request.HeaderRow) CountKind(Cell.Column, Cell.Type);
     Cells.resize(Cell.Column + 1);
     Cells[Cell.Column] = std::move(value);
   }
@@ -375,8 +378,35 @@ class TSheetHandler : public TXmlHandler {
     return Strings[index];
   }
 
+  // The kinds of the values below the header, per column: texts and the rest.
+  void CountKind(std::size_t column, const std::string& type) {
+    if (type == "e") return;
+    if (Kinds.size() <= column) Kinds.resize(column + 1);
+    const bool text = type == "s" || type == "inlineStr" || type == "str";
+    (text ? Kinds[column].first : Kinds[column].second) += 1;
+  }
+
+  // The header line: a name with no type has room after it for ":text".
+  std::string HeaderLine(bool settled) const {
+    std::string line;
+    for (std::size_t i = 0; i < Header.size(); ++i) {
+      if (i > 0) line += ',';
+      const std::string field = CsvField(Header[i]);
+      line += field;
+      if (Header[i].empty() || field != Header[i] || Header[i].find(':') != std::string::npos) continue;
+      const bool texts = settled && i < Kinds.size() && Kinds[i].first > 0 && Kinds[i].second == 0;
+      line += texts ? std::string(kTextType) : std::string(kTextType.size(), ' ');
+    }
+    return line + '\n';
+  }
+
   void EndRow() {
-    if (Row == Request.HeaderRow) Width = Cells.size();
+    if (Row == Request.HeaderRow) {
+      Width = Cells.size();
+      Header = Cells;
+      HeaderAt = ftello(Out);
+      return Write(HeaderLine(false));
+    }
     if (Cells.empty()) return Write("\n");
     if (Row > Request.HeaderRow && Cells.size() < Width) Cells.resize(Width);
     std::string line;
@@ -405,6 +435,19 @@ class TSheetHandler : public TXmlHandler {
   std::size_t Width = 0;
   std::vector<std::string> Cells;
   SCell Cell;
+  std::vector<std::string> Header;
+  off_t HeaderAt = -1;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> Kinds;  // per column: text values, other values
+
+ public:
+  // A column whose values are all texts in the sheet is declared text, as
+  // the sheet types it (digits in a text cell stay a text).
+  void SettleHeader() {
+    if (HeaderAt < 0 || !Problem.empty()) return;
+    if (fseeko(Out, HeaderAt, SEEK_SET) != 0) return Fail("the header", "cannot be settled in the temporary file");
+    Write(HeaderLine(true));
+    if (fseeko(Out, 0, SEEK_END) != 0) Fail("the header", "cannot be settled in the temporary file");
+  }
 };
 
 // The sheet asked for (the first when none is named); throws naming the sheets there are.
@@ -456,6 +499,8 @@ void WriteSheetAsCsv(int descriptor, const SSheetRequest& request, std::FILE* ou
   const std::vector<bool> dateStyles = styles.DateStyles();
   TSheetHandler rows(request, sheet.Name, out, strings.Strings, dateStyles, workbook.System1904);
   archive.Read(relation->second.Target, rows);
+  rows.SettleHeader();
+  if (!rows.Problem.empty()) throw TUsageError("'" + request.Path + "': " + rows.Problem);
 }
 
 }  // namespace rulecalc::batch

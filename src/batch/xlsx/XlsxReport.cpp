@@ -264,7 +264,9 @@ std::vector<std::string> TXlsxSpool::FailedRowsHeader() {
   TCsvReader reader(heading);
   SCsvRecord record;
   if (reader.Next(record)) {
-    for (const std::string& field : record.Fields) header.push_back(ToUtf8(field));
+    for (const std::string& field : record.Fields) {
+      header.push_back(ToUtf8(field.substr(0, field.find_last_not_of(' ') + 1)));
+    }
   }
   std::fclose(heading);
   return header;
