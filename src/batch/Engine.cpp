@@ -1144,13 +1144,29 @@ std::string TBatchEngine::Evaluate(const char* bytes, std::size_t length) {
   const SPlanFile& file = BatchPlan.Files[block.File];
   if (block.Start < file.DataStart || block.Stop < block.Start) throw TForeignBytes("a block that does not fit its file");
 
+  SChunkResult result;
+  result.Tallies.resize(BatchPlan.Rules.size());
+  // The empty blocks after a workbook's one are not worth reading its sheet again.
+  if (!file.Workbook || block.Start < block.Stop) EvaluateBlock(block, result);
+  TByteWriter out;
+  out.U64(fingerprint);
+  out.U64(index);
+  out.Text(result.Report);
+  out.Text(result.FailedRows);
+  WriteStrings(out, result.Diagnostics);
+  out.U64(result.Tallies.size());
+  for (const SRuleTally& tally : result.Tallies) WriteTally(out, tally);
+  for (std::uint64_t value : {result.Verdicts, result.RowsEvaluated, result.RowsSkipped}) out.U64(value);
+  return out.Sealed(EMByteStringKind::Part);
+}
+
+void TBatchEngine::EvaluateBlock(const SSettledBlock& block, SChunkResult& result) {
+  const SPlanFile& file = BatchPlan.Files[block.File];
   const SOpenContext context{&OpenFiles};
   TOwnedFile data = OpenPlanFile(BatchPlan, block.File, &context);
   SeekOrFail(data.get(), block.Start, file.Path);
   TCsvReader reader(data.get(), SCsvWindow{block.Start, block.Stop, block.LinesBefore, block.Inside});
   TBatchWorker worker(BatchPlan);
-  SChunkResult result;
-  result.Tallies.resize(BatchPlan.Rules.size());
   SChunk chunk;
   chunk.File = block.File;
   chunk.Descriptor = fileno(data.get());
@@ -1163,16 +1179,6 @@ std::string TBatchEngine::Evaluate(const char* bytes, std::size_t length) {
     chunk.BytesConsumed = reader.BytesConsumed();
     if (count > 0) result.Append(worker.Process(chunk));
   }
-  TByteWriter out;
-  out.U64(fingerprint);
-  out.U64(index);
-  out.Text(result.Report);
-  out.Text(result.FailedRows);
-  WriteStrings(out, result.Diagnostics);
-  out.U64(result.Tallies.size());
-  for (const SRuleTally& tally : result.Tallies) WriteTally(out, tally);
-  for (std::uint64_t value : {result.Verdicts, result.RowsEvaluated, result.RowsSkipped}) out.U64(value);
-  return out.Sealed(EMByteStringKind::Part);
 }
 
 std::string TBatchEngine::Take(const char* bytes, std::size_t length) {

@@ -158,6 +158,8 @@ class TBatchEngine {
   void NoticeUnusedColumns();
   std::vector<SColumnEvidence> InferInOneProcess(const TShowProgress& progress);
   void EvaluateInOneProcess(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
+  // Reads the rows of a settled block into result.
+  void EvaluateBlock(const SSettledBlock& block, SChunkResult& result);
   std::string TakeResult(const SChunkResult& result);
   std::string SummaryPiece();
   std::uint64_t PlanFingerprint() const;
