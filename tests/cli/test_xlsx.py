@@ -51,10 +51,10 @@ class Workbooks(unittest.TestCase):
     def workbook(self, name="d.xlsx", sheets=("理赔",)):
         book = openpyxl.Workbook()
         book.remove(book.active)
-        for title in sheets:
+        for i, title in enumerate(sheets):  # the rows of later sheets in reverse
             sheet = book.create_sheet(title)
             sheet.append(HEADER)
-            for row in ROWS:
+            for row in ROWS[::-1] if i else ROWS:
                 sheet.append(row)
         book.save(self.path(name))
         return self.path(name)
@@ -82,10 +82,13 @@ class Workbooks(unittest.TestCase):
 
     def test_a_sheet_is_chosen_by_name(self):
         data = self.workbook(sheets=("first", "second"))
-        self.assertEqual(self.verdicts(data), self.verdicts(data, "--sheet", "second"))
-        status, _, err = run("batch", "--rules", self.rules, "--data", data, "--sheet", "third")
+        with open(self.rules, "w", encoding="utf-8") as file:
+            file.write("@sheet third\n" + RULES)
+        status, _, err = run("batch", "--rules", self.rules, "--data", data)
         self.assertEqual(status, 64)
         self.assertIn("has no sheet 'third' (it has 'first', 'second')", err)
+        second = self.verdicts(data, "--sheet", "second")  # the option wins over the line
+        self.assertEqual(second[1][1], ROWS[-1][0])
 
     def test_the_xlsx_report_reads_back(self):
         output = self.path("report.xlsx")
