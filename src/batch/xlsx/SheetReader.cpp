@@ -319,6 +319,7 @@ class TSheetHandler : public TXmlHandler {
     Row = row;
     Cells.clear();
     NextColumn = 0;
+    RowBytes = 0;
   }
 
   void StartCell(const char* reference, const char* type, const char* style) {
@@ -340,6 +341,8 @@ class TSheetHandler : public TXmlHandler {
     NextColumn = Cell.Column + 1;
     if (value.empty()) return;
     if (Row > Request.HeaderRow) CountKind(Cell.Column, Cell.Type);
+    RowBytes += value.size() + 1;
+    if (RowBytes > kMaxCellBytes) return Fail("row " + std::to_string(Row), "holds more than 1 MiB");
     Cells.resize(Cell.Column + 1);
     Cells[Cell.Column] = std::move(value);
   }
@@ -432,6 +435,7 @@ class TSheetHandler : public TXmlHandler {
   bool System1904;
   std::uint64_t Row = 0;
   std::size_t NextColumn = 0;
+  std::size_t RowBytes = 0;
   std::size_t Width = 0;
   std::vector<std::string> Cells;
   SCell Cell;
