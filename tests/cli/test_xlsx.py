@@ -113,6 +113,18 @@ class Workbooks(unittest.TestCase):
         self.assertEqual([row[0].value for row in failed.iter_rows(min_row=2)],
                          ["110101199003071235", "000123", "440301198801010018"])
 
+    def test_the_summary_sheet_shows_the_problems(self):
+        with open(self.rules, "w", encoding="utf-8") as file:
+            file.write("a: CLAIM_ID = 1;\n")
+        output = self.path("report.xlsx")
+        status, _, err = run("batch", "--rules", self.rules, "--data", self.workbook(), "--format", "xlsx",
+                             "--output", output)
+        self.assertEqual(status, 0, err)
+        rows = list(openpyxl.load_workbook(output)["summary"].iter_rows(values_only=True))
+        problem = rows[rows.index(("problems", None, None, None, None)) + 1]
+        self.assertEqual(problem[:2], ("warning", "a"))
+        self.assertIn("warning: 字符串与数值比较", problem[2])
+
     def test_what_cannot_be_read_is_named(self):
         data = self.workbook()
         with open(data, "rb") as file:

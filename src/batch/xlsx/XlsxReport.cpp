@@ -118,6 +118,21 @@ class TWorkbookWriter {
 const std::vector<std::string> kSummaryHeader = {"rule", "description", "true", "false", "error"};
 const std::vector<std::string> kVerdictsHeader = {"row", "key", "rule", "description", "result", "explanation", "values"};
 
+// What was found before the first row, under the counts: kind, rule, text.
+void WriteProblems(TWorkbookWriter& book, lxw_worksheet* sheet, lxw_row_t row, const std::vector<SRule>& rules,
+                   const SBatchSummary& summary) {
+  if (summary.Problems.empty()) return;
+  TTextCodec utf8("UTF-8");
+  book.Text(sheet, row++, 0, "problems");
+  for (const SProblem& problem : summary.Problems) {
+    book.Text(sheet, row, 0, ProblemKindWord(problem.Kind));
+    if (problem.Rule && *problem.Rule < rules.size()) book.Text(sheet, row, 1, utf8.FromGbk(rules[*problem.Rule].GbkId));
+    std::string text = utf8.FromGbk(problem.GbkText);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    book.Text(sheet, row++, 2, text);
+  }
+}
+
 void WriteSummary(TWorkbookWriter& book, const std::vector<SRule>& rules, const SBatchSummary& summary) {
   TTextCodec utf8("UTF-8");
   lxw_worksheet* sheet = book.Sheet("summary", kSummaryHeader);
@@ -135,6 +150,7 @@ void WriteSummary(TWorkbookWriter& book, const std::vector<SRule>& rules, const 
   book.Number(sheet, last + 1, 2, static_cast<double>(summary.RowsEvaluated));
   book.Text(sheet, last + 2, 0, "rows skipped");
   book.Number(sheet, last + 2, 2, static_cast<double>(summary.RowsSkipped));
+  WriteProblems(book, sheet, last + 4, rules, summary);
   lxw_chart* chart = book.Chart();
   if (!chart || rules.empty()) return;
   const std::string categories = "=summary!$A$2:$A$" + std::to_string(last);
