@@ -107,6 +107,37 @@ def date_seed(text, date_formats, pick_date, pick_count, which):
     return front + back
 
 
+def workbook_seed():
+    """A batch seed whose data is a small workbook (stored, not compressed, so
+    that its parts' XML is there for the fuzzer to change): a shared string,
+    an inline string, a number in a date style, a boolean."""
+    import io
+    import zipfile
+    parts = {
+        "xl/workbook.xml": '<workbook xmlns:r="urn:r"><workbookPr/><sheets>'
+                           '<sheet name="s" sheetId="1" r:id="rId1"/></sheets></workbook>',
+        "xl/_rels/workbook.xml.rels": '<Relationships><Relationship Id="rId1" Target="worksheets/sheet1.xml"/>'
+                                      '</Relationships>',
+        "xl/sharedStrings.xml": '<sst><si><t>ID</t></si><si><r><t>A</t></r><rPh><t>x</t></rPh></si></sst>',
+        "xl/styles.xml": '<styleSheet><cellXfs><xf numFmtId="0"/><xf numFmtId="14"/></cellXfs></styleSheet>',
+        "xl/worksheets/sheet1.xml": '<worksheet><sheetData><row r="1"><c r="A1" t="s"><v>0</v></c>'
+                                    '<c r="B1" t="s"><v>1</v></c><c r="C1" t="inlineStr"><is><t>D</t></is></c></row>'
+                                    '<row r="3"><c r="A3" t="inlineStr"><is><t>007</t></is></c><c r="B3"><v>2.5</v></c>'
+                                    '<c r="C3" s="1"><v>45356.5</v></c><c r="D3" t="b"><v>1</v></c></row>'
+                                    '</sheetData></worksheet>',
+    }
+    for padding in range(64):
+        buffer = io.BytesIO()
+        with zipfile.ZipFile(buffer, "w", zipfile.ZIP_STORED) as archive:
+            for name, text in parts.items():
+                info = zipfile.ZipInfo(name, date_time=(2026, 1, 1, 0, 0, 0))
+                archive.writestr(info, text + " " * padding)
+        book = buffer.getvalue()
+        if b"\x1e" not in book:
+            return b"a: A > 1 AND YEAR(D) = 2024;\nb: ID = \"007\";\n\x1e" + book + b"\x1e\x05\x40"
+    raise RuntimeError("no workbook seed without the separator byte")
+
+
 def main():
     sentences = []
     for path in sorted((ROOT / "tests").rglob("*.cpp")):
@@ -129,6 +160,7 @@ def main():
         write("date", date_seed(text, DATE_FORMATS[i % len(DATE_FORMATS)], picks[i % 45], picks[(i * 7) % 45], i))
     for i, fmt in enumerate(DATE_FORMATS):
         write("date", date_seed(DATE_TEXTS[i % len(DATE_TEXTS)], fmt, picks[(i * 3) % 45], picks[(i * 5) % 45], i))
+    write("batch", workbook_seed())
     print(f"{len(unique)} sentences")
 
 

@@ -109,7 +109,9 @@ RULECALC_BATCH_API const char *rulecalc_batch_message(rulecalc_batch *batch, siz
 
 /* ---- Options: set before rulecalc_batch_read_rules. ----------------------
  * Names and values are those of the tool's long options, without "--":
- *   "format"           text (default), csv, jsonl, html
+ *   "format"           text (default), csv, jsonl, html, xlsx (a workbook, the
+ *                      report's bytes all at its end; the summary is then text
+ *                      for standard error, as for csv)
  *   "all"              "1": text and html report true verdicts too
  *   "failed-only"      "1": leave out the true verdicts
  *   "key"              the column that names each record
@@ -137,6 +139,8 @@ RULECALC_BATCH_API const char *rulecalc_batch_message(rulecalc_batch *batch, siz
  *                      before it are left out; "" the rules file's, else 1
  *   "skip-rows"        N: the N records after the header are no data; "" the
  *                      rules file's, else 0. Rows count the data records from 1
+ *   "sheet"            NAME (UTF-8): the sheet of a workbook data file to read;
+ *                      "" the rules file's @sheet, else the first sheet
  * Flags take "1" or "0". An unknown name or a bad value is
  * RULECALC_BATCH_UNUSABLE with the message the tool gives for it.
  * Thresholds (fail-on, max-failed, @max-failed) are decided from the whole
@@ -155,6 +159,7 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_set_option(rulecalc_batc
  *   @column DATA NAME       the rules name the data's column DATA (which may hold blanks) by NAME
  *   @header-row N           as the "header-row" option, which wins
  *   @skip-rows N            as the "skip-rows" option, which wins
+ *   @sheet NAME             as the "sheet" option, which wins
  *   id: sentence;
  *   id "description": sentence
  *       that runs over several lines;
@@ -181,7 +186,10 @@ RULECALC_BATCH_API const char *rulecalc_batch_rules_date_separator(rulecalc_batc
  * be read twice): its encoding is settled (detected, or the option's; what
  * was detected is said in the diagnostics), its header read and checked.
  * Several files are one table in the order added, rows numbered on across
- * them; every file after the first must have the same columns. */
+ * them; every file after the first must have the same columns. A workbook
+ * (.xlsx, or a file that is a zip archive) is read through one sheet, cells
+ * as the sheet types them (dates as day numbers), as UTF-8 CSV; on a cluster
+ * it is one block. */
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_add_data(rulecalc_batch *batch, const char *path);
 
 /* The data files added: the path as given, its encoding, the byte offset of

@@ -10,12 +10,15 @@ void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool require
                                           "'id \"description\": sentence;', '#' starts a comment outside texts");
   CLI::Option* data = command.add_option(
       "--data", arguments.DataPath,
-      "CSV file (RFC 4180), '-' for standard input; the header names the variables ('data=NAME' names one for the rules), 'name:num', "
+      "CSV file (RFC 4180) or workbook (.xlsx), '-' for standard input; the header names the variables ('data=NAME' names one for the rules), 'name:num', "
       "'name:text', 'name:date' or 'name:date(yyyy-mm-dd)' fix a column's type, else it is inferred "
       "from the whole column");
   rules->required(required);
   data->required(required);
   AddReadingOptions(command, arguments);
+  command.add_option("--sheet", arguments.Sheet,
+                     "Sheet of a workbook data file to read, by its name "
+                     "(default: the rules file's '@sheet NAME', else the first sheet)");
 }
 
 void AddReadingOptions(CLI::App& command, SInputArguments& arguments) {
@@ -46,6 +49,7 @@ std::vector<std::pair<std::string, std::string>> InputEngineOptions(const SInput
       {"date-separator", arguments.DateSeparator},
       {"header-row", arguments.HeaderRow},
       {"skip-rows", arguments.SkipRows},
+      {"sheet", arguments.Sheet},
   };
 }
 

@@ -20,6 +20,7 @@ struct SInputArguments {
   std::string NullValues;
   std::string HeaderRow;  // empty: the rules file's, else 1
   std::string SkipRows;   // empty: the rules file's, else 0
+  std::string Sheet;      // of a workbook; empty: the rules file's, else the first
 };
 
 // Adds --rules and --data (required, or not when a command has another

@@ -1,9 +1,12 @@
+#include <unistd.h>
+
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "BatchFrontEnd.h"
+#include "Failures.h"
 #include "commands/BatchArguments.h"
 #include "commands/Commands.h"
 
@@ -29,8 +32,8 @@ struct SBatchArguments {
 
 void AddReportOptions(CLI::App& command, SBatchArguments& arguments) {
   SBatchRequest& options = arguments.Request;
-  command.add_option("--format", arguments.FormatName, "Report format: text (default), csv, jsonl or html")
-      ->check(CLI::IsMember({"text", "csv", "jsonl", "html"}));
+  command.add_option("--format", arguments.FormatName, "Report format: text (default), csv, jsonl, html or xlsx (a workbook, which needs --output)")
+      ->check(CLI::IsMember({"text", "csv", "jsonl", "html", "xlsx"}));
   command.add_option("--output", options.OutputPath,
                      "Write the report to this file (replaced only once the report is complete)");
   command.add_flag("--all", arguments.All, "text and html: every verdict, not only those that need attention");
@@ -103,6 +106,9 @@ void AddBatchCommand(CLI::App& app, SCommandContext& context) {
       "column has (nothing evaluated), 3 no row was evaluated, 64 usage error or unusable file,\n"
       "71 out of memory, 74 the report could not be written; 3 wins over 2, and 2 over 1.");
   command->callback([arguments, &context] {
+    if (arguments->FormatName == "xlsx" && arguments->Request.OutputPath.empty() && isatty(STDOUT_FILENO)) {
+      throw TUsageError("--format xlsx writes a workbook, not text for a terminal: give --output FILE.xlsx");
+    }
     arguments->Request.RulesPath = arguments->Input.RulesPath;
     arguments->Request.DataPath = arguments->Input.DataPath;
     arguments->Request.EngineOptions = EngineOptions(*arguments, context.RequestedEncoding);

@@ -21,6 +21,9 @@ struct SPlanFile {
   std::uint64_t DataStart = 0;  // the first byte after the header
   std::uint64_t Size = 0;
   std::uint64_t HeaderLines = 0;  // line breaks before DataStart
+  bool Workbook = false;          // read as the CSV of one of its sheets
+  std::string Sheet;              // that sheet (UTF-8); empty: the first
+  std::uint64_t HeaderRow = 1;    // the sheet's header row
 };
 
 // What every worker shares, read only.

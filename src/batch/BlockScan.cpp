@@ -174,9 +174,23 @@ void SeekOrFail(std::FILE* file, std::uint64_t offset, const std::string& path) 
   if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) throw TReadError("cannot read the data file '" + path + "'");
 }
 
+// A block past the start of a workbook's sheet, which is read in one block:
+// it holds nothing.
+SBlockScan EmptyWorkbookScan(const SBatchPlan& plan, std::size_t file) {
+  SBlockScan scan;
+  scan.File = file;
+  scan.Start = scan.Stop = plan.Files[file].Size;
+  for (SReading& reading : scan.Readings) reading.Evidence.resize(plan.Columns.size());
+  return scan;
+}
+
 SBlockScan ScanBlock(const SBatchPlan& plan, std::size_t file, std::uint64_t start, std::uint64_t stop,
                      TOpenFile open, const void* context) {
   const SPlanFile& data = plan.Files[file];
+  if (data.Workbook) {
+    if (start > data.DataStart) return EmptyWorkbookScan(plan, file);
+    stop = data.Size;
+  }
   TOwnedFile first = open(plan, file, context);
   SBlockScan scan;
   scan.File = file;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "batch/Failures.h"
+#include "batch/xlsx/SheetReader.h"
 
 namespace rulecalc::batch {
 
@@ -30,11 +31,67 @@ std::FILE* OpenForReading(const std::string& path) {
   return file;
 }
 
+bool IsRegularFile(std::FILE* file) {
+  struct stat status {};
+  return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::uint64_t FileSize(std::FILE* file) {
+  struct stat status {};
+  return fstat(fileno(file), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+}
+
+std::string FirstBytes(std::FILE* file) {
+  char bytes[4] = {};
+  const std::size_t read = std::fread(bytes, 1, sizeof bytes, file);
+  std::rewind(file);
+  return std::string(bytes, read);
+}
+
+std::FILE* WorkbookAsCsv(std::FILE* workbook, const std::string& path, const SSheetChoice& sheet) {
+  std::FILE* csv = std::tmpfile();
+  if (!csv) throw TUsageError("cannot keep the sheet of '" + path + "' in a temporary file");
+  try {
+    WriteSheetAsCsv(fileno(workbook), SSheetRequest{path, sheet.Sheet, sheet.HeaderRow}, csv);
+    if (std::fflush(csv) != 0) throw TUsageError("cannot keep the sheet of '" + path + "' in a temporary file (is the disk full?)");
+  } catch (...) {
+    std::fclose(csv);
+    throw;
+  }
+  std::rewind(csv);
+  return csv;
+}
+
 }  // namespace
 
-TDataFile::TDataFile(const std::string& path) : Path(path), Handle(OpenForReading(path)) {
-  struct stat status {};
-  if (fstat(fileno(Handle), &status) == 0 && S_ISREG(status.st_mode)) Bytes = static_cast<std::uint64_t>(status.st_size);
+std::FILE* SheetAsCsvFile(const std::string& path, const SSheetChoice& sheet) {
+  std::FILE* workbook = OpenForReading(path);
+  try {
+    std::FILE* csv = WorkbookAsCsv(workbook, path, sheet);
+    std::fclose(workbook);
+    return csv;
+  } catch (...) {
+    std::fclose(workbook);
+    throw;
+  }
+}
+
+TDataFile::TDataFile(const std::string& path, const SSheetChoice& sheet) : Path(path), Handle(OpenForReading(path)) {
+  try {
+    FromWorkbook = IsWorkbook(path, IsRegularFile(Handle) ? FirstBytes(Handle) : std::string());
+    if (!FromWorkbook && !sheet.Sheet.empty()) {
+      throw TUsageError("--sheet names a sheet of a workbook, and '" + path + "' is no workbook");
+    }
+    if (FromWorkbook) {
+      std::FILE* csv = WorkbookAsCsv(Handle, path, sheet);
+      std::fclose(Handle);
+      Handle = csv;
+    }
+  } catch (...) {
+    std::fclose(Handle);
+    throw;
+  }
+  if (IsRegularFile(Handle)) Bytes = FileSize(Handle);
 }
 
 TDataFile::~TDataFile() { std::fclose(Handle); }

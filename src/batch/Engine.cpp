@@ -47,7 +47,8 @@ EMReportFormat FormatNamed(const std::string& value) {
   if (value == "csv") return EMReportFormat::Csv;
   if (value == "jsonl") return EMReportFormat::JsonLines;
   if (value == "html") return EMReportFormat::Html;
-  throw TUsageError("--format: '" + value + "' is not one of text, csv, jsonl, html");
+  if (value == "xlsx") return EMReportFormat::Xlsx;
+  throw TUsageError("--format: '" + value + "' is not one of text, csv, jsonl, html, xlsx");
 }
 
 EMFailOn FailOnNamed(const std::string& value) {
@@ -112,7 +113,8 @@ int WidestId(const std::vector<SRule>& rules) {
 
 bool ReportsHeld(const SEngineOptions& options) {
   if (options.FailedOnly) return false;
-  const bool everyVerdictByDefault = options.Format == EMReportFormat::Csv || options.Format == EMReportFormat::JsonLines;
+  const bool everyVerdictByDefault = options.Format == EMReportFormat::Csv || options.Format == EMReportFormat::JsonLines ||
+                                     options.Format == EMReportFormat::Xlsx;
   return everyVerdictByDefault || options.All;
 }
 
@@ -122,7 +124,7 @@ SReportLayout LayoutOf(const SEngineOptions& options, const SBatchPlan& plan) {
   layout.Encoding = options.OutputEncoding;
   layout.IdColumns = WidestId(plan.Rules);
   if (plan.KeyColumn) layout.GbkKeyName = plan.Columns[*plan.KeyColumn].GbkDataName;
-  layout.ShowValues = options.ShowValues;
+  layout.ShowValues = options.ShowValues || options.Format == EMReportFormat::Xlsx;
   layout.Bom = options.Bom;
   layout.RawCells = options.RawCells;
   return layout;
@@ -164,7 +166,9 @@ TOwnedFile OpenPlanFile(const SBatchPlan& plan, std::size_t file, const void* co
     const std::string descriptor = "/proc/self/fd/" + std::to_string(fileno(open[file]->File()));
     handle = std::fopen(descriptor.c_str(), "rb");
   }
-  if (!handle && path != "-") {
+  if (!handle && plan.Files[file].Workbook) {
+    handle = SheetAsCsvFile(path, SSheetChoice{plan.Files[file].Sheet, plan.Files[file].HeaderRow});
+  } else if (!handle && path != "-") {
     handle = std::fopen(path.c_str(), "rb");
   }
   if (!handle) throw TReadError("cannot read the data file '" + path + "'");
@@ -425,6 +429,8 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
     o.FailedRows = FlagValue(name, value);
   } else if (name == "header-row") {
     o.HeaderRow = value.empty() ? std::nullopt : std::optional<std::uint64_t>(ReadRowCount(value, "--header-row", 1));
+  } else if (name == "sheet") {
+    o.Sheet = value;
   } else if (name == "skip-rows") {
     o.SkipRows = value.empty() ? std::nullopt : std::optional<std::uint64_t>(ReadRowCount(value, "--skip-rows", 0));
   } else if (name == "tests") {
@@ -453,28 +459,31 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
   ColumnMappings = std::move(rules.Columns);
   RulesFileHeaderRow = rules.HeaderRow;
   RulesFileSkipRows = rules.SkipRows;
+  RulesFileSheet = TTextCodec("UTF-8").FromGbk(rules.GbkSheet);
   BatchPlan.Rules = std::move(rules.Rules);
   SettleThresholds(rules.Tolerances);
   BatchPlan.Environment = BatchEnvironment(Options.DateOrder.empty() ? rules.DateOrder : Options.DateOrder,
                                            SeparatorOf(Options.DateSeparator, rules.DateSeparator));
   BatchPlan.Nulls = NullTextsOf(Options, *OutputCodec);
   BatchPlan.FreshCalculators = Options.FreshCalculators;
-  BatchPlan.FailedRows = Options.FailedRows;
+  BatchPlan.FailedRows = Options.FailedRows || Options.Format == EMReportFormat::Xlsx;
   Stage = EMStage::Rules;
 }
 
 void TBatchEngine::AddData(const std::string& path) {
   Require(Stage == EMStage::Rules || Stage == EMStage::Data, "data files are added after the rules, before a run");
-  auto data = std::make_unique<TDataFile>(path);
+  const std::uint64_t headerRow = Options.HeaderRow.value_or(RulesFileHeaderRow.value_or(1));
+  const SSheetChoice sheet{Options.Sheet.empty() ? RulesFileSheet : Options.Sheet, headerRow};
+  auto data = std::make_unique<TDataFile>(path, sheet);
   const std::string sample = data->Sample(kEncodingSample);
   std::string notice;
-  const std::string encoding = sample.empty() && Options.DataEncoding.empty()
+  const std::string encoding = data->Workbook() ? "UTF-8"
+                               : sample.empty() && Options.DataEncoding.empty()
                                    ? Options.OutputEncoding
                                    : InputEncoding(sample, sample.size() == kEncodingSample, Options.DataEncoding,
                                                    path, "--data-encoding", notice);
   Notice(std::move(notice));
   TTextCodec dataCodec(encoding);
-  const std::uint64_t headerRow = Options.HeaderRow.value_or(RulesFileHeaderRow.value_or(1));
   const std::optional<std::uint64_t> headerAt = SkipLines(data->File(), headerRow - 1);
   if (!headerAt) {
     throw TUsageError("the data file '" + path + "' has no line " + std::to_string(headerRow) + " for its header");
@@ -495,7 +504,8 @@ void TBatchEngine::AddData(const std::string& path) {
   } else if (!SameColumns(BatchPlan.Columns, columns)) {
     throw TUsageError("the header of '" + path + "' differs from the header of the first data file");
   }
-  BatchPlan.Files.push_back(SPlanFile{path, encoding, reader->BytesConsumed(), data->Size(), reader->LinesRead()});
+  BatchPlan.Files.push_back(SPlanFile{path, encoding, reader->BytesConsumed(), data->Size(), reader->LinesRead(),
+                                      data->Workbook(), sheet.Sheet, headerRow});
   OpenFiles.push_back(std::move(data));
   AfterHeaders.push_back(std::move(reader));
   Stage = EMStage::Data;
@@ -852,7 +862,7 @@ void TBatchEngine::EvaluateInOneProcess(std::size_t jobs, const TWriteReport& wr
   auto consume = [&](SChunkResult& result) {
     const std::string bytes = TakeResult(result);
     if (!bytes.empty() && !write(bytes)) throw TStopped("stopped by the write callback");
-    if (!result.FailedRows.empty() && !FailedRowsWriter(result.FailedRows)) throw TStopped("stopped by the write callback");
+    if (!result.FailedRows.empty() && FailedRowsWriter && !FailedRowsWriter(result.FailedRows)) throw TStopped("stopped by the write callback");
     const std::uint64_t rows = Summary.RowsEvaluated + Summary.RowsSkipped;
     if (progress && !progress(1, result.BytesConsumed, total, rows)) throw TStopped("stopped by the progress callback");
   };
@@ -889,6 +899,11 @@ std::string TBatchEngine::TakeResult(const SChunkResult& result) {
   }
   Summary.RowsEvaluated += result.RowsEvaluated;
   Summary.RowsSkipped += result.RowsSkipped;
+  if (XlsxSpool) {
+    Summary.VerdictsShown += result.Verdicts;
+    XlsxSpool->Add(result.Report, result.FailedRows);
+    return {};
+  }
   const std::uint64_t cap = BatchPlan.Layout.Format == EMReportFormat::Html ? kHtmlVerdictCap : 0;
   if (cap == 0 || Summary.VerdictsShown + result.Verdicts <= cap) {
     Summary.VerdictsShown += result.Verdicts;
@@ -911,6 +926,13 @@ std::string TBatchEngine::Heading() {
   Require(Stage == EMStage::Prepared || Stage == EMStage::Running, "the heading comes once the rules are prepared");
   Require(!HeadingGiven, "the heading comes once");
   HeadingGiven = true;
+  if (BatchPlan.Layout.Format == EMReportFormat::Xlsx) {
+    const SPlanFile& first = BatchPlan.Files.front();
+    XlsxSpool = std::make_unique<TXlsxSpool>(
+        ::rulecalc::batch::FailedRowsHeading(fileno(OpenFiles.front()->File()), FirstHeaderStart, FirstHeaderEnd,
+                                             BatchPlan.KeyColumn.has_value(), first.Path),
+        first.Encoding);
+  }
   return Report->Heading();
 }
 
@@ -918,8 +940,9 @@ std::string TBatchEngine::Heading() {
 // out of the report, the summary for standard error.
 std::string TBatchEngine::SummaryPiece() {
   Summary.Thresholds = CheckThresholds(Thresholds, Summary);
-  const std::string summary = Report->Summary(BatchPlan.Rules, Summary);
+  std::string summary = Report->Summary(BatchPlan.Rules, Summary);
   if (summary.empty()) SummaryForStandardError = TextSummary(BatchPlan.Rules, Summary, BatchPlan.Layout);
+  if (XlsxSpool) summary = XlsxSpool->Workbook(BatchPlan.Rules, Summary);
   if (Summary.RowsEvaluated == 0) {
     Notice("no row of '" + BatchPlan.Files.front().Path + "' was evaluated" +
            (Summary.RowsSkipped > 0 ? " (every row was skipped)\n" : " (it has no rows)\n"));
@@ -966,6 +989,9 @@ std::string TBatchEngine::Plan() const {
     out.Text(file.Path);
     out.Text(file.Encoding);
     for (std::uint64_t value : {file.DataStart, file.Size, file.HeaderLines}) out.U64(value);
+    out.Flag(file.Workbook);
+    out.Text(file.Sheet);
+    out.U64(file.HeaderRow);
   }
   out.U64(plan.Columns.size());
   for (const SColumn& column : plan.Columns) WriteColumn(out, column);
@@ -989,7 +1015,7 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
   auto engine = std::make_unique<TBatchEngine>();
   SEngineOptions& o = engine->Options;
   const std::uint8_t format = in.U8();
-  if (format > static_cast<std::uint8_t>(EMReportFormat::Html)) throw TForeignBytes("a plan with a bad format");
+  if (format > static_cast<std::uint8_t>(EMReportFormat::Xlsx)) throw TForeignBytes("a plan with a bad format");
   o.Format = static_cast<EMReportFormat>(format);
   for (bool* flag : {&o.All, &o.FailedOnly, &o.ShowValues, &o.Bom, &o.RawCells, &o.FreshCalculators, &o.FailedRows}) {
     *flag = in.Flag();
@@ -1005,7 +1031,7 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
   plan.Environment = ReadSettings(in);
   plan.Nulls = NullTextsOf(o, *engine->OutputCodec);
   plan.FreshCalculators = o.FreshCalculators;
-  plan.FailedRows = o.FailedRows;
+  plan.FailedRows = o.FailedRows || o.Format == EMReportFormat::Xlsx;
   plan.Rules.resize(in.Count(40));
   for (SRule& rule : plan.Rules) {
     for (std::string* text : {&rule.Id, &rule.GbkId, &rule.GbkDescription, &rule.GbkSentence}) *text = in.Text();
@@ -1016,6 +1042,9 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
     file.Path = in.Text();
     file.Encoding = in.Text();
     for (std::uint64_t* value : {&file.DataStart, &file.Size, &file.HeaderLines}) *value = in.U64();
+    file.Workbook = in.Flag();
+    file.Sheet = in.Text();
+    file.HeaderRow = in.U64();
     if (file.DataStart > file.Size && file.Size != 0) throw TForeignBytes("a plan whose file does not add up");
   }
   if (plan.Files.empty()) throw TForeignBytes("a plan without data files");
@@ -1132,13 +1161,29 @@ std::string TBatchEngine::Evaluate(const char* bytes, std::size_t length) {
   const SPlanFile& file = BatchPlan.Files[block.File];
   if (block.Start < file.DataStart || block.Stop < block.Start) throw TForeignBytes("a block that does not fit its file");
 
+  SChunkResult result;
+  result.Tallies.resize(BatchPlan.Rules.size());
+  // The empty blocks after a workbook's one are not worth reading its sheet again.
+  if (!file.Workbook || block.Start < block.Stop) EvaluateBlock(block, result);
+  TByteWriter out;
+  out.U64(fingerprint);
+  out.U64(index);
+  out.Text(result.Report);
+  out.Text(result.FailedRows);
+  WriteStrings(out, result.Diagnostics);
+  out.U64(result.Tallies.size());
+  for (const SRuleTally& tally : result.Tallies) WriteTally(out, tally);
+  for (std::uint64_t value : {result.Verdicts, result.RowsEvaluated, result.RowsSkipped}) out.U64(value);
+  return out.Sealed(EMByteStringKind::Part);
+}
+
+void TBatchEngine::EvaluateBlock(const SSettledBlock& block, SChunkResult& result) {
+  const SPlanFile& file = BatchPlan.Files[block.File];
   const SOpenContext context{&OpenFiles};
   TOwnedFile data = OpenPlanFile(BatchPlan, block.File, &context);
   SeekOrFail(data.get(), block.Start, file.Path);
   TCsvReader reader(data.get(), SCsvWindow{block.Start, block.Stop, block.LinesBefore, block.Inside});
   TBatchWorker worker(BatchPlan);
-  SChunkResult result;
-  result.Tallies.resize(BatchPlan.Rules.size());
   SChunk chunk;
   chunk.File = block.File;
   chunk.Descriptor = fileno(data.get());
@@ -1151,16 +1196,6 @@ std::string TBatchEngine::Evaluate(const char* bytes, std::size_t length) {
     chunk.BytesConsumed = reader.BytesConsumed();
     if (count > 0) result.Append(worker.Process(chunk));
   }
-  TByteWriter out;
-  out.U64(fingerprint);
-  out.U64(index);
-  out.Text(result.Report);
-  out.Text(result.FailedRows);
-  WriteStrings(out, result.Diagnostics);
-  out.U64(result.Tallies.size());
-  for (const SRuleTally& tally : result.Tallies) WriteTally(out, tally);
-  for (std::uint64_t value : {result.Verdicts, result.RowsEvaluated, result.RowsSkipped}) out.U64(value);
-  return out.Sealed(EMByteStringKind::Part);
 }
 
 std::string TBatchEngine::Take(const char* bytes, std::size_t length) {

@@ -21,6 +21,7 @@
 #include "batch/Summary.h"
 #include "batch/Thresholds.h"
 #include "batch/text/TextCodec.h"
+#include "batch/xlsx/XlsxReport.h"
 
 namespace rulecalc::batch {
 
@@ -66,6 +67,7 @@ struct SEngineOptions {
   bool FailedRows = false;  // gather the records that need attention, as read, with their failed rules
   std::optional<std::uint64_t> HeaderRow;  // the data's header line, from 1; unset: the rules file's, else 1
   std::optional<std::uint64_t> SkipRows;   // records after the header that are no data; unset: the rules file's, else 0
+  std::string Sheet;                       // the sheet of a workbook to read (UTF-8); empty: the rules file's, else the first
 };
 
 // A block of a data file, settled by the folded scans.
@@ -156,6 +158,8 @@ class TBatchEngine {
   void NoticeUnusedColumns();
   std::vector<SColumnEvidence> InferInOneProcess(const TShowProgress& progress);
   void EvaluateInOneProcess(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
+  // Reads the rows of a settled block into result.
+  void EvaluateBlock(const SSettledBlock& block, SChunkResult& result);
   std::string TakeResult(const SChunkResult& result);
   std::string SummaryPiece();
   std::uint64_t PlanFingerprint() const;
@@ -172,6 +176,7 @@ class TBatchEngine {
   std::string RulesFileDateSeparator;
   std::vector<SColumnMapping> ColumnMappings;  // the rules file's @column lines
   std::optional<std::uint64_t> RulesFileHeaderRow;
+  std::string RulesFileSheet;  // UTF-8
   std::optional<std::uint64_t> RulesFileSkipRows;
   std::uint64_t FirstHeaderStart = 0;  // the first data file's header record, for the failed rows
   std::uint64_t FirstHeaderEnd = 0;
@@ -192,6 +197,7 @@ class TBatchEngine {
   SBatchSummary Summary;
   std::vector<SProblem> ColumnProblems;  // said when the columns were settled, for the reports
   std::unique_ptr<TReport> Report;
+  std::unique_ptr<TXlsxSpool> XlsxSpool;  // an xlsx report's verdicts and failed rows until its end
   bool HeadingGiven = false;
   std::size_t PartsTaken = 0;
   std::vector<std::string> Notices;

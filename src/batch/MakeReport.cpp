@@ -1,5 +1,6 @@
 #include "batch/Report.h"
 #include "batch/ReportFormats.h"
+#include "batch/xlsx/XlsxReport.h"
 
 namespace rulecalc::batch {
 
@@ -26,6 +27,8 @@ std::unique_ptr<TReport> MakeReport(const SReportLayout& layout) {
       return MakeJsonLinesReport(layout);
     case EMReportFormat::Html:
       return MakeHtmlReport(layout);
+    case EMReportFormat::Xlsx:
+      return MakeXlsxReport(layout);
   }
   return MakeTextReport(layout);
 }

@@ -12,7 +12,7 @@
 
 namespace rulecalc::batch {
 
-enum class EMReportFormat { Text, Csv, JsonLines, Html };
+enum class EMReportFormat { Text, Csv, JsonLines, Html, Xlsx };
 
 // What every report of a run shows besides the verdicts.
 struct SReportLayout {

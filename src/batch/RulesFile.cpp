@@ -58,6 +58,12 @@ class TRulesParser {
       (name == "header-row" ? file.HeaderRow : file.SkipRows) = count;
       return;
     }
+    if (name == "sheet") {
+      const std::string sheet(TrimmedEnd(Scanner.UntilOneOf("#\n")));
+      if (sheet.empty()) throw TUsageError(where + "expected '@sheet NAME'");
+      file.GbkSheet = Codec.ToGbk(sheet, where + "@sheet");
+      return;
+    }
     if (name == "column") {
       file.Columns.push_back(ReadColumnMapping(where, file.Columns));
       return;
@@ -69,7 +75,7 @@ class TRulesParser {
       file.DateSeparator = value;
     } else {
       throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C', '@max-failed RULE N|P%', "
-                        "'@column DATA NAME', '@header-row N' or '@skip-rows N', not '@" + name +
+                        "'@column DATA NAME', '@header-row N', '@skip-rows N' or '@sheet NAME', not '@" + name +
                         (value.empty() ? "" : " " + value) + "'");
     }
   }

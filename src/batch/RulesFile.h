@@ -32,6 +32,7 @@ struct SRulesFile {
   std::vector<SColumnMapping> Columns; // from @column lines, in their order
   std::optional<std::uint64_t> HeaderRow;  // @header-row N: the data's header is its line N
   std::optional<std::uint64_t> SkipRows;   // @skip-rows N: N records after the header are no data
+  std::string GbkSheet;                    // @sheet NAME: the sheet of a workbook the data is (GBK)
 };
 
 // Reads the text of a rules file (in the codec's encoding):
@@ -42,6 +43,7 @@ struct SRulesFile {
 //   @column DATA NAME         (the rules name the data's column DATA by NAME)
 //   @header-row N             (the data's header is its line N, from 1)
 //   @skip-rows N              (N records after the header are no data)
+//   @sheet NAME               (the sheet of a workbook to read; NAME may hold blanks)
 //   id: sentence;
 //   id "description": sentence
 //       that runs over several lines;

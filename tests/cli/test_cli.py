@@ -187,6 +187,7 @@ class Check(unittest.TestCase):
         ("a: AGE >= ;\n", "AGE\n1\n", 2, "", ["r.rules:1: rule a is left out: analysis error: 表达式语法定义错误!\n"]),
         ("a: AGE > 1;\na: AGE > 2;\n", "AGE\n1\n", 64, "", ["r.rules:2: the rule id 'a' is used twice"]),
         ("a: AGE > 1;\n", "AGE,age\n1,2\n", 64, "", ["twice"]),
+        ("a: AGE > 1;\n", b"PK\x03\x04\x14\x00\x00", 64, "", ["d.csv' is no workbook: its zip archive cannot be read"]),
     ]
 
     def test_rules_against_the_columns_of_data(self):

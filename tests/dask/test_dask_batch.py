@@ -125,6 +125,18 @@ class SameRunAsTheTool(TempFiles):
         dates = self.file("dates.csv", DATE_DATA)
         self.assertSameInEveryFormat(self.file("d.rules", DATE_RULES), dates, "--show-values", blocks=("7",))
 
+    def test_a_workbook_is_one_block(self):
+        import csv
+        import openpyxl
+        book = openpyxl.Workbook()
+        with open(EXAMPLE_DATA, encoding="utf-8", newline="") as source:
+            for i, row in enumerate(csv.reader(source)):
+                numbers = [float(v) if v.replace(".", "", 1).isdigit() and len(v) < 12 else v for v in row]
+                book.active.append(row if i == 0 else numbers)
+        data = os.path.join(self.folder, "example.xlsx")
+        book.save(data)
+        self.assertSameInEveryFormat(EXAMPLE_RULES, data, "--key", "ID", blocks=("40",))
+
     def test_bad_file_whatever_the_blocks(self):
         rules, data = self.file("r.rules", RULES.encode()), self.file("bad.csv", BAD_DATA)
         self.assertIn(b"row 6 skipped", cli_batch(rules, data).stderr)
@@ -184,7 +196,7 @@ class SameRunAsTheTool(TempFiles):
     def test_values_the_engine_refuses_are_usage_errors(self):
         cases = [
             # (options, the message)
-            (("--format", "pdf"), b"rulecalc-dask: --format: 'pdf' is not one of text, csv, jsonl, html\n"),
+            (("--format", "pdf"), b"rulecalc-dask: --format: 'pdf' is not one of text, csv, jsonl, html, xlsx\n"),
             (("--date-separator", "ab"), b"rulecalc-dask: --date-separator: 'ab' is not one character\n"),
             (("--header-row", "0"), b"rulecalc-dask: --header-row: '0' is not a count of rows from 1\n"),
             (("--data-encoding", "NOPE-8"), b"rulecalc-dask: unknown encoding 'NOPE-8'\n"),
