@@ -21,13 +21,17 @@ void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool require
                      "(default: the rules file's '@sheet NAME', else the first sheet)");
 }
 
+void AddDateOptions(CLI::App& command, std::string& order, std::string& separator) {
+  command.add_option("--date-order", order, "Order TODATE reads dates in (default: the rules file's, else the locale's)")
+      ->check(CLI::IsMember({"ymd", "mdy", "dmy"}));
+  command.add_option("--date-separator", separator, "Separator TODATE reads dates with")
+      ->check([](const std::string& value) { return value.size() == 1 ? std::string() : "one character"; });
+}
+
 void AddReadingOptions(CLI::App& command, SInputArguments& arguments) {
   command.add_option("--data-encoding", arguments.DataEncoding, "Encoding of the data file (default: detected)");
   command.add_option("--rules-encoding", arguments.RulesEncoding, "Encoding of the rules file (default: detected)");
-  command.add_option("--date-order", arguments.DateOrder, "Order TODATE reads dates in (default: the rules file's, else the locale's)")
-      ->check(CLI::IsMember({"ymd", "mdy", "dmy"}));
-  command.add_option("--date-separator", arguments.DateSeparator, "Separator TODATE reads dates with")
-      ->check([](const std::string& value) { return value.size() == 1 ? std::string() : "one character"; });
+  AddDateOptions(command, arguments.DateOrder, arguments.DateSeparator);
   command.add_option("--null-values", arguments.NullValues,
                      "Comma-separated texts that mean an empty value, e.g. 'N/A,-' (the empty text always does)");
   command.add_option("--header-row", arguments.HeaderRow,

@@ -27,6 +27,9 @@ struct SInputArguments {
 // form) and the options that say how to read them.
 void AddInputOptions(CLI::App& command, SInputArguments& arguments, bool required);
 
+// Adds --date-order and --date-separator: how TODATE reads dates.
+void AddDateOptions(CLI::App& command, std::string& order, std::string& separator);
+
 // Adds the options that say how to read the rules and the data: encodings,
 // date reading, null texts, where the header stands.
 void AddReadingOptions(CLI::App& command, SInputArguments& arguments);

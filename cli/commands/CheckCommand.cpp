@@ -56,7 +56,11 @@ int RunEitherCheck(const SCheckArguments& arguments, const SCommandContext& cont
   if (rules != data) throw TUsageError("check: --rules and --data go together");
   if (rules && sentence) throw TUsageError("check: a sentence, or --rules and --data, not both");
   if (!rules && !sentence) throw TUsageError("check: a sentence, or --rules and --data, is needed");
-  return rules ? RunRulesCheck(arguments.Input, context) : RunCheck(arguments.Sentence, context);
+  if (rules) return RunRulesCheck(arguments.Input, context);
+  SSentenceArguments withDates = arguments.Sentence;
+  withDates.DateOrder = arguments.Input.DateOrder;
+  withDates.DateSeparator = arguments.Input.DateSeparator;
+  return RunCheck(withDates, context);
 }
 
 }  // namespace

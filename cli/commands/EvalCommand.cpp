@@ -5,6 +5,7 @@
 
 #include "Codeset.h"
 #include "OutsideText.h"
+#include "commands/BatchArguments.h"
 #include "commands/Commands.h"
 #include "commands/Variables.h"
 
@@ -60,6 +61,7 @@ void AddEvalCommand(CLI::App& app, SCommandContext& context) {
   command->add_option("variables", arguments->Assignments,
                       "NAME=VALUE: numeric when VALUE is empty or a number, else text; "
                       "NAME:num=VALUE and NAME:text=VALUE force the type");
+  AddDateOptions(*command, arguments->DateOrder, arguments->DateSeparator);
   command->footer(
       "Example:\n"
       "  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"

@@ -84,10 +84,31 @@ std::vector<SArgumentVariable> VariablesFromArguments(const std::vector<std::str
   return variables;
 }
 
+namespace {
+
+DateOrder DateOrderNamed(const std::string& order) {
+  if (order == "ymd") return DateOrder::YearMonthDay;
+  if (order == "dmy") return DateOrder::DayMonthYear;
+  return DateOrder::MonthDayYear;
+}
+
+// The date order and separator the arguments give, over the locale's.
+void SetDateReading(Calculator& calc, const SSentenceArguments& arguments) {
+  RequireMemory(calc);
+  if (!arguments.DateOrder.empty()) calc.set_date_order(DateOrderNamed(arguments.DateOrder));
+  if (!arguments.DateSeparator.empty() && !calc.set_date_separator(arguments.DateSeparator[0])) {
+    throw TUsageError("--date-separator '" + arguments.DateSeparator +
+                      "': a separator is a printable character that is no letter, digit or blank");
+  }
+}
+
+}  // namespace
+
 SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TOutsideText& texts, EMHowFar step) {
   SArgumentsEvaluation result;
   result.GbkSentence = texts.ToGbk(arguments.Sentence, "the sentence");
   Calculator calc;
+  SetDateReading(calc, arguments);
   const std::vector<SArgumentVariable> variables = VariablesFromArguments(arguments.Assignments, texts, calc);
   result.Outcome = Evaluate(calc, result.GbkSentence, variables, step);
   return result;

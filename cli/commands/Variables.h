@@ -21,10 +21,13 @@ struct SArgumentVariable {
 std::vector<SArgumentVariable> VariablesFromArguments(const std::vector<std::string>& arguments, TOutsideText& texts,
                                               const Calculator& calc);
 
-// A sentence and its NAME=VALUE variables as typed for eval and check.
+// A sentence and its NAME=VALUE variables as typed for eval and check, and
+// the dates TODATE reads (empty: the locale's), as the batch's options give them.
 struct SSentenceArguments {
   std::string Sentence;
   std::vector<std::string> Assignments;
+  std::string DateOrder;      // "ymd", "mdy" or "dmy"
+  std::string DateSeparator;  // one character
 };
 
 enum class EMVerdict {

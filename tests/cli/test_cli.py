@@ -64,6 +64,8 @@ class EvalExitStatus(unittest.TestCase):
         (["YEAR(TODATE(D))=2024;", "D=2024-01-05"], 1,
          "false\nD::YEAR(TODATE(D))=2024;\nnote: TODATE could not read D '2024-01-05': expected m/d/y with '/'\n"
          "  YEAR(TODATE(D))=2024;\n       ^^^^^^\n"),
+        (["--date-order", "ymd", "--date-separator", "-", "YEAR(TODATE(D))=2024;", "D=2024-01-05"], 0, "true\n"),
+        (["--date-separator", "x", "A>1;", "A=5"], 64, ""),
         (["X + 1 > 0;", "X:num=12x"], 0,
          "true\nnote: X could not be read as a number '12x': expected a number with '.' before its fraction; "
          "read as the null number\n  X + 1 > 0;\n  ^\n"),
