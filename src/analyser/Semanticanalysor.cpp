@@ -28,28 +28,24 @@ bool IsOrderingOperator(EMWordType k) {
 // ("A>1 OR B>1 AND C>1" is "(A>1 OR B>1) AND C>1").
 class TLogicalReading {
  public:
-  void Add(const std::string& op, const std::string& comparison, std::int32_t operatorPosition) {
-    if (!op.empty() && !LastOperator.empty() && FoldedKeyword(op) != FoldedKeyword(LastOperator)) {
+  // The first comparison.
+  explicit TLogicalReading(std::string comparison) : Reading(std::move(comparison)) {}
+  // The next comparison and the operator before it (op as written, kind AND or OR).
+  void Add(EMWordType kind, const std::string& op, const std::string& comparison, std::int32_t operatorPosition) {
+    if (LastKind && *LastKind != kind) {
       if (!Mixed) Mixed = operatorPosition;
       Reading = "(" + Reading + ")";
     }
-    if (!op.empty()) {
-      Reading += " " + op + " ";
-      LastOperator = op;
-    }
-    Reading += comparison;
+    Reading += " " + op + " " + comparison;
+    LastKind = kind;
   }
   // Where AND and OR first meet: the position of the second kind's operator.
   std::optional<std::int32_t> MixedAt() const { return Mixed; }
   const std::string& Text() const { return Reading; }
 
  private:
-  static std::string FoldedKeyword(std::string word) {
-    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return word;
-  }
   std::string Reading;
-  std::string LastOperator;
+  std::optional<EMWordType> LastKind;
   std::optional<std::int32_t> Mixed;
 };
 
@@ -169,10 +165,9 @@ bool TSemanticAnalysor::ParseIfStatement() {
 // comparison is evaluated. Where they are mixed, a warning shows the reading
 // with brackets.
 bool TSemanticAnalysor::ParseLogical() {
-  TLogicalReading reading;
   std::int32_t start = TokenStart();
   if (!ParseComparison()) return false;
-  reading.Add({}, SentenceBetween(start, ClauseEnd()), start);
+  TLogicalReading reading(SentenceBetween(start, ClauseEnd()));
   for (;;) {
     const EMWordType k = Tokeniser.WordType;
     if (k == wtEnd || k == wtSemicolon || k == wtThen || k == wtElse) break;
@@ -185,7 +180,7 @@ bool TSemanticAnalysor::ParseLogical() {
     Emit(opPush, kRegBR);
     start = TokenStart();
     if (!ParseComparison()) return false;
-    reading.Add(written, SentenceBetween(start, ClauseEnd()), operatorPosition);
+    reading.Add(k, written, SentenceBetween(start, ClauseEnd()), operatorPosition);
     Emit(opPop, kRegBR1);
     Emit(k == wtAnd ? opAnd : opOr);
   }
