@@ -238,6 +238,20 @@ RULECALC_API int RULECALC_CDECL rulecalc_set_date_order(rulecalc_handle *calc, r
 RULECALC_API int RULECALC_CDECL rulecalc_set_date_separator(rulecalc_handle *calc, char separator);
 RULECALC_API int RULECALC_CDECL rulecalc_set_current_year(rulecalc_handle *calc, int year);
 
+/* The language this calculator reads, from the next rulecalc_analyse on.
+ * CLASSIC (the default, and the ten functions above always) is the rule
+ * language as it has always been. EXTENDED adds bracketed conditions, NOT,
+ * IN, IS EMPTY and the functions TRIM, UPPER, LOWER, REPLACE, TONUMBER,
+ * ROUND, ABS, MOD, LENGTHC, SUBSTRC and FINDSTRC; every classic sentence means
+ * the same there (code, results, explanations), except that the new keywords
+ * are no variable names. It survives rulecalc_clear. Returns 0, or -1 for a
+ * null handle or an unknown language (then nothing changes). */
+typedef enum rulecalc_language {
+  RULECALC_LANGUAGE_CLASSIC = 0,
+  RULECALC_LANGUAGE_EXTENDED = 1
+} rulecalc_language;
+RULECALC_API int RULECALC_CDECL rulecalc_set_language(rulecalc_handle *calc, rulecalc_language language);
+
 /* Warnings of the last rulecalc_analyse, none when it failed: places where
  * the sentence mixes types and the result means something other than it
  * reads (a text compared with a number, arithmetic on a text, || on a number,

@@ -37,6 +37,8 @@ enum class DateOrder {
   YearMonthDay = RULECALC_DATE_YMD
 };
 
+enum class Language { Classic = RULECALC_LANGUAGE_CLASSIC, Extended = RULECALC_LANGUAGE_EXTENDED };
+
 // One failed clause of an explanation (see rulecalc_failed_clause).
 struct FailedClause {
   std::string text;                    // GBK, as the explanation shows it
@@ -184,6 +186,10 @@ class Calculator {
   }
   bool set_date_separator(char separator) noexcept { return rulecalc_set_date_separator(Handle_, separator) == 0; }
   bool set_current_year(int year) noexcept { return rulecalc_set_current_year(Handle_, year) == 0; }
+  // The language the next analyse reads (see rulecalc_set_language).
+  bool set_language(Language language) noexcept {
+    return rulecalc_set_language(Handle_, static_cast<rulecalc_language>(language)) == 0;
+  }
   // The host's check that stops a long call (see rulecalc_set_interrupt).
   bool set_interrupt(rulecalc_interrupt_check check, void* data) noexcept {
     return rulecalc_set_interrupt(Handle_, check, data) == 0;

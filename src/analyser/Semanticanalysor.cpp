@@ -340,6 +340,8 @@ bool TSemanticAnalysor::ParseFactor() {
     case wtTodate: case wtTochar: case wtAddyears: case wtAddmonths: case wtAdddays:
     case wtYear: case wtMonth: case wtDay: case wtLastday: case wtLength: case wtSubstr:
     case wtFindstr: case wtLg: case wtNvl:
+    case wtTrim: case wtUpper: case wtLower: case wtReplace: case wtTonumber: case wtRound: case wtAbs:
+    case wtMod: case wtLengthc: case wtSubstrc: case wtFindstrc:
       return ParseBuiltinCall();
     case wtSub: case wtAdd:
       Emit(opMovD, kRegC0, "0", kNumberType);
@@ -405,7 +407,9 @@ bool TSemanticAnalysor::ParseNull() {
 bool TSemanticAnalysor::ParseBuiltinCall() {
   const TNestingLevel level(Depth);
   if (level.TooDeep()) return Fail(mNestingTooDeep);
-  return ParseCallArguments(*FindBuiltinFunction(Tokeniser.WordType));
+  const SBuiltinFunction* function = FindBuiltinFunction(Tokeniser.WordType);
+  if (function == nullptr) return Fail(mOperandSyntaxError);
+  return ParseCallArguments(*function);
 }
 
 }  // namespace rulecalc

@@ -207,6 +207,14 @@ RULECALC_API int RULECALC_CDECL rulecalc_set_current_year(Handle* calc, int year
   return calc != nullptr && calc->Calc.SetCurrentYear(year) ? 0 : -1;
 }
 
+RULECALC_API int RULECALC_CDECL rulecalc_set_language(Handle* calc, rulecalc_language language) {
+  if (calc == nullptr) return -1;
+  if (language != RULECALC_LANGUAGE_CLASSIC && language != RULECALC_LANGUAGE_EXTENDED) return -1;
+  calc->Calc.SetLanguage(language == RULECALC_LANGUAGE_EXTENDED ? rulecalc::ELanguage::Extended
+                                                                : rulecalc::ELanguage::Classic);
+  return 0;
+}
+
 RULECALC_API size_t RULECALC_CDECL rulecalc_warning_count(Handle* calc) {
   return calc == nullptr ? 0 : calc->Calc.Warnings().size();
 }

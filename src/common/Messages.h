@@ -106,6 +106,13 @@ enum EMMessage {
   mWarnTypeCodeSuffix,
   mInterrupted,
   mWarnAndOrLeftToRight,
+  mKeywordIsNoVariableSuffix,
+  mNotMissingCondition,
+  mInMissingLeftBracket,
+  mInListValueExpected,
+  mInListMissingRightBracket,
+  mInListTypeMismatch,
+  mIsMissingEmpty,
   kMessageCount
 };
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "lexer/Automata.h"
+#include "lexer/ExtendedKeywords.h"
 #include "lexer/StartCandidates.h"
 
 namespace rulecalc {
@@ -62,9 +63,16 @@ std::int32_t TTokenAnalyser::TokenLength() {
   if (Interrupt != nullptr && Interrupt->StopRequested()) throw SInterrupted{};
   WordType = wtEnd;
   if (Position < 0 || Position >= SentenceLength) return 0;
-  return UseCombinedAutomaton ? LongestMatchCombined(Position)
-         : UseFirstByteFilter ? LongestMatchOfCandidates(Position)
-                              : LongestMatchOfAll(Position);
+  const std::int32_t length = UseCombinedAutomaton ? LongestMatchCombined(Position)
+                              : UseFirstByteFilter ? LongestMatchOfCandidates(Position)
+                                                   : LongestMatchOfAll(Position);
+  if (WordType == wtFieldName && Language == ELanguage::Extended) ClassifyIdentifier(Position, length);
+  return length;
+}
+
+void TTokenAnalyser::ClassifyIdentifier(std::int32_t p, std::int32_t length) {
+  WordType = ExtendedKeywordKind(std::string_view(Sentence).substr(static_cast<std::size_t>(p),
+                                                                   static_cast<std::size_t>(length)));
 }
 
 // Copies the token into Word (clearing and appending costs less than the

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/Interrupt.h"
+#include "common/Language.h"
 #include "lexer/BaseNode.h"
 #include "lexer/CombinedAutomaton.h"
 #include "lexer/StartCandidates.h"
@@ -56,6 +57,9 @@ class TTokenAnalyser {
   // over the bytes. Off, they run one by one (filtered or not, as above);
   // the tokens are the same.
   bool UseCombinedAutomaton = true;
+  // Extended: an identifier that spells one of the extended language's
+  // keywords is that keyword (NOT, IN, TRIM, ...), not a variable name.
+  ELanguage Language = ELanguage::Classic;
   // Asked before every token; when it says stop, NextToken and SkipToken
   // throw SInterrupted. Null: never asked.
   TInterruptHook* Interrupt = nullptr;
@@ -71,6 +75,8 @@ class TTokenAnalyser {
   std::int32_t LongestMatchOfCandidates(std::int32_t p);
   std::int32_t LongestMatchCombined(std::int32_t p);
   void TakeWord(std::int32_t p, std::size_t length);
+  // Gives an identifier of length bytes at p its keyword kind in the extended language.
+  void ClassifyIdentifier(std::int32_t p, std::int32_t length);
 
   const std::array<std::vector<SStartCandidate>, 256>* Candidates;
   const TCombinedAutomaton* Combined;

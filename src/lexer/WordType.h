@@ -48,10 +48,29 @@ enum EMWordType : std::uint8_t {
   wtLessEqual = 38,     // <=
   wtGreatEqual = 39,    // >=
   wtUnequal = 40,       // <>
+  // The extended language's keywords. No automaton makes them: the tokeniser
+  // of an extended calculator gives these kinds to identifiers spelt so.
+  wtNot = 41,           // NOT
+  wtIn = 42,            // IN
+  wtIs = 43,            // IS
+  wtEmpty = 44,         // EMPTY
+  wtTrim = 45,          // TRIM
+  wtUpper = 46,         // UPPER
+  wtLower = 47,         // LOWER
+  wtReplace = 48,       // REPLACE
+  wtTonumber = 49,      // TONUMBER
+  wtRound = 50,         // ROUND
+  wtAbs = 51,           // ABS
+  wtMod = 52,           // MOD
+  wtLengthc = 53,       // LENGTHC
+  wtSubstrc = 54,       // SUBSTRC
+  wtFindstrc = 55,      // FINDSTRC
 };
 
 constexpr int kFirstAutomatonKind = wtNull;
 constexpr int kLastAutomatonKind = wtUnequal;
 constexpr int kAutomatonCount = kLastAutomatonKind - kFirstAutomatonKind + 1;
+constexpr int kFirstExtendedKind = wtNot;
+constexpr int kLastExtendedKind = wtFindstrc;
 
 }  // namespace rulecalc

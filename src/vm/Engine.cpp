@@ -21,6 +21,7 @@ bool TVirtualMachine::Run() {
   if (FusedFor != Code.size() || FusedWith != UseSuperinstructions) FuseAll();
   if (UseExplanationCache) Explanations.UseSentence(Tokeniser.SentenceRevision);
   SRunState run;
+  GroupStarts.clear();
   const bool holds = TakeNotes ? RunCode<true>(run) : RunCode<false>(run);
   run.PendingEnd.ApplyTo(Tokeniser);
   return holds;
@@ -67,13 +68,13 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         break;
       case EMAction::CompareNumbers:
         r.BR = CompareNumbers(p.Op, r.R0, r.C0);
-        ExplainComparison(run);
+        ExplainComparison(run, p);
         break;
       case EMAction::CompareTexts:
         r.BR = CompareTexts(p.Op, r.RS, r.S0);
-        ExplainComparison(run);
+        ExplainComparison(run, p);
         break;
-      case EMAction::ExplainOnly: ExplainComparison(run); break;
+      case EMAction::ExplainOnly: ExplainComparison(run, p); break;
       case EMAction::MoveNumber: *p.NumberTarget = *p.NumberSource; break;
       case EMAction::MoveText: *p.TextTarget = *p.TextSource; break;
       case EMAction::LoadNumberVariable:
@@ -132,6 +133,10 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         ExecuteBuiltin(p.Op, p.ValueType, r, Environment);
         if (Noting && p.Op == opTodate) NoteUnreadDate(pc);
         break;
+      case EMAction::Negate: r.BR = !r.BR; break;
+      case EMAction::OpenGroup: OpenGroup(); break;
+      case EMAction::ExplainGroup: ExplainGroup(p.Condition); break;
+      case EMAction::CloseGroup: CloseGroup(); break;
       case EMAction::LoadAndPushNumber:
         if (!LoadAndPushNumber(pc)) return false;
         if (Noting) NoteUnreadNumber(pc);
@@ -212,10 +217,39 @@ double TVirtualMachine::VariableAsNumber(const SPreparedCode& prepared) {
   return loaded.IsNumber ? loaded.Value : NullNumber;
 }
 
-// A true AND or OR drops the explanations gathered so far.
+// A true AND or OR drops the explanations gathered so far: all of them, or
+// inside a bracketed condition those of the bracket.
 void TVirtualMachine::ExecuteLogic(EMOpCode op) {
   Registers.BR = (op == opAnd) ? (Registers.BR && Registers.BR1) : (Registers.BR || Registers.BR1);
-  if (Registers.BR) DropExplanation();
+  if (!Registers.BR) return;
+  if (GroupStarts.empty()) DropExplanation();
+  else DropExplanationSince(GroupStarts.back());
+}
+
+// Leaves the failed clauses before the first one counted.
+void TVirtualMachine::DropExplanationSince(std::size_t clauses) {
+  if (clauses >= FailedClauses.size()) return;
+  RuntimeError.resize(FailedClauses[clauses].NamesStart);
+  FailedClauses.resize(clauses);
+}
+
+void TVirtualMachine::CloseGroup() {
+  if (!GroupStarts.empty()) GroupStarts.pop_back();
+}
+
+// The group's own clauses give way to its explanation.
+void TVirtualMachine::ExplainGroup(std::int32_t condition) {
+  if (!GroupStarts.empty()) {
+    DropExplanationSince(GroupStarts.back());
+    GroupStarts.pop_back();
+  }
+  ExplainCondition(condition);
+}
+
+void TVirtualMachine::ExplainCondition(std::int32_t condition) {
+  if (Registers.BR || condition < 0 || static_cast<std::size_t>(condition) >= Conditions.size()) return;
+  const SConditionExplanation& explanation = Conditions[static_cast<std::size_t>(condition)];
+  AppendClauseEntry(explanation.Entry, explanation.NamesLength);
 }
 
 // Continues after the label record; a label that does not follow the jump ends the run.

@@ -52,9 +52,26 @@ enum EMOpCode : std::uint8_t {
   opJNB = 32,          // as opJMP when $BR is false (no numbers)
   opLg = 33,           // $C0 := base-10 logarithm of $C0 (no domain check) (null: -7)
   opNOP = 34,          // no effect; marks a label or the start of $IF/$THEN/$ELSE (no numbers)
+  // The extended language's instructions; no classic sentence compiles to them.
+  opNot = 35,      // $BR := not $BR (no numbers)
+  opMark = 36,     // opens a group of the explanation: the failed clauses so far are kept apart (no numbers)
+  opExplain = 37,  // closes the group opened last: the clauses it gathered are dropped and, when $BR is false, the clause numbered Operand1 explains it (no numbers)
+  opUnmark = 38,   // closes the group opened last, keeping the clauses it gathered (no numbers)
+  opTrim = 39,     // $S0 := $S0 without the blanks at either end
+  opUpper = 40,    // $S0 := $S0 with ASCII letters in capitals (GBK characters untouched)
+  opLower = 41,    // $S0 := $S0 with ASCII letters in small letters (GBK characters untouched)
+  opReplace = 42,  // $S0 := $S0 with every $RS replaced by $S1
+  opTonumber = 43, // $C0 := the number $S0 reads as, or the null number
+  opRound = 44,    // $C0 := $C0 rounded to $C1 decimals
+  opAbs = 45,      // $C0 := the absolute value of $C0
+  opMod = 46,      // $C0 := $C0 modulo $C1
+  opLengthc = 47,  // $C0 := characters in $S0
+  opSubstrc = 48,  // $S0 := characters of $S0 from $C0, at most $C1 of them
+  opFindstrc = 49, // $C0 := character offset of $S1 in $S0, or -1
 };
 
-constexpr int kOpCodeCount = 35;
+constexpr int kOpCodeCount = 50;
+constexpr int kClassicOpCodeCount = 35;
 
 struct SOpCodeInfo {
   const char* Name;         // "opAdd"

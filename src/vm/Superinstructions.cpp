@@ -101,7 +101,7 @@ void TVirtualMachine::CompareWithConstant(std::size_t pc, SRunState& run) {
   const SPreparedCode& constant = Prepared[pc + 1];
   *constant.NumberTarget = constant.Constant;
   Registers.BR = CompareNumbers(Prepared[pc + 2].Op, Registers.R0, Registers.C0);
-  ExplainComparison(run);
+  ExplainComparison(run, Prepared[pc + 2]);
 }
 
 // opMovF into a number register, opMovR between number registers, opMovF
@@ -112,7 +112,7 @@ bool TVirtualMachine::CompareVariables(std::size_t pc, SRunState& run) {
   *move.NumberTarget = *move.NumberSource;
   if (!LoadNumberVariable(pc + 2)) return false;
   Registers.BR = CompareNumbers(Prepared[pc + 3].Op, Registers.R0, Registers.C0);
-  ExplainComparison(run);
+  ExplainComparison(run, Prepared[pc + 3]);
   return true;
 }
 

@@ -29,6 +29,18 @@ void TVirtualMachine::AddCode(std::uint8_t opCode, std::string_view operand1,
   Prepared.push_back(Prepare(record));  // cannot throw: capacity reserved
 }
 
+namespace {
+
+// "#n": n; "#" or anything else after "#": no condition.
+std::int32_t ConditionNumber(std::string_view operand) {
+  std::int32_t number = kNoCondition;
+  const char* end = operand.data() + operand.size();
+  const auto read = std::from_chars(operand.data() + 1, end, number);
+  return (read.ec == std::errc() && read.ptr == end && number >= 0) ? number : kNoCondition;
+}
+
+}  // namespace
+
 SPreparedCode TVirtualMachine::Prepare(const SCodeStruct& record) {
   SPreparedCode prepared;
   const EMRegister target = RegisterNamed(record.Operand1);
@@ -50,6 +62,7 @@ SPreparedCode TVirtualMachine::Prepare(const SCodeStruct& record) {
   if (!prepared.ConstantIsNumber) prepared.Constant = NullNumber;
   prepared.Op = static_cast<EMOpCode>(record.OpCode);
   prepared.ValueType = record.ValueType;
+  if (!record.Operand1.empty() && record.Operand1[0] == '#') prepared.Condition = ConditionNumber(record.Operand1);
   prepared.Action = prepared.Own = ActionOf(record, prepared);
   return prepared;
 }
@@ -111,6 +124,10 @@ EMAction TVirtualMachine::ActionOf(const SCodeStruct& record, const SPreparedCod
     case opJMP: return EMAction::Jump;
     case opJNB: return EMAction::JumpIfFalse;
     case opNOP: return p.Marker != EMSection::None ? EMAction::Marker : EMAction::Nothing;
+    case opNot: return EMAction::Negate;
+    case opMark: return EMAction::OpenGroup;
+    case opExplain: return EMAction::ExplainGroup;
+    case opUnmark: return EMAction::CloseGroup;
     default: return IsBuiltin(op) ? EMAction::Builtin : EMAction::Nothing;
   }
 }
@@ -121,6 +138,11 @@ void TVirtualMachine::PrepareAll() {
   for (const SCodeStruct& record : Code) Prepared.push_back(Prepare(record));
   JumpsResolvedFor = 0;
   FusedFor = 0;
+}
+
+std::string TVirtualMachine::AddCondition(std::string entry, std::size_t namesLength) {
+  Conditions.push_back({std::move(entry), namesLength});
+  return "#" + std::to_string(Conditions.size() - 1);
 }
 
 // "Label" followed by the counter in decimal, written into the label buffer.
@@ -165,6 +187,7 @@ void TVirtualMachine::ClearCode() {
   Code.clear();
   Prepared.clear();
   Places.clear();
+  Conditions.clear();
   JumpsResolvedFor = 0;
   FusedFor = 0;
 }

@@ -29,6 +29,19 @@ inline constexpr double EqualEpsilon = 9.999999717180685e-10;
 // The section of an IF statement that a run last entered.
 enum class EMSection : std::uint8_t { None, If, Then, Else };
 
+// SPreparedCode::Condition of a comparison explained by the clause read
+// from the sentence, and of an instruction that explains nothing.
+inline constexpr std::int32_t kClauseFromSentence = -2;
+inline constexpr std::int32_t kNoCondition = -1;
+
+// The explanation of one condition of a sentence in the extended language,
+// made when it was analysed: "names::condition;", or "" when the condition
+// names no variable.
+struct SConditionExplanation {
+  std::string Entry;
+  std::size_t NamesLength = 0;  // of the names that lead Entry
+};
+
 // What an instruction does, decided once from its opcode, its value type and
 // the registers it names.
 enum class EMAction : std::uint8_t {
@@ -58,7 +71,11 @@ enum class EMAction : std::uint8_t {
   Jump,                // opJMP
   JumpIfFalse,         // opJNB
   Marker,              // opNOP with "$IF", "$THEN" or "$ELSE"
-  Builtin,             // the fourteen built-in operations
+  Builtin,             // the built-in operations
+  Negate,              // opNot
+  OpenGroup,           // opMark
+  ExplainGroup,        // opExplain
+  CloseGroup,          // opUnmark
   // Superinstructions: a run of the actions above that the analyser emits
   // together, executed as one step, member by member in the same order.
   LoadAndPushNumber,      // LoadNumberVariable (into a register), PushNumber
@@ -86,6 +103,10 @@ struct SPreparedCode {
   bool ConstantIsNumber = false;
   double Constant = 0.0;             // Operand2 read as a number (opMovD)
   std::int32_t JumpTarget = -1;      // index of the label record (opJMP, opJNB); -1: none
+  // Which explanation a comparison or opExplain gives when false (Operand1
+  // "#n": condition n, "#": none); a comparison without one reads its
+  // clause from the sentence.
+  std::int32_t Condition = kClauseFromSentence;
   std::int32_t VarIndex = -1;        // index of the variable last found (opMovF)
   std::uint64_t VarGeneration = 0;   // the variable table's generation when it was found
 };
@@ -126,6 +147,9 @@ class TVirtualMachine {
   // Appends one instruction; validates nothing.
   void AddCode(std::uint8_t opCode, std::string_view operand1, std::string_view operand2,
                std::uint8_t valueType);
+  // Keeps the explanation of a condition; its number, written "#n", is the
+  // Operand1 of the comparison or opExplain it explains.
+  std::string AddCondition(std::string entry, std::size_t namesLength);
   // A new label name: "Label" followed by the incremented counter.
   std::string NewLabel();
   // ValueType of the last record; a number when the list is empty.
@@ -179,6 +203,9 @@ class TVirtualMachine {
   // The clauses the explanation in RuntimeError is made of, in its order;
   // empty when RuntimeError is no explanation.
   std::vector<SFailedClause> FailedClauses;
+  // The explanations of the conditions compiled from the extended
+  // language, by number; emptied with the code.
+  std::vector<SConditionExplanation> Conditions;
   // The fallbacks of the last run that took notes, in the order they happened.
   std::vector<SRunNote> Notes;
   // Where the records that may fall back came from, in code order.
@@ -199,6 +226,14 @@ class TVirtualMachine {
   bool RunCode(SRunState& run);
   void ExecuteArithmetic(EMOpCode op);
   void ExecuteLogic(EMOpCode op);
+  // Groups of an extended sentence's explanation: a group's failed clauses
+  // are dropped when it turns out true, or replaced by the group's own
+  // explanation (NOT, IN, IS EMPTY).
+  void OpenGroup() { GroupStarts.push_back(FailedClauses.size()); }
+  void CloseGroup();
+  void ExplainGroup(std::int32_t condition);
+  void DropExplanationSince(std::size_t clauses);
+  void ExplainCondition(std::int32_t condition);
   void Jump(std::size_t& pc, const SPreparedCode& prepared);
   bool FinishRun(SRunState& run);
   const SVarStruct* LookUpVariable(std::size_t pc);
@@ -275,8 +310,13 @@ class TVirtualMachine {
     FailedClauses.clear();
   }
   // Every comparison consumes the next clause of the sentence; a false one
-  // that names variables adds "names::clause;" to the run-time text.
-  void ExplainComparison(SRunState& run) {
+  // that names variables adds "names::clause;" to the run-time text. One
+  // compiled from the extended language gives its condition's explanation.
+  void ExplainComparison(SRunState& run, const SPreparedCode& comparison) {
+    if (comparison.Condition != kClauseFromSentence) {
+      ExplainCondition(comparison.Condition);
+      return;
+    }
     if (UseExplanationCache && run.ClauseIndex < Explanations.Clauses.size()) {
       const SClauseExplanation& clause = Explanations.Clauses[run.ClauseIndex++];
       run.PendingEnd.Record(clause.End);
@@ -293,6 +333,8 @@ class TVirtualMachine {
   std::vector<SPreparedCode> Prepared;  // parallel to Code
   std::vector<SLoadedNumber> LoadedNumbers;  // parallel to the variable table
   TExplanationCache Explanations;
+  // Where each open group's failed clauses start (counted in FailedClauses).
+  std::vector<std::size_t> GroupStarts;
   std::size_t JumpsResolvedFor = 0;     // Code size when the jump targets were last resolved
   std::size_t FusedFor = 0;             // Code size when the superinstructions were last chosen
   bool FusedWith = false;               // UseSuperinstructions when they were chosen

@@ -13,7 +13,7 @@ EXPECTED = {"SetSentence", "GetTokens", "GetNumbers", "GetVarnames", "ClearMemor
             "rulecalc_tokens", "rulecalc_numbers", "rulecalc_varnames", "rulecalc_clear",
             "rulecalc_set_variable", "rulecalc_analyse", "rulecalc_analyse_error", "rulecalc_run",
             "rulecalc_runtime_error", "rulecalc_set_date_order", "rulecalc_set_date_separator",
-            "rulecalc_set_current_year", "rulecalc_warning_count", "rulecalc_warning", "rulecalc_run_rows",
+            "rulecalc_set_current_year", "rulecalc_set_language", "rulecalc_warning_count", "rulecalc_warning", "rulecalc_run_rows",
             "rulecalc_row_text", "rulecalc_set_interrupt",
             "rulecalc_failed_clause_count", "rulecalc_failed_clause",
             "rulecalc_analysis_stop", "rulecalc_memory_ran_out", "rulecalc_read_number",

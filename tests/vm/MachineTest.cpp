@@ -70,7 +70,7 @@ TEST_F(Machine, BooleansTravelOnTheNumberStack) {
 
 TEST_F(Machine, UnknownOpcodesAndValueTypesDoNothing) {
   M.AddCode(200, "$C0", "1", 0);
-  M.AddCode(35, "", "", 0);
+  M.AddCode(kOpCodeCount, "", "", 0);
   M.AddCode(opMovD, "$C0", "7", 2);
   M.AddCode(opMovF, "$C0", "missing", 5);
   M.AddCode(opPush, "$C0", "", 3);
