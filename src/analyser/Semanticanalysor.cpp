@@ -7,7 +7,9 @@
 #include <string_view>
 
 #include "analyser/BuiltinFunction.h"
+#include "analyser/NestingLevel.h"
 #include "boundary/VarTable.h"
+#include "lexer/ExtendedKeywords.h"
 
 namespace rulecalc {
 
@@ -109,6 +111,7 @@ std::string TSemanticAnalysor::SentenceBetween(std::int32_t start, std::int32_t 
 
 bool TSemanticAnalysor::Analyse() {
   Warnings.clear();
+  FindConditionBrackets();
   const bool compiled = ParseStatement();
   if (!compiled) Warnings.clear();
   return compiled;
@@ -117,6 +120,9 @@ bool TSemanticAnalysor::Analyse() {
 // sentence := ";" | IF if-tail | logical ";"
 bool TSemanticAnalysor::ParseStatement() {
   Depth = 0;
+  ConditionGroups = 0;
+  Unexplained = 0;
+  NamesRead.clear();
   Advance();
   if (Is(wtSemicolon)) return true;
   if (Is(wtIf)) {
@@ -160,17 +166,18 @@ bool TSemanticAnalysor::ParseIfStatement() {
   return true;
 }
 
-// logical := comparison { (AND | OR) comparison }
+// logical := condition { (AND | OR) condition }
 // AND and OR have equal precedence and apply from left to right; every
-// comparison is evaluated. Where they are mixed, a warning shows the reading
+// condition is evaluated. Where they are mixed, a warning shows the reading
 // with brackets.
 bool TSemanticAnalysor::ParseLogical() {
   std::int32_t start = TokenStart();
-  if (!ParseComparison()) return false;
+  if (!ParseCondition()) return false;
   TLogicalReading reading(SentenceBetween(start, ClauseEnd()));
   for (;;) {
     const EMWordType k = Tokeniser.WordType;
     if (k == wtEnd || k == wtSemicolon || k == wtThen || k == wtElse) break;
+    if (k == wtRightBracket && ConditionGroups > 0) break;
     if (k == wtError) return Fail(mExpressionSyntaxError);
     const std::string written = Tokeniser.Word;
     const std::int32_t operatorPosition = TokenStart();
@@ -179,7 +186,7 @@ bool TSemanticAnalysor::ParseLogical() {
     if (Is(wtEnd)) break;  // the caller fails on the missing ";" or keyword
     Emit(opPush, kRegBR);
     start = TokenStart();
-    if (!ParseComparison()) return false;
+    if (!ParseCondition()) return false;
     reading.Add(k, written, SentenceBetween(start, ClauseEnd()), operatorPosition);
     Emit(opPop, kRegBR1);
     Emit(k == wtAnd ? opAnd : opOr);
@@ -189,12 +196,27 @@ bool TSemanticAnalysor::ParseLogical() {
   return true;
 }
 
+// condition := comparison
+//            | NOT condition | "(" logical ")"                  extended language
+bool TSemanticAnalysor::ParseCondition() {
+  const std::int32_t start = TokenStart();
+  if (ExtendedForm) {
+    if (Is(wtNot)) return ParseNotCondition();
+    if (Is(wtLeftBracket) && IsConditionBracket()) return ParseConditionGroup();
+  }
+  return ParseComparison(start);
+}
+
 // comparison := expression compare-op expression
+//             | expression [NOT] IN "(" value { "," value } ")"    extended language
+//             | expression IS [NOT] EMPTY                          extended language
 // The left side is saved by its own type; the comparison takes the type of
 // the right side.
-bool TSemanticAnalysor::ParseComparison() {
+bool TSemanticAnalysor::ParseComparison(std::int32_t start) {
   if (!ParseExpression()) return false;
   const EMWordType k = Tokeniser.WordType;
+  if (k == wtIn || k == wtNot) return ParseInList(start);
+  if (k == wtIs) return ParseIsEmpty(start);
   if (!IsComparisonOperator(k)) return Fail(mComparisonOperatorExpected);
   const std::uint8_t leftType = LastType();
   const std::int32_t operatorPosition = TokenStart();
@@ -209,7 +231,7 @@ bool TSemanticAnalysor::ParseComparison() {
     Warn(EWarningKind::TextComparedWithNumber, operatorPosition, Message(mWarnTextComparedWithNumber));
   else if (leftType == kTextType && IsOrderingOperator(k))
     Warn(EWarningKind::TextsOrderedByBytes, operatorPosition, Message(mWarnTextsOrderedByBytes));
-  Emit(ComparisonOpCode(k), {}, {}, LastType());
+  Emit(ComparisonOpCode(k), ExtendedForm ? ConditionOperand(start) : std::string(), {}, LastType());
   return true;
 }
 
@@ -347,26 +369,9 @@ bool TSemanticAnalysor::ParseFactor() {
       Emit(opMovD, kRegC0, "0", kNumberType);
       return true;
     default:
-      return Fail(mOperandSyntaxError);
+      return IsExtendedKeyword(Tokeniser.WordType) ? FailKeywordAsVariable() : Fail(mOperandSyntaxError);
   }
 }
-
-namespace {
-
-// Counts one level of brackets or calls while it lives.
-class TNestingLevel {
- public:
-  explicit TNestingLevel(int& depth) : Depth(++depth) {}
-  ~TNestingLevel() { --Depth; }
-  TNestingLevel(const TNestingLevel&) = delete;
-  TNestingLevel& operator=(const TNestingLevel&) = delete;
-  bool TooDeep() const { return Depth > kMaxNestingDepth; }
-
- private:
-  int& Depth;
-};
-
-}  // namespace
 
 // "(" expression ")": no code of its own; the type is the enclosed one.
 bool TSemanticAnalysor::ParseBracketedExpression() {
@@ -388,6 +393,7 @@ bool TSemanticAnalysor::ParseVariable() {
     std::string text(Message(mUnassignedVariablePrefix));
     Warn(EWarningKind::UnusualTypeCode, TokenStart(), text.append(Tokeniser.Word).append(Message(mWarnTypeCodeSuffix)));
   }
+  if (ExtendedForm) NoteNameRead();
   if (*type == kTextType) Emit(opMovF, kRegS0, Tokeniser.Word, kTextType);
   else Emit(opMovF, kRegC0, Tokeniser.Word, kNumberType);
   if (*type != kTextType) Machine.PlaceLastRecord(TokenStart(), TokenStart(), Tokeniser.Position);

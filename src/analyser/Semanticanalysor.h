@@ -54,7 +54,8 @@ class TSemanticAnalysor {
   bool ParseStatement();
   bool ParseIfStatement();
   bool ParseLogical();
-  bool ParseComparison();
+  bool ParseCondition();
+  bool ParseComparison(std::int32_t start);
   bool ParseExpression();
   bool ParseTerm();
   bool ParseSignedTerm();
@@ -68,6 +69,18 @@ class TSemanticAnalysor {
   bool ParseVariable();
   bool ParseNull();
   bool ParseBuiltinCall();
+
+  // Conditions of the extended language (ExtendedConditions.cpp).
+  void FindConditionBrackets();
+  bool IsConditionBracket() const;
+  bool ParseNotCondition();
+  bool ParseConditionGroup();
+  bool ParseInList(std::int32_t start);
+  bool ParseInListValue(std::uint8_t type);
+  bool ParseIsEmpty(std::int32_t start);
+  std::string ConditionOperand(std::int32_t start);
+  void NoteNameRead();
+  bool FailKeywordAsVariable();
 
   // Built-in call patterns (BuiltinCalls.cpp).
   bool ParseCallArguments(const SBuiltinFunction& function);
@@ -105,6 +118,20 @@ class TSemanticAnalysor {
   std::uint8_t LastType() const { return Machine.LastValueType(); }
 
   int Depth = 0;  // brackets and calls open around the current token
+
+  // A variable name read in a sentence of the extended form, and where.
+  struct SNameRead {
+    std::int32_t Position = 0;
+    std::string Name;
+  };
+  // The statement needs the extended form of code: a condition in brackets,
+  // NOT, IN or IS. Its comparisons then carry the explanation of their
+  // condition ("#n"), and NOT, IN and bracketed conditions are groups.
+  bool ExtendedForm = false;
+  std::vector<std::int32_t> ConditionBrackets;  // where "(" opens a condition, in order
+  std::vector<SNameRead> NamesRead;            // in the order of the sentence
+  int ConditionGroups = 0;  // bracketed conditions open around the current token
+  int Unexplained = 0;      // NOTs open around the current token: their parts explain nothing
 };
 
 }  // namespace rulecalc

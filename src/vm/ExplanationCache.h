@@ -3,11 +3,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lexer/TokenAnalyser.h"
 
 namespace rulecalc {
+
+// Adds a variable name to a ","-joined list of an explanation unless it is
+// there already (exact comparison).
+void AppendNameOnce(std::string& names, std::string_view name);
 
 // Where a scan of the sentence left the shared tokeniser.
 struct STokeniserEnd {

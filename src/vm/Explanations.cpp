@@ -16,6 +16,8 @@ constexpr const char* kNamesSeparator = "::";
 constexpr const char* kEntryEnd = ";";
 constexpr char kNameJoiner = ',';
 
+}  // namespace
+
 // Adds a variable name to a ","-joined list unless it is there already
 // (exact comparison).
 void AppendNameOnce(std::string& names, std::string_view name) {
@@ -29,6 +31,8 @@ void AppendNameOnce(std::string& names, std::string_view name) {
   if (!names.empty()) names += kNameJoiner;
   names.append(name);
 }
+
+namespace {
 
 bool StopsClause(EMWordType k) { return k == wtAnd || k == wtOr || k == wtSemicolon || k == wtEnd; }
 bool StopsBranch(EMWordType k) { return k == wtElse || k == wtSemicolon || k == wtEnd; }
@@ -87,6 +91,16 @@ std::string TVirtualMachine::ClauseEntry(std::int32_t& cursor, std::size_t& name
   if (names.empty() || text.empty()) return {};
   namesLength = names.size();
   return names + kNamesSeparator + text + kEntryEnd;
+}
+
+std::string TVirtualMachine::AddCondition(std::string_view names, std::string_view text) {
+  SConditionExplanation condition;
+  if (!names.empty()) {
+    condition.Entry.append(names).append(kNamesSeparator).append(text).append(kEntryEnd);
+    condition.NamesLength = names.size();
+  }
+  Conditions.push_back(std::move(condition));
+  return "#" + std::to_string(Conditions.size() - 1);
 }
 
 // Adds a clause's entry to the run-time text and its spans to the failed clauses.

@@ -140,11 +140,6 @@ void TVirtualMachine::PrepareAll() {
   FusedFor = 0;
 }
 
-std::string TVirtualMachine::AddCondition(std::string entry, std::size_t namesLength) {
-  Conditions.push_back({std::move(entry), namesLength});
-  return "#" + std::to_string(Conditions.size() - 1);
-}
-
 // "Label" followed by the counter in decimal, written into the label buffer.
 std::string TVirtualMachine::NewLabel() {
   ++LabelCount;

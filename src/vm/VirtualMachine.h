@@ -147,9 +147,10 @@ class TVirtualMachine {
   // Appends one instruction; validates nothing.
   void AddCode(std::uint8_t opCode, std::string_view operand1, std::string_view operand2,
                std::uint8_t valueType);
-  // Keeps the explanation of a condition; its number, written "#n", is the
-  // Operand1 of the comparison or opExplain it explains.
-  std::string AddCondition(std::string entry, std::size_t namesLength);
+  // Keeps the explanation of a condition, "names::text;" (none when names
+  // is empty); its number, written "#n", is the Operand1 of the comparison
+  // or opExplain it explains.
+  std::string AddCondition(std::string_view names, std::string_view text);
   // A new label name: "Label" followed by the incremented counter.
   std::string NewLabel();
   // ValueType of the last record; a number when the list is empty.

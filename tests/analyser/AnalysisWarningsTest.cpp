@@ -28,6 +28,7 @@ class AnalysisWarnings : public ::testing::TestWithParam<SWarningCase> {};
 // A, B, C, D are number variables, S and T text variables, K has type code 7.
 TEST_P(AnalysisWarnings, MarkWhereTypesMix) {
   auto calc = testing::CalcWithVariables();
+  calc->SetLanguage(ELanguage::Extended);  // the same warnings as the classic language, and its own
   calc->SetVarValue("K", "1", 7);
   calc->SetSentence(testing::Gbk(GetParam().Sentence).c_str());
   ASSERT_TRUE(calc->Analyse()) << testing::Utf8(calc->GetAnalyseError());
@@ -56,6 +57,11 @@ INSTANTIATE_TEST_SUITE_P(
         SWarningCase{"IF A>1 THEN S=1 OR\n  B>1 AND S=2;",
                      "13:字符串与数值比较,结果不可靠! | 25:AND 与 OR 自左向右结合: (S=1 OR B>1) AND S=2 | "
                      "30:字符串与数值比较,结果不可靠!"},
+        SWarningCase{"(A>1 OR B>1) AND C>1 OR NOT (A>1 AND B>1 OR C>1);",
+                     "21:AND 与 OR 自左向右结合: ((A>1 OR B>1) AND C>1) OR NOT (A>1 AND B>1 OR C>1) | "
+                     "41:AND 与 OR 自左向右结合: (A>1 AND B>1) OR C>1"},
+        SWarningCase{"A IN (1) OR S IS EMPTY AND S<T;",
+                     "23:AND 与 OR 自左向右结合: (A IN (1) OR S IS EMPTY) AND S<T | 28:字符串按字节逐个比较大小,结果不可靠!"},
         SWarningCase{"IF S>A THEN A+S>1;",
                      "4:字符串与数值比较,结果不可靠! | 13:字符串参与算术运算,结果不可靠!"}));
 

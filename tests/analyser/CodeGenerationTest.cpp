@@ -125,6 +125,46 @@ TEST(CodeGenerationState, ASecondAnalyseContinuesAfterTheFirstSemicolon) {
   EXPECT_EQ(testing::Utf8(calc->GetAnalyseError()), "表达式语法定义错误!");
 }
 
+// In the extended language a statement with NOT, IN, IS or a condition in
+// brackets names each comparison's explanation ("#n"), and NOT, IN and
+// brackets are groups of the explanation; one without them compiles as in
+// the classic language.
+class ExtendedCodeGeneration : public ::testing::TestWithParam<SCodeCase> {};
+
+TEST_P(ExtendedCodeGeneration, EmitsTheRecords) {
+  auto calc = CalcWithVariables();
+  calc->SetLanguage(ELanguage::Extended);
+  calc->SetSentence(GetParam().Sentence);
+  ASSERT_TRUE(calc->Analyse()) << testing::Utf8(calc->GetAnalyseError());
+  EXPECT_EQ(CodeOf(*calc), GetParam().Code) << GetParam().Sentence;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conditions, ExtendedCodeGeneration,
+    ::testing::Values(
+        SCodeCase{"A>1 AND B<2;",
+                  {{opMovF, "$C0", "A", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "1", 0}, {opGreat, "", "", 0},
+                   {opPush, "$BR", "", 0}, {opMovF, "$C0", "B", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "2", 0},
+                   {opLess, "", "", 0}, {opPop, "$BR1", "", 0}, {opAnd, "", "", 0}}},
+        SCodeCase{"NOT (A>1);",
+                  {{opMark, "", "", 0}, {opMark, "", "", 0}, {opMovF, "$C0", "A", 0}, {opMovR, "$R0", "$C0", 0},
+                   {opMovD, "$C0", "1", 0}, {opGreat, "#", "", 0}, {opUnmark, "", "", 0}, {opNot, "", "", 0},
+                   {opExplain, "#0", "", 0}}},
+        SCodeCase{"(A>1 OR B>1) AND S IS NOT EMPTY;",
+                  {{opMark, "", "", 0}, {opMovF, "$C0", "A", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "1", 0},
+                   {opGreat, "#0", "", 0}, {opPush, "$BR", "", 0}, {opMovF, "$C0", "B", 0}, {opMovR, "$R0", "$C0", 0},
+                   {opMovD, "$C0", "1", 0}, {opGreat, "#1", "", 0}, {opPop, "$BR1", "", 0}, {opOr, "", "", 0},
+                   {opUnmark, "", "", 0}, {opPush, "$BR", "", 0}, {opMovF, "$S0", "S", 1}, {opMovR, "$RS", "$S0", 1},
+                   {opMovD, "$S0", "", 1}, {opUnequal, "#2", "", 1}, {opPop, "$BR1", "", 0}, {opAnd, "", "", 0}}},
+        SCodeCase{"A NOT IN (1, -2);",
+                  {{opMovF, "$C0", "A", 0}, {opMark, "", "", 0}, {opMovR, "$R0", "$C0", 0}, {opMovD, "$C0", "1", 0},
+                   {opEqual, "#", "", 0}, {opPush, "$BR", "", 0}, {opMovD, "$C0", "-2", 0}, {opEqual, "#", "", 0},
+                   {opPop, "$BR1", "", 0}, {opOr, "", "", 0}, {opNot, "", "", 0}, {opExplain, "#0", "", 0}}},
+        SCodeCase{"S IN (\"x\", NULL);",
+                  {{opMovF, "$S0", "S", 1}, {opMark, "", "", 0}, {opMovR, "$RS", "$S0", 1}, {opMovD, "$S0", "x", 1},
+                   {opEqual, "#", "", 1}, {opPush, "$BR", "", 0}, {opMovD, "$S0", "", 1}, {opEqual, "#", "", 1},
+                   {opPop, "$BR1", "", 0}, {opOr, "", "", 0}, {opExplain, "#0", "", 0}}}));
+
 TEST(CodeGenerationState, AFailedIfKeepsWhatItAppendedAndItsLabels) {
   auto calc = CalcWithVariables();
   calc->SetSentence("IF A>1 B>2;");

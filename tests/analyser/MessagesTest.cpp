@@ -128,6 +128,34 @@ INSTANTIATE_TEST_SUITE_P(
         SMessageCase{"NVL(S,T=S;", "空值替换NVL函数缺少右括号!"},
         SMessageCase{"ADDDAYS(A,)>1;", "表达式语法定义错误!"}));
 
+class ExtendedAnalysisMessages : public ::testing::TestWithParam<SMessageCase> {};
+
+TEST_P(ExtendedAnalysisMessages, FirstErrorWins) {
+  auto calc = testing::CalcWithVariables();
+  calc->SetLanguage(ELanguage::Extended);
+  calc->SetSentence(testing::Gbk(GetParam().Sentence).c_str());
+  EXPECT_FALSE(calc->Analyse());
+  EXPECT_EQ(testing::Utf8(calc->GetAnalyseError()), GetParam().Message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conditions, ExtendedAnalysisMessages,
+    ::testing::Values(
+        SMessageCase{"NOT;", "NOT后缺少条件!"}, SMessageCase{"A>1 AND NOT OR B>1;", "NOT后缺少条件!"},
+        SMessageCase{"A NOT 1;", "表达式后必须跟比较运算符!"}, SMessageCase{"A IN 1;", "IN后缺少左括号!"},
+        SMessageCase{"A IN (B);", "IN列表的值必须是数值或字符串常量!"},
+        SMessageCase{"A IN ();", "IN列表的值必须是数值或字符串常量!"},
+        SMessageCase{"A IN (-S);", "IN列表的值必须是数值或字符串常量!"},
+        SMessageCase{"A IN (1;", "IN列表缺少右括号!"}, SMessageCase{"A IN (1 2);", "IN列表缺少右括号!"},
+        SMessageCase{"A IN (1, \"1\");", "IN列表的值与被比较的值类型不同!"},
+        SMessageCase{"S IN (1);", "IN列表的值与被比较的值类型不同!"},
+        SMessageCase{"A IS NULL;", "IS后只能是EMPTY或NOT EMPTY!"}, SMessageCase{"S IS NOT;", "IS后只能是EMPTY或NOT EMPTY!"},
+        SMessageCase{"(A>1 OR B>1;", "表达式缺少右括号!"}, SMessageCase{"(A>1) B>1;", "表达式后必须跟逻辑运算符!"},
+        SMessageCase{"A+(B>1)>1;", "表达式缺少右括号!"}, SMessageCase{"IF (A>1 THEN B>1;", "表达式缺少右括号!"},
+        SMessageCase{"IN>1;", "IN是扩展语言的关键字,不能用作变量名!"},
+        SMessageCase{"A>1 AND empty=1;", "empty是扩展语言的关键字,不能用作变量名!"},
+        SMessageCase{"LENGTH(Is)>1;", "Is是扩展语言的关键字,不能用作变量名!"}));
+
 TEST(AnalysisMessagesState, UnassignedNameIsWrittenAsInTheSentence) {
   auto calc = testing::CalcWithVariables();
   calc->SetSentence("abc_Q>1;");

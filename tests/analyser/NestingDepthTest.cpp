@@ -19,6 +19,7 @@ constexpr std::size_t kHostStack = 16 << 20;
 
 struct SAnalysis {
   std::string Sentence;
+  ELanguage Language = ELanguage::Classic;
   bool Accepted = false;
   std::string Error;
 };
@@ -26,15 +27,18 @@ struct SAnalysis {
 void* AnalyseOnThread(void* argument) {
   auto* job = static_cast<SAnalysis*>(argument);
   auto calc = testing::CalcWithVariables();
+  calc->SetLanguage(job->Language);
   calc->SetSentence(job->Sentence.c_str());
   job->Accepted = calc->Analyse();
   job->Error = testing::Utf8(calc->GetAnalyseError());
   return nullptr;
 }
 
-SAnalysis AnalyseWithStack(const std::string& sentence, std::size_t stackBytes) {
+SAnalysis AnalyseWithStack(const std::string& sentence, std::size_t stackBytes,
+                           ELanguage language = ELanguage::Classic) {
   SAnalysis job;
   job.Sentence = sentence;
+  job.Language = language;
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setstacksize(&attributes, stackBytes);
@@ -63,6 +67,30 @@ std::string Mixed(int depth) {
     close = ((i % 2) ? ")" : ",1)") + close;
   }
   return open + "A" + close + ">1;";
+}
+
+// The extended language's nesting: conditions in brackets, and NOTs.
+std::string ConditionGroups(int depth) {
+  return std::string(static_cast<std::size_t>(depth), '(') + "A>1 OR B>1" + std::string(static_cast<std::size_t>(depth), ')') + ";";
+}
+
+std::string Negations(int depth) {
+  std::string sentence;
+  for (int i = 0; i < depth; ++i) sentence += "NOT ";
+  return sentence + "A>1;";
+}
+
+TEST(NestingDepth, TheDeepestExtendedConditionsFitAOneMegabyteStack) {
+  for (const int extra : {0, 1}) {
+    for (const std::string& sentence :
+         {ConditionGroups(kMaxNestingDepth + extra), Negations(kMaxNestingDepth + extra)}) {
+      const SAnalysis result = AnalyseWithStack(sentence, kHostStack, ELanguage::Extended);
+      EXPECT_EQ(result.Accepted, extra == 0) << result.Error;
+      if (extra == 1) {
+        EXPECT_EQ(result.Error, "表达式嵌套层次过深!");
+      }
+    }
+  }
 }
 
 TEST(NestingDepth, TheDeepestAcceptedSentenceFitsAOneMegabyteStack) {
