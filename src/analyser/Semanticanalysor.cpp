@@ -9,6 +9,7 @@
 #include "analyser/BuiltinFunction.h"
 #include "analyser/NestingLevel.h"
 #include "boundary/VarTable.h"
+#include "common/GbkText.h"
 #include "lexer/ExtendedKeywords.h"
 
 namespace rulecalc {
@@ -50,6 +51,17 @@ class TLogicalReading {
   std::optional<EMWordType> LastKind;
   std::optional<std::int32_t> Mixed;
 };
+
+// The reading a warning shows, cut after about a kilobyte (on a character)
+// with "...", so that deeply nested conditions, each shown inside the
+// reading of the one around it, cannot make the warnings grow without bound.
+std::string ShownReading(const std::string& reading) {
+  constexpr std::size_t kShownBytes = 1024;
+  if (reading.size() <= kShownBytes) return reading;
+  std::size_t cut = 0;
+  while (cut < kShownBytes) cut += GbkCharLength(reading, cut);
+  return reading.substr(0, cut) + "...";
+}
 
 EMOpCode ComparisonOpCode(EMWordType k) {
   switch (k) {
@@ -192,7 +204,7 @@ bool TSemanticAnalysor::ParseLogical() {
     Emit(k == wtAnd ? opAnd : opOr);
   }
   if (reading.MixedAt()) WarnInOrder(EWarningKind::AndOrLeftToRight, *reading.MixedAt(),
-                                     Message(mWarnAndOrLeftToRight) + reading.Text());
+                                     Message(mWarnAndOrLeftToRight) + ShownReading(reading.Text()));
   return true;
 }
 

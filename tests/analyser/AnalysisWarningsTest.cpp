@@ -78,5 +78,18 @@ TEST(AnalysisWarnings, BelongToTheLastAnalysisOnly) {
   EXPECT_TRUE(calc->Warnings().empty());
 }
 
+// Readings nest inside one another, so a long one is cut after a kilobyte.
+TEST(AnalysisWarningsState, ALongReadingIsCut) {
+  auto calc = testing::CalcWithVariables();
+  std::string sentence = "A>1 OR B>1";
+  for (int i = 0; i < 200; ++i) sentence += " AND C>1";
+  calc->SetSentence((sentence + ";").c_str());
+  ASSERT_TRUE(calc->Analyse());
+  ASSERT_EQ(calc->Warnings().size(), 1u);
+  const std::string& shown = calc->Warnings()[0].Message;
+  EXPECT_EQ(shown.substr(shown.size() - 3), "...");
+  EXPECT_LT(shown.size(), 1100u);
+}
+
 }  // namespace
 }  // namespace rulecalc
