@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "vm/Counts.h"
 #include "vm/DateBuiltins.h"
@@ -210,7 +211,8 @@ double RoundNumber(double value, double digitsValue) {
   if (decimal.Digits[static_cast<std::size_t>(kept)] >= '5') Increment(rounded);
   rounded += "e" + std::to_string(-digits);
   double result = 0.0;
-  std::from_chars(rounded.data(), rounded.data() + rounded.size(), result);
+  const auto read = std::from_chars(rounded.data(), rounded.data() + rounded.size(), result);
+  if (read.ec == std::errc::result_out_of_range) result = HUGE_VAL;  // rounded up beyond the largest double
   return result == 0.0 ? 0.0 : std::copysign(result, value);
 }
 
