@@ -25,11 +25,13 @@ enum class EMCallShape : std::uint8_t {
   Pair,         // f(a, b) with the first saved on the stack: $C0/$C1 or $S0/$S1
   Substr,       // SUBSTR(text, start, count): text and start saved while the later ones are computed
   Nvl,          // NVL(value, default), numeric or text by the first token
+  Replace,      // REPLACE(text, old, new): three texts, the third screened as the second
 };
 
 // One built-in function: its pattern, screens, opcode, result type and its
 // own messages (left bracket, missing argument, first type, incomplete,
-// second type, right bracket).
+// second type, right bracket). A function of the extended language writes
+// its name before each of its messages.
 struct SBuiltinFunction {
   EMWordType Keyword;
   EMOpCode OpCode;

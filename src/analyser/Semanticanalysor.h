@@ -89,10 +89,12 @@ class TSemanticAnalysor {
   bool ParsePairCall(const SBuiltinFunction& function, SCallPlace& place);
   bool ParseSubstrCall(const SBuiltinFunction& function, SCallPlace& place);
   bool ParseNvlCall(const SBuiltinFunction& function);
-  bool Screen(EMScreen screen, EMMessage typeMessage);
-  bool ParseScreenedArgument(EMScreen screen, EMMessage typeMessage);
-  bool Require(EMWordType kind, EMMessage message);
+  bool ParseReplaceCall(const SBuiltinFunction& function, SCallPlace& place);
+  bool Screen(const SBuiltinFunction& function, EMScreen screen, EMMessage typeMessage);
+  bool ParseScreenedArgument(const SBuiltinFunction& function, EMScreen screen, EMMessage typeMessage);
+  bool Require(const SBuiltinFunction& function, EMWordType kind, EMMessage message);
   bool FinishCall(const SBuiltinFunction& function, SCallPlace& place);
+  bool FailCall(const SBuiltinFunction& function, EMMessage message);
 
   // Takes the next token, and one more if that one is white space.
   void Advance();

@@ -113,6 +113,18 @@ enum EMMessage {
   mInListMissingRightBracket,
   mInListTypeMismatch,
   mIsMissingEmpty,
+  // The extended language's functions: each text follows the function's name.
+  mCallMissingLeftBracket,
+  mCallMissingArgument,
+  mCallArgumentNotText,
+  mCallArgumentNotNumber,
+  mCallFirstNotText,
+  mCallFirstNotNumber,
+  mCallIncomplete,
+  mCallSecondNotText,
+  mCallSecondNotNumber,
+  mCallThirdNotText,
+  mCallMissingRightBracket,
   kMessageCount
 };
 

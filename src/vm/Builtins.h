@@ -8,7 +8,8 @@
 
 namespace rulecalc {
 
-// True for the fourteen built-in opcodes (opLength .. opLastday, opLg).
+// True for the built-in opcodes: the classic fourteen (opLength .. opLastday,
+// opLg) and the extended language's functions (opTrim .. opFindstrc).
 bool IsBuiltin(EMOpCode op);
 
 // Executes a built-in opcode on the registers. Built-ins never fail: a value

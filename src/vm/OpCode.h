@@ -57,16 +57,16 @@ enum EMOpCode : std::uint8_t {
   opMark = 36,     // opens a group of the explanation: the failed clauses so far are kept apart (no numbers)
   opExplain = 37,  // closes the group opened last: the clauses it gathered are dropped and, when $BR is false, the clause numbered Operand1 explains it (no numbers)
   opUnmark = 38,   // closes the group opened last, keeping the clauses it gathered (no numbers)
-  opTrim = 39,     // $S0 := $S0 without the blanks at either end
+  opTrim = 39,     // $S0 := $S0 without the blanks at either end (space, tab, CR, LF, full-width space)
   opUpper = 40,    // $S0 := $S0 with ASCII letters in capitals (GBK characters untouched)
   opLower = 41,    // $S0 := $S0 with ASCII letters in small letters (GBK characters untouched)
-  opReplace = 42,  // $S0 := $S0 with every $RS replaced by $S1
+  opReplace = 42,  // $S0 := $S0 with every $RS that starts on a character replaced by $S1 (an empty $RS: $S0)
   opTonumber = 43, // $C0 := the number $S0 reads as, or the null number
-  opRound = 44,    // $C0 := $C0 rounded to $C1 decimals
+  opRound = 44,    // $C0 := $C0 rounded half away from zero to $C1 decimals (null: null)
   opAbs = 45,      // $C0 := the absolute value of $C0
-  opMod = 46,      // $C0 := $C0 modulo $C1
+  opMod = 46,      // $C0 := $C0 - $C1*floor($C0/$C1), or 0 when $C1 is 0 (null: 0)
   opLengthc = 47,  // $C0 := characters in $S0
-  opSubstrc = 48,  // $S0 := characters of $S0 from $C0, at most $C1 of them
+  opSubstrc = 48,  // $S0 := characters of $S0 from $C0, at most $C1 of them (a start outside: "")
   opFindstrc = 49, // $C0 := character offset of $S1 in $S0, or -1
 };
 

@@ -12,6 +12,7 @@
 #include "vm/Calendar.h"
 #include "vm/Counts.h"
 #include "vm/DateBuiltins.h"
+#include "vm/NumberText.h"
 #include "vm/VirtualMachine.h"
 
 namespace rulecalc {
@@ -31,6 +32,7 @@ const char* FunctionName(EMOpCode op) {
     case opLastday: return "LASTDAY";
     case opLg: return "LG";
     case opSubstr: return "SUBSTR";
+    case opTonumber: return "TONUMBER";
     case opDiv: return "/";
     default: return "";
   }
@@ -58,6 +60,11 @@ std::string NumberValueText(double value) {
   const auto written = whole ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::int64_t>(value))
                              : std::to_chars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, written.ptr);
+}
+
+std::string NotANumberReason(char decimalSeparator) {
+  std::string reason = "expected a number with '";
+  return reason + decimalSeparator + "' before its fraction; read as the null number";
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -128,6 +135,12 @@ void TVirtualMachine::NoteBuiltin(std::size_t pc) {
                 "outside the " + std::to_string(r.S0.size()) + " bytes of the text; the result is empty");
       break;
     }
+    case opTonumber: {
+      double value = 0.0;
+      if (!r.S0.empty() && !ReadNumber(r.S0, Environment.Settings.DecimalSeparator, value))
+        AddNote(pc, ENoteKind::NotANumber, r.S0, NotANumberReason(Environment.Settings.DecimalSeparator));
+      break;
+    }
     default: break;
   }
 }
@@ -165,9 +178,8 @@ void TVirtualMachine::NoteUnreadNumber(std::size_t pc) {
   if (index >= LoadedNumbers.size() || LoadedNumbers[index].IsNumber) return;
   const std::string& text = Vars.All()[index].Value;
   if (text.empty()) return;
-  std::string reason = "expected a number with '";
-  AddNote(pc, ENoteKind::NotANumber, text,
-          reason + Environment.Settings.DecimalSeparator + "' before its fraction; read as the null number");
+  AddNote(pc, ENoteKind::NotANumber, text, NotANumberReason(Environment.Settings.DecimalSeparator));
 }
+
 
 }  // namespace rulecalc

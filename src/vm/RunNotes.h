@@ -15,7 +15,7 @@ enum class ENoteKind : std::uint8_t {
   DivisionByZero,    // "/" by 0 (or by a null number): 0
   LogOfNonPositive,  // LG of 0 or less: minus infinity or not a number
   StartOutsideText,  // SUBSTR from a start outside its text: ""
-  NotANumber,        // a numeric variable whose text is not a number: the null number
+  NotANumber,        // a numeric variable or a TONUMBER text that is not a number: the null number
 };
 
 // Where in the sentence an instruction that may fall back came from.

@@ -126,7 +126,46 @@ INSTANTIATE_TEST_SUITE_P(
         SMessageCase{"NVL(S,A)=S;", "空值替换NVL函数第二个参数必须为字符串类型!"},
         SMessageCase{"NVL(\"\",1)=S;", "空值替换NVL函数第二个参数必须为字符串类型!"},
         SMessageCase{"NVL(S,T=S;", "空值替换NVL函数缺少右括号!"},
-        SMessageCase{"ADDDAYS(A,)>1;", "表达式语法定义错误!"}));
+        SMessageCase{"ADDDAYS(A,)>1;", "表达式语法定义错误!"},
+        // The extended language's functions are names of variables here.
+        SMessageCase{"TRIM(S)=S;", "变量TRIM未赋值!"}, SMessageCase{"upper(S)=S;", "变量upper未赋值!"},
+        SMessageCase{"LOWER(S)=S;", "变量LOWER未赋值!"}, SMessageCase{"REPLACE(S,S,S)=S;", "变量REPLACE未赋值!"},
+        SMessageCase{"TONUMBER(S)=1;", "变量TONUMBER未赋值!"}, SMessageCase{"ROUND(A,1)=1;", "变量ROUND未赋值!"},
+        SMessageCase{"ABS(A)=1;", "变量ABS未赋值!"}, SMessageCase{"MOD(A,2)=1;", "变量MOD未赋值!"},
+        SMessageCase{"LENGTHC(S)=1;", "变量LENGTHC未赋值!"}, SMessageCase{"SUBSTRC(S,1,1)=S;", "变量SUBSTRC未赋值!"},
+        SMessageCase{"FINDSTRC(S,T)=1;", "变量FINDSTRC未赋值!"}));
+
+class ExtendedAnalysisMessages : public ::testing::TestWithParam<SMessageCase> {};
+
+// The extended language's functions write their name before the message.
+TEST_P(ExtendedAnalysisMessages, FirstErrorWins) {
+  auto calc = testing::CalcWithVariables();
+  calc->SetLanguage(ELanguage::Extended);
+  calc->SetSentence(testing::Gbk(GetParam().Sentence).c_str());
+  EXPECT_FALSE(calc->Analyse());
+  EXPECT_EQ(testing::Utf8(calc->GetAnalyseError()), GetParam().Message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Functions, ExtendedAnalysisMessages,
+    ::testing::Values(
+        SMessageCase{"TRIM S;", "TRIM函数缺少左括号!"}, SMessageCase{"UPPER()=S;", "UPPER函数缺少参数!"},
+        SMessageCase{"LOWER(A)=S;", "LOWER函数参数必须为字符串类型!"},
+        SMessageCase{"LENGTHC(1)>1;", "LENGTHC函数参数必须为字符串类型!"},
+        SMessageCase{"TONUMBER(X)>1;", "变量X未赋值!"}, SMessageCase{"TONUMBER(S;", "TONUMBER函数缺少右括号!"},
+        SMessageCase{"ABS(S)>1;", "ABS函数参数必须为数值类型!"}, SMessageCase{"abs(1,2)>1;", "ABS函数缺少右括号!"},
+        SMessageCase{"ROUND(\"1\",2)>1;", "ROUND函数第一个参数必须为数值类型!"},
+        SMessageCase{"ROUND(1)>1;", "ROUND函数参数定义不完整!"},
+        SMessageCase{"MOD(A,S)>1;", "MOD函数第二个参数必须为数值类型!"},
+        SMessageCase{"FINDSTRC(A,S)>1;", "FINDSTRC函数第一个参数必须为字符串类型!"},
+        SMessageCase{"FINDSTRC(S,1)>1;", "FINDSTRC函数第二个参数必须为字符串类型!"},
+        SMessageCase{"SUBSTRC(A,1,2)=S;", "SUBSTRC函数第一个参数必须为字符串类型!"},
+        SMessageCase{"SUBSTRC(S,1)=S;", "SUBSTRC函数参数定义不完整!"},
+        SMessageCase{"REPLACE(A,S,T)=S;", "REPLACE函数第一个参数必须为字符串类型!"},
+        SMessageCase{"REPLACE(S,1,T)=S;", "REPLACE函数第二个参数必须为字符串类型!"},
+        SMessageCase{"REPLACE(S,T,A)=S;", "REPLACE函数第三个参数必须为字符串类型!"},
+        SMessageCase{"REPLACE(S,T)=S;", "REPLACE函数参数定义不完整!"},
+        SMessageCase{"Replace(S,T,S,T)=S;", "REPLACE函数缺少右括号!"}));
 
 class ExtendedAnalysisMessages : public ::testing::TestWithParam<SMessageCase> {};
 

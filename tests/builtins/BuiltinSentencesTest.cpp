@@ -26,13 +26,15 @@ struct SSentenceCase {
 void PrintTo(const SSentenceCase& c, std::ostream* out) { *out << c.Sentence; }
 
 // D is Tuesday 5 March 2024, 14:07; N a number set empty, X one that is not
-// a number, T an empty text, S a text of two GBK characters.
+// a number, T an empty text, S a text of two GBK characters, L a text that
+// ends in a lone lead byte.
 void SetVariables(TRuleCalc& calc) {
   calc.SetVarValue("D", "45356.588194444", 0);
   calc.SetVarValue("N", "", 0);
   calc.SetVarValue("X", "abc", 0);
   calc.SetVarValue("T", "", 1);
   calc.SetVarValue("S", Gbk("中文").c_str(), 1);
+  calc.SetVarValue("L", "a\xD6", 1);
 }
 
 // Analyses and runs the sentence; a true result leaves no run-time text.
@@ -146,6 +148,44 @@ INSTANTIATE_TEST_SUITE_P(
         SSentenceCase{"LG(0)<-1000000000 AND 1=1;", true}, SSentenceCase{"LG(0-1)=LG(0-1);", false},
         SSentenceCase{"LG(0-1)<>0 AND 2>1;", true}, SSentenceCase{"LG(0-1)<0 OR LG(0-1)>=0;", false}));
 
+class ExtendedSentences : public ::testing::TestWithParam<SSentenceCase> {};
+
+TEST_P(ExtendedSentences, Run) {
+  auto calc = MakeCalc(EnvironmentWith(testing::MonthDayYearSettings()));
+  calc->SetLanguage(ELanguage::Extended);
+  ExpectSentence(*calc, GetParam());
+}
+
+// The extended language's functions; 丄 is the bytes 81 41 ("A" as its
+// second byte) and 乤 the bytes 81 61 ("a").
+INSTANTIATE_TEST_SUITE_P(
+    Functions, ExtendedSentences,
+    ::testing::Values(
+        SSentenceCase{"TRIM(\" \t ab c \r\n\")=\"ab c\" AND trim(\"\")=\"\" AND TRIM(\"  \")=\"\";", true},
+        SSentenceCase{"TRIM(\"　中 文　 \")=\"中 文\";", true}, SSentenceCase{"TRIM(S)=S;", true},
+        SSentenceCase{"UPPER(\"ab中Z乤a\")=\"AB中Z乤A\";", true}, SSentenceCase{"LOWER(\"AB丄A\")=\"ab丄a\";", true},
+        SSentenceCase{"REPLACE(\"abcabc\",\"bc\",\"X\")=\"aXaX\" AND REPLACE(\"aaa\",\"aa\",\"b\")=\"ba\";", true},
+        SSentenceCase{"REPLACE(\"abc\",\"\",\"X\")=\"abc\" AND REPLACE(\"\",\"a\",\"X\")=\"\";", true},
+        SSentenceCase{"REPLACE(\"地下发廊路\",\"路\",\"街\")=\"地下发廊街\";", true},
+        SSentenceCase{"REPLACE(S,\"文\",T)=\"中\";", true},
+        // The left side of a comparison survives REPLACE on its right, nested too.
+        SSentenceCase{"S=REPLACE(\"中x\",\"x\",\"文\");", true},
+        SSentenceCase{"\"azyc\"=REPLACE(REPLACE(\"abc\",\"b\",\"xy\"),\"x\",REPLACE(\"q\",\"q\",\"z\"));", true},
+        SSentenceCase{"TONUMBER(\" 12.5 \")=12.5 AND TONUMBER(\"-1e2\")=-100;", true},
+        SSentenceCase{"NVL(TONUMBER(\"1,5\"),7)=7 AND NVL(TONUMBER(T),7)=7 AND TONUMBER(\"x\")=NULL;", true},
+        SSentenceCase{"ROUND(2.675,2)=2.68 AND ROUND(1.005,2)=1.01 AND ROUND(2.5,0)=3 AND ROUND(-2.5,0)=-3;", true},
+        SSentenceCase{"ROUND(2.71828,2.9)=2.72 AND ROUND(0.125,2)=0.13 AND ROUND(123.456,10)=123.456;", true},
+        SSentenceCase{"ROUND(1250,-2)=1300 AND ROUND(-1249,-2)=-1200 AND ROUND(49,-2)=0 AND ROUND(9.99,1)=10;", true},
+        SSentenceCase{"NVL(ROUND(N,2),7)=7 AND ROUND(2,N)=2;", true},
+        SSentenceCase{"ABS(-3)=3 AND ABS(2.5)=2.5 AND NVL(ABS(N),7)=7;", true},
+        SSentenceCase{"MOD(7,3)=1 AND MOD(-7,3)=2 AND MOD(7,-3)=-2 AND MOD(-7,-3)=-1 AND MOD(5.5,2)=1.5;", true},
+        SSentenceCase{"MOD(7,0)=0 AND MOD(N,3)=0 AND MOD(7,N)=0;", true},
+        SSentenceCase{"LENGTHC(\"中文ab\")=4 AND LENGTHC(T)=0 AND LENGTHC(L)=2;", true},
+        SSentenceCase{"SUBSTRC(\"中文abc\",1,2)=\"文a\" AND SUBSTRC(\"中文ab\",1,-1)=\"文ab\";", true},
+        SSentenceCase{"SUBSTRC(S,2,1)=\"\" AND SUBSTRC(S,-1,1)=\"\" AND SUBSTRC(S,0,100)=S;", true},
+        SSentenceCase{"FINDSTRC(\"a中文\",\"文\")=2 AND FINDSTRC(\"地下发廊\",\"路\")=-1;", true},
+        SSentenceCase{"FINDSTRC(\"abc\",\"\")=0 AND FINDSTRC(T,T)=-1 AND FINDSTRC(\"下发路\",\"路\")=2;", true}));
+
 struct SNoteCase {
   const char* Sentence;
   std::int32_t Position;  // -1: the run notes nothing
@@ -167,9 +207,9 @@ std::vector<std::string> NoteTexts(const TRuleCalc& calc) {
 // A run taking notes lists each fallback once, where its call sits, and gives
 // the verdict and the text a run without notes gives; the same notes come
 // with every record run as its own step.
-TEST_P(FallbackNotes, SayWhereABuiltinFellBack) {
-  const SNoteCase& c = GetParam();
+void ExpectNotes(ELanguage language, const SNoteCase& c) {
   auto calc = MakeCalc(EnvironmentWith(testing::MonthDayYearSettings()));
+  calc->SetLanguage(language);
   SetVariables(*calc);
   calc->SetVarValue("A", "2024-01-05", 1);
   calc->SetSentence(c.Sentence);
@@ -194,6 +234,12 @@ TEST_P(FallbackNotes, SayWhereABuiltinFellBack) {
   EXPECT_EQ(notes[0].Argument, c.Argument);
   EXPECT_EQ(notes[0].Text, c.Text);
 }
+
+TEST_P(FallbackNotes, SayWhereABuiltinFellBack) { ExpectNotes(ELanguage::Classic, GetParam()); }
+
+class ExtendedFallbackNotes : public ::testing::TestWithParam<SNoteCase> {};
+
+TEST_P(ExtendedFallbackNotes, SayWhereAFunctionFellBack) { ExpectNotes(ELanguage::Extended, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Builtins, FallbackNotes,
@@ -224,6 +270,13 @@ INSTANTIATE_TEST_SUITE_P(
         SNoteCase{"SUBSTR(\"abc\",2,1)=\"c\" AND LG(NULL)=-7 AND 10/2=5 AND YEAR(NULL)=1899;", -1,
                   ENoteKind::NotANumber, "", ""},
         SNoteCase{"IF 1>2 THEN TODATE(\"x\")=0;", -1, ENoteKind::NotANumber, "", ""}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Functions, ExtendedFallbackNotes,
+    ::testing::Values(SNoteCase{"1=1 AND TONUMBER( S )=1;", 8, ENoteKind::NotANumber, "S",
+                                "S could not be read as a number '\xD6\xD0\xCE\xC4': expected a number with '.' "
+                                "before its fraction; read as the null number"},
+                      SNoteCase{"TONUMBER(T)=NULL AND TONUMBER(\"2\")=2;", -1, ENoteKind::NotANumber, "", ""}));
 
 // Every run of a sentence, on every thread, gives the same answer.
 TEST(BuiltinSentences, GiveTheSameAnswerOnEveryRunAndThread) {
