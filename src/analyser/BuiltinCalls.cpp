@@ -23,7 +23,7 @@ constexpr SBuiltinFunction Extended(EMWordType keyword, EMOpCode op, std::uint8_
           first,
           second,
           shape == C::Pair && text,
-          mCallMissingLeftBracket,
+          mKeywordIsNoVariableSuffix,
           mCallMissingArgument,
           firstType,
           mCallIncomplete,
@@ -100,8 +100,11 @@ const SBuiltinFunction* FindBuiltinFunction(EMWordType keyword) {
 bool TSemanticAnalysor::ParseCallArguments(const SBuiltinFunction& function) {
   SCallPlace place;
   place.Name = TokenStart();
+  const bool extended = IsExtendedKeyword(function.Keyword);
+  const std::string written = extended ? Tokeniser.Word : std::string();
   Advance();
-  if (!Is(wtLeftBracket)) return FailCall(function, function.LeftBracket);
+  // A new function's name without "(" is most likely a variable of that name.
+  if (!Is(wtLeftBracket)) return extended ? FailKeywordAsVariable(written) : FailCall(function, function.LeftBracket);
   Advance();
   place.ArgumentStart = TokenStart();
   if (Is(wtRightBracket)) return FailCall(function, function.MissingArgument);
@@ -142,7 +145,7 @@ bool TSemanticAnalysor::Require(const SBuiltinFunction& function, EMWordType kin
 }
 
 // Fails with the function's message; a function of the extended language
-// writes its name before it ("TRIM" and "函数缺少左括号!").
+// writes its name before it ("UPPER" and "函数缺少参数!").
 bool TSemanticAnalysor::FailCall(const SBuiltinFunction& function, EMMessage message) {
   if (!IsExtendedKeyword(function.Keyword)) return Fail(message);
   AnalyseError.assign(ExtendedKeywordSpelling(function.Keyword)).append(Message(message));

@@ -214,8 +214,8 @@ std::string TSemanticAnalysor::ConditionOperand(std::int32_t start) {
 void TSemanticAnalysor::NoteNameRead() { NamesRead.push_back({TokenStart(), Tokeniser.Word}); }
 
 // name + "是扩展语言的关键字,不能用作变量名!"
-bool TSemanticAnalysor::FailKeywordAsVariable() {
-  AnalyseError = Tokeniser.Word + Message(mKeywordIsNoVariableSuffix);
+bool TSemanticAnalysor::FailKeywordAsVariable(const std::string& word) {
+  AnalyseError = word + Message(mKeywordIsNoVariableSuffix);
   return false;
 }
 

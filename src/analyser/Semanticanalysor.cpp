@@ -381,7 +381,7 @@ bool TSemanticAnalysor::ParseFactor() {
       Emit(opMovD, kRegC0, "0", kNumberType);
       return true;
     default:
-      return IsExtendedKeyword(Tokeniser.WordType) ? FailKeywordAsVariable() : Fail(mOperandSyntaxError);
+      return IsExtendedKeyword(Tokeniser.WordType) ? FailKeywordAsVariable(Tokeniser.Word) : Fail(mOperandSyntaxError);
   }
 }
 

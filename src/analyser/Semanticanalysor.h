@@ -80,7 +80,7 @@ class TSemanticAnalysor {
   bool ParseIsEmpty(std::int32_t start);
   std::string ConditionOperand(std::int32_t start);
   void NoteNameRead();
-  bool FailKeywordAsVariable();
+  bool FailKeywordAsVariable(const std::string& word);
 
   // Built-in call patterns (BuiltinCalls.cpp).
   bool ParseCallArguments(const SBuiltinFunction& function);

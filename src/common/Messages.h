@@ -114,7 +114,6 @@ enum EMMessage {
   mInListTypeMismatch,
   mIsMissingEmpty,
   // The extended language's functions: each text follows the function's name.
-  mCallMissingLeftBracket,
   mCallMissingArgument,
   mCallArgumentNotText,
   mCallArgumentNotNumber,
