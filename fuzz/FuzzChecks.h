@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "boundary/ResultBuffer.h"
 #include "rulecalc.h"
+#include "support/LanguageAnswers.h"
 
 namespace rulecalc::fuzzing {
 
@@ -78,6 +80,22 @@ inline void RequireItemsMakeTheListings(rulecalc_handle* calc) {
       if (listing != rulecalc_varnames) rebuilt += ';';
     }
     RequireSame(rebuilt, whole, "the listing items do not make the listing");
+  }
+}
+
+// The rule through a classic and an extended calculator: the same account
+// when the sentence names no keyword of the extended language as a variable;
+// when the first statement does and the classic language analyses it, the
+// extended language does not.
+inline void RequireSameInBothLanguages(TRuleCalc& classic, TRuleCalc& extended,
+                                       const std::vector<testing::SVariable>& variables, const std::string& sentence) {
+  const auto viaClassic = testing::AccountOfRule(classic, variables, sentence);
+  const auto viaExtended = testing::AccountOfRule(extended, variables, sentence);
+  if (!testing::NamesExtendedKeyword(sentence)) {
+    RequireSame(viaClassic.Text, viaExtended.Text, "the classic and the extended language answer differently");
+  } else if (viaClassic.Analysed &&
+             testing::NamesExtendedKeyword(sentence.substr(0, viaClassic.FirstStatementEnd))) {
+    Require(!viaExtended.Analysed, "the extended language took one of its keywords as a variable name");
   }
 }
 

@@ -40,6 +40,20 @@ EXTRA_SENTENCES = [
     "A+" * 700 + "1>0;", "\"a" + "\xd6\xd0" * 1100 + "\"=S;", "A>1 AND " * 150 + "A<0;",
 ]
 
+# The extended language (the fuzz targets also read every seed with it):
+# bracketed conditions, NOT, IN lists, IS EMPTY, the new functions, and its
+# keywords as variable names, which only the classic language takes.
+EXTENDED_SENTENCES = [
+    "(A>1 OR B<2) AND S=\"abcdef\";", "NOT A>1;", "NOT (A>1 AND B<2) OR C=NULL;", "((A>1));",
+    "IF NOT (A>1 OR B>1) THEN S=\"x\" ELSE (T=\"\" AND A<9);", "A IN (1,5,7);", "S IN (\"abcdef\",\"x\");",
+    "A NOT IN (1,2) AND NOT S IN (\"\");", "A IN (\"x\");", "A IN ();", "A IN (1,2;", "T IS EMPTY;",
+    "S IS NOT EMPTY AND C IS EMPTY;", "S IS NULL;", "NOT;", "TRIM(\"  x  \")=\"x\";",
+    "UPPER(S)=\"ABCDEF\" AND LOWER(U)=U;", "REPLACE(S,\"cd\",\"\")=\"abef\";", "TONUMBER(\" 7 \")=7;",
+    "ROUND(B,0)=-3 AND ROUND(2.555,2)>2;", "ABS(B)=2.5;", "MOD(A,3)=2 AND MOD(A,0)=0;", "LENGTHC(U)=2;",
+    "SUBSTRC(U,0,1)=\"\xd6\xd0\";", "FINDSTRC(U,\"\xce\xc4\")=1;", "TRIM(S;", "NOT>1;", "In=1;",
+    "A>1 AND mod>2;", "IF Trim=\"x\" THEN A>1;",
+]
+
 FIXED_VARIABLES = [
     ("A", "5", 0), ("B", "-2.5", 0), ("C", "", 0), ("D", "45356.5", 0), ("E", "1e308", 0),
     ("S", "abcdef", 1), ("T", "", 1), ("U", "\xd6\xd0\xce\xc4", 1), ("Q", "7", 2), ("R", "x", -1),
@@ -143,7 +157,7 @@ def main():
     for path in sorted((ROOT / "tests").rglob("*.cpp")):
         sentences += c_literals(path.read_text(encoding="utf-8"))
     sentences += scenario_sentences()
-    sentences += [gbk(s) for s in EXTRA_SENTENCES]
+    sentences += [gbk(s) for s in EXTRA_SENTENCES + EXTENDED_SENTENCES]
     unique = sorted(set(s for s in sentences if b"\0" not in s))
     for i, s in enumerate(unique):
         write("sentence", s)

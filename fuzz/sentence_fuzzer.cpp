@@ -9,6 +9,12 @@
 // texts up to the flat exports' cut; its runs start from a clean machine, as
 // those of a fresh instance that runs afresh); every warning of the handle's
 // analysis lies inside the sentence.
+//
+// A classic and an extended instance answer the rule too: the same account
+// (listings, analyses, code lists, warnings, runs, failed clauses) unless the
+// sentence names one of the extended language's keywords as a variable; the
+// extended language then refuses a first statement that the classic one
+// analyses.
 
 #include <cstddef>
 #include <cstdint>
@@ -86,6 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   rulecalc::fuzzing::RequireWarningsInside(handle.Handle, std::strlen(sentence.c_str()));
   rulecalc::fuzzing::RequireStopInside(handle.Handle, std::strlen(sentence.c_str()));
   rulecalc::fuzzing::RequireItemsMakeTheListings(handle.Handle);
+
+  static rulecalc::TRuleCalc classic;
+  static rulecalc::TRuleCalc extended;
+  extended.SetLanguage(rulecalc::ELanguage::Extended);
+  rulecalc::fuzzing::RequireSameInBothLanguages(classic, extended, FixedVariables(), sentence.c_str());
 
   // Leave the instance in another state than the global calculator, so that
   // the next input also checks that earlier calls do not change the answers.

@@ -8,10 +8,14 @@
 //   A Analyse       E GetAnalyseError   R Run    X GetRuntimeError
 //
 // Anything else is skipped. The calls go to a fresh C++ instance in the order
-// given. Afterwards the last sentence and the variables set since the last
-// ClearMemory go once more, in the host's order, through that instance and
-// through the flat exports (whose history is every earlier input): the
-// answers must be the same.
+// given, and to one reading the extended language. Afterwards the last
+// sentence and the variables set since the last ClearMemory go once more, in
+// the host's order, through that instance and through the flat exports (whose
+// history is every earlier input): the answers must be the same. They go
+// through both instances as well: the same account in both languages unless
+// the sentence names one of the extended language's keywords as a variable
+// (then the extended language refuses a first statement the classic one
+// analyses).
 
 #include <cstddef>
 #include <cstdint>
@@ -92,11 +96,14 @@ struct TSession {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   TSession session;
+  TSession extended;
+  extended.Calc.SetLanguage(rulecalc::ELanguage::Extended);
   std::size_t calls = 0;
   for (std::size_t start = 0; start <= input.size() && calls < 4096; ++calls) {
     std::size_t end = input.find('\0', start);
     if (end == std::string_view::npos) end = input.size();
     session.Call(input.substr(start, end - start));
+    extended.Call(input.substr(start, end - start));
     start = end + 1;
   }
 
@@ -107,5 +114,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       rulecalc::testing::AnswerRule(flat, session.Variables, session.Sentence.c_str(), Held);
   rulecalc::fuzzing::RequireSame(viaInstance.Describe(), viaExports.Describe(),
                                  "the same rule answers differently after different histories");
+  rulecalc::fuzzing::RequireSameInBothLanguages(session.Calc, extended.Calc, session.Variables, session.Sentence);
   return 0;
 }

@@ -1,7 +1,10 @@
 // The scenario driver's protocol (tests/scenarios/driver.c) spoken by an
 // independent C++ instance instead of the loaded library: the same script
 // must produce byte-identical output through both. "Reload" replaces the
-// instance with a new one, which is the state at load.
+// instance with a new one, which is the state at load. "Language 1" sends
+// the calls after it to a new handle of this build reading the extended
+// language (the only way a host reaches it), "Language 0" to the instance
+// again.
 //
 // Usage: rulecalc-instance-driver < script
 
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "boundary/RuleCalc.h"
+#include "support/HandleCalls.h"
 
 namespace {
 
@@ -59,31 +63,48 @@ class TDriver {
   TDriver() { Load(); }
 
   void Command(const std::vector<std::string>& f) {
+    if (f[0] == "Language" && f.size() == 2) {
+      Handle.reset();
+      if (f[1] == "1") {
+        Handle = std::make_unique<rulecalc::testing::THandleCalls>();
+        rulecalc_set_language(Handle->Handle, RULECALC_LANGUAGE_EXTENDED);
+      }
+      Print("Language");
+    } else if (Handle) {
+      Call(*Handle, f, [](const std::string& call, const char* text) { Print(call + " h " + EncodeText(text)); });
+    } else {
+      Call(*Calc, f, [this](const std::string& call, const char* text) { TextResult(call, text); });
+    }
+  }
+
+ private:
+  template <typename TCalc, typename TPrintText>
+  void Call(TCalc& calc, const std::vector<std::string>& f, TPrintText printText) {
     const std::string& c = f[0];
     if (c == "SetSentence" && f.size() == 2) {
-      Calc->SetSentence(DecodeText(f[1]).c_str());
+      calc.SetSentence(DecodeText(f[1]).c_str());
       Print("SetSentence");
     } else if (c == "SetVarValue" && f.size() == 4) {
       const std::string name = DecodeText(f[1]), value = DecodeText(f[2]);
-      Calc->SetVarValue(name.c_str(), value.c_str(), static_cast<std::int32_t>(std::strtol(f[3].c_str(), nullptr, 10)));
+      calc.SetVarValue(name.c_str(), value.c_str(), static_cast<std::int32_t>(std::strtol(f[3].c_str(), nullptr, 10)));
       Print("SetVarValue");
     } else if (c == "ClearMemory" && f.size() == 1) {
-      Calc->ClearMemory();
+      calc.ClearMemory();
       Print("ClearMemory");
     } else if (c == "Analyse" && f.size() == 1) {
-      Print(std::string("Analyse ") + (Calc->Analyse() ? "1" : "0"));
+      Print(std::string("Analyse ") + (calc.Analyse() ? "1" : "0"));
     } else if (c == "Run" && f.size() == 1) {
-      Print(std::string("Run ") + (Calc->Run() ? "1" : "0"));
+      Print(std::string("Run ") + (calc.Run() ? "1" : "0"));
     } else if (c == "GetTokens" && f.size() == 1) {
-      TextResult(c, Calc->GetTokens());
+      printText(c, calc.GetTokens());
     } else if (c == "GetNumbers" && f.size() == 1) {
-      TextResult(c, Calc->GetNumbers());
+      printText(c, calc.GetNumbers());
     } else if (c == "GetVarnames" && f.size() == 1) {
-      TextResult(c, Calc->GetVarnames());
+      printText(c, calc.GetVarnames());
     } else if (c == "GetAnalyseError" && f.size() == 1) {
-      TextResult(c, Calc->GetAnalyseError());
+      printText(c, calc.GetAnalyseError());
     } else if (c == "GetRuntimeError" && f.size() == 1) {
-      TextResult(c, Calc->GetRuntimeError());
+      printText(c, calc.GetRuntimeError());
     } else if (c == "PeekPrevious" && f.size() == 1) {
       if (RecentIds[1] == 0) Fail("PeekPrevious needs two text results since the last load");
       Print("PeekPrevious r" + std::to_string(RecentIds[1]) + " " + EncodeText(Addresses[RecentIds[1] - 1]));
@@ -95,8 +116,8 @@ class TDriver {
     }
   }
 
- private:
   void Load() {
+    Handle.reset();
     Calc.reset();
     Calc = std::make_unique<rulecalc::TRuleCalc>();
     Addresses.clear();
@@ -121,6 +142,7 @@ class TDriver {
   static void Print(const std::string& line) { std::cout << line << '\n' << std::flush; }
 
   std::unique_ptr<rulecalc::TRuleCalc> Calc;
+  std::unique_ptr<rulecalc::testing::THandleCalls> Handle;  // while the extended language is chosen
   std::vector<const char*> Addresses;
   int RecentIds[2] = {0, 0};  // address ids of the last two text results, the latest first
 };

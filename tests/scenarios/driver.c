@@ -19,12 +19,17 @@
  *                                 -> GetTokens rN TEXT
  *   PeekPrevious                  -> PeekPrevious rN TEXT
  *   Reload                        -> Reload
- * A text result names the address it came from as rN: r1 is the first
- * distinct address seen since the library was loaded, r2 the second, and so
- * on. PeekPrevious prints the text found now at the address that the text
- * result before the last one came from.
+ *   Language 0|1                  -> Language
+ * A text result of the ten exports names the address it came from as rN: r1
+ * is the first distinct address seen since the library was loaded, r2 the
+ * second, and so on. PeekPrevious prints the text found now at the address
+ * that the text result of the ten exports before the last one came from.
  * Reload unloads the library, checks that it is really gone, and loads it
- * again, so that the calls after it see the state at load.
+ * again, so that the calls after it see the state at load (the ten exports).
+ * Language 1 opens a new handle reading the extended language; the calls
+ * after it go to the handle functions (a run answers 1 when it held), and
+ * their text results name no address ("h"). Language 0 closes the handle:
+ * the calls go to the ten exports again.
  */
 #include <stdbool.h>
 #include <stdint.h>
@@ -55,6 +60,21 @@ typedef const char *(*TextFn)(void);
 typedef void (*ClearMemoryFn)(void);
 typedef bool (*BoolFn)(void);
 
+/* The handle functions use the C calling convention everywhere. The handle
+ * type stays opaque here. */
+typedef struct rulecalc rulecalc;
+typedef rulecalc *(*OpenFn)(void);
+typedef void (*CloseFn)(rulecalc *calc);
+typedef int (*SetLanguageFn)(rulecalc *calc, int language);
+typedef void (*HandleSentenceFn)(rulecalc *calc, const char *sentence);
+typedef void (*HandleVariableFn)(rulecalc *calc, const char *name, const char *value, int32_t type);
+typedef const char *(*HandleTextFn)(rulecalc *calc, size_t *length);
+typedef void (*HandleClearFn)(rulecalc *calc);
+typedef int (*HandleIntFn)(rulecalc *calc);
+
+/* The status rulecalc_run returns when the sentence holds. */
+enum { kHandleHeld = 0 };
+
 enum { kMaxAddresses = 64 };
 
 typedef struct {
@@ -68,6 +88,19 @@ typedef struct {
   TextFn GetAnalyseError;
   BoolFn Run;
   TextFn GetRuntimeError;
+  OpenFn rulecalc_open;
+  CloseFn rulecalc_close;
+  SetLanguageFn rulecalc_set_language;
+  HandleSentenceFn rulecalc_set_sentence;
+  HandleVariableFn rulecalc_set_variable;
+  HandleClearFn rulecalc_clear;
+  HandleIntFn rulecalc_analyse;
+  HandleIntFn rulecalc_run;
+  HandleTextFn rulecalc_tokens;
+  HandleTextFn rulecalc_numbers;
+  HandleTextFn rulecalc_varnames;
+  HandleTextFn rulecalc_analyse_error;
+  HandleTextFn rulecalc_runtime_error;
 } SExports;
 
 typedef struct {
@@ -78,6 +111,8 @@ typedef struct {
   void *Handle;
 #endif
   SExports Calls;
+  /* The handle the calls go to, or NULL for the ten exports. */
+  rulecalc *Calc;
   const char *Addresses[kMaxAddresses];
   int AddressCount;
   /* Address ids of the last two text results, the latest first (0: none). */
@@ -130,13 +165,44 @@ static void LoadLibraryFile(SLibrary *lib) {
   BIND(lib, GetAnalyseError);
   BIND(lib, Run);
   BIND(lib, GetRuntimeError);
+  BIND(lib, rulecalc_open);
+  BIND(lib, rulecalc_close);
+  BIND(lib, rulecalc_set_language);
+  BIND(lib, rulecalc_set_sentence);
+  BIND(lib, rulecalc_set_variable);
+  BIND(lib, rulecalc_clear);
+  BIND(lib, rulecalc_analyse);
+  BIND(lib, rulecalc_run);
+  BIND(lib, rulecalc_tokens);
+  BIND(lib, rulecalc_numbers);
+  BIND(lib, rulecalc_varnames);
+  BIND(lib, rulecalc_analyse_error);
+  BIND(lib, rulecalc_runtime_error);
+  lib->Calc = NULL;
   lib->AddressCount = 0;
   lib->RecentIds[0] = lib->RecentIds[1] = 0;
+}
+
+/* Closes the handle, if any: the calls go to the ten exports again. */
+static void CloseCalculator(SLibrary *lib) {
+  if (lib->Calc != NULL) lib->Calls.rulecalc_close(lib->Calc);
+  lib->Calc = NULL;
+}
+
+/* Calls after this go to a new handle reading the given language (1:
+ * extended), or to the ten exports (0). */
+static void SwitchLanguage(SLibrary *lib, int language) {
+  CloseCalculator(lib);
+  if (language == 0) return;
+  lib->Calc = lib->Calls.rulecalc_open();
+  if (lib->Calc == NULL) Fail("rulecalc_open failed", NULL);
+  if (lib->Calls.rulecalc_set_language(lib->Calc, language) != 0) Fail("rulecalc_set_language refused", NULL);
 }
 
 /* Unloads the library and makes sure the process no longer holds it, so that
  * the next load starts from the state at load. */
 static void UnloadLibraryFile(SLibrary *lib) {
+  CloseCalculator(lib);
 #if defined(_WIN32)
   char module_path[MAX_PATH];
   DWORD length = GetModuleFileNameA(lib->Handle, module_path, sizeof module_path);
@@ -241,41 +307,86 @@ static void Expect(int count, int wanted, const char *command) {
   if (count != wanted) Fail("wrong number of fields for", command);
 }
 
+/* A text result of the handle: no address to name, it is the handle's. */
+static void PrintHandleText(const char *call, const char *text) {
+  printf("%s h ", call);
+  PrintText(text);
+  putchar('\n');
+}
+
+static const char *const kTextCommands[] = {"GetTokens", "GetNumbers", "GetVarnames", "GetAnalyseError",
+                                            "GetRuntimeError"};
+enum { kTextCommandCount = sizeof kTextCommands / sizeof kTextCommands[0] };
+
+/* The index of a text getter's command name, or -1. */
+static int TextCommandIndex(const char *command) {
+  int i;
+  for (i = 0; i < kTextCommandCount; ++i)
+    if (strcmp(command, kTextCommands[i]) == 0) return i;
+  return -1;
+}
+
+/* Calls text getter `which` of the ten exports or of the handle. */
+static void RunTextCommand(SLibrary *lib, int which) {
+  const TextFn flat[kTextCommandCount] = {lib->Calls.GetTokens, lib->Calls.GetNumbers, lib->Calls.GetVarnames,
+                                          lib->Calls.GetAnalyseError, lib->Calls.GetRuntimeError};
+  const HandleTextFn handle[kTextCommandCount] = {lib->Calls.rulecalc_tokens, lib->Calls.rulecalc_numbers,
+                                                  lib->Calls.rulecalc_varnames, lib->Calls.rulecalc_analyse_error,
+                                                  lib->Calls.rulecalc_runtime_error};
+  if (lib->Calc != NULL)
+    PrintHandleText(kTextCommands[which], handle[which](lib->Calc, NULL));
+  else
+    PrintTextResult(lib, kTextCommands[which], flat[which]());
+}
+
+static int AnalyseNow(SLibrary *lib) {
+  if (lib->Calc != NULL) return lib->Calls.rulecalc_analyse(lib->Calc) == 1;
+  return lib->Calls.Analyse() ? 1 : 0;
+}
+
+static int RunNow(SLibrary *lib) {
+  if (lib->Calc != NULL) return lib->Calls.rulecalc_run(lib->Calc) == kHandleHeld;
+  return lib->Calls.Run() ? 1 : 0;
+}
+
 static void RunCommand(SLibrary *lib, char *fields[kMaxFields], int count) {
   const char *command = fields[0];
+  rulecalc *calc = lib->Calc;
   if (strcmp(command, "SetSentence") == 0) {
     Expect(count, 2, command);
-    lib->Calls.SetSentence(DecodeText(fields[1]));
+    if (calc != NULL)
+      lib->Calls.rulecalc_set_sentence(calc, DecodeText(fields[1]));
+    else
+      lib->Calls.SetSentence(DecodeText(fields[1]));
     puts("SetSentence");
   } else if (strcmp(command, "SetVarValue") == 0) {
+    const char *name, *value;
+    int32_t type;
     Expect(count, 4, command);
-    lib->Calls.SetVarValue(DecodeText(fields[1]), DecodeText(fields[2]), (int32_t)strtol(fields[3], NULL, 10));
+    name = DecodeText(fields[1]);
+    value = DecodeText(fields[2]);
+    type = (int32_t)strtol(fields[3], NULL, 10);
+    if (calc != NULL)
+      lib->Calls.rulecalc_set_variable(calc, name, value, type);
+    else
+      lib->Calls.SetVarValue(name, value, type);
     puts("SetVarValue");
   } else if (strcmp(command, "ClearMemory") == 0) {
     Expect(count, 1, command);
-    lib->Calls.ClearMemory();
+    if (calc != NULL)
+      lib->Calls.rulecalc_clear(calc);
+    else
+      lib->Calls.ClearMemory();
     puts("ClearMemory");
   } else if (strcmp(command, "Analyse") == 0) {
     Expect(count, 1, command);
-    printf("Analyse %d\n", lib->Calls.Analyse() ? 1 : 0);
+    printf("Analyse %d\n", AnalyseNow(lib));
   } else if (strcmp(command, "Run") == 0) {
     Expect(count, 1, command);
-    printf("Run %d\n", lib->Calls.Run() ? 1 : 0);
-  } else if (strcmp(command, "GetTokens") == 0) {
+    printf("Run %d\n", RunNow(lib));
+  } else if (TextCommandIndex(command) >= 0) {
     Expect(count, 1, command);
-    PrintTextResult(lib, command, lib->Calls.GetTokens());
-  } else if (strcmp(command, "GetNumbers") == 0) {
-    Expect(count, 1, command);
-    PrintTextResult(lib, command, lib->Calls.GetNumbers());
-  } else if (strcmp(command, "GetVarnames") == 0) {
-    Expect(count, 1, command);
-    PrintTextResult(lib, command, lib->Calls.GetVarnames());
-  } else if (strcmp(command, "GetAnalyseError") == 0) {
-    Expect(count, 1, command);
-    PrintTextResult(lib, command, lib->Calls.GetAnalyseError());
-  } else if (strcmp(command, "GetRuntimeError") == 0) {
-    Expect(count, 1, command);
-    PrintTextResult(lib, command, lib->Calls.GetRuntimeError());
+    RunTextCommand(lib, TextCommandIndex(command));
   } else if (strcmp(command, "PeekPrevious") == 0) {
     int id = lib->RecentIds[1];
     Expect(count, 1, command);
@@ -288,6 +399,10 @@ static void RunCommand(SLibrary *lib, char *fields[kMaxFields], int count) {
     UnloadLibraryFile(lib);
     LoadLibraryFile(lib);
     puts("Reload");
+  } else if (strcmp(command, "Language") == 0) {
+    Expect(count, 2, command);
+    SwitchLanguage(lib, (int)strtol(fields[1], NULL, 10));
+    puts("Language");
   } else {
     Fail("unknown command", command);
   }

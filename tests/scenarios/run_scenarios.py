@@ -155,7 +155,9 @@ def check_text(expected):
 
 
 def check_same_buffer(_result, history):
-    texts = [line for line in history if line.split(b" ")[0].startswith(b"Get")]
+    # only the ten exports' texts name the address they came from (rN)
+    texts = [line for line in history
+             if line.split(b" ")[0].startswith(b"Get") and line.split(b" ")[1].startswith(b"r")]
     if len(texts) < 2:
         return "needs two text results before it"
     a, b = (t.split(b" ")[1].decode() for t in texts[-2:])
@@ -167,14 +169,28 @@ def check_same_buffer(_result, history):
 # ---------------------------------------------------------------------------
 # Scenario files
 
-def parse_line(line_no, line):
-    """One scenario line -> a Step (None for blank and comment lines)."""
+# The calls of a file go to the ten exports (classic) or to a handle that
+# reads the extended language.
+LANGUAGES = {"classic": 0, "extended": 1}
+
+
+def parse_line(line_no, line, language="classic"):
+    """One scenario line -> a Step (None for blank and comment lines).
+
+    language: the language the lines before chose; statements about the
+    shared result buffer need the ten exports."""
     stripped = line.strip()
     if not stripped or stripped.startswith("#"):
         return None
 
     def step(command, check=None):
         return Step(line_no, stripped, command, check)
+
+    m = re.fullmatch(r"language\s+(\S+)", stripped)
+    if m:
+        if m.group(1) not in LANGUAGES:
+            raise ScenarioError("unknown language (classic or extended)")
+        return step(b"Language %d" % LANGUAGES[m.group(1)])
 
     if stripped == "reload":
         return step(b"Reload")
@@ -216,6 +232,9 @@ def parse_line(line_no, line):
     if m:
         return step(b"Analyse" if m.group(1) == "analyse" else b"Run", check_bool(m.group(2) == "true"))
 
+    if stripped == "expect same buffer" or stripped.startswith("expect previous result"):
+        if language != "classic":
+            raise ScenarioError("the shared result buffer belongs to the ten exports: needs language classic")
     if stripped == "expect same buffer":
         return step(None, check_same_buffer)
 
@@ -233,17 +252,29 @@ def parse_line(line_no, line):
     raise ScenarioError("unknown statement")
 
 
+def language_after(command, language):
+    """The language of the calls after a driver command."""
+    if command == b"Reload":
+        return "classic"  # the state at load: the ten exports
+    for name, code in LANGUAGES.items():
+        if command == b"Language %d" % code:
+            return name
+    return language
+
+
 def parse_file(path):
-    steps = []
+    steps, language = [], "classic"
     with open(path, encoding="utf-8") as handle:
         for line_no, line in enumerate(handle, 1):
             line = line.rstrip("\r\n")
             try:
-                parsed = parse_line(line_no, line)
+                parsed = parse_line(line_no, line, language)
             except ScenarioError as error:
                 raise ScenarioError("%s:%d: %s: %s" % (path, line_no, error, line)) from error
-            if parsed is not None:
-                steps.append(parsed)
+            if parsed is None:
+                continue
+            steps.append(parsed)
+            language = language_after(parsed.command, language)
     return steps
 
 

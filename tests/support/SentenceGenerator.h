@@ -5,6 +5,7 @@
 // only the raw output of std::mt19937_64). Header-only and free of
 // GoogleTest: the soak program and the tests use it.
 
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <random>
@@ -20,9 +21,18 @@ struct SGeneratedRule {
   std::string Sentence;
 };
 
+// What else a generator may write.
+struct SGeneratorOptions {
+  // Variables named as the extended language's keywords (IN, Mod, trim, ...)
+  // beside the others, and now and then in the sentences. Off, a seed gives
+  // the same rules as it always has.
+  bool KeywordNames = false;
+};
+
 class TSentenceGenerator {
  public:
-  explicit TSentenceGenerator(std::uint64_t seed) : Random(seed) {}
+  explicit TSentenceGenerator(std::uint64_t seed, SGeneratorOptions options = {})
+      : Random(seed), Options(options) {}
 
   // A rule: about two in three sentences are well formed, the rest are
   // broken in one place (a byte dropped, inserted or the sentence cut).
@@ -48,6 +58,10 @@ class TSentenceGenerator {
     vars.push_back({"Q", numbers[Pick(std::size(numbers))], 2});
     vars.push_back({"R", texts[Pick(std::size(texts))], -1});
     if (Pick(4) == 0) vars.push_back({"LongText", std::string(Pick(3000), 't'), 1});
+    if (Options.KeywordNames) {
+      for (const char* name : kNumberKeywordNames) vars.push_back({name, numbers[Pick(std::size(numbers))], 0});
+      for (const char* name : kTextKeywordNames) vars.push_back({name, texts[Pick(std::size(texts))], 1});
+    }
     if (Pick(5) == 0) vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(Pick(vars.size())));
     return vars;
   }
@@ -96,7 +110,7 @@ class TSentenceGenerator {
     if (++Depth > kFactorBudget) return literals[Pick(std::size(literals))];
     switch (Pick(16)) {
       case 0: case 1: return literals[Pick(std::size(literals))];
-      case 2: case 3: case 4: return vars[Pick(std::size(vars))];
+      case 2: case 3: case 4: return Name(vars, std::size(vars), kNumberKeywordNames);
       case 5: return Word("NULL");
       case 6: return "(" + Number() + ")";
       case 7: return "-" + NumberFactor();
@@ -126,13 +140,21 @@ class TSentenceGenerator {
     if (++Depth > kFactorBudget) return literals[Pick(std::size(literals))];
     switch (Pick(9)) {
       case 0: case 1: return literals[Pick(std::size(literals))];
-      case 2: case 3: return vars[Pick(std::size(vars))];
+      case 2: case 3: return Name(vars, std::size(vars), kTextKeywordNames);
       case 4: return Word("SUBSTR") + "(" + Text() + "," + Number() + "," + Number() + ")";
       case 5: return Word("TOCHAR") + "(" + Number() + "," + formats[Pick(std::size(formats))] + ")";
       case 6: return Word("NVL") + "(" + std::string(vars[Pick(std::size(vars))]) + "," + Text() + ")";
       case 7: return Word("NULL");
       default: return "(" + Text() + ")";
     }
+  }
+
+  // One of the variable names, or now and then one that is a keyword of the
+  // extended language (when the options allow).
+  template <std::size_t N>
+  std::string Name(const char* const* names, std::size_t count, const char* const (&keywordNames)[N]) {
+    if (Options.KeywordNames && Pick(12) == 0) return keywordNames[Pick(N)];
+    return names[Pick(count)];
   }
 
   // A keyword in a random letter case.
@@ -163,7 +185,11 @@ class TSentenceGenerator {
 
   // Operands per sentence before only literals follow.
   static constexpr int kFactorBudget = 24;
+  // Variable names that the extended language reads as its keywords.
+  static constexpr const char* kNumberKeywordNames[] = {"IN", "Mod", "not", "ABS"};
+  static constexpr const char* kTextKeywordNames[] = {"trim", "Empty", "IS", "LENGTHC"};
   std::mt19937_64 Random;
+  SGeneratorOptions Options;
   int Depth = 0;
 };
 
