@@ -28,6 +28,14 @@ bool MarksCondition(EMWordType k) {
          k == wtUnequal || k == wtAnd || k == wtOr || k == wtNot || k == wtIn || k == wtIs;
 }
 
+// A word that may follow a variable but cannot start a condition: after
+// NOT it shows a classic sentence's variable NOT ("NOT-1>A" subtracts), so
+// the sentence is refused rather than read as a negation.
+bool FollowsAVariable(EMWordType k) {
+  return k == wtAdd || k == wtSub || k == wtMul || k == wtDiv || k == wtContacter || k == wtEqual ||
+         k == wtLess || k == wtGreat || k == wtLessEqual || k == wtGreatEqual || k == wtUnequal;
+}
+
 bool EndsCondition(EMWordType k) {
   return k == wtEnd || k == wtSemicolon || k == wtError || k == wtAnd || k == wtOr || k == wtThen ||
          k == wtElse || k == wtRightBracket;
@@ -87,7 +95,9 @@ bool TSemanticAnalysor::ParseNotCondition() {
   const TNestingLevel level(Depth);
   if (level.TooDeep()) return Fail(mNestingTooDeep);
   const std::int32_t start = TokenStart();
+  const std::string written = Tokeniser.Word;
   Advance();
+  if (FollowsAVariable(Tokeniser.WordType)) return FailKeywordAsVariable(written);
   if (EndsCondition(Tokeniser.WordType)) return Fail(mNotMissingCondition);
   Emit(opMark);
   ++Unexplained;

@@ -182,6 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
         SMessageCase{"(A>1 OR B>1;", "表达式缺少右括号!"}, SMessageCase{"(A>1) B>1;", "表达式后必须跟逻辑运算符!"},
         SMessageCase{"A+(B>1)>1;", "表达式缺少右括号!"}, SMessageCase{"IF (A>1 THEN B>1;", "表达式缺少右括号!"},
         SMessageCase{"IN>1;", "IN是扩展语言的关键字,不能用作变量名!"},
+        SMessageCase{"not-1>A;", "not是扩展语言的关键字,不能用作变量名!"},
+        SMessageCase{"A>1 OR NOT*2>A;", "NOT是扩展语言的关键字,不能用作变量名!"},
         SMessageCase{"A>1 AND empty=1;", "empty是扩展语言的关键字,不能用作变量名!"},
         SMessageCase{"LENGTH(Is)>1;", "Is是扩展语言的关键字,不能用作变量名!"}));
 

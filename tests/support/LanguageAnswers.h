@@ -32,7 +32,25 @@ struct SLanguageAccount {
   bool Analysed = false;           // the first analysis compiled a statement
   std::size_t FirstStatementEnd = 0;  // then: the byte after its last token
   std::string Text;                // everything, readable enough for a failure message
+  std::string FirstError;          // the first analysis's message when it failed
+  bool SecondAnalysed = false;     // the second analysis compiled a statement too
+  std::size_t FirstPartLength = 0;  // of Text: the listings, the first analysis and run
 };
+
+// The part of the accounts the classic language promises to keep: all of
+// it when the classic calculator analysed both statements, the first part
+// when it analysed only the first, nothing when it analysed none (a sentence
+// it refuses may be one the extended language reads).
+inline bool SameWhereClassicAnalysed(const SLanguageAccount& classic, const SLanguageAccount& extended) {
+  if (!classic.Analysed) return true;
+  if (classic.SecondAnalysed) return classic.Text == extended.Text;
+  return classic.Text.compare(0, classic.FirstPartLength, extended.Text, 0, extended.FirstPartLength) == 0;
+}
+
+// True when the first analysis refused the sentence for a keyword used as a variable name.
+inline bool RefusedForKeyword(const SLanguageAccount& account) {
+  return !account.Analysed && account.FirstError.find(Message(mKeywordIsNoVariableSuffix)) != std::string::npos;
+}
 
 namespace language_account {
 
@@ -74,11 +92,14 @@ inline SLanguageAccount AccountOfRule(TRuleCalc& calc, const std::vector<SVariab
   out += "numbers [" + std::string(calc.GetNumbers()) + "]\n";
   out += "names [" + std::string(calc.GetVarnames()) + "]\n";
   account.Analysed = calc.Analyse();
+  if (!account.Analysed) account.FirstError = calc.Analysor.AnalyseError;
   const SSentenceSpan stop = calc.AnalysisStop();
   account.FirstStatementEnd = stop.Offset + stop.Length;
   language_account::AddAnalysis(calc, account.Analysed, out);
   language_account::AddRun(calc, calc.RunForStatus(), out);
-  language_account::AddAnalysis(calc, calc.Analyse(), out);
+  account.FirstPartLength = out.size();
+  account.SecondAnalysed = calc.Analyse();
+  language_account::AddAnalysis(calc, account.SecondAnalysed, out);
   language_account::AddRun(calc, calc.RunForStatus(), out);
   return account;
 }
