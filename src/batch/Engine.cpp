@@ -517,6 +517,7 @@ void TBatchEngine::AddData(const std::string& path) {
   if (Options.Tests) TestLayouts.push_back(SplitTestHeader(header, BatchPlan.Rules, path, dataCodec, *OutputCodec));
   std::vector<SColumn> columns = ColumnsOfHeader(header, path, dataCodec, *OutputCodec);
   MapColumns(columns, ColumnMappings, *OutputCodec);
+  if (BatchPlan.Language != ELanguage::Classic) MarkNamesOfOtherLanguage(columns, BatchPlan.Language);
   if (BatchPlan.Files.empty()) {
     BatchPlan.Columns = std::move(columns);
   } else if (!SameColumns(BatchPlan.Columns, columns)) {

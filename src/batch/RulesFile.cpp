@@ -153,7 +153,7 @@ class TRulesParser {
     const std::string variable = VariableOfTypedName(typed);
     SColumnMapping mapping{where, Codec.ToGbk(dataName, where + "@column"), typing.GbkName, std::nullopt};
     if (typing.Declared) mapping.Typing = std::move(typing);
-    const std::string why = WhyNotAName(mapping.GbkVariable);
+    const std::string why = WhyNotAName(mapping.GbkVariable, ELanguage::Classic);
     if (!why.empty()) throw TUsageError(where + "@column " + ShowingControls(dataName) + ": no rule can name " +
                                         ShowingControls(variable) + ": " + why);
     for (const SColumnMapping& other : earlier) {

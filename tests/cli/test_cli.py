@@ -449,7 +449,9 @@ class Batch(unittest.TestCase):
     def test_the_rules_files_language_and_the_option_over_it(self):
         rules = self.files.write("extended.rules", "@language extended\nr: NOT > 1;\n")
         data = self.files.write("not.csv", "NOT\n2\n")
-        self.assertEqual(self.batch(rules=rules, data=data)[0], 2)
+        status, _, err = self.batch(rules=rules, data=data)
+        self.assertEqual(status, 2)
+        self.assertIn("no rule can name the column 'NOT': it is a word of the rule language", err)
         self.assertEqual(self.batch("--language", "classic", rules=rules, data=data)[0], 0)
 
     def test_usage_errors(self):
