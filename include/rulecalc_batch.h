@@ -141,6 +141,8 @@ RULECALC_BATCH_API const char *rulecalc_batch_message(rulecalc_batch *batch, siz
  *                      rules file's, else 0. Rows count the data records from 1
  *   "sheet"            NAME (UTF-8): the sheet of a workbook data file to read;
  *                      "" the rules file's @sheet, else the first sheet
+ *   "language"         classic, extended: the rule language of every calculator
+ *                      of the run; "" the rules file's @language, else classic
  * Flags take "1" or "0". An unknown name or a bad value is
  * RULECALC_BATCH_UNUSABLE with the message the tool gives for it.
  * Thresholds (fail-on, max-failed, @max-failed) are decided from the whole
@@ -160,6 +162,8 @@ RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_set_option(rulecalc_batc
  *   @header-row N           as the "header-row" option, which wins
  *   @skip-rows N            as the "skip-rows" option, which wins
  *   @sheet NAME             as the "sheet" option, which wins
+ *   @language classic|extended  as the "language" option, which wins; once,
+ *                           before the first rule
  *   id: sentence;
  *   id "description": sentence
  *       that runs over several lines;
@@ -180,6 +184,8 @@ RULECALC_BATCH_API int rulecalc_batch_rule(rulecalc_batch *batch, size_t index, 
  * one character or "". */
 RULECALC_BATCH_API const char *rulecalc_batch_rules_date_order(rulecalc_batch *batch);
 RULECALC_BATCH_API const char *rulecalc_batch_rules_date_separator(rulecalc_batch *batch);
+/* The language its '@language' line names: "classic", "extended" or "". */
+RULECALC_BATCH_API const char *rulecalc_batch_rules_language(rulecalc_batch *batch);
 
 /* ---- Data. ---------------------------------------------------------------
  * Adds a data file ("-": standard input, copied aside first so that it can

@@ -28,7 +28,15 @@ void AddDateOptions(CLI::App& command, std::string& order, std::string& separato
       ->check([](const std::string& value) { return value.size() == 1 ? std::string() : "one character"; });
 }
 
+void AddLanguageOption(CLI::App& command, std::string& language, const char* fallback) {
+  command.add_option("--language", language, std::string("Rule language to read the sentences in (default: ") + fallback + ")")
+      ->check(CLI::IsMember({"classic", "extended"}));
+}
+
+Language LanguageNamed(const std::string& name) { return name == "extended" ? Language::Extended : Language::Classic; }
+
 void AddReadingOptions(CLI::App& command, SInputArguments& arguments) {
+  AddLanguageOption(command, arguments.Language, "the rules file's '@language', else classic");
   command.add_option("--data-encoding", arguments.DataEncoding, "Encoding of the data file (default: detected)");
   command.add_option("--rules-encoding", arguments.RulesEncoding, "Encoding of the rules file (default: detected)");
   AddDateOptions(command, arguments.DateOrder, arguments.DateSeparator);
@@ -54,6 +62,7 @@ std::vector<std::pair<std::string, std::string>> InputEngineOptions(const SInput
       {"header-row", arguments.HeaderRow},
       {"skip-rows", arguments.SkipRows},
       {"sheet", arguments.Sheet},
+      {"language", arguments.Language},
   };
 }
 

@@ -60,6 +60,7 @@ int RunEitherCheck(const SCheckArguments& arguments, const SCommandContext& cont
   SSentenceArguments withDates = arguments.Sentence;
   withDates.DateOrder = arguments.Input.DateOrder;
   withDates.DateSeparator = arguments.Input.DateSeparator;
+  withDates.Language = arguments.Input.Language;
   return RunCheck(withDates, context);
 }
 

@@ -62,6 +62,7 @@ void AddEvalCommand(CLI::App& app, SCommandContext& context) {
                       "NAME=VALUE: numeric when VALUE is empty or a number, else text; "
                       "NAME:num=VALUE and NAME:text=VALUE force the type");
   AddDateOptions(*command, arguments->DateOrder, arguments->DateSeparator);
+  AddLanguageOption(*command, arguments->Language, "classic");
   command->footer(
       "Example:\n"
       "  rulecalc eval 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;' AGE=20 SCORE=50\n"

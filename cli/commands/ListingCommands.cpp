@@ -6,6 +6,7 @@
 
 #include "Codeset.h"
 #include "OutsideText.h"
+#include "commands/BatchArguments.h"
 #include "commands/Commands.h"
 #include "rulecalc.hpp"
 
@@ -19,6 +20,7 @@ enum class EMListing { Tokens, Numbers, Varnames };
 struct SListingArguments {
   std::string Sentence;
   bool Raw = false;
+  std::string Language;
 };
 
 std::string ListingOf(Calculator& calc, EMListing listing) {
@@ -57,6 +59,7 @@ void PrintListing(Calculator& calc, EMListing kind, bool raw, TOutsideText& text
 int RunListing(EMListing kind, const SListingArguments& arguments, const SCommandContext& context) {
   TOutsideText texts(OutsideEncoding(context.RequestedEncoding));
   Calculator calc;
+  calc.set_language(LanguageNamed(arguments.Language));
   calc.set_sentence(texts.ToGbk(arguments.Sentence, "the sentence"));
   PrintListing(calc, kind, arguments.Raw, texts);
   if (calc.memory_ran_out()) throw std::bad_alloc();
@@ -69,6 +72,7 @@ void AddListing(CLI::App& app, SCommandContext& context, EMListing kind, const c
   CLI::App* command = app.add_subcommand(name, help);
   command->add_option("sentence", arguments->Sentence, "The sentence")->required();
   command->add_flag("--raw", arguments->Raw, "Print the library's ';'-separated listing as it is");
+  AddLanguageOption(*command, arguments->Language, "classic");
   command->footer(std::string("Example:\n  ") + example);
   command->callback([kind, arguments, &context] { context.ExitStatus = RunListing(kind, *arguments, context); });
 }

@@ -4,6 +4,7 @@
 
 #include "Assignment.h"
 #include "Failures.h"
+#include "commands/BatchArguments.h"
 
 namespace rulecalc::cli {
 
@@ -108,6 +109,7 @@ SArgumentsEvaluation EvaluateArguments(const SSentenceArguments& arguments, TOut
   SArgumentsEvaluation result;
   result.GbkSentence = texts.ToGbk(arguments.Sentence, "the sentence");
   Calculator calc;
+  calc.set_language(LanguageNamed(arguments.Language));
   SetDateReading(calc, arguments);
   const std::vector<SArgumentVariable> variables = VariablesFromArguments(arguments.Assignments, texts, calc);
   result.Outcome = Evaluate(calc, result.GbkSentence, variables, step);

@@ -28,6 +28,7 @@ struct SSentenceArguments {
   std::vector<std::string> Assignments;
   std::string DateOrder;      // "ymd", "mdy" or "dmy"
   std::string DateSeparator;  // one character
+  std::string Language;       // "classic" or "extended"; empty: classic
 };
 
 enum class EMVerdict {

@@ -25,9 +25,19 @@ SET rulecalc.current_year = 1999;
 SELECT rulecalc_holds('YEAR(TODATE(F1)) = 1999;', ROW('03/04'));
 RESET rulecalc.current_year;
 
+-- The language rules are read in: in the extended one NOT is no variable's
+-- name, and the cache keeps the two languages' analyses apart.
+SELECT rulecalc_holds('NOT>1;', '{"NOT": 2}'::jsonb);
+SET rulecalc.language = 'extended';
+SHOW rulecalc.language;
+SELECT rulecalc_holds('NOT>1;', '{"NOT": 2}'::jsonb);
+RESET rulecalc.language;
+SELECT rulecalc_holds('NOT>1;', '{"NOT": 2}'::jsonb);
+
 -- Invalid values are refused.
 SET rulecalc.date_order = 'myd';
 SET rulecalc.date_separator = 'ab';
 SET rulecalc.date_separator = 'x';
 SET rulecalc.current_year = -1;
+SET rulecalc.language = 'modern';
 SET rulecalc.cache_size = 0;

@@ -96,7 +96,8 @@ key_hash(const char *rule, size_t rule_length, const RcLayout *layout, const RcS
 
 	hash = hash_combine(hash, layout->signature_hash);
 	hash = hash_combine(hash, (uint32) settings->date_order * 131 + (unsigned char) settings->date_separator);
-	return hash_combine(hash, (uint32) settings->current_year);
+	hash = hash_combine(hash, (uint32) settings->current_year);
+	return hash_combine(hash, (uint32) settings->language);
 }
 
 static bool
@@ -109,6 +110,7 @@ entry_matches(const RcEntry *entry, uint32 hash, const char *rule, size_t rule_l
 		entry->settings.date_order == settings->date_order &&
 		entry->settings.date_separator == settings->date_separator &&
 		entry->settings.current_year == settings->current_year &&
+		entry->settings.language == settings->language &&
 		memcmp(entry->rule, rule, rule_length) == 0 &&
 		memcmp(entry->signature, layout->signature, layout->signature_length) == 0;
 }
@@ -221,6 +223,7 @@ apply_settings(rulecalc_handle *calc, const RcSettings *settings)
 	rulecalc_set_date_order(calc, (rulecalc_date_order) settings->date_order);
 	rulecalc_set_date_separator(calc, settings->date_separator);
 	rulecalc_set_current_year(calc, settings->current_year);
+	rulecalc_set_language(calc, (rulecalc_language) settings->language);
 }
 
 static RcEntry *

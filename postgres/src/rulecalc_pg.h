@@ -22,6 +22,7 @@ typedef struct RcSettings
 	int			date_order;		/* rulecalc_date_order */
 	char		date_separator;
 	int			current_year;	/* 0: the clock */
+	int			language;		/* rulecalc_language */
 } RcSettings;
 
 extern void rc_define_settings(void);

@@ -22,7 +22,14 @@ static const struct config_enum_entry date_order_options[] = {
 	{NULL, 0, false}
 };
 
+static const struct config_enum_entry language_options[] = {
+	{"classic", RULECALC_LANGUAGE_CLASSIC, false},
+	{"extended", RULECALC_LANGUAGE_EXTENDED, false},
+	{NULL, 0, false}
+};
+
 static int	date_order_setting = RC_DATE_ORDER_AUTO;
+static int	language_setting = RULECALC_LANGUAGE_CLASSIC;
 static char *date_separator_setting = NULL;
 static int	current_year_setting = 0;
 static int	cache_capacity_setting = 64;
@@ -63,6 +70,11 @@ rc_define_settings(void)
 							"The year rules take as the current one; 0 is the clock's.",
 							NULL, &current_year_setting, 0, 0, 9999,
 							PGC_USERSET, 0, NULL, NULL, NULL);
+	DefineCustomEnumVariable("rulecalc.language",
+							 "The rule language rules are read in.",
+							 "classic: the language every rule has always been in; extended adds bracketed conditions, NOT, IN, IS EMPTY and more functions.",
+							 &language_setting, RULECALC_LANGUAGE_CLASSIC, language_options,
+							 PGC_USERSET, 0, NULL, NULL, NULL);
 	DefineCustomIntVariable("rulecalc.cache_size",
 							"Analysed rules each session keeps (least recently used go first).",
 							NULL, &cache_capacity_setting, 64, 1, 10000,
@@ -204,5 +216,6 @@ rc_current_settings(void)
 	settings.date_order = date_order_setting == RC_DATE_ORDER_AUTO ? regional->date_order : date_order_setting;
 	settings.date_separator = strcmp(separator, "auto") == 0 ? regional->date_separator : separator[0];
 	settings.current_year = current_year_setting;
+	settings.language = language_setting;
 	return settings;
 }

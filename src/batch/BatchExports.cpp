@@ -172,6 +172,10 @@ RULECALC_BATCH_API const char* rulecalc_batch_rules_date_separator(rulecalc_batc
   return batch && batch->Engine ? batch->Engine->RulesDateSeparator().c_str() : kEmpty;
 }
 
+RULECALC_BATCH_API const char* rulecalc_batch_rules_language(rulecalc_batch* batch) {
+  return batch && batch->Engine ? batch->Engine->RulesLanguage().c_str() : kEmpty;
+}
+
 RULECALC_BATCH_API rulecalc_batch_status rulecalc_batch_add_data(rulecalc_batch* batch, const char* path) {
   if (!path) return Missing(batch, "a data file needs a path");
   return Guarded(batch, [&](TBatchEngine& engine) { engine.AddData(path); });

@@ -10,6 +10,7 @@
 #include "batch/Report.h"
 #include "batch/RowValues.h"
 #include "batch/RulesFile.h"
+#include "common/Language.h"
 #include "platform/HostEnvironment.h"
 
 namespace rulecalc::batch {
@@ -36,6 +37,7 @@ struct SBatchPlan {
   std::vector<std::size_t> RuleSentence;           // per rule: the first rule of the same sentence
   std::vector<std::size_t> RuleCodeSize;           // per rule: the records of its code, as the check found
   SHostEnvironment Environment;                    // every calculator's settings
+  ELanguage Language = ELanguage::Classic;         // the language every calculator reads
   TNullTexts Nulls;
   std::optional<std::size_t> KeyColumn;
   SReportLayout Layout;

@@ -11,8 +11,9 @@ bool IsNameCharacter(char c) { return IsAsciiLetter(c) || (c >= '0' && c <= '9')
 
 }  // namespace
 
-std::string WhyNotAName(const std::string& gbkName) {
+std::string WhyNotAName(const std::string& gbkName, ELanguage language) {
   TRuleCalc calc(SHostEnvironment{});
+  calc.SetLanguage(language);
   calc.SetSentence(gbkName.c_str());
   if (calc.GetVarnames() == gbkName) return {};
   if (gbkName.empty() || !IsAsciiLetter(gbkName.front())) return "a name starts with an ASCII letter";

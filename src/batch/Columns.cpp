@@ -60,7 +60,7 @@ void SplitVariableName(SColumn& column, std::string_view written, TTextCodec& da
   column.GbkName = data.ToGbk(std::string(variable), "the variable name '" + ShowingControls(variable) + "'");
   column.Name = output.FromGbkShowingControls(column.GbkName);
   if (dataName.empty()) throw TUsageError("'" + ShowingControls(written) + "': the column name before '=' is missing");
-  const std::string why = WhyNotAName(column.GbkName);
+  const std::string why = WhyNotAName(column.GbkName, ELanguage::Classic);
   if (!why.empty()) throw TUsageError("'" + ShowingControls(written) + "': no rule can name " + column.Name + ": " + why);
 }
 
@@ -172,7 +172,7 @@ SColumn ColumnOf(std::string_view written, TTextCodec& data, TTextCodec& output)
   SplitVariableName(column, typed.Name, data, output);
   column.Declared = numeric ? std::optional<EMValueType>(vtNumber) : typed.Type;
   column.Type = column.Declared.value_or(vtNumber);
-  column.Unusable = WhyNotAName(column.GbkName);
+  column.Unusable = WhyNotAName(column.GbkName, ELanguage::Classic);
   return column;
 }
 
@@ -242,6 +242,12 @@ void MapColumns(std::vector<SColumn>& columns, const std::vector<SColumnMapping>
     if (mapping.Typing) DeclareAs(*column, *mapping.Typing);
   }
   if (!mappings.empty()) RefuseClashingNames(columns, mappings.front().Where);
+}
+
+void MarkNamesOfOtherLanguage(std::vector<SColumn>& columns, ELanguage language) {
+  for (SColumn& column : columns) {
+    if (column.Unusable.empty()) column.Unusable = WhyNotAName(column.GbkName, language);
+  }
 }
 
 SColumn TypedColumnOf(std::string_view written, TTextCodec& codec) { return ColumnOf(written, codec, codec); }

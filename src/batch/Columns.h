@@ -7,6 +7,7 @@
 #include "batch/CsvReader.h"
 #include "batch/WrittenValues.h"
 #include "batch/calc/Variable.h"
+#include "common/Language.h"
 #include "batch/text/TextCodec.h"
 
 
@@ -66,6 +67,10 @@ struct SColumnMapping {
 // the header maps to another name already or declares a type for already, and naming both columns when a variable name is
 // another column's name.
 void MapColumns(std::vector<SColumn>& columns, const std::vector<SColumnMapping>& mappings, TTextCodec& output);
+
+// Marks the columns whose names are keywords of language (the header was read
+// with the classic language's words) as no rule can name them.
+void MarkNamesOfOtherLanguage(std::vector<SColumn>& columns, ELanguage language);
 
 // True when every column's type is declared, so nothing is left to infer.
 bool AllDeclared(const std::vector<SColumn>& columns);

@@ -58,6 +58,14 @@ EMFailOn FailOnNamed(const std::string& value) {
   throw TUsageError("--fail-on: '" + value + "' is not one of error, failed");
 }
 
+// The empty text leaves the language to the rules file.
+std::optional<ELanguage> LanguageNamed(const std::string& value) {
+  if (value.empty()) return std::nullopt;
+  if (value == "classic") return ELanguage::Classic;
+  if (value == "extended") return ELanguage::Extended;
+  throw TUsageError("--language: '" + value + "' is not one of classic, extended");
+}
+
 // "RULE=N" or "RULE=P%" (the id may hold '='; the limit cannot) joins the
 // limits; the empty text forgets them.
 void AddMaxFailed(std::vector<std::pair<std::string, SFailedLimit>>& limits, const std::string& value) {
@@ -284,6 +292,12 @@ SHostEnvironment ReadSettings(TByteReader& in) {
   return environment;
 }
 
+ELanguage ReadLanguage(TByteReader& in) {
+  const std::uint8_t language = in.U8();
+  if (language > static_cast<std::uint8_t>(ELanguage::Extended)) throw TForeignBytes("a plan with a bad language");
+  return static_cast<ELanguage>(language);
+}
+
 void WriteTally(TByteWriter& out, const SRuleTally& tally) {
   out.U64(tally.Held);
   out.U64(tally.Failed);
@@ -433,6 +447,8 @@ void TBatchEngine::SetOption(const std::string& name, const std::string& value) 
     o.Sheet = value;
   } else if (name == "skip-rows") {
     o.SkipRows = value.empty() ? std::nullopt : std::optional<std::uint64_t>(ReadRowCount(value, "--skip-rows", 0));
+  } else if (name == "language") {
+    o.Language = LanguageNamed(value);
   } else if (name == "tests") {
     o.Tests = FlagValue(name, value);
   } else {
@@ -460,6 +476,8 @@ void TBatchEngine::ReadRulesText(std::string_view text, const std::string& path)
   RulesFileHeaderRow = rules.HeaderRow;
   RulesFileSkipRows = rules.SkipRows;
   RulesFileSheet = TTextCodec("UTF-8").FromGbk(rules.GbkSheet);
+  RulesFileLanguage = !rules.Language ? "" : *rules.Language == ELanguage::Extended ? "extended" : "classic";
+  BatchPlan.Language = Options.Language.value_or(rules.Language.value_or(ELanguage::Classic));
   BatchPlan.Rules = std::move(rules.Rules);
   SettleThresholds(rules.Tolerances);
   BatchPlan.Environment = BatchEnvironment(Options.DateOrder.empty() ? rules.DateOrder : Options.DateOrder,
@@ -499,6 +517,7 @@ void TBatchEngine::AddData(const std::string& path) {
   if (Options.Tests) TestLayouts.push_back(SplitTestHeader(header, BatchPlan.Rules, path, dataCodec, *OutputCodec));
   std::vector<SColumn> columns = ColumnsOfHeader(header, path, dataCodec, *OutputCodec);
   MapColumns(columns, ColumnMappings, *OutputCodec);
+  if (BatchPlan.Language != ELanguage::Classic) MarkNamesOfOtherLanguage(columns, BatchPlan.Language);
   if (BatchPlan.Files.empty()) {
     BatchPlan.Columns = std::move(columns);
   } else if (!SameColumns(BatchPlan.Columns, columns)) {
@@ -586,13 +605,14 @@ std::size_t TBatchEngine::PrepareRules() {
   Summary.Tallies.resize(plan.Rules.size());
   Summary.Problems = ColumnProblems;
   TRuleCalc checker(plan.Environment);
+  checker.SetLanguage(plan.Language);
   const std::vector<SVariable> variables = EmptyVariables(plan.Columns);
   std::unordered_map<std::string_view, std::size_t> firstOfSentence;
   std::size_t withoutColumns = 0;
   for (std::size_t index = 0; index < plan.Rules.size(); ++index) {
     const SRule& rule = plan.Rules[index];
     plan.RuleSentence.push_back(firstOfSentence.emplace(rule.GbkSentence, plan.RuleSentence.size()).first->second);
-    const std::vector<SNamedVariable> named = VariablesOfSentence(rule.GbkSentence);
+    const std::vector<SNamedVariable> named = VariablesOfSentence(rule.GbkSentence, plan.Language);
     plan.RuleColumns.push_back(ColumnsOfVariables(named, plan.Columns));
     const SEvaluation evaluation = AnalyseRule(checker, rule, variables);
     RequireMemory(checker);
@@ -979,6 +999,7 @@ std::string TBatchEngine::Plan() const {
   }
   WriteStrings(out, o.NullValues);
   WriteSettings(out, plan.Environment);
+  out.U8(static_cast<std::uint8_t>(plan.Language));
   out.U64(plan.Rules.size());
   for (const SRule& rule : plan.Rules) {
     for (const std::string* text : {&rule.Id, &rule.GbkId, &rule.GbkDescription, &rule.GbkSentence}) out.Text(*text);
@@ -1029,6 +1050,7 @@ std::unique_ptr<TBatchEngine> TBatchEngine::FromPlan(const char* bytes, std::siz
   engine->OutputCodec = std::make_unique<TTextCodec>(o.OutputEncoding);
   SBatchPlan& plan = engine->BatchPlan;
   plan.Environment = ReadSettings(in);
+  plan.Language = ReadLanguage(in);
   plan.Nulls = NullTextsOf(o, *engine->OutputCodec);
   plan.FreshCalculators = o.FreshCalculators;
   plan.FailedRows = o.FailedRows || o.Format == EMReportFormat::Xlsx;

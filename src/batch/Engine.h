@@ -68,6 +68,7 @@ struct SEngineOptions {
   std::optional<std::uint64_t> HeaderRow;  // the data's header line, from 1; unset: the rules file's, else 1
   std::optional<std::uint64_t> SkipRows;   // records after the header that are no data; unset: the rules file's, else 0
   std::string Sheet;                       // the sheet of a workbook to read (UTF-8); empty: the rules file's, else the first
+  std::optional<ELanguage> Language;       // the rules' language; unset: the rules file's, else classic
 };
 
 // A block of a data file, settled by the folded scans.
@@ -129,6 +130,7 @@ class TBatchEngine {
   const std::vector<SRule>& Rules() const { return BatchPlan.Rules; }
   const std::string& RulesDateOrder() const { return RulesFileDateOrder; }
   const std::string& RulesDateSeparator() const { return RulesFileDateSeparator; }
+  const std::string& RulesLanguage() const { return RulesFileLanguage; }  // "classic", "extended" or ""
   const std::vector<SPlanFile>& Files() const { return BatchPlan.Files; }
   const std::vector<SColumn>& Columns() const { return BatchPlan.Columns; }
   TTextCodec& Output() { return *OutputCodec; }
@@ -174,6 +176,7 @@ class TBatchEngine {
   std::string RulesPath;
   std::string RulesFileDateOrder;
   std::string RulesFileDateSeparator;
+  std::string RulesFileLanguage;
   std::vector<SColumnMapping> ColumnMappings;  // the rules file's @column lines
   std::optional<std::uint64_t> RulesFileHeaderRow;
   std::string RulesFileSheet;  // UTF-8

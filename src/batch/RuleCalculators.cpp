@@ -45,6 +45,7 @@ TRuleCalculators::TRuleCalculators(const SBatchPlan& plan) : Plan(plan) {
   if (plan.FreshCalculators) {
     Variables = EmptyVariables(plan.Columns);
     Shared = std::make_unique<TRuleCalc>(plan.Environment);
+    Shared->SetLanguage(plan.Language);
     Shared->Machine.TakeNotes = true;
     return;
   }
@@ -66,6 +67,7 @@ TRuleCalc& TRuleCalculators::Analysed(std::size_t rule) {
   std::unique_ptr<TRuleCalc>& shared = PerSentence[Plan.RuleSentence[rule]];
   if (shared) return *shared;
   auto calc = std::make_unique<TRuleCalc>(Plan.Environment);
+  calc->SetLanguage(Plan.Language);
   calc->Machine.TakeNotes = true;
   calc->ReserveCode(Plan.RuleCodeSize[rule]);
   const SRule& analysed = Plan.Rules[rule];

@@ -28,8 +28,9 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<SNamedVariable> VariablesOfSentence(const std::string& gbkSentence) {
+std::vector<SNamedVariable> VariablesOfSentence(const std::string& gbkSentence, ELanguage language) {
   TTokenAnalyser tokeniser;
+  tokeniser.Language = language;
   tokeniser.SetSentence(gbkSentence.c_str());
   std::vector<SNamedVariable> named;
   for (;;) {

@@ -7,6 +7,7 @@
 
 #include "batch/Columns.h"
 #include "batch/calc/FailurePoint.h"
+#include "common/Language.h"
 
 namespace rulecalc::batch {
 
@@ -17,8 +18,8 @@ struct SNamedVariable {
 };
 
 // The distinct variables of a sentence (ASCII letter case ignored) in the
-// order they first come, as the library's tokeniser reads them.
-std::vector<SNamedVariable> VariablesOfSentence(const std::string& gbkSentence);
+// order they first come, as the library's tokeniser reads them in language.
+std::vector<SNamedVariable> VariablesOfSentence(const std::string& gbkSentence, ELanguage language);
 
 // The column of each named variable that has one.
 std::vector<std::size_t> ColumnsOfVariables(const std::vector<SNamedVariable>& named,

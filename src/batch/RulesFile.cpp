@@ -68,6 +68,10 @@ class TRulesParser {
       file.Columns.push_back(ReadColumnMapping(where, file.Columns));
       return;
     }
+    if (name == "language") {
+      ReadLanguage(where, file);
+      return;
+    }
     const std::string value = Scanner.Word();
     if (name == "date-order" && (value == "ymd" || value == "mdy" || value == "dmy")) {
       file.DateOrder = value;
@@ -75,9 +79,23 @@ class TRulesParser {
       file.DateSeparator = value;
     } else {
       throw TUsageError(where + "expected '@date-order ymd|mdy|dmy', '@date-separator C', '@max-failed RULE N|P%', "
-                        "'@column DATA NAME', '@header-row N', '@skip-rows N' or '@sheet NAME', not '@" + name +
+                        "'@column DATA NAME', '@header-row N', '@skip-rows N', '@sheet NAME' or '@language classic|extended', "
+                        "not '@" + name +
                         (value.empty() ? "" : " " + value) + "'");
     }
+  }
+
+  // @language classic|extended: once, before the first rule, so that every
+  // rule is read in the one language.
+  void ReadLanguage(const std::string& where, SRulesFile& file) {
+    const std::string value = Scanner.Word();
+    if (value != "classic" && value != "extended") {
+      throw TUsageError(where + "expected '@language classic|extended', not '@language" +
+                        (value.empty() ? "" : " " + ShowingControls(value)) + "'");
+    }
+    if (file.Language) throw TUsageError(where + "a second @language");
+    if (!file.Rules.empty()) throw TUsageError(where + "@language goes before the first rule");
+    file.Language = value == "extended" ? ELanguage::Extended : ELanguage::Classic;
   }
 
   // @max-failed RULE N|P%: the rule id may hold blanks, the limit cannot.
@@ -135,7 +153,7 @@ class TRulesParser {
     const std::string variable = VariableOfTypedName(typed);
     SColumnMapping mapping{where, Codec.ToGbk(dataName, where + "@column"), typing.GbkName, std::nullopt};
     if (typing.Declared) mapping.Typing = std::move(typing);
-    const std::string why = WhyNotAName(mapping.GbkVariable);
+    const std::string why = WhyNotAName(mapping.GbkVariable, ELanguage::Classic);
     if (!why.empty()) throw TUsageError(where + "@column " + ShowingControls(dataName) + ": no rule can name " +
                                         ShowingControls(variable) + ": " + why);
     for (const SColumnMapping& other : earlier) {

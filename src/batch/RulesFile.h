@@ -9,6 +9,7 @@
 
 #include "batch/Columns.h"
 #include "batch/Thresholds.h"
+#include "common/Language.h"
 #include "batch/text/TextCodec.h"
 
 namespace rulecalc::batch {
@@ -33,6 +34,7 @@ struct SRulesFile {
   std::optional<std::uint64_t> HeaderRow;  // @header-row N: the data's header is its line N
   std::optional<std::uint64_t> SkipRows;   // @skip-rows N: N records after the header are no data
   std::string GbkSheet;                    // @sheet NAME: the sheet of a workbook the data is (GBK)
+  std::optional<ELanguage> Language;       // @language classic|extended: the language the rules are in
 };
 
 // Reads the text of a rules file (in the codec's encoding):
@@ -44,6 +46,7 @@ struct SRulesFile {
 //   @header-row N             (the data's header is its line N, from 1)
 //   @skip-rows N              (N records after the header are no data)
 //   @sheet NAME               (the sheet of a workbook to read; NAME may hold blanks)
+//   @language classic|extended (the language of every rule; once, before the first rule)
 //   id: sentence;
 //   id "description": sentence
 //       that runs over several lines;
@@ -52,7 +55,8 @@ struct SRulesFile {
 // ':', a missing ';' (the next rule's "id:" inside a sentence, or the end of
 // the file), a repeated id, an unknown setting, a @max-failed of no rule or
 // a second one of a rule, an @column whose NAME no rule could name or whose
-// DATA is mapped twice, a file without rules;
+// DATA is mapped twice, a @language after a rule or a second one, a file
+// without rules;
 // TConversionError for text GBK cannot hold.
 SRulesFile ParseRules(std::string_view text, const std::string& path, TTextCodec& codec);
 

@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Values, ValueTypeCases,
 
 TEST(RuleVariables, EachNameOnceWhereItFirstComesLetterCaseIgnored) {
   std::string found;
-  for (const SNamedVariable& v : VariablesOfSentence("a + A + b1 + \"c\" + B1 > LENGTH(c_2);")) {
+  for (const SNamedVariable& v : VariablesOfSentence("a + A + b1 + \"c\" + B1 > LENGTH(c_2);", ELanguage::Classic)) {
     found += v.GbkName + "@" + std::to_string(v.FirstAt.Offset) + "+" + std::to_string(v.FirstAt.Length) + " ";
   }
   EXPECT_EQ(found, "a@0+1 b1@8+2 c_2@31+3 ");

@@ -57,6 +57,8 @@ TEST(RulesFile, RulesSpanLinesToTheirSemicolonWithCommentsAndDescriptions) {
       ParseRules("@date-order ymd\n@date-separator -\n@max-failed my rule 0.5%  # of its rows\na: A>1;\nmy rule: A>2;\n"
                  "@column 理赔 金额  CLAIM # mapped\n@header-row 3\n@skip-rows 0\n",
                  "r", codec);
+  EXPECT_FALSE(file.Language.has_value());
+  EXPECT_EQ(ParseRules("@language extended\na: A>1;", "r", codec).Language, ELanguage::Extended);
   EXPECT_EQ(file.DateOrder + file.DateSeparator, "ymd-");
   EXPECT_EQ(file.HeaderRow.value_or(0) * 10 + file.SkipRows.value_or(9), 30u);
   ASSERT_EQ(file.Columns.size(), 1u);
@@ -85,6 +87,9 @@ TEST(RulesFile, ErrorsNameFileLineAndColumn) {
       {"@column A B\n@column a C\na: A>1;", "r.rules:2:1: a second @column for the column 'a'"},
       {"@header-row 0\na: A>1;", "r.rules:1:1: @header-row: '0' is not a count of rows from 1"},
       {"@skip-rows -1\na: A>1;", "r.rules:1:1: @skip-rows: '-1' is not a count of rows"},
+      {"@language modern\na: A>1;", "r.rules:1:1: expected '@language classic|extended', not '@language modern'"},
+      {"@language classic\n@language extended\na: A>1;", "r.rules:2:1: a second @language"},
+      {"a: A>1;\n@language extended\n", "r.rules:2:1: @language goes before the first rule"},
   };
   for (const auto& c : cases) EXPECT_NE(RulesErrorOf(c.Content).find(c.Message), std::string::npos) << RulesErrorOf(c.Content);
 }

@@ -219,6 +219,24 @@ TEST(HandleSettings, RefuseInvalidValues) {
   for (const int year : {-1, 10000}) EXPECT_EQ(rulecalc_set_current_year(calc.Handle, year), -1) << year;
   EXPECT_EQ(rulecalc_set_date_order(calc.Handle, static_cast<rulecalc_date_order>(3)), -1);
   EXPECT_EQ(rulecalc_set_current_year(calc.Handle, 0), 0);
+  EXPECT_EQ(rulecalc_set_language(calc.Handle, static_cast<rulecalc_language>(2)), -1);
+}
+
+// The language stays what it was set to through rulecalc_clear: NOT is a
+// variable's name in the classic language only.
+TEST(HandleSettings, KeepTheLanguageThroughAClear) {
+  THandleCalls calc;
+  const auto analysesWithNot = [&calc] {
+    rulecalc_set_variable(calc.Handle, "NOT", "2", RULECALC_NUMBER);
+    calc.SetSentence("NOT>1;");
+    return calc.Analyse();
+  };
+  EXPECT_TRUE(analysesWithNot());
+  ASSERT_EQ(rulecalc_set_language(calc.Handle, RULECALC_LANGUAGE_EXTENDED), 0);
+  rulecalc_clear(calc.Handle);
+  EXPECT_FALSE(analysesWithNot());
+  ASSERT_EQ(rulecalc_set_language(calc.Handle, RULECALC_LANGUAGE_CLASSIC), 0);
+  EXPECT_TRUE(analysesWithNot());
 }
 
 // A host check that says stop from its `StopAt`-th question on (0: never).
@@ -420,6 +438,7 @@ TEST(NullHandle, GivesTheEmptyAnswers) {
   EXPECT_EQ(rulecalc_set_date_order(nullptr, RULECALC_DATE_DMY), -1);
   EXPECT_EQ(rulecalc_set_date_separator(nullptr, '.'), -1);
   EXPECT_EQ(rulecalc_set_current_year(nullptr, 2000), -1);
+  EXPECT_EQ(rulecalc_set_language(nullptr, RULECALC_LANGUAGE_EXTENDED), -1);
   EXPECT_EQ(rulecalc_set_interrupt(nullptr, nullptr, nullptr), -1);
   EXPECT_EQ(rulecalc_warning_count(nullptr), 0u);
   EXPECT_EQ(rulecalc_warning(nullptr, 0, &position, &length), nullptr);

@@ -66,6 +66,9 @@ class EvalExitStatus(unittest.TestCase):
          "  YEAR(TODATE(D))=2024;\n       ^^^^^^\n"),
         (["--date-order", "ymd", "--date-separator", "-", "YEAR(TODATE(D))=2024;", "D=2024-01-05"], 0, "true\n"),
         (["--date-separator", "x", "A>1;", "A=5"], 64, ""),
+        (["NOT>1;", "NOT=2"], 0, "true\n"),
+        (["--language", "extended", "NOT>1;", "NOT=2"], 2, ""),
+        (["--language", "modern", "A>1;", "A=5"], 64, ""),
         (["X + 1 > 0;", "X:num=12x"], 0,
          "true\nnote: X could not be read as a number '12x': expected a number with '.' before its fraction; "
          "read as the null number\n  X + 1 > 0;\n  ^\n"),
@@ -258,6 +261,7 @@ class Listings(unittest.TestCase):
         self.assertEqual(run("tokens", "--raw", "A+B")[1], "A;+;B;\n")
         self.assertEqual(run("tokens", "N=\"中\";")[1], "N\n=\n\"中\"\n;\n")
         self.assertEqual(run("tokens", "N=中;")[1], "N\n=\n\\xD6\n\\xD0\n;\n")
+        self.assertEqual(run("varnames", "--language", "extended", "NOT + A > 0;")[1], "A\n")
 
 
 class HelpAndVersion(unittest.TestCase):
@@ -441,6 +445,14 @@ class Batch(unittest.TestCase):
                                    input=untyped.encode(), capture_output=True, env=UTF8_ENV, timeout=60)
         self.assertEqual(completed.returncode, 0)
         self.assertIn("2,adult,false,AGE::AGE >= 18;", completed.stdout.decode())
+
+    def test_the_rules_files_language_and_the_option_over_it(self):
+        rules = self.files.write("extended.rules", "@language extended\nr: NOT > 1;\n")
+        data = self.files.write("not.csv", "NOT\n2\n")
+        status, _, err = self.batch(rules=rules, data=data)
+        self.assertEqual(status, 2)
+        self.assertIn("no rule can name the column 'NOT': it is a word of the rule language", err)
+        self.assertEqual(self.batch("--language", "classic", rules=rules, data=data)[0], 0)
 
     def test_usage_errors(self):
         cases = [

@@ -15,6 +15,7 @@ try:
 except ImportError:
     pandas = None
 
+import rulecalc
 from rulecalc import frame
 
 EXAMPLES = os.environ.get("RULECALC_EXAMPLES", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples"))
@@ -71,6 +72,16 @@ class Frame(unittest.TestCase):
                     tool = subprocess.run([os.environ["RULECALC_CLI"], "batch", "--rules", rules_path, "--data",
                                            data_path], capture_output=True)
                     self.assertEqual(tool.stderr.decode(), "rulecalc: %s\n" % caught.exception)
+
+    def test_the_rules_files_language_reaches_its_rules(self):
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        rules_path = os.path.join(folder.name, "r.rules")
+        with open(rules_path, "wb") as file:
+            file.write(b"@language extended\nr: NOT > 1;\n")
+        self.assertEqual(frame.read_rules_and_settings(rules_path)[1].language, "extended")
+        with self.assertRaises(rulecalc.AnalysisError):
+            frame.evaluate(pandas.DataFrame({"NOT": [2]}), rules_path)
 
     def test_column_types_and_nulls(self):
         df = pandas.DataFrame({

@@ -165,10 +165,19 @@ class Settings(unittest.TestCase):
 
     def test_invalid_settings_are_refused(self):
         for settings in [{"date_order": "XYZ"}, {"date_separator": "ab"}, {"date_separator": "1"}, {"current_year": 10000},
-                         {"current_year": 2020.5}, {"current_year": "2020"}, {"current_year": 2**32 + 2020}]:
+                         {"current_year": 2020.5}, {"current_year": "2020"}, {"current_year": 2**32 + 2020},
+                         {"language": "modern"}]:
             with self.subTest(settings=settings):
                 with self.assertRaisesRegex((ValueError, TypeError), "|".join(settings)):
                     Rule("A>1;", settings=settings)
+
+
+    def test_the_language_a_rule_is_read_in(self):
+        self.assertTrue(Rule("NOT > 1;").evaluate(NOT=2))
+        with self.assertRaises(AnalysisError):
+            Rule("NOT > 1;", language="extended")
+        with self.assertRaises(AnalysisError):
+            Rule("NOT > 1;", settings={"language": "extended"})
 
 
 class Lifetime(unittest.TestCase):

@@ -36,6 +36,7 @@ _FUNCTIONS = {
     "rule": (c_int, [_handle, c_size_t, _text_out, _text_out, _text_out, _size_out]),
     "rules_date_order": (c_char_p, [_handle]),
     "rules_date_separator": (c_char_p, [_handle]),
+    "rules_language": (c_char_p, [_handle]),
     "add_data": (c_int, [_handle, c_char_p]),
     "file_count": (c_size_t, [_handle]),
     "file": (c_int, [_handle, c_size_t, _text_out, _text_out, POINTER(c_uint64), POINTER(c_uint64)]),
@@ -164,6 +165,10 @@ class Batch:
         """The rules file's date order and separator, "" where it names none."""
         return (self._call("rules_date_order", self._handle).decode(),
                 _decoded(self._call("rules_date_separator", self._handle), self.encoding))
+
+    def rules_language(self):
+        """The language the rules file's '@language' names, "" where it names none."""
+        return self._call("rules_language", self._handle).decode()
 
     def add_data(self, path):
         self._require(self._call("add_data", self._handle, os.fsencode(path)))

@@ -33,6 +33,7 @@ _SIGNATURES = {
     "rulecalc_set_date_order": (ctypes.c_int, [_HANDLE, ctypes.c_int]),
     "rulecalc_set_date_separator": (ctypes.c_int, [_HANDLE, ctypes.c_char]),
     "rulecalc_set_current_year": (ctypes.c_int, [_HANDLE, ctypes.c_int]),
+    "rulecalc_set_language": (ctypes.c_int, [_HANDLE, ctypes.c_int]),
     "rulecalc_warning_count": (ctypes.c_size_t, [_HANDLE]),
     "rulecalc_warning": (ctypes.c_char_p, [_HANDLE, ctypes.c_size_t, ctypes.POINTER(ctypes.c_int32), _LENGTH]),
     # The arrays go as addresses (ctypes arrays or numpy buffers).
@@ -203,10 +204,11 @@ class Handle:
             found.append((message or b"", position.value))
         return found
 
-    def configure(self, date_order: Optional[int], date_separator: Optional[bytes], current_year: Optional[int]):
-        """Applies the settings that are not None; False when the library refused one."""
+    def configure(self, date_order: Optional[int], date_separator: Optional[bytes], current_year: Optional[int],
+                  language: int = 0):
+        """Applies the settings that are not None and the language; False when the library refused one."""
         pointer = self.checked()
-        answers = []
+        answers = [self.lib.rulecalc_set_language(pointer, language)]
         if date_order is not None:
             answers.append(self.lib.rulecalc_set_date_order(pointer, date_order))
         if date_separator is not None:

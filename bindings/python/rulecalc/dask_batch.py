@@ -74,7 +74,7 @@ def parser():
         p.add_argument("--" + flag, action="store_true", help="as for rulecalc batch")
     p.add_argument("--fresh-calculators", action="store_true", help=argparse.SUPPRESS)
     for option in ("key", "null-values", "data-encoding", "rules-encoding", "date-order", "date-separator",
-                   "fail-on", "header-row", "skip-rows", "sheet"):
+                   "fail-on", "header-row", "skip-rows", "sheet", "language"):
         p.add_argument("--" + option, default="", help="as for rulecalc batch")
     p.add_argument("--max-failed", action="append", default=[], metavar="RULE=N|P%",
                    help="as for rulecalc batch (repeatable)")
@@ -114,7 +114,7 @@ def engine_options(options):
                for name in ("all", "failed-only", "show-values", "bom", "raw-cells", "fresh-calculators")]
     values += [(name, getattr(options, name.replace("-", "_"))) for name in ("key", "null-values", "date-order",
                                                                             "date-separator", "fail-on", "header-row",
-                                                                            "skip-rows", "sheet")]
+                                                                            "skip-rows", "sheet", "language")]
     values += [("max-failed", limit) for limit in options.max_failed]
     values += [("failed-rows", flag[bool(options.failed_rows)])]
     values += [(name, getattr(options, name.replace("-", "_")) or requested)

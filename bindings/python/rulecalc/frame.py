@@ -35,8 +35,8 @@ def _pandas():
 def read_rules_and_settings(path: str) -> Tuple[Dict[str, str], Settings]:
     """The rules of a rules file as the command-line tool reads it (a rule runs
     from "id:" or 'id "description":' to its ";" and may span lines; "#" starts
-    a comment outside texts), with the date settings of its "@date-order" and
-    "@date-separator" lines. ValueError has the tool's message (file, line,
+    a comment outside texts), with the settings of its "@date-order",
+    "@date-separator" and "@language" lines. ValueError has the tool's message (file, line,
     column) for anything the tool would refuse."""
     batch = Batch()
     try:
@@ -45,7 +45,8 @@ def read_rules_and_settings(path: str) -> Tuple[Dict[str, str], Settings]:
         raise ValueError(str(error)) from None
     rules = {rule_id: sentence.decode(_values.ENCODING) for rule_id, _, sentence, _ in batch.rules()}
     order, separator = batch.rules_date_reading()
-    return rules, Settings(date_order=order.upper() or None, date_separator=separator or None)
+    return rules, Settings(date_order=order.upper() or None, date_separator=separator or None,
+                           language=batch.rules_language() or "classic")
 
 
 def read_rules(path: str) -> Dict[str, str]:
@@ -385,8 +386,8 @@ def evaluate(df, rules: Union[str, "os.PathLike[str]", Mapping[str, Union[str, R
     """Evaluates every rule on every row of df.
 
     rules maps rule ids to sentences (or Rules), or is the path of a rules
-    file (read as read_rules_and_settings reads it; its date settings apply
-    unless settings is given); each sentence is analysed once.
+    file (read as read_rules_and_settings reads it; its date settings and
+    language apply unless settings is given); each sentence is analysed once.
     The result has df's index, the key column first when key is given, then per
     rule a column named by its id (nullable boolean: True held, False failed, <NA>
     a run-time error) and one named id + "_explanation" (the explanation, the

@@ -18,6 +18,8 @@ _MOST_TYPE_COMBINATIONS = 10
 
 _DATE_ORDERS = {"MDY": 0, "DMY": 1, "YMD": 2}
 
+_LANGUAGES = {"classic": 0, "extended": 1}
+
 # Calculators a Rule keeps analysed, one per combination of its variables'
 # types (and presence) met in the rows; beyond this many the oldest is closed.
 _MOST_ANALYSED = 32
@@ -60,26 +62,30 @@ class RuleWarning:
 
 @dataclasses.dataclass(frozen=True)
 class Settings:
-    """A calculator's date settings; None keeps the platform's.
+    """A calculator's language and date settings; a date setting of None keeps the platform's.
 
     date_order: "MDY", "DMY" or "YMD", the order TODATE reads and TOCHAR writes;
     date_separator: one printable character, neither a letter, a digit nor a blank;
-    current_year: 1 to 9999, the year TODATE assumes and two-digit years centre on.
+    current_year: 1 to 9999, the year TODATE assumes and two-digit years centre on;
+    language: "classic" (the default) or "extended", the rule language the sentence is in.
     """
 
     date_order: Optional[str] = None
     date_separator: Optional[str] = None
     current_year: Optional[int] = None
+    language: str = "classic"
 
-    def library_values(self) -> Tuple[Optional[int], Optional[bytes], Optional[int]]:
-        """The date order's code, the separator's byte and the year, as the handle takes them."""
+    def library_values(self) -> Tuple[Optional[int], Optional[bytes], Optional[int], int]:
+        """The date order's code, the separator's byte, the year and the language's code, as the handle takes them."""
+        if self.language not in _LANGUAGES:
+            raise ValueError(f"language must be one of {', '.join(_LANGUAGES)}, not {self.language!r}")
         order, separator = self.date_order, self.date_separator
         if order is not None and str(order).upper() not in _DATE_ORDERS:
             raise ValueError(f"date_order must be one of {', '.join(_DATE_ORDERS)}, not {order!r}")
         if separator is not None and (not isinstance(separator, str) or len(separator) != 1 or not separator.isascii()):
             raise ValueError(f"date_separator must be one ASCII character, not {separator!r}")
         return (None if order is None else _DATE_ORDERS[str(order).upper()],
-                None if separator is None else separator.encode("ascii"), self._year())
+                None if separator is None else separator.encode("ascii"), self._year(), _LANGUAGES[self.language])
 
     def _year(self) -> Optional[int]:
         """current_year as an int of 1 to 9999 (a numpy integer too); TypeError or ValueError otherwise."""
@@ -134,13 +140,18 @@ class Rule:
     rows bring, and each evaluation sets the variables and runs from a clean
     machine, so nothing carries over from the one before. Calls on one Rule
     from several threads take turns; separate Rules run in parallel.
+    language= ("classic" or "extended") is the rule language the sentence is
+    in, over the settings' own.
     """
 
-    def __init__(self, sentence: str, *, types: Optional[Mapping[str, str]] = None, settings=None):
+    def __init__(self, sentence: str, *, types: Optional[Mapping[str, str]] = None, settings=None,
+                 language: Optional[str] = None):
         if not isinstance(sentence, str):
             raise TypeError(f"the sentence must be str, not {type(sentence).__name__}")
         self.sentence = sentence
         self.settings = Settings.of(settings)
+        if language is not None:
+            self.settings = dataclasses.replace(self.settings, language=language)
         self._gbk = _values.to_gbk(sentence, "the sentence")
         self._declared = _values.declared_types(types)
         self._lock = threading.Lock()
