@@ -31,6 +31,7 @@ SELECT rulecalc_holds('NOT>1;', '{"NOT": 2}'::jsonb);
 SET rulecalc.language = 'extended';
 SHOW rulecalc.language;
 SELECT rulecalc_holds('NOT>1;', '{"NOT": 2}'::jsonb);
+SELECT rulecalc_eval('(CITY IN ("北京", "上海") OR A>5) AND NOT A IS EMPTY;', '{"CITY": "广州", "A": 1}'::jsonb);
 RESET rulecalc.language;
 SELECT rulecalc_holds('NOT>1;', '{"NOT": 2}'::jsonb);
 
