@@ -55,8 +55,10 @@ BAD_DATA = (
 FORMATS = ("text", "csv", "jsonl", "html")
 
 # Dates read by their column's own format, a bad date, an empty one, and a
-# column that is a plain number beside them.
-DATE_RULES = b'day: D = 45296;\nlater: E > D;\nn: N >= 0;\nclock: F > 45296.5;\n'
+# column that is a plain number beside them; in the extended language, whose
+# choice every worker must get.
+DATE_RULES = (b'@language extended\nday: D = 45296;\nlater: E > D;\nn: N >= 0;\nclock: F > 45296.5;\n'
+              b'grouped: (N IS EMPTY OR N >= 0) AND NOT D IN (45296, 45297);\n')
 DATE_DATA = (b'D:date(yyyy-mm-dd),E:date(dd.mm.yyyy),"N:num(#,##0.00)",F:date(yyyy/m/d hh:nn|yyyy-mm-dd)\n'
              b'2024-01-05,06.01.2024,"1,000",2024/1/5 18:00\n2024-13-05,01.01.2000,2,2024-01-05\n'
              b',31.12.1999,-1,2024/1/5 09:00\n2024-1-5,5.1.2024,"3,0",x\n')
