@@ -250,7 +250,9 @@ typedef enum rulecalc_language {
   RULECALC_LANGUAGE_CLASSIC = 0,
   RULECALC_LANGUAGE_EXTENDED = 1
 } rulecalc_language;
-RULECALC_API int RULECALC_CDECL rulecalc_set_language(rulecalc_handle *calc, rulecalc_language language);
+/* language: a rulecalc_language value, as an int so that any value a host
+ * passes can be refused. */
+RULECALC_API int RULECALC_CDECL rulecalc_set_language(rulecalc_handle *calc, int language);
 
 /* Warnings of the last rulecalc_analyse, none when it failed: places where
  * the sentence mixes types and the result means something other than it

@@ -188,7 +188,7 @@ class Calculator {
   bool set_current_year(int year) noexcept { return rulecalc_set_current_year(Handle_, year) == 0; }
   // The language the next analyse reads (see rulecalc_set_language).
   bool set_language(Language language) noexcept {
-    return rulecalc_set_language(Handle_, static_cast<rulecalc_language>(language)) == 0;
+    return rulecalc_set_language(Handle_, static_cast<int>(language)) == 0;
   }
   // The host's check that stops a long call (see rulecalc_set_interrupt).
   bool set_interrupt(rulecalc_interrupt_check check, void* data) noexcept {

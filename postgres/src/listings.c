@@ -22,7 +22,7 @@ listing_calculator(text *rule)
 			ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory for a rulecalc calculator")));
 		rc_watch_interrupts(lister);
 	}
-	rulecalc_set_language(lister, (rulecalc_language) rc_current_settings().language);
+	rulecalc_set_language(lister, rc_current_settings().language);
 	rulecalc_set_sentence(lister, gbk);
 	return lister;
 }

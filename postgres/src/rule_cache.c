@@ -223,7 +223,7 @@ apply_settings(rulecalc_handle *calc, const RcSettings *settings)
 	rulecalc_set_date_order(calc, (rulecalc_date_order) settings->date_order);
 	rulecalc_set_date_separator(calc, settings->date_separator);
 	rulecalc_set_current_year(calc, settings->current_year);
-	rulecalc_set_language(calc, (rulecalc_language) settings->language);
+	rulecalc_set_language(calc, settings->language);
 }
 
 static RcEntry *

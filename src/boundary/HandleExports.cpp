@@ -207,7 +207,7 @@ RULECALC_API int RULECALC_CDECL rulecalc_set_current_year(Handle* calc, int year
   return calc != nullptr && calc->Calc.SetCurrentYear(year) ? 0 : -1;
 }
 
-RULECALC_API int RULECALC_CDECL rulecalc_set_language(Handle* calc, rulecalc_language language) {
+RULECALC_API int RULECALC_CDECL rulecalc_set_language(Handle* calc, int language) {
   if (calc == nullptr) return -1;
   if (language != RULECALC_LANGUAGE_CLASSIC && language != RULECALC_LANGUAGE_EXTENDED) return -1;
   calc->Calc.SetLanguage(language == RULECALC_LANGUAGE_EXTENDED ? rulecalc::ELanguage::Extended

@@ -85,12 +85,14 @@ SOutcomes CompareLanguages(std::uint64_t seed, int rules) {
 class GeneratedRules : public ::testing::TestWithParam<std::uint64_t> {};
 
 // Each seed's rules cover failed analyses, runs that hold and runs that do
-// not, and keyword names refused, so that no seed compares next to nothing.
+// not, and keyword names refused, so that no seed compares next to nothing
+// (the counts differ between compilers, which order the generator's calls
+// differently).
 TEST_P(GeneratedRules, MeanTheSameInBothLanguages) {
   const SOutcomes outcomes = CompareLanguages(GetParam(), 1000);
   EXPECT_GT(outcomes.FailedAnalyses, 50);
   EXPECT_GT(outcomes.TrueRuns, 50);
-  EXPECT_GT(outcomes.FalseRuns, 50);
+  EXPECT_GT(outcomes.FalseRuns, 25);
   EXPECT_GT(outcomes.KeywordNamesRefused, 20);
 }
 
