@@ -14,16 +14,19 @@ struct SMessageCase {
 
 void PrintTo(const SMessageCase& c, std::ostream* out) { *out << c.Sentence; }
 
+// A, B, C, D are number variables, S and T text variables; X is not set.
+void ExpectAnalysisError(const SMessageCase& c, ELanguage language) {
+  auto calc = testing::CalcWithVariables();
+  calc->SetLanguage(language);
+  calc->SetVarValue("K", "1", 7);  // a type code other than 0 and 1
+  calc->SetSentence(testing::Gbk(c.Sentence).c_str());
+  EXPECT_FALSE(calc->Analyse());
+  EXPECT_EQ(testing::Utf8(calc->GetAnalyseError()), c.Message);
+}
+
 class AnalysisMessages : public ::testing::TestWithParam<SMessageCase> {};
 
-// A, B, C, D are number variables, S and T text variables; X is not set.
-TEST_P(AnalysisMessages, FirstErrorWins) {
-  auto calc = testing::CalcWithVariables();
-  calc->SetVarValue("K", "1", 7);  // a type code other than 0 and 1
-  calc->SetSentence(testing::Gbk(GetParam().Sentence).c_str());
-  EXPECT_FALSE(calc->Analyse());
-  EXPECT_EQ(testing::Utf8(calc->GetAnalyseError()), GetParam().Message);
-}
+TEST_P(AnalysisMessages, FirstErrorWins) { ExpectAnalysisError(GetParam(), ELanguage::Classic); }
 
 INSTANTIATE_TEST_SUITE_P(
     Statements, AnalysisMessages,
@@ -138,13 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
 class ExtendedAnalysisMessages : public ::testing::TestWithParam<SMessageCase> {};
 
 // The extended language: its functions write their name before the message.
-TEST_P(ExtendedAnalysisMessages, FirstErrorWins) {
-  auto calc = testing::CalcWithVariables();
-  calc->SetLanguage(ELanguage::Extended);
-  calc->SetSentence(testing::Gbk(GetParam().Sentence).c_str());
-  EXPECT_FALSE(calc->Analyse());
-  EXPECT_EQ(testing::Utf8(calc->GetAnalyseError()), GetParam().Message);
-}
+TEST_P(ExtendedAnalysisMessages, FirstErrorWins) { ExpectAnalysisError(GetParam(), ELanguage::Extended); }
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, ExtendedAnalysisMessages,
