@@ -50,6 +50,7 @@ HANDLE_FUNCTIONS = [
     "rulecalc_row_text", "rulecalc_set_interrupt", "rulecalc_failed_clause_count", "rulecalc_failed_clause",
     "rulecalc_analysis_stop", "rulecalc_memory_ran_out", "rulecalc_read_number", "rulecalc_listing_item_count",
     "rulecalc_listing_item", "rulecalc_set_notes", "rulecalc_note_count", "rulecalc_note",
+    "rulecalc_bind_variable", "rulecalc_set_number", "rulecalc_set_text",
 ]
 EXPORTS.update({name: "ret" for name in HANDLE_FUNCTIONS})
 

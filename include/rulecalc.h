@@ -126,7 +126,8 @@ RULECALC_API const char *GetRuntimeError(void);
  * 0), rulecalc_analyse returns 0, rulecalc_run and rulecalc_run_rows return
  * RULECALC_RUNTIME_ERROR, the settings return -1, rulecalc_warning_count
  * returns 0 and rulecalc_warning returns NULL, rulecalc_note_count returns 0
- * and rulecalc_set_notes and rulecalc_note -1; the others do nothing.
+ * and rulecalc_set_notes and rulecalc_note -1, rulecalc_bind_variable,
+ * rulecalc_set_number and rulecalc_set_text -1; the others do nothing.
  *
  * In C the handle type is `rulecalc`. In C++ that name is the library's
  * namespace, so the same type is spelled `rulecalc::Handle`; `rulecalc_handle`
@@ -183,6 +184,41 @@ RULECALC_API void RULECALC_CDECL rulecalc_clear(rulecalc_handle *calc);
  * numbers, which rulecalc_warning reports). */
 RULECALC_API void RULECALC_CDECL rulecalc_set_variable(rulecalc_handle *calc, const char *name,
                                                        const char *value, int32_t type);
+
+/* Variable slots: a host that sets the same variables before many runs
+ * finds each by name once and then sets it by its slot, and may give a
+ * number as a number (nothing to write or read as text).
+ *
+ * rulecalc_bind_variable returns the slot of the variable of that name (ASCII
+ * letters folded as SetVarValue folds them), inserting it with an empty value
+ * of that type (a rulecalc_type, kept as rulecalc_set_variable keeps it) when
+ * there is none; an existing variable keeps its type and value. -1 for a null
+ * handle, a null name, or when memory runs out. A slot is the variable's until
+ * rulecalc_clear: bind again after it (an old slot then names whatever
+ * variable holds its place, or none). rulecalc_set_variable on the same name
+ * sets the same variable.
+ *
+ * rulecalc_set_number gives the variable a finite number: the calculator
+ * takes it as it is wherever it reads the value as a number, as if it had
+ * read a text of it. Where the value is read as text (a text variable, a
+ * number used as text), it shows as the shortest text that reads back as
+ * the number, with the decimal separator: whole numbers as their digits
+ * ("12", "-3"), others as "12.5" or "1e-20", and 0.0000001 (the null number)
+ * as "0.0000001". A missing value is the host's to give: an empty text
+ * through rulecalc_set_text (in a numeric variable the null number) or the
+ * null number itself. Returns 0, or -1 (nothing changed) for a null handle,
+ * a slot not bound, or a value that is not finite (NaN, infinities).
+ *
+ * rulecalc_set_text gives the variable the text of `length` bytes at
+ * `bytes`, as rulecalc_set_variable gives its value: the text ends at the
+ * first NUL byte within the length, as every text of the library does (a
+ * null pointer with length 0 is ""). An empty text in a numeric variable is
+ * the null number. Returns 0, or -1 (nothing changed) for a null handle, a
+ * slot not bound, a null pointer with a length, or when memory runs out. */
+RULECALC_API long RULECALC_CDECL rulecalc_bind_variable(rulecalc_handle *calc, const char *name, int32_t type);
+RULECALC_API int RULECALC_CDECL rulecalc_set_number(rulecalc_handle *calc, long slot, double value);
+RULECALC_API int RULECALC_CDECL rulecalc_set_text(rulecalc_handle *calc, long slot, const char *bytes,
+                                                  size_t length);
 
 /* As Analyse: 1 when a statement was compiled, 0 when not. */
 RULECALC_API int RULECALC_CDECL rulecalc_analyse(rulecalc_handle *calc);

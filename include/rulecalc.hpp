@@ -114,6 +114,19 @@ class Calculator {
     rulecalc_set_variable(Handle_, std::string(name).c_str(), std::string(value).c_str(), type);
   }
   void clear() noexcept { rulecalc_clear(Handle_); }
+  // Variable slots (see rulecalc_bind_variable): the slot, valid until
+  // clear(); throws std::bad_alloc when memory runs out.
+  long bind_variable(std::string_view name, ValueType type = ValueType::Number) {
+    const long slot = rulecalc_bind_variable(Handle_, std::string(name).c_str(), static_cast<std::int32_t>(type));
+    if (slot < 0) throw std::bad_alloc();
+    return slot;
+  }
+  // False (nothing changed) for a slot not bound or a number not finite.
+  bool set_number(long slot, double value) noexcept { return rulecalc_set_number(Handle_, slot, value) == 0; }
+  // False (nothing changed) for a slot not bound or when memory ran out.
+  bool set_text(long slot, std::string_view text) noexcept {
+    return rulecalc_set_text(Handle_, slot, text.data(), text.size()) == 0;
+  }
 
   std::string tokens() { return Text(rulecalc_tokens); }
   std::string numbers() { return Text(rulecalc_numbers); }

@@ -137,6 +137,18 @@ RULECALC_API void RULECALC_CDECL rulecalc_set_variable(Handle* calc, const char*
   if (calc != nullptr) calc->Calc.SetVarValue(name, value, type);
 }
 
+RULECALC_API long RULECALC_CDECL rulecalc_bind_variable(Handle* calc, const char* name, int32_t type) {
+  return calc == nullptr ? -1 : calc->Calc.BindVariable(name, type);
+}
+
+RULECALC_API int RULECALC_CDECL rulecalc_set_number(Handle* calc, long slot, double value) {
+  return calc != nullptr && calc->Calc.SetNumber(slot, value) ? 0 : -1;
+}
+
+RULECALC_API int RULECALC_CDECL rulecalc_set_text(Handle* calc, long slot, const char* bytes, size_t length) {
+  return calc != nullptr && calc->Calc.SetText(slot, bytes, length) ? 0 : -1;
+}
+
 RULECALC_API int RULECALC_CDECL rulecalc_analyse(Handle* calc) {
   if (calc == nullptr) return 0;
   const bool compiled = calc->Calc.Analyse();

@@ -1,7 +1,9 @@
 #include "boundary/RuleCalc.h"
 
+#include <cmath>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "boundary/Listings.h"
@@ -73,6 +75,35 @@ void TRuleCalc::SetVarValue(const char* name, const char* value, std::int32_t ty
   } catch (...) {
     RanShort = true;  // the table is as it was before the call
   }
+}
+
+long TRuleCalc::BindVariable(const char* name, std::int32_t type) noexcept {
+  if (name == nullptr) return -1;
+  try {
+    return static_cast<long>(Machine.Vars.Bind(name, type));
+  } catch (...) {
+    RanShort = true;  // the table is as it was before the call
+    return -1;
+  }
+}
+
+bool TRuleCalc::SetNumber(long slot, double value) noexcept {
+  if (slot < 0 || static_cast<std::size_t>(slot) >= Machine.Vars.Size() || !std::isfinite(value)) return false;
+  Machine.Vars.SetNumber(static_cast<std::size_t>(slot), value, Environment.Settings.DecimalSeparator);
+  return true;
+}
+
+bool TRuleCalc::SetText(long slot, const char* bytes, std::size_t length) noexcept {
+  if (slot < 0 || static_cast<std::size_t>(slot) >= Machine.Vars.Size()) return false;
+  if (bytes == nullptr && length > 0) return false;
+  const std::string_view text(bytes == nullptr ? "" : bytes, length);
+  try {
+    Machine.Vars.SetText(static_cast<std::size_t>(slot), text.substr(0, text.find('\0')));
+  } catch (...) {
+    RanShort = true;  // the record is as it was before the call
+    return false;
+  }
+  return true;
 }
 
 bool TRuleCalc::Analyse() noexcept {

@@ -45,6 +45,20 @@ class TRuleCalc {
   const char* GetVarnames() noexcept;
   void ClearMemory() noexcept;
   void SetVarValue(const char* name, const char* value, std::int32_t type) noexcept;
+  // Variable slots: the place of a variable in the table, so that a host
+  // setting the same variables for many runs finds each by name once. A
+  // slot stays the variable's until ClearMemory.
+  // The variable's slot, inserted with an empty value of that type when new
+  // (an existing one keeps its type and value); -1 for a null name or when
+  // memory runs out.
+  long BindVariable(const char* name, std::int32_t type) noexcept;
+  // The value as a number, taken as it is by every numeric reader; false
+  // (nothing changed) for a slot not bound or a value that is not finite.
+  bool SetNumber(long slot, double value) noexcept;
+  // The value as text: length bytes, ending early at a NUL byte; false
+  // (nothing changed) for a slot not bound, null bytes of some length, or
+  // when memory runs out.
+  bool SetText(long slot, const char* bytes, std::size_t length) noexcept;
   bool Analyse() noexcept;
   const char* GetAnalyseError() noexcept;
   bool Run() noexcept;

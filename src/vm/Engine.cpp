@@ -88,7 +88,7 @@ bool TVirtualMachine::RunCode(SRunState& run) {
       case EMAction::LoadTextVariable: {
         const SVarStruct* variable = LookUpVariable(pc);
         if (variable == nullptr) return FailMissingVariable(pc);
-        if (p.TextTarget != nullptr) *p.TextTarget = variable->Value;
+        if (p.TextTarget != nullptr) *p.TextTarget = Vars.Text(static_cast<std::size_t>(p.VarIndex));
         break;
       }
       case EMAction::LoadNumberConstant: *p.NumberTarget = p.Constant; break;
@@ -192,26 +192,26 @@ void TVirtualMachine::ExecuteArithmetic(EMOpCode op) {
 // generation does; a name not found is looked up again next time.
 const SVarStruct* TVirtualMachine::LookUpVariable(std::size_t pc) {
   SPreparedCode& prepared = Prepared[pc];
-  const auto& records = Vars.All();
   if (prepared.VarIndex >= 0 && prepared.VarGeneration == Vars.Generation)
-    return &records[static_cast<std::size_t>(prepared.VarIndex)];
+    return &Vars.Stored(static_cast<std::size_t>(prepared.VarIndex));
   const SVarStruct* found = Vars.Find(Code[pc].Operand2);
   if (found == nullptr) return nullptr;
-  prepared.VarIndex = static_cast<std::int32_t>(found - records.data());
+  prepared.VarIndex = static_cast<std::int32_t>(found - &Vars.Stored(0));
   prepared.VarGeneration = Vars.Generation;
   return found;
 }
 
-// The value text of the variable just found, read as a number, or the null
-// number when it is not one. Each value is read once until it changes.
+// The value of the variable just found as a number: the number it was given,
+// or its text read as one, or the null number when the text is not one. Each
+// value is read once until it changes.
 double TVirtualMachine::VariableAsNumber(const SPreparedCode& prepared) {
   const auto index = static_cast<std::size_t>(prepared.VarIndex);
-  if (LoadedNumbers.size() < Vars.All().size()) LoadedNumbers.resize(Vars.All().size());
+  if (LoadedNumbers.size() < Vars.Size()) LoadedNumbers.resize(Vars.Size());
   SLoadedNumber& loaded = LoadedNumbers[index];
   const std::uint64_t revision = Vars.Revision(index);
   if (loaded.Revision != revision) {
-    const std::string& text = Vars.All()[index].Value;
-    loaded.IsNumber = ReadNumber(text, Environment.Settings.DecimalSeparator, loaded.Value);
+    loaded.IsNumber = Vars.HeldNumber(index, loaded.Value) ||
+                      ReadNumber(Vars.Text(index), Environment.Settings.DecimalSeparator, loaded.Value);
     loaded.Revision = revision;
   }
   return loaded.IsNumber ? loaded.Value : NullNumber;

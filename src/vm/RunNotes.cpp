@@ -176,7 +176,7 @@ void TVirtualMachine::NoteUnreadNumber(std::size_t pc) {
   if (p.VarIndex < 0) return;
   const auto index = static_cast<std::size_t>(p.VarIndex);
   if (index >= LoadedNumbers.size() || LoadedNumbers[index].IsNumber) return;
-  const std::string& text = Vars.All()[index].Value;
+  const std::string& text = Vars.Text(index);
   if (text.empty()) return;
   AddNote(pc, ENoteKind::NotANumber, text, NotANumberReason(Environment.Settings.DecimalSeparator));
 }

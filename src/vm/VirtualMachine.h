@@ -21,8 +21,6 @@ namespace rulecalc {
 
 constexpr std::int32_t kStackCapacity = 2048;
 
-// The number that a missing number loads as: the value of NullNumberText.
-inline constexpr double NullNumber = 0.0000001;
 // Tolerance of numeric equality: the single-precision value nearest 1e-9.
 inline constexpr double EqualEpsilon = 9.999999717180685e-10;
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -416,6 +417,66 @@ INSTANTIATE_TEST_SUITE_P(Texts, ReadNumber,
                                            SNumberCase{"1,5", 0, -7}, SNumberCase{"12abc", 0, -7},
                                            SNumberCase{"0x10", 0, -7}, SNumberCase{nullptr, 0, -7}));
 
+// A numeric variable A and a text variable S, each set once by its slot.
+struct SSlotCase {
+  const char* Sentence;
+  bool Number;      // A's value as a number, else as the bytes of Text
+  double Value;
+  const char* Bytes;
+  size_t Length;
+  long Slot;        // 0: A, 1: S
+  rulecalc_status Status;
+};
+
+void PrintTo(const SSlotCase& c, std::ostream* out) { *out << c.Sentence; }
+
+class Slots : public ::testing::TestWithParam<SSlotCase> {};
+
+TEST_P(Slots, SetWhatTheSentenceReads) {
+  THandleCalls calc;
+  ASSERT_EQ(rulecalc_bind_variable(calc.Handle, "A", RULECALC_NUMBER), 0);
+  ASSERT_EQ(rulecalc_bind_variable(calc.Handle, "s", RULECALC_TEXT), 1);
+  rulecalc_set_variable(calc.Handle, "S", "x", RULECALC_TEXT);
+  const SSlotCase& c = GetParam();
+  EXPECT_EQ(c.Number ? rulecalc_set_number(calc.Handle, c.Slot, c.Value)
+                     : rulecalc_set_text(calc.Handle, c.Slot, c.Bytes, c.Length),
+            0);
+  calc.SetSentence(c.Sentence);
+  ASSERT_EQ(rulecalc_analyse(calc.Handle), 1);
+  EXPECT_EQ(rulecalc_run(calc.Handle), c.Status) << c.Sentence;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, Slots,
+    ::testing::Values(SSlotCase{"A=12.5;", true, 12.5, nullptr, 0, 0, RULECALC_HELD},
+                      SSlotCase{"A>1;", true, -3, nullptr, 0, 0, RULECALC_FAILED},
+                      SSlotCase{"A=NULL;", true, 0.0000001, nullptr, 0, 0, RULECALC_HELD},
+                      SSlotCase{"S=\"3\" AND A=NULL;", true, 3, nullptr, 0, 1, RULECALC_HELD},
+                      SSlotCase{"S=\"0.25\";", true, 0.25, nullptr, 0, 1, RULECALC_HELD},
+                      SSlotCase{"S=\"1e-20\";", true, 1e-20, nullptr, 0, 1, RULECALC_HELD},
+                      SSlotCase{"A=7;", false, 0, "7\0" "99", 3, 0, RULECALC_HELD},
+                      SSlotCase{"A=7;", false, 0, "789", 1, 0, RULECALC_HELD},
+                      SSlotCase{"A=NULL;", false, 0, nullptr, 0, 0, RULECALC_HELD},
+                      SSlotCase{"S=\"\";", false, 0, "", 0, 1, RULECALC_HELD}));
+
+// A refused value changes nothing; a slot is gone with the table it named.
+TEST(Slots, RefuseWhatTheyCannotSet) {
+  THandleCalls calc;
+  const long a = rulecalc_bind_variable(calc.Handle, "A", RULECALC_NUMBER);
+  EXPECT_EQ(rulecalc_bind_variable(calc.Handle, "a", RULECALC_TEXT), a);
+  EXPECT_EQ(rulecalc_bind_variable(calc.Handle, nullptr, RULECALC_NUMBER), -1);
+  EXPECT_EQ(rulecalc_set_number(calc.Handle, a, 4), 0);
+  for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) EXPECT_EQ(rulecalc_set_number(calc.Handle, a, bad), -1);
+  EXPECT_EQ(rulecalc_set_number(calc.Handle, -1, 1), -1);
+  EXPECT_EQ(rulecalc_set_number(calc.Handle, a + 1, 1), -1);
+  EXPECT_EQ(rulecalc_set_text(calc.Handle, a, nullptr, 2), -1);
+  calc.SetSentence("A=4;");
+  calc.Analyse();
+  EXPECT_EQ(rulecalc_run(calc.Handle), RULECALC_HELD);
+  rulecalc_clear(calc.Handle);
+  EXPECT_EQ(rulecalc_set_text(calc.Handle, a, "1", 1), -1);
+}
+
 // Every function accepts a null handle and gives its documented empty answer.
 TEST(NullHandle, GivesTheEmptyAnswers) {
   size_t length = 99;
@@ -447,6 +508,9 @@ TEST(NullHandle, GivesTheEmptyAnswers) {
   EXPECT_EQ(rulecalc_analysis_stop(nullptr, &length, &length), -1);
   EXPECT_EQ(rulecalc_memory_ran_out(nullptr), 0);
   EXPECT_EQ(rulecalc_read_number(nullptr, "1", nullptr), -1);
+  EXPECT_EQ(rulecalc_bind_variable(nullptr, "A", RULECALC_NUMBER), -1);
+  EXPECT_EQ(rulecalc_set_number(nullptr, 0, 1), -1);
+  EXPECT_EQ(rulecalc_set_text(nullptr, 0, "1", 1), -1);
   EXPECT_EQ(rulecalc_listing_item_count(nullptr), 0u);
   EXPECT_EQ(rulecalc_listing_item(nullptr, 0, &length, &length), -1);
   rulecalc_note_info note{};

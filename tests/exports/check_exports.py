@@ -18,7 +18,8 @@ EXPECTED = {"SetSentence", "GetTokens", "GetNumbers", "GetVarnames", "ClearMemor
             "rulecalc_failed_clause_count", "rulecalc_failed_clause",
             "rulecalc_analysis_stop", "rulecalc_memory_ran_out", "rulecalc_read_number",
             "rulecalc_listing_item_count", "rulecalc_listing_item",
-            "rulecalc_set_notes", "rulecalc_note_count", "rulecalc_note"}
+            "rulecalc_set_notes", "rulecalc_note_count", "rulecalc_note",
+            "rulecalc_bind_variable", "rulecalc_set_number", "rulecalc_set_text"}
 
 
 def exported_by(library):
