@@ -50,6 +50,7 @@ TRuleCalculators::TRuleCalculators(const SBatchPlan& plan) : Plan(plan) {
     return;
   }
   PerSentence.resize(plan.Rules.size());
+  SentenceSlots.resize(plan.Rules.size());
 }
 
 SEvaluation TRuleCalculators::Evaluate(std::size_t rule, const std::vector<std::string>& gbkValues) {
@@ -79,11 +80,24 @@ TRuleCalc& TRuleCalculators::Analysed(std::size_t rule) {
   return *shared;
 }
 
+// The slot of the column's variable in the rule's calculator, bound on first use.
+long TRuleCalculators::ColumnSlot(std::size_t rule, TRuleCalc& calc, std::size_t column) {
+  std::vector<long>& slots = SentenceSlots[Plan.RuleSentence[rule]];
+  if (slots.empty()) slots.assign(Plan.Columns.size(), -1);
+  if (slots[column] < 0) {
+    const SColumn& named = Plan.Columns[column];
+    slots[column] = calc.BindVariable(named.GbkName.c_str(), named.Type);
+    if (slots[column] < 0) throw std::bad_alloc();
+  }
+  return slots[column];
+}
+
+// The values go in as text: the machine reads a numeric one once, when it is used.
 SEvaluation TRuleCalculators::Rerun(std::size_t rule, const std::vector<std::string>& gbkValues) {
   TRuleCalc& calc = Analysed(rule);
   for (std::size_t column : Plan.RuleColumns[rule]) {
-    const SColumn& named = Plan.Columns[column];
-    calc.SetVarValue(named.GbkName.c_str(), gbkValues[column].c_str(), named.Type);
+    const std::string& value = gbkValues[column];
+    if (!calc.SetText(ColumnSlot(rule, calc, column), value.data(), value.size())) throw std::bad_alloc();
   }
   return RunAnalysed(calc);
 }

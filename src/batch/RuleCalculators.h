@@ -13,8 +13,8 @@ namespace rulecalc::batch {
 // Evaluates the plan's rules on rows, for one worker thread. Each rule has a
 // calculator, made and analysed when the rule first gets a row and shared
 // with every rule of the same sentence: per row only the values of the
-// columns the rule names are replaced (SetVarValue replaces) and the
-// compiled code runs again, with the run-time state of a fresh calculator and
+// columns the rule names are replaced, each through the slot its variable
+// got on first use, and the compiled code runs again, with the run-time state of a fresh calculator and
 // the rule's explanations kept from earlier runs. With FreshCalculators the
 // same verdicts come the long way: one calculator, cleared, given every
 // column, the sentence and a new analysis for every row and rule. Every
@@ -30,10 +30,12 @@ class TRuleCalculators {
  private:
   SEvaluation Rerun(std::size_t rule, const std::vector<std::string>& gbkValues);
   TRuleCalc& Analysed(std::size_t rule);
+  long ColumnSlot(std::size_t rule, TRuleCalc& calc, std::size_t column);
 
   const SBatchPlan& Plan;
   std::vector<SVariable> Variables;                      // every column, with FreshCalculators
   std::vector<std::unique_ptr<TRuleCalc>> PerSentence;   // by the plan's RuleSentence; null until needed
+  std::vector<std::vector<long>> SentenceSlots;          // by RuleSentence, then column; -1 until bound
   std::unique_ptr<TRuleCalc> Shared;                     // with FreshCalculators
 };
 
