@@ -103,9 +103,9 @@ class TFormBuilder {
   // $C0 := $C0 op $C1, and $C1 keeps its value with a null number made 0.
   void Arithmetic(EMOpCode op) {
     const std::uint32_t left = Read(kC0), right = Read(kC1);
-    const std::uint32_t result = Step(EMSlotStep::Arithmetic, left, right, 0, op);
-    Write(kC1, Step(EMSlotStep::NullAsZero, right, 0, 0));
-    Write(kC0, result);
+    const std::uint32_t rightAsNumber = NewSlot();
+    Write(kC0, Step(EMSlotStep::Arithmetic, left, right, rightAsNumber, op));
+    Write(kC1, rightAsNumber);
   }
 
   // Steps whose slot nothing reads are left out; a variable is always
@@ -117,9 +117,10 @@ class TFormBuilder {
     for (std::uint32_t slot : Form.Pushed) live[slot] = true;
     std::vector<SRegisterStep> kept;
     for (auto step = Form.Steps.rbegin(); step != Form.Steps.rend(); ++step) {
-      if (step->Kind != EMSlotStep::Variable && !live[step->Slot]) continue;
-      if (step->Kind == EMSlotStep::Arithmetic) live[step->Left] = live[step->Right] = true;
-      if (step->Kind == EMSlotStep::NullAsZero) live[step->Left] = true;
+      const bool arithmetic = step->Kind == EMSlotStep::Arithmetic;
+      const bool needed = live[step->Slot] || (arithmetic && live[step->Source]);
+      if (step->Kind != EMSlotStep::Variable && !needed) continue;
+      if (arithmetic) live[step->Left] = live[step->Right] = true;
       kept.push_back(*step);
     }
     Form.Steps.assign(kept.rbegin(), kept.rend());
@@ -198,8 +199,10 @@ bool TVirtualMachine::RunRegisterForm(SRegisterExpression& form, SRunState& run)
         slot = FloatStack[static_cast<std::size_t>(FloatTop) - step.Source];
         break;
       case EMSlotStep::Register: slot = NumberRegisterAt(Registers, step.Source); break;
-      case EMSlotStep::Arithmetic: slot = ArithmeticOf(step.Op, slots[step.Left], slots[step.Right]); break;
-      case EMSlotStep::NullAsZero: slot = NullAsZero(slots[step.Left]); break;
+      case EMSlotStep::Arithmetic:
+        slot = ArithmeticOf(step.Op, slots[step.Left], slots[step.Right]);
+        slots[step.Source] = NullAsZero(slots[step.Right]);
+        break;
     }
   }
   const auto base = static_cast<std::size_t>(FloatTop - form.StackBelow);

@@ -121,8 +121,7 @@ enum class EMSlotStep : std::uint8_t {
   Variable,    // slot := the number variable of record Source
   StackEntry,  // slot := the stack entry Source places below the top the form starts at
   Register,    // slot := the number register Source (0: $C0, 1: $C1, 2: $R0)
-  Arithmetic,  // slot := Left op Right, null numbers counting as 0
-  NullAsZero,  // slot := Left, 0 when it is the null number
+  Arithmetic,  // slot := Left op Right, null numbers counting as 0; Source := Right, 0 when null
 };
 
 struct SRegisterStep {
