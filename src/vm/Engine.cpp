@@ -61,14 +61,7 @@ bool TVirtualMachine::RunCode(SRunState& run) {
     if (interruptible && Interrupt->StopRequested()) return Fail(mInterrupted);
     SPreparedCode& p = Prepared[pc];
     EMAction action = p.Action;
-    if (action == EMAction::RegisterExpression) {
-      SRegisterExpression& form = RegisterForms[static_cast<std::size_t>(p.Expression)];
-      if (!Noting && !interruptible && RunRegisterForm(form, run)) {
-        pc += form.Length - 1;
-        continue;
-      }
-      action = form.Fallback;  // the records run one by one, as without the form
-    }
+  dispatch:
     switch (action) {
       case EMAction::Nothing: break;
       case EMAction::Arithmetic:
@@ -178,7 +171,15 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         if (!PopAndLogic(pc)) return false;
         pc += 1;
         break;
-      case EMAction::RegisterExpression: break;  // never a fallback
+      case EMAction::RegisterExpression: {
+        SRegisterExpression& form = RegisterForms[static_cast<std::size_t>(p.Expression)];
+        if (!Noting && !interruptible && RunRegisterForm(form, run)) {
+          pc += form.Length - 1;
+          break;
+        }
+        action = form.Fallback;  // the records run one by one, as without the form
+        goto dispatch;
+      }
     }
   }
   return FinishRun(run);

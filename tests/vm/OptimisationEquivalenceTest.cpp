@@ -90,12 +90,13 @@ const char* const kSentences[] = {
 };
 
 // The sessions of a sentence on every calculator, against the fast one.
-void ExpectSameSessions(const std::string& sentence, int& seed) {
+void ExpectSameSessions(const std::string& sentence, int& seed, ELanguage language = ELanguage::Classic) {
   auto fast = testing::MakeCalc();
   auto plain = MakePlainCalc();
   auto registerOnly = MakeRegisterOnlyCalc();
   auto noting = testing::MakeCalc();
   noting->Machine.TakeNotes = true;
+  for (TRuleCalc* calc : {fast.get(), plain.get(), registerOnly.get(), noting.get()}) calc->SetLanguage(language);
   for (int round = 0; round < 3; ++round, ++seed) {
     const std::vector<std::string> seen = Session(*fast, sentence, seed);
     EXPECT_EQ(seen, Session(*plain, sentence, seed)) << sentence;
@@ -107,6 +108,18 @@ void ExpectSameSessions(const std::string& sentence, int& seed) {
 TEST(OptimisationEquivalence, SessionsGiveTheSameAnswersAndTokeniserState) {
   int seed = 0;
   for (const char* sentence : kSentences) ExpectSameSessions(sentence, seed);
+}
+
+// Arithmetic inside the extended language's groups, negations and lists.
+const char* const kExtendedSentences[] = {
+    "NOT (A+B*2>C-1) AND A/B+C IN (1, 2, -3);", "((A+1)*(B-2))>3 AND NOT NOT C*C<A+B;",
+    "A+B IS NOT EMPTY OR (A-B*C NOT IN (NULL, 4) AND MOD(A+1,B)=ROUND(C/3,1));",
+    "IF (A*2>B OR B+C>1) THEN NOT C-A>1 ELSE (A+B+C=0);",
+};
+
+TEST(OptimisationEquivalence, ExtendedSessionsGiveTheSameAnswers) {
+  int seed = 0;
+  for (const char* sentence : kExtendedSentences) ExpectSameSessions(sentence, seed, ELanguage::Extended);
 }
 
 TEST(OptimisationEquivalence, GeneratedSentencesGiveTheSameAnswers) {
