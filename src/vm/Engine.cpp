@@ -18,7 +18,7 @@ bool TVirtualMachine::Run() {
   }
   if (Prepared.size() != Code.size()) PrepareAll();
   if (JumpsResolvedFor != Code.size()) ResolveJumps();
-  if (FusedFor != Code.size() || FusedWith != UseSuperinstructions) FuseAll();
+  if (FusedFor != Code.size() || FusedWith != UseSuperinstructions || RegistersWith != UseRegisterCode) FuseAll();
   if (UseExplanationCache) Explanations.UseSentence(Tokeniser.SentenceRevision);
   SRunState run;
   GroupStarts.clear();
@@ -60,7 +60,9 @@ bool TVirtualMachine::RunCode(SRunState& run) {
   for (std::size_t pc = 0; pc < count; ++pc) {
     if (interruptible && Interrupt->StopRequested()) return Fail(mInterrupted);
     SPreparedCode& p = Prepared[pc];
-    switch (p.Action) {
+    EMAction action = p.Action;
+  dispatch:
+    switch (action) {
       case EMAction::Nothing: break;
       case EMAction::Arithmetic:
         if (Noting) NoteDivision(pc, r.C1);
@@ -96,29 +98,29 @@ bool TVirtualMachine::RunCode(SRunState& run) {
       case EMAction::PushNumber: case EMAction::PushBoolean: case EMAction::PushZero: {
         double* slot = PushSlot(FloatStack, FloatTop);
         if (slot == nullptr) return Fail(mFloatStackOverflow);
-        if (p.Action == EMAction::PushNumber) *slot = *p.NumberTarget;
-        else if (p.Action == EMAction::PushBoolean) *slot = *p.BooleanTarget ? 1.0 : 0.0;
+        if (action == EMAction::PushNumber) *slot = *p.NumberTarget;
+        else if (action == EMAction::PushBoolean) *slot = *p.BooleanTarget ? 1.0 : 0.0;
         else *slot = 0.0;
         break;
       }
       case EMAction::PushText: case EMAction::PushEmptyText: {
         std::string* slot = PushSlot(StringStack, StringTop);
         if (slot == nullptr) return Fail(mStringStackOverflow);
-        if (p.Action == EMAction::PushText) *slot = *p.TextTarget;
+        if (action == EMAction::PushText) *slot = *p.TextTarget;
         else slot->clear();
         break;
       }
       case EMAction::PopNumber: case EMAction::PopBoolean: case EMAction::PopNumberAway: {
         const double* slot = PopSlot(FloatStack, FloatTop);
         if (slot == nullptr) return Fail(mFloatStackOverflow);
-        if (p.Action == EMAction::PopNumber) *p.NumberTarget = *slot;
-        else if (p.Action == EMAction::PopBoolean) *p.BooleanTarget = *slot != 0.0;
+        if (action == EMAction::PopNumber) *p.NumberTarget = *slot;
+        else if (action == EMAction::PopBoolean) *p.BooleanTarget = *slot != 0.0;
         break;
       }
       case EMAction::PopText: case EMAction::PopTextAway: {
         std::string* slot = PopSlot(StringStack, StringTop);
         if (slot == nullptr) return Fail(mStringStackOverflow);
-        if (p.Action == EMAction::PopText) p.TextTarget->swap(*slot);
+        if (action == EMAction::PopText) p.TextTarget->swap(*slot);
         break;
       }
       case EMAction::Logic: ExecuteLogic(p.Op); break;
@@ -143,8 +145,8 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         pc += 1;
         break;
       case EMAction::ConstantRightOperand: case EMAction::VariableRightOperand:
-        if (!RightOperand(pc, p.Action == EMAction::VariableRightOperand)) return false;
-        if (Noting) NoteRightOperand(pc, p.Action == EMAction::VariableRightOperand);
+        if (!RightOperand(pc, action == EMAction::VariableRightOperand)) return false;
+        if (Noting) NoteRightOperand(pc, action == EMAction::VariableRightOperand);
         pc += 3;
         break;
       case EMAction::CompareWithConstant:
@@ -169,6 +171,15 @@ bool TVirtualMachine::RunCode(SRunState& run) {
         if (!PopAndLogic(pc)) return false;
         pc += 1;
         break;
+      case EMAction::RegisterExpression: {
+        SRegisterExpression& form = RegisterForms[static_cast<std::size_t>(p.Expression)];
+        if (!Noting && !interruptible && RunRegisterForm(form, run)) {
+          pc += form.Length - 1;
+          break;
+        }
+        action = form.Fallback;  // the records run one by one, as without the form
+        goto dispatch;
+      }
     }
   }
   return FinishRun(run);
@@ -176,15 +187,8 @@ bool TVirtualMachine::RunCode(SRunState& run) {
 
 // A null number in either operand counts as 0; a zero divisor gives 0.
 void TVirtualMachine::ExecuteArithmetic(EMOpCode op) {
-  SRegisters& r = Registers;
-  if (r.C1 == NullNumber) r.C1 = 0.0;
-  if (r.C0 == NullNumber) r.C0 = 0.0;
-  switch (op) {
-    case opAdd: r.C0 = r.C0 + r.C1; break;
-    case opSub: r.C0 = r.C0 - r.C1; break;
-    case opMul: r.C0 = r.C0 * r.C1; break;
-    default: r.C0 = (r.C1 == 0.0) ? 0.0 : r.C0 / r.C1; break;
-  }
+  Registers.C1 = NullAsZero(Registers.C1);
+  Registers.C0 = ArithmeticOf(op, Registers.C0, Registers.C1);
 }
 
 // The variable an opMovF names. A name is stored once, and records are only

@@ -18,4 +18,20 @@ inline bool CompareNumbers(EMOpCode op, double left, double right) {
   }
 }
 
+// A null number counts as 0 in arithmetic.
+inline double NullAsZero(double value) { return value == NullNumber ? 0.0 : value; }
+
+// The arithmetic of opAdd, opSub, opMul and opDiv: null numbers count as 0,
+// and a zero divisor gives 0.
+inline double ArithmeticOf(EMOpCode op, double left, double right) {
+  left = NullAsZero(left);
+  right = NullAsZero(right);
+  switch (op) {
+    case opAdd: return left + right;
+    case opSub: return left - right;
+    case opMul: return left * right;
+    default: return right == 0.0 ? 0.0 : left / right;
+  }
+}
+
 }  // namespace rulecalc

@@ -60,11 +60,16 @@ std::size_t FuseAt(std::vector<SPreparedCode>& prepared, std::size_t at) {
 }  // namespace
 
 void TVirtualMachine::FuseAll() {
-  for (SPreparedCode& prepared : Prepared) prepared.Action = prepared.Own;
+  for (SPreparedCode& prepared : Prepared) {
+    prepared.Action = prepared.Own;
+    prepared.Expression = -1;
+  }
   FusedFor = Code.size();
   FusedWith = UseSuperinstructions;
-  if (!UseSuperinstructions) return;
-  for (std::size_t at = 0; at < Prepared.size();) at += FuseAt(Prepared, at);
+  RegistersWith = UseRegisterCode;
+  if (UseSuperinstructions)
+    for (std::size_t at = 0; at < Prepared.size();) at += FuseAt(Prepared, at);
+  CompileRegisterForms();
 }
 
 // opMovF into a number register, then opPush of a number register.

@@ -83,6 +83,9 @@ enum class EMAction : std::uint8_t {
   CompareVariableWithConstant,  // LoadNumberVariable (into a register), then CompareWithConstant's members
   CompareVariables,       // LoadNumberVariable, MoveNumber, LoadNumberVariable (both into registers), CompareNumbers
   PopAndLogic,            // PopBoolean, Logic
+  // A number expression and the comparison that may end it, evaluated into
+  // number slots and written back to the registers and the stack at its end.
+  RegisterExpression,
 };
 
 // An instruction with its operand texts resolved for execution: registers
@@ -107,6 +110,43 @@ struct SPreparedCode {
   std::int32_t Condition = kClauseFromSentence;
   std::int32_t VarIndex = -1;        // index of the variable last found (opMovF)
   std::uint64_t VarGeneration = 0;   // the variable table's generation when it was found
+  std::int32_t Expression = -1;      // the register form starting here (RegisterExpression)
+};
+
+// One step of a register form: a number slot computed from others, a
+// variable, the stack or a register.
+enum class EMSlotStep : std::uint8_t {
+  Variable,    // slot := the number variable of record Source
+  StackEntry,  // slot := the stack entry Source places below the top the form starts at
+  Register,    // slot := the number register Source (0: $C0, 1: $C1, 2: $R0)
+  Arithmetic,  // slot := Left op Right, null numbers counting as 0; Source := Right, 0 when null
+};
+
+struct SRegisterStep {
+  EMSlotStep Kind = EMSlotStep::Variable;
+  EMOpCode Op = opAdd;
+  std::uint32_t Slot = 0;
+  std::uint32_t Left = 0;
+  std::uint32_t Right = 0;
+  std::uint32_t Source = 0;
+};
+
+// A run of number loads, moves, pushes, pops and arithmetic (and the number
+// comparison that ends it) as three-address steps over number slots. The
+// registers and the stack are only written when every step succeeded, so a
+// form that cannot finish (a missing variable, a stack too full or too
+// empty) runs its records one by one instead.
+struct SRegisterExpression {
+  std::size_t First = 0;             // the record it starts at
+  std::size_t Length = 0;            // how many records it stands for
+  EMAction Fallback = EMAction::Nothing;  // the first record's action without the form
+  std::vector<SRegisterStep> Steps;
+  std::vector<double> Slots;         // constants filled in once
+  std::int32_t StackBelow = 0;       // entries popped below the top it starts at
+  std::int32_t StackPeak = 0;        // highest depth above that top
+  std::vector<std::uint32_t> Pushed; // the entries it leaves, from StackBelow below the top
+  std::int32_t Results[3] = {-1, -1, -1};  // the slots $C0, $C1, $R0 end with; -1: unchanged
+  std::int32_t Comparison = -1;      // the record of the comparison that ends it; -1: none
 };
 
 // A variable's value read as a number, kept until the value changes.
@@ -184,6 +224,13 @@ class TVirtualMachine {
   // steps. Off, every record is its own step; the results, the registers,
   // the stacks and the run-time text are the same.
   bool UseSuperinstructions = true;
+
+  // Evaluates each run of number loads, arithmetic and the comparison that
+  // ends it into number slots, without a push and pop for every left
+  // operand. Off, the records run as they are (or as superinstructions);
+  // the results, the registers, the stacks, the run-time text and the notes
+  // are the same.
+  bool UseRegisterCode = true;
 
   // Lists in Notes, each run, where a built-in, a division or a numeric
   // variable fell back to its fallback value. The results, the registers,
@@ -290,6 +337,11 @@ class TVirtualMachine {
   bool CompareVariables(std::size_t pc, SRunState& run);
   bool PopAndLogic(std::size_t pc);
 
+  // --- The register form (RegisterCode.cpp) ---
+  void CompileRegisterForms();
+  bool RunRegisterForm(SRegisterExpression& form, SRunState& run);
+  bool NumberOfVariable(std::size_t pc, double& value);
+
   // --- Preparation (VirtualMachine.cpp) ---
   SPreparedCode Prepare(const SCodeStruct& record);
   static EMAction ActionOf(const SCodeStruct& record, const SPreparedCode& prepared);
@@ -337,6 +389,8 @@ class TVirtualMachine {
   std::size_t JumpsResolvedFor = 0;     // Code size when the jump targets were last resolved
   std::size_t FusedFor = 0;             // Code size when the superinstructions were last chosen
   bool FusedWith = false;               // UseSuperinstructions when they were chosen
+  bool RegistersWith = false;           // UseRegisterCode when the register forms were made
+  std::vector<SRegisterExpression> RegisterForms;
   char LabelBuffer[256] = {};
 };
 

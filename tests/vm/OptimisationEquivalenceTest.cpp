@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/SentenceGenerator.h"
 #include "support/TestCalc.h"
 
 namespace rulecalc {
@@ -18,6 +19,14 @@ std::unique_ptr<TRuleCalc> MakePlainCalc() {
   calc->Machine.UseExplanationCache = false;
   calc->Tokeniser.UseFirstByteFilter = false;
   calc->Tokeniser.UseCombinedAutomaton = false;
+  calc->Machine.UseSuperinstructions = false;
+  calc->Machine.UseRegisterCode = false;
+  return calc;
+}
+
+// Register forms whose records, where they run one by one, are not fused.
+std::unique_ptr<TRuleCalc> MakeRegisterOnlyCalc() {
+  auto calc = testing::MakeCalc();
   calc->Machine.UseSuperinstructions = false;
   return calc;
 }
@@ -80,19 +89,43 @@ const char* const kSentences[] = {
     "IF A>1 THEN B>2; IF B>1 THEN C<1 ELSE A<1;", "SUBSTR(S,0,1)=\"X\" AND FINDSTR(S,\"y\")>=0 OR A/B>2;",
 };
 
+// The sessions of a sentence on every calculator, against the fast one.
+void ExpectSameSessions(const std::string& sentence, int& seed, ELanguage language = ELanguage::Classic) {
+  auto fast = testing::MakeCalc();
+  auto plain = MakePlainCalc();
+  auto registerOnly = MakeRegisterOnlyCalc();
+  auto noting = testing::MakeCalc();
+  noting->Machine.TakeNotes = true;
+  for (TRuleCalc* calc : {fast.get(), plain.get(), registerOnly.get(), noting.get()}) calc->SetLanguage(language);
+  for (int round = 0; round < 3; ++round, ++seed) {
+    const std::vector<std::string> seen = Session(*fast, sentence, seed);
+    EXPECT_EQ(seen, Session(*plain, sentence, seed)) << sentence;
+    EXPECT_EQ(seen, Session(*registerOnly, sentence, seed)) << sentence;
+    EXPECT_EQ(seen, Session(*noting, sentence, seed)) << sentence;
+  }
+}
+
 TEST(OptimisationEquivalence, SessionsGiveTheSameAnswersAndTokeniserState) {
   int seed = 0;
-  for (const char* sentence : kSentences) {
-    auto fast = testing::MakeCalc();
-    auto plain = MakePlainCalc();
-    auto noting = testing::MakeCalc();
-    noting->Machine.TakeNotes = true;
-    for (int round = 0; round < 3; ++round, ++seed) {
-      const std::vector<std::string> seen = Session(*fast, sentence, seed);
-      EXPECT_EQ(seen, Session(*plain, sentence, seed)) << sentence;
-      EXPECT_EQ(seen, Session(*noting, sentence, seed)) << sentence;
-    }
-  }
+  for (const char* sentence : kSentences) ExpectSameSessions(sentence, seed);
+}
+
+// Arithmetic inside the extended language's groups, negations and lists.
+const char* const kExtendedSentences[] = {
+    "NOT (A+B*2>C-1) AND A/B+C IN (1, 2, -3);", "((A+1)*(B-2))>3 AND NOT NOT C*C<A+B;",
+    "A+B IS NOT EMPTY OR (A-B*C NOT IN (NULL, 4) AND MOD(A+1,B)=ROUND(C/3,1));",
+    "IF (A*2>B OR B+C>1) THEN NOT C-A>1 ELSE (A+B+C=0);",
+};
+
+TEST(OptimisationEquivalence, ExtendedSessionsGiveTheSameAnswers) {
+  int seed = 0;
+  for (const char* sentence : kExtendedSentences) ExpectSameSessions(sentence, seed, ELanguage::Extended);
+}
+
+TEST(OptimisationEquivalence, GeneratedSentencesGiveTheSameAnswers) {
+  testing::TSentenceGenerator generator(20261209, {true});
+  int seed = 0;
+  for (int i = 0; i < 2000 && !HasFailure(); ++i) ExpectSameSessions(generator.Next().Sentence, seed);
 }
 
 // Records that make up the runs executed as superinstructions, and records
@@ -147,23 +180,28 @@ std::vector<std::string> CodeSession(TRuleCalc& calc, int seed) {
   return seen;
 }
 
-TEST(OptimisationEquivalence, SuperinstructionsRunAnyCodeAlike) {
+TEST(OptimisationEquivalence, SuperinstructionsAndRegisterFormsRunAnyCodeAlike) {
   auto fast = testing::MakeCalc();
   auto plain = testing::MakeCalc();
   plain->Machine.UseSuperinstructions = false;
+  plain->Machine.UseRegisterCode = false;
+  auto registerOnly = MakeRegisterOnlyCalc();
   auto noting = testing::MakeCalc();
   noting->Machine.TakeNotes = true;
   for (int seed = 0; seed < 3000; ++seed) {
     const std::vector<std::string> seen = CodeSession(*fast, seed);
     ASSERT_EQ(seen, CodeSession(*plain, seed)) << seed;
+    ASSERT_EQ(seen, CodeSession(*registerOnly, seed)) << seed;
     ASSERT_EQ(seen, CodeSession(*noting, seed)) << seed;
   }
 }
 
-TEST(OptimisationEquivalence, SuperinstructionsOverflowAtTheSamePush) {
+// Left operands pushed past the stack's capacity, in runs of register forms.
+TEST(OptimisationEquivalence, SuperinstructionsAndRegisterFormsOverflowAtTheSamePush) {
   auto fast = testing::MakeCalc();
   auto plain = testing::MakeCalc();
   plain->Machine.UseSuperinstructions = false;
+  plain->Machine.UseRegisterCode = false;
   for (TRuleCalc* calc : {fast.get(), plain.get()}) {
     calc->SetVarValue("A", "1", 0);
     for (int i = 0; i <= kStackCapacity; ++i) {
