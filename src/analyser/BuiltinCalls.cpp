@@ -168,13 +168,19 @@ bool TSemanticAnalysor::ParseOneArgumentCall(const SBuiltinFunction& function, S
   return FinishCall(function, place);
 }
 
-// TOCHAR(date, "format"): the date waits on the stack while the format is
-// computed into $S0, then comes back into $C0.
-bool TSemanticAnalysor::ParseTocharCall(const SBuiltinFunction& function, SCallPlace& place) {
+// The first argument of a call of two or more, whose end a note shows, and the comma after it.
+bool TSemanticAnalysor::ParseFirstArgumentAndComma(const SBuiltinFunction& function, SCallPlace& place) {
   if (!ParseScreenedArgument(function, function.FirstScreen, function.FirstType)) return false;
   place.ArgumentEnd = TokenStart();
   if (!Require(function, wtComma, function.Incomplete)) return false;
   Advance();
+  return true;
+}
+
+// TOCHAR(date, "format"): the date waits on the stack while the format is
+// computed into $S0, then comes back into $C0.
+bool TSemanticAnalysor::ParseTocharCall(const SBuiltinFunction& function, SCallPlace& place) {
+  if (!ParseFirstArgumentAndComma(function, place)) return false;
   if (!Screen(function, function.SecondScreen, function.SecondType)) return false;
   Emit(opPush, kRegC0, {}, kNumberType);
   if (!ParseExpression()) return false;
@@ -189,10 +195,7 @@ bool TSemanticAnalysor::ParsePairCall(const SBuiltinFunction& function, SCallPla
   const std::uint8_t type = function.PairOfTexts ? kTextType : kNumberType;
   const char* accumulator = function.PairOfTexts ? kRegS0 : kRegC0;
   const char* second = function.PairOfTexts ? kRegS1 : kRegC1;
-  if (!ParseScreenedArgument(function, function.FirstScreen, function.FirstType)) return false;
-  place.ArgumentEnd = TokenStart();
-  if (!Require(function, wtComma, function.Incomplete)) return false;
-  Advance();
+  if (!ParseFirstArgumentAndComma(function, place)) return false;
   if (!Screen(function, function.SecondScreen, function.SecondType)) return false;
   Emit(opPush, accumulator, {}, type);
   if (!ParseExpression()) return false;
@@ -258,10 +261,7 @@ bool TSemanticAnalysor::ParseNvlCall(const SBuiltinFunction& function) {
 // ones are computed.
 bool TSemanticAnalysor::ParseReplaceCall(const SBuiltinFunction& function, SCallPlace& place) {
   Emit(opPush, kRegRS, {}, kTextType);
-  if (!ParseScreenedArgument(function, function.FirstScreen, function.FirstType)) return false;
-  place.ArgumentEnd = TokenStart();
-  if (!Require(function, wtComma, function.Incomplete)) return false;
-  Advance();
+  if (!ParseFirstArgumentAndComma(function, place)) return false;
   if (!Screen(function, function.SecondScreen, function.SecondType)) return false;
   Emit(opPush, kRegS0, {}, kTextType);
   if (!ParseExpression()) return false;

@@ -85,6 +85,7 @@ class TSemanticAnalysor {
   // Built-in call patterns (BuiltinCalls.cpp).
   bool ParseCallArguments(const SBuiltinFunction& function);
   bool ParseOneArgumentCall(const SBuiltinFunction& function, SCallPlace& place);
+  bool ParseFirstArgumentAndComma(const SBuiltinFunction& function, SCallPlace& place);
   bool ParseTocharCall(const SBuiltinFunction& function, SCallPlace& place);
   bool ParsePairCall(const SBuiltinFunction& function, SCallPlace& place);
   bool ParseSubstrCall(const SBuiltinFunction& function, SCallPlace& place);

@@ -92,7 +92,6 @@ class TRuleCalc {
   bool SetCurrentYear(int year) noexcept;  // 0: the host clock
   // The language the next Analyse reads, and the tokens and names listed.
   void SetLanguage(ELanguage language) noexcept { Tokeniser.Language = language; }
-  ELanguage Language() const noexcept { return Tokeniser.Language; }
   // The host's check, asked during analysis, listings and runs; when it says
   // stop, Analyse fails and a run ends with a run-time error, both with the
   // message mInterrupted, and a listing is empty. Null: never asked.

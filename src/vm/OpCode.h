@@ -71,7 +71,6 @@ enum EMOpCode : std::uint8_t {
 };
 
 constexpr int kOpCodeCount = 50;
-constexpr int kClassicOpCodeCount = 35;
 
 struct SOpCodeInfo {
   const char* Name;         // "opAdd"
