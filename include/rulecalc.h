@@ -430,6 +430,66 @@ RULECALC_API int RULECALC_CDECL rulecalc_set_notes(rulecalc_handle *calc, int on
 RULECALC_API size_t RULECALC_CDECL rulecalc_note_count(rulecalc_handle *calc);
 RULECALC_API int RULECALC_CDECL rulecalc_note(rulecalc_handle *calc, size_t index, rulecalc_note_info *note);
 
+/* ----------------------------------------------------------------------
+ * Rule sets: many named rules over one variable table. Each rule is
+ * analysed once when added; per record the host sets each variable once
+ * (by its slot) and one call runs every rule, each with its own status,
+ * explanation, warnings and notes.
+ *
+ * rulecalc_rules_open: a new, empty set whose rules take the language, date
+ * order, separator, current year and regional settings that `settings` has
+ * now (NULL: those of a new calculator). NULL when memory runs out.
+ * rulecalc_rules_close frees the set, its rules and every text they
+ * returned; NULL is a no-op.
+ *
+ * rulecalc_rules_bind, rulecalc_rules_set_number and rulecalc_rules_set_text
+ * are rulecalc_bind_variable, rulecalc_set_number and rulecalc_set_text on
+ * the set's table, which every rule reads. Bind every variable a rule names
+ * before adding the rule: its analysis reads the types bound then (as
+ * Analyse reads the variables set before it).
+ *
+ * rulecalc_rules_add analyses `sentence` as the rule `name` and returns its
+ * index (0, 1, ... in order of adding); -1 (nothing added) for a null set,
+ * name or sentence, or when memory runs out. A sentence that does not
+ * analyse is still added: rulecalc_rules_text gives its analysis error, and
+ * every run gives it RULECALC_RUNTIME_ERROR.
+ *
+ * rulecalc_rules_run runs every rule as rulecalc_run runs it, from a clean
+ * machine, over the variables as they are; statuses[i] (when statuses is
+ * not null; room for rulecalc_rules_count entries) receives rule i's
+ * rulecalc_status. Returns the worst status met (RULECALC_HELD for an empty
+ * set), RULECALC_RUNTIME_ERROR for a null set.
+ *
+ * rulecalc_rules_text: rule index's explanation after RULECALC_FAILED, its
+ * error after RULECALC_RUNTIME_ERROR, "" after RULECALC_HELD (and before any
+ * run); a rule that did not analyse gives its analysis error. "" for an index
+ * out of range. Valid until the next run or close.
+ *
+ * rulecalc_rules_rule: the rule's own calculator, for the other handle
+ * functions (warnings, failed clauses, notes, listings, interrupts); NULL for
+ * an index out of range. It belongs to the set: rulecalc_close,
+ * rulecalc_clear and rulecalc_set_sentence leave it as it is, rulecalc_analyse
+ * only answers whether it compiled, and a variable set through it is set in
+ * the set's table. Valid until rulecalc_rules_close.
+ *
+ * A set, like a calculator, is used by one thread at a time.
+ * ---------------------------------------------------------------------- */
+typedef struct rulecalc_rules rulecalc_rules;
+
+RULECALC_API rulecalc_rules *RULECALC_CDECL rulecalc_rules_open(rulecalc_handle *settings);
+RULECALC_API void RULECALC_CDECL rulecalc_rules_close(rulecalc_rules *rules);
+RULECALC_API long RULECALC_CDECL rulecalc_rules_bind(rulecalc_rules *rules, const char *name, int32_t type);
+RULECALC_API int RULECALC_CDECL rulecalc_rules_set_number(rulecalc_rules *rules, long slot, double value);
+RULECALC_API int RULECALC_CDECL rulecalc_rules_set_text(rulecalc_rules *rules, long slot, const char *bytes,
+                                                        size_t length);
+RULECALC_API long RULECALC_CDECL rulecalc_rules_add(rulecalc_rules *rules, const char *name,
+                                                    const char *sentence);
+RULECALC_API size_t RULECALC_CDECL rulecalc_rules_count(rulecalc_rules *rules);
+RULECALC_API const char *RULECALC_CDECL rulecalc_rules_name(rulecalc_rules *rules, size_t index, size_t *length);
+RULECALC_API rulecalc_status RULECALC_CDECL rulecalc_rules_run(rulecalc_rules *rules, uint8_t *statuses);
+RULECALC_API const char *RULECALC_CDECL rulecalc_rules_text(rulecalc_rules *rules, size_t index, size_t *length);
+RULECALC_API rulecalc_handle *RULECALC_CDECL rulecalc_rules_rule(rulecalc_rules *rules, size_t index);
+
 #ifdef __cplusplus
 }
 #endif

@@ -248,6 +248,80 @@ class Calculator {
   rulecalc_handle* Handle_;
 };
 
+// Many named rules over one variable table (see rulecalc_rules_open): bind
+// the variables, add the rules, then per record set each variable once and
+// run every rule.
+class RuleSet {
+ public:
+  RuleSet() : RuleSet(nullptr) {}
+  // The rules take the language and date settings settings has now.
+  explicit RuleSet(const Calculator& settings) : RuleSet(settings.handle()) {}
+  ~RuleSet() { rulecalc_rules_close(Rules_); }
+  RuleSet(RuleSet&& other) noexcept
+      : Rules_(std::exchange(other.Rules_, nullptr)), Statuses_(std::move(other.Statuses_)) {}
+  RuleSet& operator=(RuleSet&& other) noexcept {
+    if (this != &other) {
+      rulecalc_rules_close(Rules_);
+      Rules_ = std::exchange(other.Rules_, nullptr);
+      Statuses_ = std::move(other.Statuses_);
+    }
+    return *this;
+  }
+  RuleSet(const RuleSet&) = delete;
+  RuleSet& operator=(const RuleSet&) = delete;
+
+  // The variable's slot; throws std::bad_alloc when memory runs out.
+  long bind_variable(std::string_view name, ValueType type = ValueType::Number) {
+    const long slot = rulecalc_rules_bind(Rules_, std::string(name).c_str(), static_cast<std::int32_t>(type));
+    if (slot < 0) throw std::bad_alloc();
+    return slot;
+  }
+  bool set_number(long slot, double value) noexcept { return rulecalc_rules_set_number(Rules_, slot, value) == 0; }
+  bool set_text(long slot, std::string_view text) noexcept {
+    return rulecalc_rules_set_text(Rules_, slot, text.data(), text.size()) == 0;
+  }
+  // The rule's index, analysed against the variables bound so far (a rule
+  // that does not analyse is added too: text(index) says why); throws
+  // std::bad_alloc when memory runs out.
+  std::size_t add(std::string_view name, std::string_view sentence) {
+    const long index = rulecalc_rules_add(Rules_, std::string(name).c_str(), std::string(sentence).c_str());
+    if (index < 0) throw std::bad_alloc();
+    return static_cast<std::size_t>(index);
+  }
+  std::size_t size() const noexcept { return rulecalc_rules_count(Rules_); }
+  std::string name(std::size_t index) const { return Text(rulecalc_rules_name, index); }
+
+  // Runs every rule; the worst status met. Throws std::bad_alloc when
+  // memory runs out.
+  Status run() {
+    Statuses_.resize(size());
+    return static_cast<Status>(rulecalc_rules_run(Rules_, Statuses_.data()));
+  }
+  // Rule index's status in the last run.
+  Status status(std::size_t index) const { return static_cast<Status>(Statuses_.at(index)); }
+  // Its explanation, error or analysis error (see rulecalc_rules_text).
+  std::string text(std::size_t index) const { return Text(rulecalc_rules_text, index); }
+  // The rule's own calculator, owned by the set (see rulecalc_rules_rule).
+  rulecalc_handle* rule(std::size_t index) const noexcept { return rulecalc_rules_rule(Rules_, index); }
+
+  // The C set, for calls this class does not wrap; null once moved from.
+  rulecalc_rules* rules() const noexcept { return Rules_; }
+
+ private:
+  explicit RuleSet(rulecalc_handle* settings) : Rules_(rulecalc_rules_open(settings)) {
+    if (Rules_ == nullptr) throw std::bad_alloc();
+  }
+  std::string Text(const char*(RULECALC_CDECL* get)(rulecalc_rules*, std::size_t, std::size_t*),
+                   std::size_t index) const {
+    std::size_t length = 0;
+    const char* text = get(Rules_, index, &length);
+    return std::string(text, length);
+  }
+
+  rulecalc_rules* Rules_;
+  std::vector<std::uint8_t> Statuses_;
+};
+
 }  // namespace rulecalc
 
 #endif /* RULECALC_HPP */

@@ -7,21 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "boundary/Handle.h"
 #include "boundary/Listings.h"
 #include "boundary/RowTexts.h"
 #include "boundary/RuleCalc.h"
 #include "common/Interrupt.h"
 #include "rulecalc.h"
 #include "vm/NumberText.h"
-
-struct rulecalc::Handle {
-  TRuleCalc Calc;
-  std::string Listing;  // the last listing returned
-  std::vector<rulecalc::SListingItem> ListingItems;  // and where its items are
-  bool ListingRanShort = false;  // a listing since the last clear found no memory
-  rulecalc::SSentenceSpan AnalysisStop;  // where the last analysis stopped
-  rulecalc::TRowTexts RowTexts;  // the texts of the last table of rows
-};
 
 namespace {
 
@@ -108,10 +100,13 @@ RULECALC_API Handle* RULECALC_CDECL rulecalc_open(void) {
   }
 }
 
-RULECALC_API void RULECALC_CDECL rulecalc_close(Handle* calc) { delete calc; }
+RULECALC_API void RULECALC_CDECL rulecalc_close(Handle* calc) {
+  if (calc == nullptr || calc->InRuleSet) return;
+  delete calc;
+}
 
 RULECALC_API void RULECALC_CDECL rulecalc_set_sentence(Handle* calc, const char* sentence) {
-  if (calc != nullptr) calc->Calc.SetSentence(sentence);
+  if (calc != nullptr && !calc->InRuleSet) calc->Calc.SetSentence(sentence);
 }
 
 RULECALC_API const char* RULECALC_CDECL rulecalc_tokens(Handle* calc, size_t* length) {
@@ -127,7 +122,7 @@ RULECALC_API const char* RULECALC_CDECL rulecalc_varnames(Handle* calc, size_t* 
 }
 
 RULECALC_API void RULECALC_CDECL rulecalc_clear(Handle* calc) {
-  if (calc == nullptr) return;
+  if (calc == nullptr || calc->InRuleSet) return;
   calc->Calc.ClearMemory();
   calc->ListingRanShort = false;
 }
@@ -151,6 +146,7 @@ RULECALC_API int RULECALC_CDECL rulecalc_set_text(Handle* calc, long slot, const
 
 RULECALC_API int RULECALC_CDECL rulecalc_analyse(Handle* calc) {
   if (calc == nullptr) return 0;
+  if (calc->InRuleSet) return calc->RuleCompiled ? 1 : 0;
   const bool compiled = calc->Calc.Analyse();
   calc->AnalysisStop = calc->Calc.AnalysisStop();
   return compiled ? 1 : 0;

@@ -44,6 +44,14 @@ TRuleCalc::TRuleCalc(SHostEnvironment environment)
   Machine.Interrupt = &Interrupt;
 }
 
+TRuleCalc::TRuleCalc(SHostEnvironment environment, TVarTable& sharedVariables)
+    : Environment(std::move(environment)),
+      Machine(Tokeniser, Environment, &sharedVariables),
+      Analysor(Machine, Tokeniser) {
+  Tokeniser.Interrupt = &Interrupt;
+  Machine.Interrupt = &Interrupt;
+}
+
 void TRuleCalc::SetSentence(const char* sentence) noexcept {
   try {
     Tokeniser.SetSentence(sentence ? sentence : "");

@@ -36,6 +36,10 @@ class TRuleCalc {
   TRuleCalc();
   // Uses the given settings and clock (for tests and hosts that choose their own).
   explicit TRuleCalc(SHostEnvironment environment);
+  // Reads and sets the variables of a table shared with other calculators
+  // (the rules of one set): it must outlive this one, and ClearMemory
+  // empties it for all of them.
+  TRuleCalc(SHostEnvironment environment, TVarTable& sharedVariables);
   TRuleCalc(const TRuleCalc&) = delete;
   TRuleCalc& operator=(const TRuleCalc&) = delete;
 

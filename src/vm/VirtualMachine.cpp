@@ -9,8 +9,10 @@
 
 namespace rulecalc {
 
-TVirtualMachine::TVirtualMachine(TTokenAnalyser& tokeniser, const SHostEnvironment& environment)
-    : Tokeniser(tokeniser),
+TVirtualMachine::TVirtualMachine(TTokenAnalyser& tokeniser, const SHostEnvironment& environment,
+                                 TVarTable* sharedVariables)
+    : Vars(sharedVariables != nullptr ? *sharedVariables : OwnVars),
+      Tokeniser(tokeniser),
       Environment(environment) {}
 
 void TVirtualMachine::AddCode(std::uint8_t opCode, std::string_view operand1,

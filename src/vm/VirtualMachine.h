@@ -170,7 +170,11 @@ struct SRunState {
 // through the shared tokeniser to explain a false result.
 class TVirtualMachine {
  public:
-  TVirtualMachine(TTokenAnalyser& tokeniser, const SHostEnvironment& environment);
+  // sharedVariables: a table the machine reads instead of its own, shared
+  // with the machines of other rules over the same record; it must outlive
+  // the machine. Null: the machine's own table.
+  TVirtualMachine(TTokenAnalyser& tokeniser, const SHostEnvironment& environment,
+                  TVarTable* sharedVariables = nullptr);
   // Instructions hold the addresses of the machine's registers.
   TVirtualMachine(const TVirtualMachine&) = delete;
   TVirtualMachine& operator=(const TVirtualMachine&) = delete;
@@ -239,7 +243,8 @@ class TVirtualMachine {
   bool TakeNotes = false;
 
   SRegisters Registers;
-  TVarTable Vars;
+  TVarTable OwnVars;  // the table of a machine that shares none
+  TVarTable& Vars;    // the table the machine reads: OwnVars or the shared one
   std::vector<SCodeStruct> Code;
   std::vector<double> FloatStack;         // grows with use, to kStackCapacity entries
   std::int32_t FloatTop = 0;

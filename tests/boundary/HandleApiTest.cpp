@@ -519,6 +519,61 @@ TEST(NullHandle, GivesTheEmptyAnswers) {
   EXPECT_EQ(rulecalc_note(nullptr, 0, &note), -1);
   EXPECT_STREQ(rulecalc_version(), RULECALC_VERSION_STRING);
   EXPECT_STREQ(rulecalc_version(), RULECALC_PROJECT_VERSION);
+  rulecalc_rules_close(nullptr);
+  EXPECT_EQ(rulecalc_rules_bind(nullptr, "A", RULECALC_NUMBER), -1);
+  EXPECT_EQ(rulecalc_rules_set_number(nullptr, 0, 1), -1);
+  EXPECT_EQ(rulecalc_rules_set_text(nullptr, 0, "1", 1), -1);
+  EXPECT_EQ(rulecalc_rules_add(nullptr, "r", "A>1;"), -1);
+  EXPECT_EQ(rulecalc_rules_count(nullptr), 0u);
+  EXPECT_STREQ(rulecalc_rules_name(nullptr, 0, &length), "");
+  EXPECT_EQ(rulecalc_rules_run(nullptr, &status), RULECALC_RUNTIME_ERROR);
+  EXPECT_STREQ(rulecalc_rules_text(nullptr, 0, &length), "");
+  EXPECT_EQ(rulecalc_rules_rule(nullptr, 0), nullptr);
+}
+
+// A set takes the settings of the calculator it was opened from; a rule
+// that does not analyse answers with its analysis error; a rule's own
+// handle cannot be closed, cleared or given another sentence.
+TEST(RuleSet, RunsEveryRuleOverOneTable) {
+  THandleCalls settings;
+  ASSERT_EQ(rulecalc_set_date_order(settings.Handle, RULECALC_DATE_DMY), 0);
+  ASSERT_EQ(rulecalc_set_date_separator(settings.Handle, '/'), 0);
+  rulecalc_rules* set = rulecalc_rules_open(settings.Handle);
+  const long age = rulecalc_rules_bind(set, "AGE", RULECALC_NUMBER);
+  const long day = rulecalc_rules_bind(set, "APPLIED", RULECALC_TEXT);
+  EXPECT_EQ(rulecalc_rules_add(set, "adult", "AGE>=18;"), 0);
+  EXPECT_EQ(rulecalc_rules_add(set, "march", "MONTH(TODATE(APPLIED))=3;"), 1);
+  EXPECT_EQ(rulecalc_rules_add(set, "broken", "AGE>=;"), 2);
+  EXPECT_EQ(rulecalc_rules_add(set, "unbound", "SCORE>1;"), 3);
+  EXPECT_EQ(rulecalc_rules_add(set, nullptr, "AGE>1;"), -1);
+  ASSERT_EQ(rulecalc_rules_count(set), 4u);
+  size_t length = 0;
+  EXPECT_STREQ(rulecalc_rules_name(set, 1, &length), "march");
+  EXPECT_EQ(length, 5u);
+  EXPECT_EQ(rulecalc_rules_set_number(set, age, std::nan("")), -1);
+  EXPECT_EQ(rulecalc_rules_set_number(set, day + 1, 1), -1);
+  ASSERT_EQ(rulecalc_rules_set_number(set, age, 17), 0);
+  ASSERT_EQ(rulecalc_rules_set_text(set, day, "01/03/2024", 10), 0);
+  uint8_t statuses[4] = {};
+  EXPECT_EQ(rulecalc_rules_run(set, statuses), RULECALC_RUNTIME_ERROR);
+  EXPECT_EQ(std::vector<int>(statuses, statuses + 4), (std::vector<int>{1, 0, 2, 2}));
+  EXPECT_NE(std::string(rulecalc_rules_text(set, 0, nullptr)).find("AGE"), std::string::npos);
+  EXPECT_STREQ(rulecalc_rules_text(set, 1, nullptr), "");
+  EXPECT_STRNE(rulecalc_rules_text(set, 2, nullptr), "");
+  EXPECT_NE(std::string(rulecalc_rules_text(set, 3, nullptr)).find("SCORE"), std::string::npos);
+  EXPECT_STREQ(rulecalc_rules_text(set, 4, &length), "");
+  rulecalc_handle* adult = rulecalc_rules_rule(set, 0);
+  EXPECT_EQ(rulecalc_rules_rule(set, 4), nullptr);
+  EXPECT_EQ(rulecalc_failed_clause_count(adult), 1u);
+  rulecalc_close(adult);
+  rulecalc_clear(adult);
+  rulecalc_set_sentence(adult, "AGE<0;");
+  EXPECT_EQ(rulecalc_analyse(adult), 1);
+  EXPECT_EQ(rulecalc_analyse(rulecalc_rules_rule(set, 2)), 0);
+  ASSERT_EQ(rulecalc_rules_set_text(set, age, "18", 2), 0);
+  EXPECT_EQ(rulecalc_rules_run(set, nullptr), RULECALC_RUNTIME_ERROR);
+  EXPECT_STREQ(rulecalc_rules_text(set, 0, nullptr), "");
+  rulecalc_rules_close(set);
 }
 
 // Notes are off until asked for, survive a clear, and hold the last run's

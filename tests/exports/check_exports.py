@@ -19,7 +19,8 @@ EXPECTED = {"SetSentence", "GetTokens", "GetNumbers", "GetVarnames", "ClearMemor
             "rulecalc_analysis_stop", "rulecalc_memory_ran_out", "rulecalc_read_number",
             "rulecalc_listing_item_count", "rulecalc_listing_item",
             "rulecalc_set_notes", "rulecalc_note_count", "rulecalc_note",
-            "rulecalc_bind_variable", "rulecalc_set_number", "rulecalc_set_text"}
+            "rulecalc_bind_variable", "rulecalc_set_number", "rulecalc_set_text",
+            "rulecalc_rules_open", "rulecalc_rules_close", "rulecalc_rules_bind", "rulecalc_rules_set_number", "rulecalc_rules_set_text", "rulecalc_rules_add", "rulecalc_rules_count", "rulecalc_rules_name", "rulecalc_rules_run", "rulecalc_rules_text", "rulecalc_rules_rule"}
 
 
 def exported_by(library):
