@@ -98,6 +98,7 @@ std::string TBatchWorker::FailedRowOf(const SChunk& chunk, const SDataRow& row) 
 // makes a rule on it an error (the verdict names the row): a value that
 // could not be converted, or one that is no number or date as declared.
 bool TBatchWorker::PrepareValues(const std::vector<std::string>& fields) {
+  Calculators.StartRow();
   if (KeepWritten) WrittenValues = GbkValues;
   bool rowHasProblems = Values.Prepare(fields, GbkValues, Problems);
   for (std::size_t i = 0; i < Unreadable.size() && i < Problems.size(); ++i) {

@@ -50,7 +50,8 @@ TRuleCalculators::TRuleCalculators(const SBatchPlan& plan) : Plan(plan) {
     return;
   }
   PerSentence.resize(plan.Rules.size());
-  SentenceSlots.resize(plan.Rules.size());
+  ColumnSlots.assign(plan.Columns.size(), -1);
+  ColumnRows.assign(plan.Columns.size(), 0);
 }
 
 SEvaluation TRuleCalculators::Evaluate(std::size_t rule, const std::vector<std::string>& gbkValues) {
@@ -63,11 +64,15 @@ SEvaluation TRuleCalculators::Evaluate(std::size_t rule, const std::vector<std::
 
 // The rule's calculator, made and analysed on first use with the columns the
 // rule names (every column, should that ever not analyse as the check did),
-// its code list made as long as the check found it at once.
+// its code list made as long as the check found it at once. The analysis
+// empties the table the calculators share: every column is bound and set
+// again afterwards.
 TRuleCalc& TRuleCalculators::Analysed(std::size_t rule) {
   std::unique_ptr<TRuleCalc>& shared = PerSentence[Plan.RuleSentence[rule]];
   if (shared) return *shared;
-  auto calc = std::make_unique<TRuleCalc>(Plan.Environment);
+  ColumnSlots.assign(Plan.Columns.size(), -1);
+  ColumnRows.assign(Plan.Columns.size(), 0);
+  auto calc = std::make_unique<TRuleCalc>(Plan.Environment, RowVariables);
   calc->SetLanguage(Plan.Language);
   calc->Machine.TakeNotes = true;
   calc->ReserveCode(Plan.RuleCodeSize[rule]);
@@ -80,25 +85,22 @@ TRuleCalc& TRuleCalculators::Analysed(std::size_t rule) {
   return *shared;
 }
 
-// The slot of the column's variable in the rule's calculator, bound on first use.
-long TRuleCalculators::ColumnSlot(std::size_t rule, TRuleCalc& calc, std::size_t column) {
-  std::vector<long>& slots = SentenceSlots[Plan.RuleSentence[rule]];
-  if (slots.empty()) slots.assign(Plan.Columns.size(), -1);
-  if (slots[column] < 0) {
+// The column's value for this row, unless set already; its variable is
+// bound on first use. The values go in as text: the machine reads a numeric
+// one once, when it is used.
+void TRuleCalculators::SetColumn(std::size_t column, const std::string& gbkValue) {
+  if (ColumnRows[column] == Row) return;
+  if (ColumnSlots[column] < 0) {
     const SColumn& named = Plan.Columns[column];
-    slots[column] = calc.BindVariable(named.GbkName.c_str(), named.Type);
-    if (slots[column] < 0) throw std::bad_alloc();
+    ColumnSlots[column] = static_cast<long>(RowVariables.Bind(named.GbkName, named.Type));
   }
-  return slots[column];
+  RowVariables.SetText(static_cast<std::size_t>(ColumnSlots[column]), gbkValue);
+  ColumnRows[column] = Row;
 }
 
-// The values go in as text: the machine reads a numeric one once, when it is used.
 SEvaluation TRuleCalculators::Rerun(std::size_t rule, const std::vector<std::string>& gbkValues) {
   TRuleCalc& calc = Analysed(rule);
-  for (std::size_t column : Plan.RuleColumns[rule]) {
-    const std::string& value = gbkValues[column];
-    if (!calc.SetText(ColumnSlot(rule, calc, column), value.data(), value.size())) throw std::bad_alloc();
-  }
+  for (std::size_t column : Plan.RuleColumns[rule]) SetColumn(column, gbkValues[column]);
   return RunAnalysed(calc);
 }
 
