@@ -90,12 +90,27 @@ void PrintRatios(const std::map<std::string, double>& times) {
 
 }  // namespace
 
+// Values set by slot (numbers as numbers) against the peers given numbers
+// already read, and against the rules written by hand.
+void PrintSlotRatios(const std::map<std::string, double>& times) {
+  std::printf("\nrun-only by slots: %-5s %18s %24s %20s\n", "rule", "rulecalc", "lua-doubles / rulecalc", "rulecalc / native");
+  for (const char* rule : {"R1", "R2", "R3", "R4", "R5"}) {
+    const auto ours = times.find(std::string("rulecalc/run-slots/") + rule);
+    const auto lua = times.find(std::string("lua-doubles/run-only/") + rule);
+    const auto native = times.find(std::string("native/run-only/") + rule);
+    if (ours == times.end() || lua == times.end() || native == times.end()) continue;
+    std::printf("%-18s %-5s %15.1f ns %23.2fx %19.2fx\n", "", rule, ours->second, lua->second / ours->second,
+                ours->second / native->second);
+  }
+}
+
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   TCollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   PrintRatios(reporter.Times);
+  PrintSlotRatios(reporter.Times);
   PrintThreadSpeedUp(reporter.ItemsPerSecond);
   benchmark::Shutdown();
   return 0;
