@@ -6,7 +6,9 @@
 //   rulecalc_instruction_counts RULE RECORDS MODE
 //     MODE: texts (values set as texts, as the ten exports take them),
 //           slots (numbers as numbers, texts as bytes, through variable slots),
-//           native (the rule written by hand, reading the texts with strtod).
+//           native (the rule written by hand, reading the texts with strtod),
+//           full (a fresh rule per record: clear, the variables by name, the
+//           sentence, analyse, run and the explanation).
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +56,23 @@ int RunLibrary(const SRule& rule, long records, bool bySlots) {
   return 0;
 }
 
+int RunFullCycle(const SRule& rule, long records) {
+  const std::vector<Record>& texts = rulecalc::bench::RecordsFor(rule);
+  rulecalc::Calculator calc;
+  long held = 0;
+  for (long i = 0; i < records; ++i) {
+    const Record& record = texts[static_cast<std::size_t>(i) % texts.size()];
+    calc.clear();
+    for (std::size_t v = 0; v < record.size(); ++v)
+      calc.set_variable(rule.Variables[v].Name, record[v], static_cast<rulecalc::ValueType>(rule.Variables[v].Type));
+    calc.set_sentence(rule.Sentence);
+    if (!calc.analyse().compiled) return 2;
+    held += calc.run().held;
+  }
+  std::printf("%ld of %ld held\n", held, records);
+  return 0;
+}
+
 int RunNative(const SRule& rule, long records) {
   const std::vector<Record>& texts = rulecalc::bench::RecordsFor(rule);
   long held = 0;
@@ -68,10 +87,11 @@ int main(int argc, char** argv) {
   const SRule* rule = argc == 4 ? FindRule(argv[1]) : nullptr;
   const long records = argc == 4 ? std::atol(argv[2]) : 0;
   if (rule == nullptr || records <= 0) {
-    std::fprintf(stderr, "usage: rulecalc_instruction_counts R1..R5 RECORDS texts|slots|native\n");
+    std::fprintf(stderr, "usage: rulecalc_instruction_counts R1..R5 RECORDS texts|slots|native|full\n");
     return 2;
   }
   const std::string mode = argv[3];
+  if (mode == "full") return RunFullCycle(*rule, records);
   if (mode == "native") return rule->Native != nullptr ? RunNative(*rule, records) : 2;
   if (mode == "texts" || mode == "slots") return RunLibrary(*rule, records, mode == "slots");
   std::fprintf(stderr, "unknown mode %s\n", argv[3]);

@@ -18,7 +18,14 @@ bool TVirtualMachine::Run() {
   }
   if (Prepared.size() != Code.size()) PrepareAll();
   if (JumpsResolvedFor != Code.size()) ResolveJumps();
-  if (FusedFor != Code.size() || FusedWith != UseSuperinstructions || RegistersWith != UseRegisterCode) FuseAll();
+  if (FusedFor != Code.size() || FusedWith != UseSuperinstructions || RegistersWith != UseRegisterCode) {
+    FuseAll();
+  } else if (RegisterFormsDue) {
+    // Code that runs a second time is likely to run many times: only then
+    // is it worth making its register forms.
+    CompileRegisterForms();
+    RegisterFormsDue = false;
+  }
   if (UseExplanationCache) Explanations.UseSentence(Tokeniser.SentenceRevision);
   SRunState run;
   GroupStarts.clear();

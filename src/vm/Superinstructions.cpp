@@ -69,7 +69,8 @@ void TVirtualMachine::FuseAll() {
   RegistersWith = UseRegisterCode;
   if (UseSuperinstructions)
     for (std::size_t at = 0; at < Prepared.size();) at += FuseAt(Prepared, at);
-  CompileRegisterForms();
+  RegisterForms.clear();
+  RegisterFormsDue = UseRegisterCode;
 }
 
 // opMovF into a number register, then opPush of a number register.

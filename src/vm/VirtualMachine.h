@@ -231,7 +231,8 @@ class TVirtualMachine {
 
   // Evaluates each run of number loads, arithmetic and the comparison that
   // ends it into number slots, without a push and pop for every left
-  // operand. Off, the records run as they are (or as superinstructions);
+  // operand, from the second run of the same code on (a rule analysed for
+  // one run does not pay for making the forms). Off, the records run as they are (or as superinstructions);
   // the results, the registers, the stacks, the run-time text and the notes
   // are the same.
   bool UseRegisterCode = true;
@@ -395,6 +396,7 @@ class TVirtualMachine {
   std::size_t FusedFor = 0;             // Code size when the superinstructions were last chosen
   bool FusedWith = false;               // UseSuperinstructions when they were chosen
   bool RegistersWith = false;           // UseRegisterCode when the register forms were made
+  bool RegisterFormsDue = false;        // the forms are to be made before the next run
   std::vector<SRegisterExpression> RegisterForms;
   char LabelBuffer[256] = {};
 };
