@@ -18,16 +18,8 @@ TVirtualMachine::TVirtualMachine(TTokenAnalyser& tokeniser, const SHostEnvironme
 void TVirtualMachine::AddCode(std::uint8_t opCode, std::string_view operand1,
                               std::string_view operand2, std::uint8_t valueType) {
   if (Prepared.size() == Prepared.capacity()) Prepared.reserve(Prepared.size() * 2 + 16);
-  SCodeStruct& record = Code.emplace_back();
-  try {
-    record.Operand1.assign(operand1);
-    record.Operand2.assign(operand2);
-  } catch (...) {
-    Code.pop_back();
-    throw;
-  }
-  record.OpCode = opCode;
-  record.ValueType = valueType;
+  // Built whole and moved in: a record that cannot be made adds nothing.
+  SCodeStruct& record = Code.emplace_back(SCodeStruct{opCode, std::string(operand1), std::string(operand2), valueType});
   Prepared.push_back(Prepare(record));  // cannot throw: capacity reserved
 }
 
