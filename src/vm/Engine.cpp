@@ -18,13 +18,12 @@ bool TVirtualMachine::Run() {
   }
   if (Prepared.size() != Code.size()) PrepareAll();
   if (JumpsResolvedFor != Code.size()) ResolveJumps();
+  // New code runs record by record; code that runs a second time is likely
+  // to run many times, and only then is it worth fusing.
   if (FusedFor != Code.size() || FusedWith != UseSuperinstructions || RegistersWith != UseRegisterCode) {
+    UnfuseAll();
+  } else if (FusionDue) {
     FuseAll();
-  } else if (RegisterFormsDue) {
-    // Code that runs a second time is likely to run many times: only then
-    // is it worth making its register forms.
-    CompileRegisterForms();
-    RegisterFormsDue = false;
   }
   if (UseExplanationCache) Explanations.UseSentence(Tokeniser.SentenceRevision);
   SRunState run;

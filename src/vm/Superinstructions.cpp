@@ -59,18 +59,23 @@ std::size_t FuseAt(std::vector<SPreparedCode>& prepared, std::size_t at) {
 
 }  // namespace
 
-void TVirtualMachine::FuseAll() {
+void TVirtualMachine::UnfuseAll() {
   for (SPreparedCode& prepared : Prepared) {
     prepared.Action = prepared.Own;
     prepared.Expression = -1;
   }
+  RegisterForms.clear();
   FusedFor = Code.size();
   FusedWith = UseSuperinstructions;
   RegistersWith = UseRegisterCode;
+  FusionDue = UseSuperinstructions || UseRegisterCode;
+}
+
+void TVirtualMachine::FuseAll() {
   if (UseSuperinstructions)
     for (std::size_t at = 0; at < Prepared.size();) at += FuseAt(Prepared, at);
-  RegisterForms.clear();
-  RegisterFormsDue = UseRegisterCode;
+  CompileRegisterForms();
+  FusionDue = false;
 }
 
 // opMovF into a number register, then opPush of a number register.

@@ -225,14 +225,15 @@ class TVirtualMachine {
   bool UseExplanationCache = true;
 
   // Executes the runs of actions the analyser emits together as single
-  // steps. Off, every record is its own step; the results, the registers,
+  // steps, and (with UseRegisterCode) number runs as register forms, from the
+  // second run of the same code on: a rule analysed for one run does not pay
+  // for making them. Off, every record is its own step; the results, the registers,
   // the stacks and the run-time text are the same.
   bool UseSuperinstructions = true;
 
   // Evaluates each run of number loads, arithmetic and the comparison that
   // ends it into number slots, without a push and pop for every left
-  // operand, from the second run of the same code on (a rule analysed for
-  // one run does not pay for making the forms). Off, the records run as they are (or as superinstructions);
+  // operand. Off, the records run as they are (or as superinstructions);
   // the results, the registers, the stacks, the run-time text and the notes
   // are the same.
   bool UseRegisterCode = true;
@@ -336,6 +337,9 @@ class TVirtualMachine {
   void NoteRightOperand(std::size_t pc, bool fromVariable);
 
   // --- Superinstructions (Superinstructions.cpp) ---
+  // Every record its own step, for code not run before.
+  void UnfuseAll();
+  // The superinstructions and the register forms, over unfused code.
   void FuseAll();
   bool LoadAndPushNumber(std::size_t pc);
   bool RightOperand(std::size_t pc, bool fromVariable);
@@ -396,7 +400,7 @@ class TVirtualMachine {
   std::size_t FusedFor = 0;             // Code size when the superinstructions were last chosen
   bool FusedWith = false;               // UseSuperinstructions when they were chosen
   bool RegistersWith = false;           // UseRegisterCode when the register forms were made
-  bool RegisterFormsDue = false;        // the forms are to be made before the next run
+  bool FusionDue = false;               // superinstructions and forms are to be made before the next run
   std::vector<SRegisterExpression> RegisterForms;
   char LabelBuffer[256] = {};
 };
