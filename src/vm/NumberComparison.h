@@ -6,8 +6,10 @@
 namespace rulecalc {
 
 // A number comparison: equality within EqualEpsilon, the order otherwise.
+// Equal numbers are equal however large: from 2^24 on the tolerance is
+// below a number's precision, and the window alone would hold nothing.
 inline bool CompareNumbers(EMOpCode op, double left, double right) {
-  const bool equal = right - EqualEpsilon < left && left < right + EqualEpsilon;
+  const bool equal = left == right || (right - EqualEpsilon < left && left < right + EqualEpsilon);
   switch (op) {
     case opLess: return left < right;
     case opGreat: return left > right;
