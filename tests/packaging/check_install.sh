@@ -17,6 +17,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 {
   sed -e 's/#.*//' -e '/^$/d' -e "s|^LIBDIR/|$libdir/|" -e "s|@VERSION@|$version|" "$source/tests/packaging/installed-files.txt"
   (cd "$source/include" && find . -type f | sed 's|^\./|include/|')
+  # The Java library, in a build that has it.
+  [ ! -f "$build/bindings/java/rulecalc-$version.jar" ] || echo "share/java/rulecalc-$version.jar"
 } | LC_ALL=C sort >"$work/expected"
 (cd "$prefix" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort) >"$work/installed"
 diff -u "$work/expected" "$work/installed" || fail "the installed files differ from the list (-: expected, +: installed)"
