@@ -67,10 +67,11 @@ std::vector<py::bytes> Calculator::varnames(const std::string &sentence) {
   size_t length = 0;
   const char *listing = rulecalc_varnames(calc, &length);
   std::vector<py::bytes> names;
-  for (size_t start = 0; listing && start < length;) {
-    size_t end = std::string(listing, length).find(';', start);
+  std::string listed(listing ? listing : "", listing ? length : 0);
+  for (size_t start = 0; start < listed.size();) {
+    size_t end = listed.find(';', start);
     if (end == std::string::npos) end = length;
-    names.push_back(py::bytes(listing + start, end - start));
+    names.push_back(py::bytes(listed.substr(start, end - start)));
     start = end + 1;
   }
   return names;

@@ -8,6 +8,7 @@
 #include <pybind11/stl.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -131,9 +132,118 @@ void evaluate_table(Calculator &settings, const std::vector<std::pair<std::strin
   store_explanations(failures, explanations);
 }
 
+bool is_null_cell(PyObject *cell) {
+  return cell == Py_None || (PyFloat_Check(cell) && std::isnan(PyFloat_AS_DOUBLE(cell)));
+}
+
+// The GBK bytes of each character of the Basic Multilingual Plane, as Python's
+// gbk codec gives them (length 0: GBK lacks it); made on first use, with the GIL.
+struct GbkCode {
+  uint8_t length = 0;
+  uint8_t bytes[2] = {0, 0};
+};
+
+const std::vector<GbkCode> &gbk_codes() {
+  static std::vector<GbkCode> codes;
+  if (!codes.empty()) return codes;
+  std::vector<GbkCode> made(0x10000);
+  for (Py_UCS4 code = 1; code < 0x10000; ++code) {
+    PyObject *character = PyUnicode_FromOrdinal(static_cast<int>(code));
+    PyObject *encoded = character ? PyUnicode_AsEncodedString(character, "gbk", "strict") : nullptr;
+    if (encoded && PyBytes_GET_SIZE(encoded) <= 2) {
+      made[code].length = static_cast<uint8_t>(PyBytes_GET_SIZE(encoded));
+      std::memcpy(made[code].bytes, PyBytes_AS_STRING(encoded), made[code].length);
+    }
+    PyErr_Clear();
+    Py_XDECREF(encoded);
+    Py_XDECREF(character);
+  }
+  codes.swap(made);
+  return codes;
+}
+
+// One cell's characters as Python keeps them (kind: bytes per character), or the null.
+struct Characters {
+  const void *data = nullptr;
+  size_t length = 0;
+  int kind = PyUnicode_1BYTE_KIND;
+  bool ascii = true;
+};
+
+// Appends the characters in GBK and a NUL; false for a NUL or a character GBK lacks.
+bool append_gbk(const Characters &text, const std::vector<GbkCode> &codes, std::string &buffer) {
+  if (text.ascii) {
+    const char *bytes = static_cast<const char *>(text.data);
+    if (text.length && std::memchr(bytes, 0, text.length)) return false;
+    buffer.append(bytes, text.length);
+  } else {
+    for (size_t at = 0; at < text.length; ++at) {
+      Py_UCS4 code = PyUnicode_READ(text.kind, text.data, at);
+      if (code >= 0x10000 || codes[code].length == 0) return false;
+      buffer.append(reinterpret_cast<const char *>(codes[code].bytes), codes[code].length);
+    }
+  }
+  buffer.push_back('\0');
+  return true;
+}
+
+bool gbk_buffer(const std::vector<Characters> &texts, const std::vector<GbkCode> &codes, std::string &buffer,
+                std::vector<int64_t> &starts) {
+  for (const Characters &text : texts) {
+    starts.push_back(static_cast<int64_t>(buffer.size()));
+    if (!text.data) {
+      buffer.push_back('\0');
+    } else if (!append_gbk(text, codes, buffer)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+py::tuple as_arrays(const std::string &bytes, const std::vector<int64_t> &starts) {
+  py::array_t<uint8_t> buffer(static_cast<py::ssize_t>(std::max<size_t>(bytes.size(), 1)));
+  buffer.mutable_data()[0] = 0;
+  std::memcpy(buffer.mutable_data(), bytes.data(), bytes.size());
+  py::array_t<int64_t> offsets(static_cast<py::ssize_t>(starts.size()));
+  std::memcpy(offsets.mutable_data(), starts.data(), starts.size() * sizeof(int64_t));
+  return py::make_tuple(buffer, offsets);
+}
+
+// A column of str and nulls (None, NaN) as one buffer of NUL-ended GBK texts
+// and the offset of each, encoded as Python's gbk codec encodes, without the
+// GIL; None when a cell is anything else, or a text holds a NUL or a
+// character GBK lacks (the caller's conversion then names it).
+py::object gbk_texts(py::array objects) {
+  if (objects.dtype().kind() != 'O' || objects.ndim() != 1) throw py::value_error("gbk_texts takes an array of objects");
+  auto *first = static_cast<PyObject *const *>(objects.data());
+  py::ssize_t stride = objects.strides(0) / static_cast<py::ssize_t>(sizeof(PyObject *));
+  std::vector<py::object> kept;  // the cells' strs, alive while the GIL is released
+  std::vector<Characters> texts(static_cast<size_t>(objects.size()));
+  for (size_t row = 0; row < texts.size(); ++row) {
+    PyObject *cell = first[static_cast<py::ssize_t>(row) * stride];
+    if (!PyUnicode_Check(cell)) {
+      if (!is_null_cell(cell)) return py::none();
+      continue;
+    }
+    kept.push_back(py::reinterpret_borrow<py::object>(cell));
+    texts[row] = {PyUnicode_DATA(cell), static_cast<size_t>(PyUnicode_GET_LENGTH(cell)), PyUnicode_KIND(cell),
+                  PyUnicode_IS_ASCII(cell) != 0};
+  }
+  const std::vector<GbkCode> &codes = gbk_codes();
+  std::string buffer;
+  std::vector<int64_t> starts;
+  bool converted;
+  {
+    py::gil_scoped_release unlocked;
+    converted = gbk_buffer(texts, codes, buffer, starts);
+  }
+  return converted ? py::object(as_arrays(buffer, starts)) : py::none();
+}
+
 }  // namespace
 
 void add_frames(py::module_ &m) {
+  m.def("gbk_texts", &gbk_texts, py::arg("objects"));
   m.def("evaluate_table", &evaluate_table, py::arg("settings"), py::arg("rules"), py::arg("columns"),
         py::arg("rows"), py::arg("statuses"), py::arg("explanations"));
 }

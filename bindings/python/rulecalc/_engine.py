@@ -2,9 +2,11 @@
 
 A Batch is one engine handle: options, the rules file, the data files, and
 the block protocol (plan, scan, fold_scans, prepare, block, evaluate, then
-heading, take and finish in file order). Every call is one native call, made
-without the GIL, so the threads of a process evaluate blocks side by side on
-handles of their own (a handle is used by one thread at a time).
+heading, take and finish in file order). Every call is one call into the
+extension module; those that take time (reading, scanning, preparing,
+evaluating blocks, taking parts) run without the GIL, so the threads of a
+process evaluate blocks side by side on handles of their own (a handle is
+used by one thread at a time).
 
 Texts come back as the engine's bytes, in its output encoding (UTF-8 unless
 the "output-encoding" option says otherwise).

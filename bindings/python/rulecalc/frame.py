@@ -222,10 +222,6 @@ def _day_numbers(series):
     return days
 
 
-def _date_texts(series, column: str) -> list:
-    return _float_texts(_pandas().Series(_day_numbers(series), index=series.index), column)
-
-
 def _each_value(series, column: str, kind: int) -> list:
     """One value at a time, for columns of Python objects; NaN, NaT and None are the null."""
     missing = _pandas().isna(series).tolist()
@@ -246,19 +242,16 @@ def _each_value(series, column: str, kind: int) -> list:
 
 
 def column_texts(series, column: str, kind: int) -> List[bytes]:
-    """The library's value texts of one column, for variables of type kind."""
+    """The library's value texts of a column that does not go as numbers (see
+    _column_numbers): Python objects, or numbers and booleans for a text variable."""
     pandas = _pandas()
     dtype = series.dtype
     if pandas.api.types.is_extension_array_dtype(dtype) or dtype == object:
         return _each_value(series, column, kind)
     if pandas.api.types.is_bool_dtype(dtype):
         return [b"1" if value else b"0" for value in series.tolist()]
-    if pandas.api.types.is_datetime64_any_dtype(dtype):
-        if kind == _values.TEXT:
-            raise _failure(column, series.index[0], "a date column cannot be a text variable")
-        return _date_texts(series, column)
     if pandas.api.types.is_integer_dtype(dtype):
-        return _numbers_as_texts(series.to_numpy()) if kind == _values.NUMBER else series.to_numpy().astype("S").tolist()
+        return series.to_numpy().astype("S").tolist()
     if pandas.api.types.is_float_dtype(dtype):
         return _float_texts(series, column)
     return _each_value(series, column, kind)
@@ -305,46 +298,21 @@ def _rules_of(rules: Mapping[str, Union[str, Rule]], types: Dict[str, str], sett
     return made
 
 
-def _text_buffer(joined: bytes, starts):
-    """The buffer of NUL-ended texts as a numpy array, with the offset of each text."""
-    import numpy
-
-    return numpy.frombuffer(joined, dtype=numpy.uint8), starts.astype(numpy.int64)
-
-
 def _pointers(texts: List[bytes]):
     """The texts in one buffer, each followed by a NUL, and the offset of each."""
     import numpy
 
     lengths = numpy.fromiter(map(len, texts), dtype=numpy.intp, count=len(texts))
     starts = numpy.concatenate(([0], numpy.cumsum(lengths + 1)[:-1])).astype(numpy.intp)
-    return _text_buffer(b"\0".join(texts) + b"\0", starts)
-
-
-def _joined_texts(series):
-    """A column of str (or missing) values encoded in one pass: the buffer and the
-    offsets; None when a value is not a str, holds a NUL or lacks a GBK character
-    (the value-by-value path then converts or names it)."""
-    import numpy
-
-    values = series.where(~_pandas().isna(series), "").tolist()
-    try:
-        joined = ("\0".join(values) + "\0").encode(_values.ENCODING)
-    except (TypeError, UnicodeEncodeError):
-        return None
-    ends = numpy.flatnonzero(numpy.frombuffer(joined, dtype=numpy.uint8) == 0)
-    if len(ends) != len(values):
-        return None  # a value holds a NUL: GBK never puts a zero byte inside a character
-    return _text_buffer(joined, numpy.concatenate(([0], ends[:-1] + 1)).astype(numpy.intp))
+    return numpy.frombuffer(b"\0".join(texts) + b"\0", dtype=numpy.uint8), starts.astype(numpy.int64)
 
 
 def _column_texts(series, column: str, kind: int):
     """The library's value texts of one column, in one buffer, with their offsets."""
-    dtype = series.dtype
-    if kind == _values.TEXT and (dtype == object or _pandas().api.types.is_string_dtype(dtype)):
-        joined = _joined_texts(series)
-        if joined is not None:
-            return joined
+    if kind == _values.TEXT and (series.dtype == object or _pandas().api.types.is_string_dtype(series.dtype)):
+        converted = native().gbk_texts(series.to_numpy(dtype=object))
+        if converted is not None:
+            return converted
     return _pointers(column_texts(series, column, kind))
 
 
