@@ -310,7 +310,8 @@ def _pointers(texts: List[bytes]):
 def _column_texts(series, column: str, kind: int):
     """The library's value texts of one column, in one buffer, with their offsets."""
     if kind == _values.TEXT and (series.dtype == object or _pandas().api.types.is_string_dtype(series.dtype)):
-        converted = native().gbk_texts(series.to_numpy(dtype=object))
+        cells = series.to_numpy(dtype=object) if series.dtype == object else series.to_numpy(dtype=object, na_value=None)
+        converted = native().gbk_texts(cells)
         if converted is not None:
             return converted
     return _pointers(column_texts(series, column, kind))
