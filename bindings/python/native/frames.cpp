@@ -170,43 +170,39 @@ struct Characters {
   bool ascii = true;
 };
 
-// Appends the characters in GBK and a NUL; false for a NUL or a character GBK lacks.
-bool append_gbk(const Characters &text, const std::vector<GbkCode> &codes, std::string &buffer) {
+// Writes the characters in GBK and a NUL at `into`; the end, or null for a NUL
+// or a character GBK lacks.
+char *write_gbk(const Characters &text, const std::vector<GbkCode> &codes, char *into) {
   if (text.ascii) {
     const char *bytes = static_cast<const char *>(text.data);
-    if (text.length && std::memchr(bytes, 0, text.length)) return false;
-    buffer.append(bytes, text.length);
+    if (text.length && std::memchr(bytes, 0, text.length)) return nullptr;
+    if (text.length) std::memcpy(into, bytes, text.length);
+    into += text.length;
   } else {
     for (size_t at = 0; at < text.length; ++at) {
       Py_UCS4 code = PyUnicode_READ(text.kind, text.data, at);
-      if (code >= 0x10000 || codes[code].length == 0) return false;
-      buffer.append(reinterpret_cast<const char *>(codes[code].bytes), codes[code].length);
+      if (code >= 0x10000 || codes[code].length == 0) return nullptr;
+      for (uint8_t byte = 0; byte < codes[code].length; ++byte) *into++ = static_cast<char>(codes[code].bytes[byte]);
     }
   }
-  buffer.push_back('\0');
-  return true;
+  *into++ = '\0';
+  return into;
 }
 
-bool gbk_buffer(const std::vector<Characters> &texts, const std::vector<GbkCode> &codes, std::string &buffer,
-                std::vector<int64_t> &starts) {
-  for (const Characters &text : texts) {
-    starts.push_back(static_cast<int64_t>(buffer.size()));
-    if (!text.data) {
-      buffer.push_back('\0');
-    } else if (!append_gbk(text, codes, buffer)) {
-      return false;
+// The texts one after the other into buffer (room for the longest they can be),
+// the offset of each into starts; the bytes written, or -1 when a text cannot be one.
+int64_t write_texts(const std::vector<Characters> &texts, const std::vector<GbkCode> &codes, char *buffer,
+                    int64_t *starts) {
+  char *into = buffer;
+  for (size_t row = 0; row < texts.size(); ++row) {
+    starts[row] = into - buffer;
+    if (!texts[row].data) {
+      *into++ = '\0';
+    } else if (!(into = write_gbk(texts[row], codes, into))) {
+      return -1;
     }
   }
-  return true;
-}
-
-py::tuple as_arrays(const std::string &bytes, const std::vector<int64_t> &starts) {
-  py::array_t<uint8_t> buffer(static_cast<py::ssize_t>(std::max<size_t>(bytes.size(), 1)));
-  buffer.mutable_data()[0] = 0;
-  std::memcpy(buffer.mutable_data(), bytes.data(), bytes.size());
-  py::array_t<int64_t> offsets(static_cast<py::ssize_t>(starts.size()));
-  std::memcpy(offsets.mutable_data(), starts.data(), starts.size() * sizeof(int64_t));
-  return py::make_tuple(buffer, offsets);
+  return into - buffer;
 }
 
 // A column of str and nulls (None, NaN) as one buffer of NUL-ended GBK texts
@@ -230,14 +226,20 @@ py::object gbk_texts(py::array objects) {
                   PyUnicode_IS_ASCII(cell) != 0};
   }
   const std::vector<GbkCode> &codes = gbk_codes();
-  std::string buffer;
-  std::vector<int64_t> starts;
-  bool converted;
+  size_t longest = texts.size();  // the NULs; a character is at most two bytes of GBK
+  for (const Characters &text : texts) longest += text.ascii ? text.length : 2 * text.length;
+  py::array_t<uint8_t> buffer(static_cast<py::ssize_t>(std::max<size_t>(longest, 1)));
+  py::array_t<int64_t> starts(static_cast<py::ssize_t>(texts.size()));
+  char *into = reinterpret_cast<char *>(buffer.mutable_data());
+  int64_t *offsets = starts.mutable_data();
+  into[0] = '\0';  // the buffer of no texts
+  int64_t written;
   {
     py::gil_scoped_release unlocked;
-    converted = gbk_buffer(texts, codes, buffer, starts);
+    written = write_texts(texts, codes, into, offsets);
   }
-  return converted ? py::object(as_arrays(buffer, starts)) : py::none();
+  if (written < 0) return py::none();
+  return py::make_tuple(buffer[py::slice(0, std::max<int64_t>(written, 1), 1)], starts);
 }
 
 }  // namespace
