@@ -99,7 +99,7 @@ class BuildNative(build_ext):
 NATIVE = Extension(
     "rulecalc._native",
     sources=[os.path.join("native", name) for name in
-             ("module.cpp", "calculator.cpp", "rows.cpp", "frames.cpp", "batch.cpp")],
+             ("module.cpp", "calculator.cpp", "rows.cpp", "frames.cpp", "batch.cpp", "gbk.cpp")],
     depends=[os.path.join("native", "native.h")],
     language="c++",
     extra_compile_args=["-std=c++17", "-fvisibility=hidden"],

@@ -136,59 +136,6 @@ bool is_null_cell(PyObject *cell) {
   return cell == Py_None || (PyFloat_Check(cell) && std::isnan(PyFloat_AS_DOUBLE(cell)));
 }
 
-// The GBK bytes of each character of the Basic Multilingual Plane, as Python's
-// gbk codec gives them (length 0: GBK lacks it); made on first use, with the GIL.
-struct GbkCode {
-  uint8_t length = 0;
-  uint8_t bytes[2] = {0, 0};
-};
-
-const std::vector<GbkCode> &gbk_codes() {
-  static std::vector<GbkCode> codes;
-  if (!codes.empty()) return codes;
-  std::vector<GbkCode> made(0x10000);
-  for (Py_UCS4 code = 1; code < 0x10000; ++code) {
-    PyObject *character = PyUnicode_FromOrdinal(static_cast<int>(code));
-    PyObject *encoded = character ? PyUnicode_AsEncodedString(character, "gbk", "strict") : nullptr;
-    if (encoded && PyBytes_GET_SIZE(encoded) <= 2) {
-      made[code].length = static_cast<uint8_t>(PyBytes_GET_SIZE(encoded));
-      std::memcpy(made[code].bytes, PyBytes_AS_STRING(encoded), made[code].length);
-    }
-    PyErr_Clear();
-    Py_XDECREF(encoded);
-    Py_XDECREF(character);
-  }
-  codes.swap(made);
-  return codes;
-}
-
-// One cell's characters as Python keeps them (kind: bytes per character), or the null.
-struct Characters {
-  const void *data = nullptr;
-  size_t length = 0;
-  int kind = PyUnicode_1BYTE_KIND;
-  bool ascii = true;
-};
-
-// Writes the characters in GBK and a NUL at `into`; the end, or null for a NUL
-// or a character GBK lacks.
-char *write_gbk(const Characters &text, const std::vector<GbkCode> &codes, char *into) {
-  if (text.ascii) {
-    const char *bytes = static_cast<const char *>(text.data);
-    if (text.length && std::memchr(bytes, 0, text.length)) return nullptr;
-    if (text.length) std::memcpy(into, bytes, text.length);
-    into += text.length;
-  } else {
-    for (size_t at = 0; at < text.length; ++at) {
-      Py_UCS4 code = PyUnicode_READ(text.kind, text.data, at);
-      if (code >= 0x10000 || codes[code].length == 0) return nullptr;
-      for (uint8_t byte = 0; byte < codes[code].length; ++byte) *into++ = static_cast<char>(codes[code].bytes[byte]);
-    }
-  }
-  *into++ = '\0';
-  return into;
-}
-
 // The texts one after the other into buffer (room for the longest they can be),
 // the offset of each into starts; the bytes written, or -1 when a text cannot be one.
 int64_t write_texts(const std::vector<Characters> &texts, const std::vector<GbkCode> &codes, char *buffer,
@@ -222,12 +169,11 @@ py::object gbk_texts(py::array objects) {
       continue;
     }
     kept.push_back(py::reinterpret_borrow<py::object>(cell));
-    texts[row] = {PyUnicode_DATA(cell), static_cast<size_t>(PyUnicode_GET_LENGTH(cell)), PyUnicode_KIND(cell),
-                  PyUnicode_IS_ASCII(cell) != 0};
+    texts[row] = Characters::of(cell);
   }
   const std::vector<GbkCode> &codes = gbk_codes();
   size_t longest = texts.size();  // the NULs; a character is at most two bytes of GBK
-  for (const Characters &text : texts) longest += text.ascii ? text.length : 2 * text.length;
+  for (const Characters &text : texts) longest += text.longest_gbk();
   py::array_t<uint8_t> buffer(static_cast<py::ssize_t>(std::max<size_t>(longest, 1)));
   py::array_t<int64_t> starts(static_cast<py::ssize_t>(texts.size()));
   char *into = reinterpret_cast<char *>(buffer.mutable_data());

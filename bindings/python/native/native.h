@@ -45,6 +45,32 @@ class Calculator {
   std::vector<long> slots_;
 };
 
+// The GBK bytes of each character of the Basic Multilingual Plane, as Python's
+// gbk codec gives them (length 0: GBK lacks it); made on first use, with the GIL.
+struct GbkCode {
+  uint8_t length = 0;
+  uint8_t bytes[2] = {0, 0};
+};
+const std::vector<GbkCode> &gbk_codes();
+
+// A str's characters as Python keeps them (kind: bytes per character); data null: the null.
+struct Characters {
+  const void *data = nullptr;
+  size_t length = 0;
+  int kind = PyUnicode_1BYTE_KIND;
+  bool ascii = true;
+
+  static Characters of(PyObject *str);
+  size_t longest_gbk() const;  // without the NUL
+};
+
+// Writes the characters in GBK and a NUL at `into` (room for longest_gbk() + 1);
+// the end, or null for a NUL or a character GBK lacks. Needs no GIL.
+char *write_gbk(const Characters &text, const std::vector<GbkCode> &codes, char *into);
+
+// The str in GBK; false for a NUL or a character GBK lacks.
+bool gbk_of(PyObject *str, std::string &text);
+
 void add_calculator(py::module_ &m);
 void add_rows(py::module_ &m);
 void add_frames(py::module_ &m);

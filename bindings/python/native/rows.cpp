@@ -80,15 +80,7 @@ bool quick_number(PyObject *object, Value &value) {
 }
 
 bool quick_text(PyObject *object, Value &value) {
-  if (!PyUnicode_CheckExact(object)) return false;
-  PyObject *encoded = PyUnicode_AsEncodedString(object, "gbk", "strict");
-  if (!encoded) {
-    PyErr_Clear();
-    return false;
-  }
-  value.text.assign(PyBytes_AS_STRING(encoded), PyBytes_GET_SIZE(encoded));
-  Py_DECREF(encoded);
-  return value.text.find('\0') == std::string::npos;
+  return PyUnicode_CheckExact(object) && gbk_of(object, value.text);
 }
 
 // The types converted without asking what module they come from.
