@@ -1,16 +1,20 @@
-"""Builds the rulecalc Python package with the shared libraries inside it.
+"""Builds the rulecalc Python package: the extension module rulecalc._native
+(pybind11, from native/) and the shared libraries it is linked with, inside it.
 
 The calculator comes from RULECALC_LIBRARY when that names a built
 librulecalc.so.1, the batch engine from RULECALC_BATCH_LIBRARY when that
 names a built librulecalc_batch.so.1; a library not named is built here with
 CMake from the source tree this folder belongs to (its target only, in
-build/library).
+build/library). The library's headers come from that source tree's include/,
+else from the folder RULECALC_INCLUDE names (an installed rulecalc-dev). The
+module finds the libraries beside it ($ORIGIN).
 
 Debian's venv has setuptools but not the wheel package, which setuptools
 needs to make a wheel; without it, the small wheel writer below does the job.
 """
 
 import base64
+import functools
 import hashlib
 import os
 import shutil
@@ -19,7 +23,8 @@ import sys
 import sysconfig
 import zipfile
 
-from setuptools import Command, setup
+from setuptools import Command, Extension, setup
+from setuptools.command.build_ext import build_ext
 from setuptools.command.build_py import build_py
 from setuptools.dist import Distribution
 
@@ -55,15 +60,51 @@ def _built_library(file_name: str, variable: str, target: str, folder: str) -> s
     return os.path.join(build_dir, folder, file_name)
 
 
+@functools.lru_cache(maxsize=None)
+def _libraries():
+    """(file name in the package, path of the built library) of each library."""
+    return tuple((entry[0], _built_library(*entry)) for entry in LIBRARIES)
+
+
+def _include_dir() -> str:
+    folder = os.path.join(SOURCE_ROOT, "include") if os.path.isfile(os.path.join(SOURCE_ROOT, "CMakeLists.txt")) else \
+        os.environ.get("RULECALC_INCLUDE", "")
+    if not os.path.isfile(os.path.join(folder, "rulecalc.h")):
+        sys.exit("rulecalc: no source tree with the library's headers; set RULECALC_INCLUDE to a folder "
+                 "holding rulecalc.h and rulecalc_batch.h")
+    return folder
+
+
 class BuildWithLibrary(build_py):
     """Copies the shared libraries into the package next to its modules."""
 
     def run(self) -> None:
         super().run()
-        for file_name, variable, target, folder in LIBRARIES:
+        for file_name, path in _libraries():
             packaged = os.path.join(self.build_lib, "rulecalc", file_name)
-            shutil.copyfile(_built_library(file_name, variable, target, folder), packaged)
+            shutil.copyfile(path, packaged)
             os.chmod(packaged, 0o755)
+
+
+class BuildNative(build_ext):
+    """Compiles rulecalc._native against the library's headers and links it with the libraries."""
+
+    def build_extensions(self) -> None:
+        for extension in self.extensions:
+            extension.include_dirs.append(_include_dir())
+            extension.extra_objects.extend(path for _, path in _libraries())
+        super().build_extensions()
+
+
+NATIVE = Extension(
+    "rulecalc._native",
+    sources=[os.path.join("native", name) for name in
+             ("module.cpp", "calculator.cpp", "rows.cpp", "frames.cpp", "batch.cpp", "gbk.cpp")],
+    depends=[os.path.join("native", "native.h")],
+    language="c++",
+    extra_compile_args=["-std=c++17", "-fvisibility=hidden"],
+    runtime_library_dirs=["$ORIGIN"],
+)
 
 
 class BinaryDistribution(Distribution):
@@ -135,4 +176,5 @@ def _wheel_command():
     return bdist_wheel
 
 
-setup(distclass=BinaryDistribution, cmdclass={"build_py": BuildWithLibrary, "bdist_wheel": _wheel_command()})
+setup(distclass=BinaryDistribution, ext_modules=[NATIVE],
+      cmdclass={"build_py": BuildWithLibrary, "build_ext": BuildNative, "bdist_wheel": _wheel_command()})

@@ -22,7 +22,7 @@ trap 'rm -rf "$work"' EXIT
 "$python" -m venv --system-site-packages "$work/venv"
 cp -R "$source/bindings/python" "$work/package"
 rm -rf "$work/package/build" "$work/package"/*.egg-info
-RULECALC_LIBRARY=$library RULECALC_BATCH_LIBRARY=$batch_library "$work/venv/bin/pip" install -q --no-index --no-build-isolation "$work/package"
+RULECALC_INCLUDE=$source/include RULECALC_LIBRARY=$library RULECALC_BATCH_LIBRARY=$batch_library "$work/venv/bin/pip" install -q --no-index --no-build-isolation "$work/package"
 cp "$source/tests/dask/test_dask_batch.py" "$work/"
 cd "$work"
 env -u RULECALC_LIBRARY -u RULECALC_BATCH_LIBRARY -u PYTHONPATH RULECALC_CLI="$cli" RULECALC_EXAMPLES="$source/examples" \

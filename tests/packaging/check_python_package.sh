@@ -18,7 +18,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # package (setup.py would build them otherwise).
 cp -R "$source/bindings/python" "$work/package"
 rm -rf "$work/package/build" "$work/package"/*.egg-info
-RULECALC_LIBRARY=$library RULECALC_BATCH_LIBRARY=$batch_library "$work/venv/bin/pip" install -q --no-index --no-build-isolation "$work/package" ||
+RULECALC_INCLUDE=$source/include RULECALC_LIBRARY=$library RULECALC_BATCH_LIBRARY=$batch_library "$work/venv/bin/pip" install -q --no-index --no-build-isolation "$work/package" ||
   fail "pip could not install the package"
 
 cp "$source"/tests/python/*.py "$work/"

@@ -16,6 +16,7 @@ except ImportError:
     pandas = None
 
 import rulecalc
+from on_threads import failures_on_threads
 from rulecalc import frame
 
 EXAMPLES = os.environ.get("RULECALC_EXAMPLES", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples"))
@@ -23,18 +24,57 @@ EXAMPLES = os.environ.get("RULECALC_EXAMPLES", os.path.join(os.path.dirname(os.p
 
 @unittest.skipIf(pandas is None, "pandas is not installed")
 class Frame(unittest.TestCase):
+    def generated_files(self, rows: int = 400):
+        """Rows with nulls, dates and Chinese texts, and rules over them: (rules path, data path)."""
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        rules_path, data_path = os.path.join(folder.name, "g.rules"), os.path.join(folder.name, "g.csv")
+        with open(rules_path, "w", encoding="utf-8") as file:
+            file.write('grown: IF AGE >= 18 THEN SCORE >= 60 ELSE SCORE >= 80;\n'
+                       'named "名字": NAME = "张三" OR LENGTH(NAME) > 4;\n'
+                       'born: BIRTH > 36526 AND NVL(SCORE, 0) < 95;\n'
+                       'city: IF CITY = "北京" THEN AGE * 2 > SCORE ELSE LENGTH(CITY || ID) >= 6;\n')
+        random = __import__("random").Random(28)
+        names, cities = ["张三", "李小龙", "王", "", "欧阳娜娜"], ["北京", "上海", "", "成都"]
+        with open(data_path, "w", encoding="utf-8") as file:
+            file.write("ID:text,NAME:text,CITY:text,AGE:num,SCORE:num,BIRTH:date(yyyy-mm-dd)\n")
+            for row in range(rows):
+                age = random.choice(["", str(random.randint(0, 90))])
+                score = random.choice(["", f"{random.uniform(0, 100):.2f}", str(random.randint(0, 100))])
+                birth = random.choice(["", (datetime.date(1950, 1, 1) + datetime.timedelta(days=random.randint(0, 27000))).isoformat()])
+                file.write(f"G{row:04},{random.choice(names)},{random.choice(cities)},{age},{score},{birth}\n")
+        return rules_path, data_path
+
     @unittest.skipUnless(os.environ.get("RULECALC_CLI"), "RULECALC_CLI does not name the command-line tool")
-    def test_the_example_gives_the_verdicts_of_the_tools_batch_report(self):
-        rules_path, data_path = os.path.join(EXAMPLES, "applicants.rules"), os.path.join(EXAMPLES, "applicants.csv")
-        result = frame.evaluate(frame.read_data(data_path), rules_path, key="ID")
-        report = subprocess.run([os.environ["RULECALC_CLI"], "batch", "--rules", rules_path, "--data", data_path,
-                                 "--format", "csv"], capture_output=True, check=True).stdout.decode()
-        expected = [(int(r["row"]), r["rule"], r["result"], r["explanation"]) for r in csv.DictReader(io.StringIO(report))]
-        words = {True: "true", False: "false"}
-        found = [(row, rule, words.get(result[rule].iloc[row - 1], "error"), result[rule + "_explanation"].iloc[row - 1])
-                 for row, rule, _, _ in expected]
-        self.assertEqual(found, expected)
-        self.assertEqual(list(result["ID"][:2]), ["A0001", "A0002"])
+    def test_frames_give_the_verdicts_of_the_tools_batch_report(self):
+        for rules_path, data_path, first_keys in [
+                (os.path.join(EXAMPLES, "applicants.rules"), os.path.join(EXAMPLES, "applicants.csv"), ["A0001", "A0002"]),
+                self.generated_files() + (["G0000", "G0001"],)]:
+            with self.subTest(data=os.path.basename(data_path)):
+                result = frame.evaluate(frame.read_data(data_path), rules_path, key="ID")
+                report = subprocess.run([os.environ["RULECALC_CLI"], "batch", "--rules", rules_path, "--data", data_path,
+                                         "--format", "csv"], capture_output=True, check=True).stdout.decode()
+                expected = [(int(r["row"]), r["rule"], r["result"], r["explanation"])
+                            for r in csv.DictReader(io.StringIO(report))]
+                words = {True: "true", False: "false"}
+                found = [(row, rule, words.get(result[rule].iloc[row - 1], "error"),
+                          result[rule + "_explanation"].iloc[row - 1]) for row, rule, _, _ in expected]
+                self.assertEqual(found, expected)
+                self.assertEqual(len(expected), len(result) * (len(result.columns) - 1) // 2)
+                self.assertEqual(list(result["ID"][:2]), first_keys)
+
+    def test_threads_with_rules_of_their_own_give_the_answers_of_one_thread(self):
+        rules_path, data_path = self.generated_files(2000)
+        df, rules = frame.read_data(data_path), frame.read_rules(rules_path)
+        alone = frame.evaluate(df, rules, key="ID")
+
+        def worker(n, failures):
+            for _ in range(3):
+                answer = frame.evaluate(df, rules, key="ID")
+                if not answer.equals(alone):
+                    failures.append(n)
+
+        self.assertEqual(failures_on_threads(worker, 8), [])
 
     def test_data_and_rules_files_are_read_as_the_tool_reads_them(self):
         cases = [

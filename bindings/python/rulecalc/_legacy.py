@@ -1,7 +1,7 @@
 """Evaluate sentences of the rule language from Python.
 
-A thin layer over the rulecalc shared library, with ctypes and nothing else
-from outside the standard library::
+A thin layer over the rulecalc shared library (through the package's
+extension module), with nothing else from outside the standard library::
 
     >>> import rulecalc
     >>> held, why = rulecalc.evaluate("IF AGE>=18 THEN SCORE>=60;", AGE=20, SCORE=50)
@@ -26,7 +26,6 @@ environment variable names, else one built in the source tree (build*/src),
 else the system's librulecalc.so.1 (see rulecalc._library).
 """
 
-import ctypes
 import datetime
 import decimal
 import math
@@ -103,7 +102,7 @@ _lock = threading.RLock()
 _decimal_separator: Optional[str] = None
 
 
-def _lib() -> ctypes.CDLL:
+def _lib():
     """The loaded library, loaded on first use."""
     return load_library()
 
@@ -166,7 +165,7 @@ def _typed_value(name: str, value: Value) -> Tuple[bytes, int]:
     raise TypeError(f"the value of {name} must be str, a number, a date or None, not {type(value).__name__}")
 
 
-def _set_variables(lib: ctypes.CDLL, variables: Dict[str, Value]) -> None:
+def _set_variables(lib, variables: Dict[str, Value]) -> None:
     for name, value in variables.items():
         text, type_code = _typed_value(name, value)
         lib.SetVarValue(_to_gbk(name, "a variable name"), text, type_code)
@@ -175,7 +174,7 @@ def _set_variables(lib: ctypes.CDLL, variables: Dict[str, Value]) -> None:
 # --------------------------------------------------------------- the calls
 
 
-def _analyse(lib: ctypes.CDLL, sentence: str, variables: Dict[str, Value]) -> None:
+def _analyse(lib, sentence: str, variables: Dict[str, Value]) -> None:
     """Clears the library, sets the variables and the sentence, and analyses it."""
     lib.ClearMemory()
     _set_variables(lib, variables)

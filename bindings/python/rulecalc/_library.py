@@ -1,7 +1,11 @@
-"""Finding and loading the rulecalc shared libraries: librulecalc (the
-calculator) and librulecalc_batch (the batch engine).
+"""Loading the extension module rulecalc._native, linked with the rulecalc
+shared libraries: librulecalc (the calculator) and librulecalc_batch (the
+batch engine); and where those libraries are.
 
-Each library is looked for, in this order:
+An installed package carries the module and both libraries side by side; in a
+checkout the module RULECALC_NATIVE names is used, else the one of the newest
+build folder (build*/python/rulecalc), with the libraries of its build. library_path and batch_library_path
+tell where a library is looked for, in this order:
 
 1. inside this package (an installed package carries its own copies);
 2. at the path in an environment variable: RULECALC_LIBRARY for the
@@ -13,12 +17,12 @@ Each library is looked for, in this order:
    package).
 """
 
-import ctypes
 import glob
+import importlib.machinery
+import importlib.util
 import os
 import sys
 import threading
-from typing import Optional
 
 __all__ = ["library_path", "load_library", "batch_library_path"]
 
@@ -66,56 +70,51 @@ def batch_library_path() -> str:
     return _find(batch_library_file_name(), "RULECALC_BATCH_LIBRARY", os.path.join("src", "batch"))
 
 
-def _declare(library: ctypes.CDLL) -> ctypes.CDLL:
-    text_getters = ("GetTokens", "GetNumbers", "GetVarnames", "GetAnalyseError", "GetRuntimeError")
-    for name in text_getters:
-        getattr(library, name).argtypes = []
-        getattr(library, name).restype = ctypes.c_char_p
-    library.SetSentence.argtypes = [ctypes.c_char_p]
-    library.SetSentence.restype = None
-    library.SetVarValue.argtypes = [ctypes.c_char_p, ctypes.c_char_p, ctypes.c_int32]
-    library.SetVarValue.restype = None
-    library.ClearMemory.argtypes = []
-    library.ClearMemory.restype = None
-    for name in ("Analyse", "Run"):
-        getattr(library, name).argtypes = []
-        getattr(library, name).restype = ctypes.c_bool
-    return library
+def _built_modules():
+    """The module RULECALC_NATIVE names, then those built in a build folder of
+    the source tree, newest first."""
+    chosen = os.environ.get("RULECALC_NATIVE")
+    if chosen:
+        return [chosen]
+    if not os.path.isfile(os.path.join(_SOURCE_ROOT, "include", "rulecalc.h")):
+        return []
+    suffixes = importlib.machinery.EXTENSION_SUFFIXES
+    built = [path for suffix in suffixes
+             for path in glob.glob(os.path.join(_SOURCE_ROOT, "build*", "python", "rulecalc", "_native" + suffix))]
+    return sorted(built, key=os.path.getmtime, reverse=True)
 
 
-def _open(path: str, variable: str = "RULECALC_LIBRARY") -> ctypes.CDLL:
-    # On 32-bit Windows SetSentence and SetVarValue use the standard calling
-    # convention; WinDLL calls every export that way (the others take no arguments).
+def _load_native():
     try:
-        return ctypes.WinDLL(path) if sys.platform == "win32" else ctypes.CDLL(path)  # type: ignore[attr-defined]
-    except OSError as error:
-        raise OSError(
-            f"the rulecalc library could not be loaded from {path!r} ({error}): install the rulecalc "
-            f"package with its libraries, install {os.path.basename(path)}, or set {variable} to its path"
-        ) from None
+        from . import _native
+        return _native
+    except ImportError as error:
+        missing = error
+    for path in _built_modules():
+        spec = importlib.util.spec_from_file_location(f"{__package__}._native", path)
+        module = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(module)
+        sys.modules[spec.name] = module
+        return module
+    raise ImportError(f"the rulecalc extension module could not be loaded ({missing}): install the rulecalc "
+                      "package, or build the source tree (cmake --build) to use it from a checkout") from None
 
 
 _lock = threading.Lock()
-_loaded: Optional[ctypes.CDLL] = None
+_loaded = None
 
 
-def load_library() -> ctypes.CDLL:
-    """The library, with its ten exports declared; loaded once per process, on first use."""
+def native():
+    """rulecalc._native: the package's extension module, else the one of the
+    newest source-tree build (build*/python/rulecalc); loaded on first use."""
     global _loaded
     with _lock:
         if _loaded is None:
-            _loaded = _declare(_open(library_path()))
+            _loaded = _load_native()
         return _loaded
 
 
-_loaded_batch: Optional[ctypes.CDLL] = None
-
-
-def load_batch_library(declare) -> ctypes.CDLL:
-    """The batch engine library, its functions declared by declare(library);
-    loaded once per process, on first use."""
-    global _loaded_batch
-    with _lock:
-        if _loaded_batch is None:
-            _loaded_batch = declare(_open(batch_library_path(), "RULECALC_BATCH_LIBRARY"))
-        return _loaded_batch
+def load_library():
+    """The library's ten flat exports (SetSentence, GetTokens, ... Run,
+    GetRuntimeError), as functions of the extension module that take and give bytes."""
+    return native()

@@ -6,7 +6,6 @@
 pandas is imported on first use, so the rest of the package works without it.
 """
 
-import ctypes
 import datetime
 import decimal
 import os
@@ -15,13 +14,11 @@ from typing import Dict, List, Mapping, Optional, Tuple, Union
 
 from . import values as _values
 from ._engine import Batch, EngineError
+from ._library import native
 from .rule import Rule, Settings, Status, with_note
 
 EXPLANATION_SUFFIX = "_explanation"
 _NULL = b""
-# Rows per call into the library: each call runs a rule over this many rows
-# with the GIL released.
-_CHUNK_ROWS = 65536
 # Days from 30 December 1899, the library's day 0, to 1 January 1970.
 _DAYS_BEFORE_1970 = 25569
 
@@ -209,7 +206,8 @@ def _float_texts(series, column: str) -> list:
     return [_NULL if gone else text for text, gone in zip(texts, missing.tolist())] if missing.any() else texts
 
 
-def _date_texts(series, column: str) -> list:
+def _day_numbers(series):
+    """A datetime64 column as the library's day numbers (float64, NaN for NaT)."""
     import numpy
 
     if getattr(series.dt, "tz", None) is not None:
@@ -221,7 +219,7 @@ def _date_texts(series, column: str) -> list:
     ticks = stamps.view("int64")
     days = (ticks // per_day + _DAYS_BEFORE_1970) + (ticks % per_day) / per_day
     days[numpy.isnat(stamps)] = numpy.nan
-    return _float_texts(_pandas().Series(days, index=series.index), column)
+    return days
 
 
 def _each_value(series, column: str, kind: int) -> list:
@@ -244,19 +242,16 @@ def _each_value(series, column: str, kind: int) -> list:
 
 
 def column_texts(series, column: str, kind: int) -> List[bytes]:
-    """The library's value texts of one column, for variables of type kind."""
+    """The library's value texts of a column that does not go as numbers (see
+    _column_numbers): Python objects, or numbers and booleans for a text variable."""
     pandas = _pandas()
     dtype = series.dtype
     if pandas.api.types.is_extension_array_dtype(dtype) or dtype == object:
         return _each_value(series, column, kind)
     if pandas.api.types.is_bool_dtype(dtype):
         return [b"1" if value else b"0" for value in series.tolist()]
-    if pandas.api.types.is_datetime64_any_dtype(dtype):
-        if kind == _values.TEXT:
-            raise _failure(column, series.index[0], "a date column cannot be a text variable")
-        return _date_texts(series, column)
     if pandas.api.types.is_integer_dtype(dtype):
-        return _numbers_as_texts(series.to_numpy()) if kind == _values.NUMBER else series.to_numpy().astype("S").tolist()
+        return series.to_numpy().astype("S").tolist()
     if pandas.api.types.is_float_dtype(dtype):
         return _float_texts(series, column)
     return _each_value(series, column, kind)
@@ -303,82 +298,101 @@ def _rules_of(rules: Mapping[str, Union[str, Rule]], types: Dict[str, str], sett
     return made
 
 
-def _addresses(joined: bytes, starts):
-    """The buffer of NUL-separated texts kept alive with the addresses of its texts."""
-    import numpy
-
-    buffer = numpy.frombuffer(joined, dtype=numpy.uint8)
-    return buffer, (starts + buffer.ctypes.data).astype(numpy.uintp)
-
-
 def _pointers(texts: List[bytes]):
-    """The texts in one buffer, each followed by a NUL, and the address of each."""
+    """The texts in one buffer, each followed by a NUL, and the offset of each."""
     import numpy
 
     lengths = numpy.fromiter(map(len, texts), dtype=numpy.intp, count=len(texts))
     starts = numpy.concatenate(([0], numpy.cumsum(lengths + 1)[:-1])).astype(numpy.intp)
-    return _addresses(b"\0".join(texts) + b"\0", starts)
+    return numpy.frombuffer(b"\0".join(texts) + b"\0", dtype=numpy.uint8), starts.astype(numpy.int64)
 
 
-def _joined_texts(series):
-    """A column of str (or missing) values encoded in one pass: the buffer and the
-    addresses; None when a value is not a str, holds a NUL or lacks a GBK character
-    (the value-by-value path then converts or names it)."""
-    import numpy
-
-    values = series.where(~_pandas().isna(series), "").tolist()
-    try:
-        joined = ("\0".join(values) + "\0").encode(_values.ENCODING)
-    except (TypeError, UnicodeEncodeError):
-        return None
-    ends = numpy.flatnonzero(numpy.frombuffer(joined, dtype=numpy.uint8) == 0)
-    if len(ends) != len(values):
-        return None  # a value holds a NUL: GBK never puts a zero byte inside a character
-    return _addresses(joined, numpy.concatenate(([0], ends[:-1] + 1)).astype(numpy.intp))
-
-
-def _column_pointers(series, column: str, kind: int):
-    """The library's value texts of one column, in one buffer, with their addresses."""
-    dtype = series.dtype
-    if kind == _values.TEXT and (dtype == object or _pandas().api.types.is_string_dtype(dtype)):
-        joined = _joined_texts(series)
-        if joined is not None:
-            return joined
+def _column_texts(series, column: str, kind: int):
+    """The library's value texts of one column, in one buffer, with their offsets."""
+    if kind == _values.TEXT and (series.dtype == object or _pandas().api.types.is_string_dtype(series.dtype)):
+        cells = series.to_numpy(dtype=object) if series.dtype == object else series.to_numpy(dtype=object, na_value=None)
+        converted = native().gbk_texts(cells)
+        if converted is not None:
+            return converted
     return _pointers(column_texts(series, column, kind))
 
 
-def _verdicts(rule_id, rule: Rule, df, columns: Dict[str, str], texts, types, count: int):
-    """One rule over every row: the statuses (numpy uint8) and {row: run-time text}
-    of the rows that did not hold. The needed columns become arrays of C texts
-    once; the library then runs the rule over a chunk of rows per call."""
+def _finite_numbers(array, series, column: str):
     import numpy
 
-    names, kinds, addresses = [], [], []
+    infinite = numpy.isinf(array)
+    if infinite.any():
+        label = series.index[int(numpy.argmax(infinite))]
+        raise _failure(column, label, f"{array[infinite][0]} is not a number the library can hold")
+    return array
+
+
+def _column_numbers(series, column: str):
+    """A column of numbers, booleans or dates as float64 (NaN the null); None
+    for the other columns, whose values go as texts."""
+    import numpy
+
+    api, dtype = _pandas().api.types, series.dtype
+    if api.is_datetime64_any_dtype(dtype):
+        return _day_numbers(series)
+    if isinstance(dtype, _pandas().CategoricalDtype) or not (api.is_numeric_dtype(dtype) or api.is_bool_dtype(dtype)):
+        return None
+    if api.is_extension_array_dtype(dtype):
+        return _finite_numbers(series.to_numpy(dtype="float64", na_value=numpy.nan), series, column)
+    return _finite_numbers(numpy.ascontiguousarray(series.to_numpy(), dtype="float64"), series, column)
+
+
+def _column_spec(name_gbk: bytes, series, column: str, kind: int):
+    """(GBK name, type code, numbers or None, text buffer or None, text offsets or None) of one column."""
+    if kind == _values.TEXT and _pandas().api.types.is_datetime64_any_dtype(series.dtype):
+        raise _failure(column, series.index[0], "a date column cannot be a text variable")
+    numbers = _column_numbers(series, column) if kind == _values.NUMBER else None
+    if numbers is not None:
+        return name_gbk, kind, numbers, None, None
+    return (name_gbk, kind, None) + _column_texts(series, column, kind)
+
+
+def _checked_columns(rule_id, rule: Rule, columns: Dict[str, str], types) -> List[Tuple[str, bytes, int]]:
+    """(column, GBK name, type code) of each variable of the rule, the rule
+    analysed for those types (AnalysisError, with a note, when it does not compile)."""
+    found = []
     for name in rule.variables:
         column = columns.get(_values.folded(name))
         if column is None:
             raise KeyError(f"rule {rule_id} uses {name}, which is not a column")
-        kind = _values.type_code(column, types[column])
-        if (column, kind) not in texts:
-            texts[column, kind] = _column_pointers(df[column], column, kind)
-        names.append(_values.to_gbk(name, "a variable name"))
-        kinds.append(kind)
-        addresses.append(texts[column, kind][1])
-    statuses, failed = numpy.zeros(count, dtype=numpy.uint8), {}
-    if count == 0:
-        return statuses, failed
-    values = numpy.ascontiguousarray(numpy.column_stack(addresses)) if names else None
-    name_array = (ctypes.c_char_p * len(names))(*names)
-    kind_array = (ctypes.c_int32 * len(kinds))(*kinds)
-    with rule.analysed(names, kinds) as handle:
-        for start in range(0, count, _CHUNK_ROWS):
-            rows = min(_CHUNK_ROWS, count - start)
-            row_values = None if values is None else values.ctypes.data + start * values.strides[0]
-            handle.run_table(rows, len(names), ctypes.addressof(name_array), ctypes.addressof(kind_array),
-                             row_values, statuses.ctypes.data + start)
-            for row in numpy.flatnonzero(statuses[start:start + rows]).tolist():
-                failed[start + row] = handle.row_text(row)
-    return statuses, failed
+        found.append((column, _values.to_gbk(name, "a variable name"), _values.type_code(column, types[column])))
+    with rule.analysed([name for _, name, _ in found], [kind for _, _, kind in found]):
+        pass
+    return found
+
+
+def _verdicts_of_set(df, made: Dict[str, Rule], needed, count: int):
+    """Every rule of one set of settings over every row: the statuses (rules x
+    rows, numpy uint8) and one explanation array per rule (objects, "" where
+    the rule held)."""
+    import numpy
+
+    specs, seen = [], set()
+    for found in needed.values():
+        for column, name_gbk, kind in found:
+            if column not in seen:
+                seen.add(column)
+                specs.append(_column_spec(name_gbk, df[column], column, kind))
+    statuses = numpy.zeros((len(made), count), dtype=numpy.uint8)
+    explanations = [numpy.full(count, "", dtype=object) for _ in made]
+    if count:
+        sentences = [(str(index).encode("ascii"), rule._gbk) for index, rule in enumerate(made.values())]
+        with next(iter(made.values()))._configured_handle() as settings:
+            native().evaluate_table(settings, sentences, specs, count, statuses, explanations)
+    return statuses, explanations
+
+
+def _by_settings(made: Dict[str, Rule]) -> List[Dict[str, Rule]]:
+    """The rules in groups of one Settings each (a set's rules share their settings)."""
+    groups: Dict[Settings, Dict[str, Rule]] = {}
+    for rule_id, rule in made.items():
+        groups.setdefault(rule.settings, {})[rule_id] = rule
+    return list(groups.values())
 
 
 def evaluate(df, rules: Union[str, "os.PathLike[str]", Mapping[str, Union[str, Rule]]], key: Optional[str] = None,
@@ -398,7 +412,7 @@ def evaluate(df, rules: Union[str, "os.PathLike[str]", Mapping[str, Union[str, R
     if isinstance(rules, (str, os.PathLike)):
         rules, from_file = read_rules_and_settings(os.fspath(rules))
         settings = from_file if settings is None else settings
-    columns, texts = _columns_by_name(df), {}
+    columns = _columns_by_name(df)
     if isinstance(rules, Mapping):
         _refuse_colliding_results(key, rules)
     all_types = column_types(df, types)
@@ -406,11 +420,13 @@ def evaluate(df, rules: Union[str, "os.PathLike[str]", Mapping[str, Union[str, R
     result = pandas.DataFrame(index=df.index)
     if key is not None:
         result[key] = df[key]
-    for rule_id, rule in made.items():
-        statuses, failed = _verdicts(rule_id, rule, df, columns, texts, all_types, len(df))
+    needed = {rule_id: _checked_columns(rule_id, rule, columns, all_types) for rule_id, rule in made.items()}
+    verdicts = {}
+    for group in _by_settings(made):
+        statuses, explanations = _verdicts_of_set(df, group, {rule_id: needed[rule_id] for rule_id in group}, len(df))
+        verdicts.update(zip(group, zip(statuses, explanations)))
+    for rule_id in made:
+        statuses, explanations = verdicts[rule_id]
         result[rule_id] = pandas.arrays.BooleanArray(statuses == Status.HELD, statuses == Status.ERROR)
-        explanations = [""] * len(df)
-        for row, text in failed.items():
-            explanations[row] = text.decode(_values.ENCODING, errors="replace")
         result[f"{rule_id}{EXPLANATION_SUFFIX}"] = explanations
     return result

@@ -6,10 +6,12 @@ import enum
 import itertools
 import operator
 import threading
+import weakref
 from typing import Iterable, List, Mapping, Optional, Tuple
 
 from . import values as _values
-from ._handle import FAILED, HELD, AnalysisFailed, Handle, run_rows
+from ._handle import FAILED, HELD, AnalysisFailed, Handle, is_handle
+from ._library import native
 from ._legacy import AnalysisError
 
 # Untyped variables up to this many are tried in every combination of types
@@ -117,17 +119,37 @@ def _decoded(text: bytes) -> str:
     return text.decode(_values.ENCODING, errors="replace")
 
 
+_HOLDS = Result(True, Status.HELD)
+
+
 def result_of(status: int, text: bytes, clauses=()) -> Result:
     """The Result of a run's status, run-time text and failed clauses ((text,
     names) pairs, GBK): the first clause's text and every clause's variables."""
     if status == HELD:
-        return Result(True, Status.HELD)
+        return _HOLDS
     message = _decoded(text)
     if status != FAILED:
         return Result(False, Status.ERROR, error=message)
     clause = _decoded(clauses[0][0]).strip() if clauses else message
     names = dict.fromkeys(_decoded(name) for _, clause_names in clauses for name in clause_names)
     return Result(False, Status.FAILED, message, clause, tuple(names))
+
+
+def _folded_key(row: Mapping, name: str):
+    """The row's key that names the variable as the library matches names (a-z as A-Z), or None."""
+    wanted = _values.folded(name)
+    return next((key for key in row if isinstance(key, str) and _values.folded(key) == wanted), None)
+
+
+def _analysis_of(rule_reference):
+    """The Rule's _analysed_for, reached through a weak reference: the Rule's
+    row runner holds it, and must not keep the Rule alive."""
+    def analysed_for(index: int, row):
+        rule = rule_reference()
+        if rule is None:
+            raise ValueError("the Rule was collected")
+        return rule._analysed_for(index, row)
+    return analysed_for
 
 
 class Rule:
@@ -156,11 +178,15 @@ class Rule:
         self._declared = _values.declared_types(types)
         self._lock = threading.Lock()
         self._handle = self._configured_handle()
-        self._analysed = {}  # signature: analysed Handle, or the AnalysisFailed message
+        self._analysed = {}  # signature: analysed calculator, or the AnalysisFailed message
         self._names_gbk = self._handle.varnames(self._gbk)
         self.variables: Tuple[str, ...] = tuple(_decoded(name) for name in self._names_gbk)
         self._kinds = [self._declared.get(_values.folded(name)) for name in self.variables]
         self.warnings: List[RuleWarning] = self._analyse_for_some_types()
+        self._runner = native().RowRunner(list(self.variables), self._names_gbk,
+                                          [-1 if kind is None else kind for kind in self._kinds],
+                                          _values.convert, _folded_key, _analysis_of(weakref.ref(self)), _HOLDS,
+                                          result_of)
 
     def __repr__(self) -> str:
         return f"Rule({self.sentence!r})"
@@ -176,11 +202,12 @@ class Rule:
         with self._lock:
             self._handle.close()
             for analysed in self._analysed.values():
-                if isinstance(analysed, Handle):
+                if is_handle(analysed):
                     analysed.close()
             self._analysed.clear()
+            self._runner.forget()
 
-    def _configured_handle(self) -> Handle:
+    def _configured_handle(self):
         handle = Handle()
         if not handle.configure(*self.settings.library_values()):
             handle.close()
@@ -225,51 +252,22 @@ class Rule:
     def _character_position(self, byte_position: int) -> int:
         return len(self._gbk[:byte_position].decode(_values.ENCODING, errors="replace"))
 
-    def variables_of(self, row: Mapping) -> List[Tuple[bytes, bytes, int]]:
-        """(name, value, type code) of each of the sentence's variables the row gives a value.
-
-        A row's keys are matched as the library matches names (a-z as A-Z).
-        """
-        found = []
-        folded_row = None
-        for name, name_gbk, kind in zip(self.variables, self._names_gbk, self._kinds):
-            if name in row:
-                value = row[name]
-            else:
-                folded_row = folded_row if folded_row is not None else {_values.folded(k): k for k in row}
-                key = folded_row.get(_values.folded(name))
-                if key is None:
-                    continue
-                value = row[key]
-            found.append((name_gbk,) + _values.convert(name, value, kind))
-        return found
-
     def evaluate(self, values: Optional[Mapping] = None, /, **named) -> Result:
         """Evaluates the sentence with the values given as a mapping, as keywords, or both."""
         row = dict(values or {}, **named) if named else (values or {})
-        return self.run_converted([self.variables_of(row)], numbered=False)[0]
+        with self._lock:
+            try:
+                return self._runner.result(row)
+            except AnalysisFailed as failed:
+                raise self._evaluation_error(failed, numbered=False) from None
 
     def evaluate_many(self, rows: Iterable[Mapping]) -> List[Result]:
         """Evaluates the sentence once for each mapping of values."""
-        return self.run_converted(self.variables_of(row) for row in rows)
-
-    def run_converted(self, rows: Iterable[List[Tuple[bytes, bytes, int]]], numbered: bool = True) -> List[Result]:
-        """Results for rows of already converted (name, value, type code) triples."""
-        return [result_of(*answer) for answer in self._run(rows, numbered, with_clauses=True)]
-
-    def verdicts(self, rows: Iterable[Iterable[Tuple[bytes, bytes, int]]], numbered: bool = True) -> List[Tuple[int, bytes]]:
-        """(status, run-time text) for each row of converted triples, as the command-line
-        tool gives them: the calculator analysed for the row's names and types, the
-        variables replaced, and a run from a clean machine."""
-        return self._run(rows, numbered, with_clauses=False)
-
-    def _run(self, rows, numbered: bool, with_clauses: bool) -> list:
         with self._lock:
-            self._handle.checked()
             try:
-                return run_rows(rows, self._analysed_for, with_clauses)
+                return self._runner.run(rows)
             except AnalysisFailed as failed:
-                raise self._evaluation_error(failed, numbered) from None
+                raise self._evaluation_error(failed, numbered=True) from None
 
     @contextlib.contextmanager
     def analysed(self, names: List[bytes], kinds: List[int]):
@@ -280,19 +278,21 @@ class Rule:
         with self._lock:
             self._handle.checked()
             try:
-                self._analysed_for(0, row, tuple((name, kind) for name, _, kind in row))
+                analysed = self._analysed_for(0, row)
             except AnalysisFailed as failed:
                 raise self._evaluation_error(failed, numbered=False) from None
-            yield self._analysed[tuple((name, kind) for name, _, kind in row)]
+            yield analysed
 
-    def _analysed_for(self, index: int, row, signature):
-        """The ctypes handle analysed with the signature's variables; AnalysisFailed when
-        the sentence does not compile with them."""
+    def _analysed_for(self, index: int, row):
+        """The calculator analysed with the row's variables ((name, value, type)
+        triples); AnalysisFailed when the sentence does not compile with them."""
+        self._handle.checked()
+        signature = tuple((name, kind) for name, _, kind in row)
         analysed = self._analysed.get(signature)
         if analysed is None:
             if len(self._analysed) >= _MOST_ANALYSED:
                 oldest = self._analysed.pop(next(iter(self._analysed)))
-                if isinstance(oldest, Handle):
+                if is_handle(oldest):
                     oldest.close()
             handle = self._configured_handle()
             error = handle.analyse(self._gbk, row)
@@ -301,7 +301,7 @@ class Rule:
             analysed = self._analysed[signature] = handle if error is None else error
         if isinstance(analysed, bytes):
             raise AnalysisFailed(index, row, analysed)
-        return analysed.as_argument
+        return analysed
 
     def _evaluation_error(self, failed: AnalysisFailed, numbered: bool) -> AnalysisError:
         """The analysis error of values whose types the sentence does not accept (or a missing one)."""
