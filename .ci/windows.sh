@@ -326,5 +326,6 @@ echo "ok   the Windows host example loads rulecalc.dll and prints the explanatio
 
 # ---------------------------------------------------------------------------
 step "8. rulecalc.exe under Wine beside the Linux tool"
-python3 .ci/windows_tool.py --linux "$LINUX_TOOL" --windows "$WIN_TOOL" --examples examples ||
+python3 .ci/windows_tool.py --linux "$LINUX_TOOL" --windows "$WIN_TOOL" --examples examples \
+    --locales "$MINGW_BUILD/locales" ||
   die "rulecalc.exe does not do what the Linux tool does"

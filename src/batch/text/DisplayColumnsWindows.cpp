@@ -13,11 +13,20 @@ TDisplayColumns::~TDisplayColumns() = default;
 // The system's character types: an ideograph, a full-width form or a kana
 // takes two columns, a mark that combines with the one before none, any other
 // character one. A character beyond the basic plane (two UTF-16 units) is
-// nearly always a rare ideograph: two columns.
+// nearly always a rare ideograph: two columns. ASCII is known without asking,
+// and a GBK character is decoded as GBK (code page 936): GB18030's code page
+// is needed for the four-byte characters only, and some systems load its
+// table afresh for every call.
 int TDisplayColumns::OfCharacter(std::string_view character) {
+  constexpr UINT kGbk = 936;
   constexpr UINT kGb18030 = 54936;
+  if (character.size() == 1) {
+    const unsigned char byte = static_cast<unsigned char>(character[0]);
+    if (byte < 0x80) return byte >= 0x20 && byte < 0x7F ? 1 : -1;
+  }
   wchar_t wide[2] = {};
-  const int units = MultiByteToWideChar(kGb18030, MB_ERR_INVALID_CHARS, character.data(),
+  const UINT page = character.size() == 4 ? kGb18030 : kGbk;
+  const int units = MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, character.data(),
                                         static_cast<int>(character.size()), wide, 2);
   if (units == 2) return 2;
   if (units != 1) return -1;
