@@ -143,8 +143,6 @@ for part in rulecalc.exe rulecalc.dll lib/librulecalc.dll.a include/rulecalc.h i
   grep -q "^rulecalc-[0-9.]*-win32/$part\$" <<<"$zip_listing" || die "$(basename "$ZIP") lacks $part"
 done
 echo "ok   $(basename "$ZIP"): the exe, the DLL with its headers and import library, the examples, the README"
-echo
-echo "== [windows] done in $((SECONDS - STEP_START))s"
 
 # ---------------------------------------------------------------------------
 step "4. scenarios against the Linux library"
@@ -329,3 +327,5 @@ step "8. rulecalc.exe under Wine beside the Linux tool"
 python3 .ci/windows_tool.py --linux "$LINUX_TOOL" --windows "$WIN_TOOL" --examples examples \
     --locales "$MINGW_BUILD/locales" ||
   die "rulecalc.exe does not do what the Linux tool does"
+echo
+echo "== [windows] done in $((SECONDS - STEP_START))s"

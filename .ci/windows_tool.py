@@ -168,6 +168,14 @@ class Tools:
         self.report("Ctrl-C during batch --output leaves the previous report", problem)
         shutil.rmtree(folder)
 
+    def argument_code_page_lacks(self):
+        """An argument the console's code page cannot hold is refused, not turned into "?"."""
+        env = dict(os.environ, LC_ALL=ENGLISH, WINEDEBUG="-all")
+        status, output, error = run(["wine", self.windows, "eval", "LENGTH(NAME) = 4;", "NAME=张伟"], self.examples, env)
+        problem = "" if status == 64 and not output and b"code page 1252 lacks" in error else \
+            f"status {status}, {output[:100]!r}, {error[:200]!r}"
+        self.report("an argument code page 1252 lacks is refused", problem)
+
     def workbooks_refused(self):
         """The Windows build has no workbook support and says so."""
         folder = self.folder()
@@ -200,7 +208,8 @@ def main():
     tools = Tools(options.linux, options.windows, options.examples, chinese_locale(options.locales))
     for name, arguments, locale in SAME_AS_LINUX:
         tools.same_as_linux(name, arguments, locale)
-    only_windows = (tools.output_replaced, tools.interrupt_keeps_report, tools.workbooks_refused)
+    only_windows = (tools.output_replaced, tools.interrupt_keeps_report, tools.argument_code_page_lacks,
+                    tools.workbooks_refused)
     for check in only_windows:
         check()
     total = len(SAME_AS_LINUX) + len(only_windows)

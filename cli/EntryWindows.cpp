@@ -14,29 +14,52 @@
 #include <vector>
 
 #include "Codeset.h"
+#include "ExitStatus.h"
 #include "commands/CommandLine.h"
 
 namespace {
 
-std::string Encoded(UINT page, const wchar_t* wide) {
-  const int bytes = WideCharToMultiByte(page, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return std::string();
-  std::string text(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(page, 0, wide, -1, &text[0], bytes, nullptr, nullptr);
+// The argument in the code page; false when it has a character the code
+// page lacks (which would become "?").
+bool Encoded(UINT page, const wchar_t* wide, std::string& text) {
+  const bool holdsAll = page == CP_UTF8 || page == 54936;
+  BOOL missing = FALSE;
+  BOOL* missingAt = holdsAll ? nullptr : &missing;
+  const int bytes = WideCharToMultiByte(page, 0, wide, -1, nullptr, 0, nullptr, missingAt);
+  text.assign(bytes > 1 ? static_cast<std::size_t>(bytes) : 1, '\0');
+  if (bytes > 1) WideCharToMultiByte(page, 0, wide, -1, &text[0], bytes, nullptr, nullptr);
   text.pop_back();
-  return text;
+  return !missing;
+}
+
+std::wstring Folded(const std::wstring& name) {
+  std::wstring folded;
+  for (wchar_t c : name) {
+    if (c != L'-' && c != L'_') folded += c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+  }
+  return folded;
+}
+
+// The code page of the encodings whose arguments are taken as such (UTF-8,
+// GBK, GB18030), or 0: any other --encoding reads arguments in the console's.
+UINT CodePageOfArguments(const std::wstring& encoding) {
+  const std::wstring folded = Folded(encoding);
+  if (folded == L"UTF8") return CP_UTF8;
+  if (folded == L"GBK" || folded == L"CP936") return 936;
+  if (folded == L"GB18030") return 54936;
+  return 0;
 }
 
 // The code page --encoding names among the arguments, else the console's.
 UINT ArgumentCodePage(int argc, wchar_t** argv) {
-  for (int i = 1; i + 1 < argc; ++i) {
+  const std::wstring option = L"--encoding";
+  for (int i = 1; i < argc; ++i) {
     const std::wstring argument = argv[i];
     if (argument == L"--") break;
-    if (argument != L"--encoding") continue;
-    const std::wstring name = argv[i + 1];
-    if (name == L"UTF-8" || name == L"utf-8" || name == L"UTF8" || name == L"utf8") return CP_UTF8;
-    if (name == L"GBK" || name == L"gbk" || name == L"CP936" || name == L"cp936") return 936;
-    if (name == L"GB18030" || name == L"gb18030") return 54936;
+    UINT page = 0;
+    if (argument == option && i + 1 < argc) page = CodePageOfArguments(argv[i + 1]);
+    if (argument.compare(0, option.size() + 1, option + L"=") == 0) page = CodePageOfArguments(argument.substr(option.size() + 1));
+    if (page != 0) return page;
   }
   const UINT console = GetConsoleOutputCP();
   return console != 0 ? console : GetACP();
@@ -52,8 +75,13 @@ int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
   rulecalc::cli::AdoptUserLocale();
   const UINT page = ArgumentCodePage(argc, argv);
-  std::vector<std::string> arguments;
-  for (int i = 0; i < argc; ++i) arguments.push_back(Encoded(page, argv[i]));
+  std::vector<std::string> arguments(static_cast<std::size_t>(argc));
+  for (int i = 0; i < argc; ++i) {
+    if (Encoded(page, argv[i], arguments[static_cast<std::size_t>(i)])) continue;
+    std::fprintf(stderr, "rulecalc: argument %d has a character code page %u lacks; "
+                 "give --encoding UTF-8 (or run chcp 936 or chcp 65001 first)\n", i, page);
+    return rulecalc::cli::esUsageError;
+  }
   std::vector<char*> pointers;
   for (std::string& argument : arguments) pointers.push_back(&argument[0]);
   pointers.push_back(nullptr);
