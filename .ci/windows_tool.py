@@ -34,7 +34,7 @@ APPLICANTS = ["--rules", "applicants.rules", "--data", "applicants.csv"]
 CLAIMS = ["--rules", "claims.rules", "--data", "claims.csv", "--key", "理赔编号"]
 
 # name, arguments, Wine's locale (Chinese: GBK by itself; English: both
-# tools are told --encoding UTF-8).
+# tools are told --encoding UTF-8), and the file standard input reads if any.
 SAME_AS_LINUX = [
     ("batch, the README's example", ["batch"] + APPLICANTS, CHINESE),
     ("batch, keyed with values", ["batch"] + APPLICANTS + ["--key", "ID", "--show-values"], ENGLISH),
@@ -42,6 +42,8 @@ SAME_AS_LINUX = [
     ("batch, jsonl", ["batch", "--format", "jsonl"] + APPLICANTS, ENGLISH),
     ("batch, html", ["batch", "--format", "html"] + APPLICANTS + ["--key", "ID"], ENGLISH),
     ("batch, two threads", ["batch", "--jobs", "2"] + APPLICANTS, CHINESE),
+    ("batch, data from standard input", ["batch", "--rules", "applicants.rules", "--data", "-", "--key", "ID",
+                                         "--failed-rows", "failed.csv"], CHINESE, "applicants.csv"),
     ("batch, GBK data with a Chinese key", ["batch"] + CLAIMS, CHINESE),
     ("batch, GBK data as csv", ["batch", "--format", "csv", "--show-values"] + CLAIMS, CHINESE),
     ("batch, failed rows", ["batch", "--failed-rows", "failed.csv"] + APPLICANTS, ENGLISH),
@@ -54,6 +56,11 @@ SAME_AS_LINUX = [
                         '(CITY IN ("北京","上海") OR AMOUNT < 1000) AND REMARK IS NOT EMPTY;',
                         "CITY=广州", "AMOUNT=5000", "REMARK:text="], ENGLISH),
     ("check, an analysis error", ["check", "IF AGE>=18 THEN SCORE >= ;", "AGE=16", "SCORE=75"], CHINESE),
+    ("check, the rules against the data's columns", ["check"] + APPLICANTS, CHINESE),
+    ("tokens", ["tokens", 'IF CITY = "北京" THEN AMOUNT >= 2.5;'], CHINESE),
+    ("numbers", ["numbers", "IF x >= 10 THEN y = 2.5 ELSE y = 0;"], ENGLISH),
+    ("varnames", ["varnames", "a + A + b1 + B1 > 0;"], ENGLISH),
+    ("batch help", ["batch", "--help"], ENGLISH),
     ("a usage error", ["eval"], ENGLISH),
     ("version", ["--version"], ENGLISH),
 ]
@@ -64,8 +71,9 @@ def shown(what):
     return repr(what) if isinstance(what, int) else repr(what[:400])
 
 
-def run(command, folder, env):
-    done = subprocess.run(command, cwd=folder, env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+def run(command, folder, env, stdin=None):
+    with open(os.path.join(folder, stdin), "rb") if stdin else open(os.devnull, "rb") as given:
+        done = subprocess.run(command, cwd=folder, env=env, stdin=given, capture_output=True, timeout=300)
     return done.returncode, done.stdout, done.stderr
 
 
@@ -83,17 +91,17 @@ class Tools:
             shutil.copy(os.path.join(self.examples, name), folder)
         return folder
 
-    def linux_run(self, arguments, locale, folder):
+    def linux_run(self, arguments, locale, folder, stdin=None):
         told = ["--encoding", "UTF-8"] if locale == ENGLISH else []
-        status, output, error = run([self.linux] + told + arguments, folder, dict(os.environ, LC_ALL="C.UTF-8"))
+        status, output, error = run([self.linux] + told + arguments, folder, dict(os.environ, LC_ALL="C.UTF-8"), stdin)
         if locale == CHINESE:
             output, error = (text.decode("utf-8").encode("gbk") for text in (output, error))
         return status, output, error
 
-    def windows_run(self, arguments, locale, folder):
+    def windows_run(self, arguments, locale, folder, stdin=None):
         told = ["--encoding", "UTF-8"] if locale == ENGLISH else []
         env = dict(os.environ, LC_ALL=locale, LOCPATH=self.locales, WINEDEBUG="-all")
-        return run(["wine", self.windows] + told + arguments, folder, env)
+        return run(["wine", self.windows] + told + arguments, folder, env, stdin)
 
     def report(self, name, problem):
         if problem:
@@ -102,10 +110,10 @@ class Tools:
         else:
             print(f"ok   {name}")
 
-    def same_as_linux(self, name, arguments, locale):
+    def same_as_linux(self, name, arguments, locale, stdin=None):
         linux_folder, windows_folder = self.folder(), self.folder()
-        expected = self.linux_run(arguments, locale, linux_folder)
-        got = self.windows_run(arguments, locale, windows_folder)
+        expected = self.linux_run(arguments, locale, linux_folder, stdin)
+        got = self.windows_run(arguments, locale, windows_folder, stdin)
         problem = ""
         for what, want, have in zip(("exit status", "standard output", "standard error"), expected, got):
             if want != have:
@@ -206,8 +214,8 @@ def main():
     parser.add_argument("--locales", default=os.path.join(tempfile.gettempdir(), "rulecalc-locales"))
     options = parser.parse_args()
     tools = Tools(options.linux, options.windows, options.examples, chinese_locale(options.locales))
-    for name, arguments, locale in SAME_AS_LINUX:
-        tools.same_as_linux(name, arguments, locale)
+    for case in SAME_AS_LINUX:
+        tools.same_as_linux(*case)
     only_windows = (tools.output_replaced, tools.interrupt_keeps_report, tools.argument_code_page_lacks,
                     tools.workbooks_refused)
     for check in only_windows:

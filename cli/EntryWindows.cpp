@@ -68,9 +68,11 @@ UINT ArgumentCodePage(int argc, wchar_t** argv) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  // Reports and messages are written as they are, with "\n" line ends, as
-  // on every other system: a report on standard output and one written with
-  // --output are the same bytes.
+  // Data and rules read from standard input keep their bytes ("\r\n" line
+  // ends, a byte 0x1A); reports and messages are written as they are, with
+  // "\n" line ends, as on every other system: a report on standard output
+  // and one written with --output are the same bytes.
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
   rulecalc::cli::AdoptUserLocale();
