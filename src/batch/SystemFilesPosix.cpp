@@ -12,6 +12,8 @@ std::FILE* ReopenForReading(std::FILE* file) {
   return std::fopen(descriptor.c_str(), "rb");
 }
 
+std::FILE* TemporaryFile() { return std::tmpfile(); }
+
 long long ReadAt(int descriptor, char* into, std::size_t size, std::uint64_t offset) {
   while (true) {
     const ssize_t read = pread(descriptor, into, size, static_cast<off_t>(offset));

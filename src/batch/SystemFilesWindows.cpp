@@ -40,6 +40,31 @@ std::FILE* ReopenForReading(std::FILE* file) {
   return stream;
 }
 
+// The C library's tmpfile makes its files in the root of the current drive,
+// which users may not write to: this one is made in the user's temporary
+// folder, deleted by the system when closed (and shared for deletion, so that
+// ReopenForReading can open it again).
+std::FILE* TemporaryFile() {
+  wchar_t folder[MAX_PATH + 1];
+  wchar_t name[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"rc", 0, name) == 0) return nullptr;
+  const HANDLE file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DeleteFileW(name);
+    return nullptr;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
+  if (descriptor < 0) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  std::FILE* stream = _fdopen(descriptor, "w+b");
+  if (!stream) _close(descriptor);
+  return stream;
+}
+
 long long ReadAt(int descriptor, char* into, std::size_t size, std::uint64_t offset) {
   OVERLAPPED at{};
   at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
