@@ -84,13 +84,17 @@ missing=()
 for tool in cmake ninja python3 i686-w64-mingw32-g++-posix i686-w64-mingw32-objdump; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
+# rulecalc.exe takes the host's CLI11 headers; Wine's Chinese locale needs
+# zh_CN's locale source (localedef).
+[ -f /usr/include/CLI/CLI.hpp ] || missing+=(libcli11-dev)
+[ -f /usr/share/i18n/locales/zh_CN ] || missing+=(locales)
 have_wine32() { dpkg -s wine32:i386 >/dev/null 2>&1 && command -v wine >/dev/null 2>&1; }
 if [ ${#missing[@]} -gt 0 ] || ! have_wine32; then
   [ "$(id -u)" = 0 ] || die "missing tools (${missing[*]:-wine32}) and not root: cannot apt-get install"
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   .ci/apt-update -qq
   apt-get install -y -qq --no-install-recommends \
-    cmake ninja-build python3 g++ \
+    cmake ninja-build python3 g++ libcli11-dev locales \
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 >/dev/null
 fi
 # Wine is installed apart: a mirror whose i386 package list fails its checks
