@@ -129,6 +129,16 @@ class Tools:
         shutil.rmtree(linux_folder)
         shutil.rmtree(windows_folder)
 
+    def windows_paths(self):
+        """The issue's own command, Windows paths and all, from the folder above the examples."""
+        above, examples = os.path.split(self.examples)
+        linux = self.linux_run(["batch", "--rules", f"{examples}/applicants.rules", "--data",
+                                f"{examples}/applicants.csv"], CHINESE, above)
+        windows = self.windows_run(["batch", "--rules", f"{examples}\\applicants.rules", "--data",
+                                    f"{examples}\\applicants.csv"], CHINESE, above)
+        self.report(f"batch --rules {examples}\\applicants.rules --data {examples}\\applicants.csv",
+                    "" if linux == windows and linux[0] == 0 else f"Linux {shown(linux[1])}, Windows {shown(windows[1])}")
+
     def output_replaced(self):
         """--output over an existing report replaces it whole (a rename over it)."""
         folder = self.folder()
@@ -216,7 +226,7 @@ def main():
     tools = Tools(options.linux, options.windows, options.examples, chinese_locale(options.locales))
     for case in SAME_AS_LINUX:
         tools.same_as_linux(*case)
-    only_windows = (tools.output_replaced, tools.interrupt_keeps_report, tools.argument_code_page_lacks,
+    only_windows = (tools.windows_paths, tools.output_replaced, tools.interrupt_keeps_report, tools.argument_code_page_lacks,
                     tools.workbooks_refused)
     for check in only_windows:
         check()
