@@ -2,7 +2,8 @@
 # The 32-bit Windows side of CI, for a Debian 12 machine (run as root).
 #
 #  1. installs what it needs (MinGW-w64 i686, Wine with its 32-bit half);
-#  2. cross-builds rulecalc.dll and the Windows scenario driver (preset mingw);
+#  2. cross-builds rulecalc.dll, the Windows scenario driver and rulecalc.exe
+#     (preset mingw);
 #  3. checks the binaries: imports, exactly the ten plain-named exports and
 #     the handle functions, __stdcall returns (ret $0x4 / ret $0xc) and
 #     __cdecl ones, DllMain; and checks that the check itself rejects a DLL
@@ -14,7 +15,9 @@
 #  6. builds the handle example against the DLL and runs it under
 #     Wine: two threads, answers equal to the ten exports';
 #  7. builds the host that loads the DLL at run time (examples/windows_host.c)
-#     and checks what it prints under Wine.
+#     and checks what it prints under Wine;
+#  8. runs rulecalc.exe under Wine beside the Linux tool (.ci/windows_tool.py):
+#     the same exit status and the same bytes out, case by case.
 #
 # When the kernel cannot execute 32-bit x86 programs (no IA32 emulation, as on
 # some virtual machines), 32-bit Wine runs under QEMU user-mode emulation
@@ -38,8 +41,10 @@ LINUX_BUILD=${RULECALC_LINUX_BUILD:-$ROOT/build}
 TOOLS=$MINGW_BUILD/ci-tools
 DLL=$MINGW_BUILD/src/rulecalc.dll
 WIN_DRIVER=$MINGW_BUILD/tests/scenarios/rulecalc-scenario-driver.exe
+WIN_TOOL=$MINGW_BUILD/cli/rulecalc.exe
 LINUX_LIB=$LINUX_BUILD/src/librulecalc.so
 LINUX_DRIVER=$LINUX_BUILD/tests/scenarios/rulecalc-scenario-driver
+LINUX_TOOL=$LINUX_BUILD/cli/rulecalc
 SCENARIOS=("$ROOT"/tests/scenarios/*.scn)
 BINFMT_DIR=/proc/sys/fs/binfmt_misc
 BINFMT_NAME=rulecalc-qemu-i386
@@ -79,13 +84,17 @@ missing=()
 for tool in cmake ninja python3 i686-w64-mingw32-g++-posix i686-w64-mingw32-objdump; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
+# rulecalc.exe takes the host's CLI11 headers; Wine's Chinese locale needs
+# zh_CN's locale source (localedef).
+[ -f /usr/include/CLI/CLI.hpp ] || missing+=(libcli11-dev)
+[ -f /usr/share/i18n/locales/zh_CN ] || missing+=(locales)
 have_wine32() { dpkg -s wine32:i386 >/dev/null 2>&1 && command -v wine >/dev/null 2>&1; }
 if [ ${#missing[@]} -gt 0 ] || ! have_wine32; then
   [ "$(id -u)" = 0 ] || die "missing tools (${missing[*]:-wine32}) and not root: cannot apt-get install"
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   .ci/apt-update -qq
   apt-get install -y -qq --no-install-recommends \
-    cmake ninja-build python3 g++ \
+    cmake ninja-build python3 g++ libcli11-dev locales \
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 >/dev/null
 fi
 # Wine is installed apart: a mirror whose i386 package list fails its checks
@@ -101,17 +110,22 @@ echo "i686 MinGW: $(i686-w64-mingw32-g++-posix --version | head -n1)"
 echo "Wine:       $(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null || echo "not installed: $wine_missing")"
 
 # ---------------------------------------------------------------------------
-step "2. cross-build the DLL and the Windows driver (preset mingw)"
+step "2. cross-build the DLL, the Windows driver and rulecalc.exe (preset mingw)"
 
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
 [ -f "$DLL" ] || die "no $DLL"
 [ -f "$WIN_DRIVER" ] || die "no $WIN_DRIVER"
+[ -f "$WIN_TOOL" ] || die "no $WIN_TOOL"
 
 # ---------------------------------------------------------------------------
 step "3. check the Windows binaries"
 
 python3 .ci/check_windows_dll.py "$DLL" "$WIN_DRIVER"
+# The tool is one file: nothing but system DLLs beside it.
+tool_imports=$(i686-w64-mingw32-objdump -p "$WIN_TOOL" | sed -n 's/^\tDLL Name: //p' | tr '\n' ' ')
+[ "$tool_imports" = "KERNEL32.dll msvcrt.dll " ] || die "rulecalc.exe imports $tool_imports"
+echo "ok   rulecalc.exe imports only $tool_imports"
 
 # The check must be able to fail: a DLL that breaks every rule is rejected.
 mkdir -p "$MINGW_BUILD/selfcheck"
@@ -124,6 +138,17 @@ fi
 echo "ok   the binary check rejects a DLL with wrong exports, conventions and DllMain ($(grep -c '^FAIL' "$MINGW_BUILD/selfcheck/check.log") findings)"
 
 # ---------------------------------------------------------------------------
+step "3b. the zip for Windows users (CPack)"
+(cd "$MINGW_BUILD" && rm -f rulecalc-*-win32.zip && cpack -G ZIP >/dev/null)
+ZIP=$(ls "$MINGW_BUILD"/rulecalc-*-win32.zip)
+zip_listing=$(python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$ZIP")
+for part in rulecalc.exe rulecalc.dll lib/librulecalc.dll.a include/rulecalc.h include/rulecalc.hpp \
+            examples/applicants.rules examples/applicants.csv examples/claims.csv README.txt windows.md; do
+  grep -q "^rulecalc-[0-9.]*-win32/$part\$" <<<"$zip_listing" || die "$(basename "$ZIP") lacks $part"
+done
+echo "ok   $(basename "$ZIP"): the exe, the DLL with its headers and import library, the examples, the README"
+
+# ---------------------------------------------------------------------------
 step "4. scenarios against the Linux library"
 
 if [ ! -f "$LINUX_BUILD/build.ninja" ]; then
@@ -131,7 +156,7 @@ if [ ! -f "$LINUX_BUILD/build.ninja" ]; then
 elif ! grep -q rulecalc_scenario_driver "$LINUX_BUILD/build.ninja"; then
   cmake "$LINUX_BUILD" >/dev/null
 fi
-cmake --build "$LINUX_BUILD" --target rulecalc rulecalc_scenario_driver
+cmake --build "$LINUX_BUILD" --target rulecalc rulecalc_scenario_driver rulecalc_cli
 RUNNER=(python3 tests/scenarios/run_scenarios.py --driver "$LINUX_DRIVER" --library "$LINUX_LIB")
 "${RUNNER[@]}" "${SCENARIOS[@]}"
 "${RUNNER[@]}" --expect-failures tests/scenarios/selfcheck/wrong_expectations.scn
@@ -247,7 +272,7 @@ prepare_i386() {
 wine_unavailable() {
   echo
   echo "!! Wine cannot run 32-bit Windows programs on this machine: $*"
-  echo "!! NOT run against the DLL: the scenarios (steps 5), the handle example (6) and the host example (7)."
+  echo "!! NOT run against the DLL: the scenarios (steps 5), the handle example (6), the host example (7) and rulecalc.exe (8)."
   echo "!! The DLL was built and its exports and conventions checked (steps 2 and 3), and the Linux run passed."
   if [ "${RULECALC_REQUIRE_WINE:-0}" = 1 ]; then
     die "RULECALC_REQUIRE_WINE=1: failing"
@@ -300,5 +325,11 @@ host_output=$(cd "$HANDLES_DIR" && timeout 300 wine windows_host.exe </dev/null 
 [ "$host_output" = "the rule does not hold: SCORE::IF AGE>=18 成立则 SCORE>=60" ] ||
   die "the Windows host example printed: $host_output"
 echo "ok   the Windows host example loads rulecalc.dll and prints the explanation"
+
+# ---------------------------------------------------------------------------
+step "8. rulecalc.exe under Wine beside the Linux tool"
+python3 .ci/windows_tool.py --linux "$LINUX_TOOL" --windows "$WIN_TOOL" --examples examples \
+    --locales "$MINGW_BUILD/locales" ||
+  die "rulecalc.exe does not do what the Linux tool does"
 echo
 echo "== [windows] done in $((SECONDS - STEP_START))s"

@@ -5,6 +5,12 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
+# Windows has a layout of its own (the zip CPack makes).
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/InstallWindows.cmake)
+  return()
+endif()
+
 set(RULECALC_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/rulecalc)
 
 install(TARGETS rulecalc rulecalc_static EXPORT rulecalcTargets

@@ -7,9 +7,18 @@
 #    extension (component `postgresql`), in the server's own folders, when it
 #    is built.
 # Dependencies come from dpkg-shlibdeps (Debian's dpkg-dev).
+#
+# A Windows build (preset mingw) makes rulecalc-<version>-win32.zip instead:
+# `cpack -G ZIP` there, the layout InstallWindows.cmake gives.
 set(CPACK_PACKAGE_NAME rulecalc)
 set(CPACK_PACKAGE_VENDOR "The rulecalc developers")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME rulecalc-${PROJECT_VERSION}-win32)
+  include(CPack)
+  return()
+endif()
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The rulecalc developers")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)

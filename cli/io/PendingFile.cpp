@@ -1,11 +1,10 @@
 #include "io/PendingFile.h"
 
-#include <signal.h>
-#include <stdlib.h>
-#include <unistd.h>
-
+#include <csignal>
 #include <cerrno>
 #include <cstring>
+
+#include "io/Interrupts.h"
 
 namespace rulecalc::cli {
 
@@ -14,26 +13,15 @@ namespace {
 constexpr std::size_t kMaxText = 4096;
 constexpr int kSlots = 4;
 
-// Prepared before any signal can come, so the handler only calls what is
-// safe in a signal handler (unlink, write, signal, raise).
+// Prepared before any interrupt can come, so that the handler only calls
+// what is safe there (RemoveFileNow, SayNow).
 struct SPendingSlot {
   char Path[kMaxText];
   char Notice[kMaxText];
-  volatile sig_atomic_t Pending;
+  volatile std::sig_atomic_t Pending;
 };
 
 SPendingSlot Slots[kSlots];
-
-void OnSignal(int number) {
-  for (SPendingSlot& slot : Slots) {
-    if (!slot.Pending) continue;
-    unlink(slot.Path);
-    const ssize_t ignored = write(STDERR_FILENO, slot.Notice, std::strlen(slot.Notice));
-    static_cast<void>(ignored);
-  }
-  signal(number, SIG_DFL);
-  raise(number);
-}
 
 void CopyText(char* into, const std::string& text) {
   const std::size_t length = text.size() < kMaxText - 1 ? text.size() : kMaxText - 1;
@@ -41,21 +29,15 @@ void CopyText(char* into, const std::string& text) {
   into[length] = '\0';
 }
 
-void InstallHandlers() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  for (int number : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction previous {};
-    sigaction(number, nullptr, &previous);
-    if (previous.sa_handler != SIG_IGN) sigaction(number, &action, nullptr);  // a background job keeps ignoring
+}  // namespace
+
+void RemovePendingFiles() {
+  for (SPendingSlot& slot : Slots) {
+    if (!slot.Pending) continue;
+    RemoveFileNow(slot.Path);
+    SayNow(slot.Notice);
   }
 }
-
-}  // namespace
 
 int CreatePendingFile(const std::string& pattern, const std::string& target, std::string& temporary, int& slot) {
   slot = -1;
@@ -69,9 +51,9 @@ int CreatePendingFile(const std::string& pattern, const std::string& target, std
   SPendingSlot& pending = Slots[slot];
   CopyText(pending.Path, pattern);
   CopyText(pending.Notice, "\nrulecalc: interrupted: the report was not written; '" + target + "' is left as it was\n");
-  InstallHandlers();
+  InstallInterruptHandlers();
   pending.Pending = 1;
-  const int descriptor = mkstemp(pending.Path);
+  const int descriptor = MakeUniqueFile(pending.Path);
   if (descriptor < 0) {
     const int error = errno;
     pending.Pending = 0;

@@ -6,9 +6,10 @@ namespace rulecalc::cli {
 
 // Temporary files that must not outlive an interrupted run (the report and
 // the failed rows' file, written beside their targets). While one is
-// pending, SIGINT, SIGTERM and SIGHUP remove every pending file, say on
-// standard error that each target was left as it was, and end the process
-// as the signal would.
+// pending, an interrupt (SIGINT, SIGTERM and SIGHUP; on Windows Ctrl-C and
+// the console's other control events, see Interrupts.h) removes every
+// pending file, says on standard error that each target was left as it was,
+// and ends the process as the interrupt would.
 //
 // Makes the file from `pattern` (ending in XXXXXX, as for mkstemp) inside
 // the buffer the signal handler reads, so that an interrupt at any moment,

@@ -1,35 +1,10 @@
 #include "io/SameFile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdio>
 
 #include "Failures.h"
 
 namespace rulecalc::cli {
-
-namespace {
-
-bool SameIdentity(const struct stat& first, const struct stat& second) {
-  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
-}  // namespace
-
-bool SameFile(const std::string& one, const std::string& other) {
-  struct stat first {};
-  struct stat second {};
-  if (stat(one.c_str(), &first) != 0 || stat(other.c_str(), &second) != 0) return false;
-  return SameIdentity(first, second);
-}
-
-// Only a regular file: a terminal, a pipe or /dev/null behind a descriptor is
-// never overwritten by a report.
-bool SameFileAsDescriptor(const std::string& path, int descriptor) {
-  struct stat opened {};
-  struct stat named {};
-  if (fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode) || stat(path.c_str(), &named) != 0) return false;
-  return SameIdentity(opened, named);
-}
 
 void RefuseOverwriting(const std::string& output, const std::string& input, const std::string& what) {
   if (output.empty() || !SameFile(output, input)) return;
@@ -38,13 +13,13 @@ void RefuseOverwriting(const std::string& output, const std::string& input, cons
 }
 
 void RefuseOverwritingStandardInput(const std::string& output, const std::string& what) {
-  if (output.empty() || !SameFileAsDescriptor(output, STDIN_FILENO)) return;
+  if (output.empty() || !SameFileAsDescriptor(output, fileno(stdin))) return;
   throw TUsageError("the output '" + output + "' is the file standard input reads, " + what +
                     " ('-'); choose another output, nothing was written");
 }
 
 void RefuseReportingInto(const std::string& input, const std::string& what) {
-  if (!SameFileAsDescriptor(input, STDOUT_FILENO)) return;
+  if (!SameFileAsDescriptor(input, fileno(stdout))) return;
   throw TUsageError("standard output is " + what + " '" + input +
                     "' (the same file); the report would be written into it: redirect it elsewhere or use --output");
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "batch/Failures.h"
+#include "batch/SystemFiles.h"
 #include "batch/xlsx/SheetReader.h"
 
 namespace rulecalc::batch {
@@ -10,7 +11,7 @@ namespace rulecalc::batch {
 namespace {
 
 std::FILE* CopyOfStandardInput() {
-  std::FILE* copy = std::tmpfile();
+  std::FILE* copy = TemporaryFile();
   if (!copy) throw TUsageError("cannot keep standard input in a temporary file");
   char buffer[1 << 16];
   std::size_t read = 0;
@@ -49,7 +50,7 @@ std::string FirstBytes(std::FILE* file) {
 }
 
 std::FILE* WorkbookAsCsv(std::FILE* workbook, const std::string& path, const SSheetChoice& sheet) {
-  std::FILE* csv = std::tmpfile();
+  std::FILE* csv = TemporaryFile();
   if (!csv) throw TUsageError("cannot keep the sheet of '" + path + "' in a temporary file");
   try {
     WriteSheetAsCsv(fileno(workbook), SSheetRequest{path, sheet.Sheet, sheet.HeaderRow}, csv);

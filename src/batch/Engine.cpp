@@ -1,8 +1,5 @@
 #include "batch/Engine.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <new>
 #include <string_view>
@@ -20,6 +17,7 @@
 #include "batch/RuleCalculators.h"
 #include "batch/RuleVariables.h"
 #include "batch/RulesFile.h"
+#include "batch/SystemFiles.h"
 #include "batch/calc/AnalysisReport.h"
 #include "batch/text/ControlCharacters.h"
 #include "batch/text/DisplayColumns.h"
@@ -171,8 +169,7 @@ TOwnedFile OpenPlanFile(const SBatchPlan& plan, std::size_t file, const void* co
   const std::string& path = plan.Files[file].Path;
   std::FILE* handle = nullptr;
   if (file < open.size() && open[file]) {
-    const std::string descriptor = "/proc/self/fd/" + std::to_string(fileno(open[file]->File()));
-    handle = std::fopen(descriptor.c_str(), "rb");
+    handle = ReopenForReading(open[file]->File());
   }
   if (!handle && plan.Files[file].Workbook) {
     handle = SheetAsCsvFile(path, SSheetChoice{plan.Files[file].Sheet, plan.Files[file].HeaderRow});

@@ -1,11 +1,8 @@
 #include "batch/FailedRows.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "batch/CsvReader.h"
 #include "batch/Failures.h"
+#include "batch/SystemFiles.h"
 
 namespace rulecalc::batch {
 
@@ -34,8 +31,7 @@ std::string BytesAt(int descriptor, std::uint64_t start, std::uint64_t stop, con
   std::string bytes(static_cast<std::size_t>(stop > start ? stop - start : 0), '\0');
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t read = pread(descriptor, &bytes[done], bytes.size() - done, static_cast<off_t>(start + done));
-    if (read < 0 && errno == EINTR) continue;
+    const long long read = ReadAt(descriptor, &bytes[done], bytes.size() - done, start + done);
     if (read <= 0) throw TReadError("cannot read the data file '" + path + "' again for its failed rows");
     done += static_cast<std::size_t>(read);
   }

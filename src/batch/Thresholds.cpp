@@ -8,7 +8,20 @@ namespace rulecalc::batch {
 
 namespace {
 
-__extension__ typedef unsigned __int128 TWide;
+// A 128-bit product of two 64-bit numbers, exact on every target (32-bit
+// ones have no 128-bit integers).
+struct SWide {
+  std::uint64_t High;
+  std::uint64_t Low;
+  bool operator>(const SWide& other) const { return High != other.High ? High > other.High : Low > other.Low; }
+};
+
+SWide Product(std::uint64_t a, std::uint64_t b) {
+  const std::uint64_t aLow = a & 0xFFFFFFFFu, aHigh = a >> 32, bLow = b & 0xFFFFFFFFu, bHigh = b >> 32;
+  const std::uint64_t low = aLow * bLow, middleOne = aHigh * bLow, middleTwo = aLow * bHigh;
+  const std::uint64_t carry = ((low >> 32) + (middleOne & 0xFFFFFFFFu) + (middleTwo & 0xFFFFFFFFu)) >> 32;
+  return {aHigh * bHigh + (middleOne >> 32) + (middleTwo >> 32) + carry, a * b};
+}
 
 constexpr std::uint64_t kMillionths = 1000000;  // of the rows: 100%
 constexpr std::size_t kDecimals = 4;
@@ -58,7 +71,7 @@ SThresholdCheck RuleCheck(const SThreshold& threshold, const SBatchSummary& summ
   check.Found = tally.Failed;
   check.Of = VerdictsOf(tally);
   const SFailedLimit& limit = threshold.Limit;
-  check.Crossed = limit.Percent ? TWide{check.Found} * kMillionths > TWide{limit.Value} * check.Of
+  check.Crossed = limit.Percent ? Product(check.Found, kMillionths) > Product(limit.Value, check.Of)
                                 : check.Found > limit.Value;
   return check;
 }

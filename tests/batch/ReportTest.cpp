@@ -210,7 +210,10 @@ TEST(Thresholds, CrossedOnlyWhenMoreRowsFailedThanTheLimitAllows) {
     bool Crossed;
   } cases[] = {{"5", 5, 100, false},     {"5", 6, 100, true},       {"0", 1, 100, true},      {"0", 0, 100, false},
                {"1%", 1, 100, false},    {"1%", 2, 100, true},      {"0.25%", 1, 400, false}, {"0.25%", 2, 400, true},
-               {"0%", 0, 10, false},     {"0%", 1, 10, true},       {"100%", 10, 10, false},  {"33.3333%", 1, 3, true}};
+               {"0%", 0, 10, false},     {"0%", 1, 10, true},       {"100%", 10, 10, false},  {"33.3333%", 1, 3, true},
+               // Products past 64 bits: exactly half of 2^62 rows, and one row more.
+               {"50%", std::uint64_t{1} << 61, std::uint64_t{1} << 62, false},
+               {"50%", (std::uint64_t{1} << 61) + 1, std::uint64_t{1} << 62, true}};
   for (const auto& c : cases) {
     SBatchSummary summary;
     summary.Tallies.resize(1);

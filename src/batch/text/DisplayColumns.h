@@ -1,7 +1,6 @@
 #pragma once
 
-#include <iconv.h>
-
+#include <memory>
 #include <string_view>
 
 namespace rulecalc::batch {
@@ -21,9 +20,11 @@ class TDisplayColumns {
   int Of(std::string_view gbk);
 
  private:
+  // The columns of one character (GB18030 bytes), or -1 when unknown.
   int OfCharacter(std::string_view character);
 
-  iconv_t ToWide;
+  struct SSystem;  // what the system needs to tell a character's width
+  std::unique_ptr<SSystem> System;
 };
 
 }  // namespace rulecalc::batch

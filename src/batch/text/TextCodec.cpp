@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,35 +15,7 @@ namespace {
 
 constexpr const char* kGbk = "GBK";
 constexpr const char* kGb18030 = "GB18030";
-constexpr std::size_t kAllConverted = std::string_view::npos;
-const iconv_t kNoHandle = reinterpret_cast<iconv_t>(-1);
-
-iconv_t OpenHandle(const std::string& to, const std::string& from, const std::string& named) {
-  iconv_t handle = iconv_open(to.c_str(), from.c_str());
-  if (handle == kNoHandle) throw TUsageError("unknown encoding '" + named + "'");
-  return handle;
-}
-
-// Converts in with handle, appending to out; stops at the first byte that
-// cannot be converted and returns its offset, or kAllConverted.
-std::size_t ConvertUntilError(iconv_t handle, std::string_view in, std::string& out) {
-  iconv(handle, nullptr, nullptr, nullptr, nullptr);
-  char* inPtr = const_cast<char*>(in.data());
-  std::size_t inLeft = in.size();
-  char buffer[1024];
-  while (inLeft > 0) {
-    char* outPtr = buffer;
-    std::size_t outLeft = sizeof buffer;
-    const std::size_t rc = iconv(handle, &inPtr, &inLeft, &outPtr, &outLeft);
-    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-    if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) return in.size() - inLeft;
-  }
-  char* outPtr = buffer;
-  std::size_t outLeft = sizeof buffer;
-  iconv(handle, nullptr, nullptr, &outPtr, &outLeft);
-  out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-  return kAllConverted;
-}
+constexpr std::size_t kAllConverted = TConversion::kAllConverted;
 
 // Eight bytes at a time: a byte of 0x80 or above sets a high bit.
 bool IsAscii(std::string_view text) {
@@ -95,34 +66,20 @@ bool NamesUtf8(std::string name) {
 
 TTextCodec::TTextCodec(const std::string& outsideEncoding)
     : Outside(outsideEncoding),
-      IntoGbk(OpenHandle(kGbk, outsideEncoding, outsideEncoding)),
-      OutOfGbk(kNoHandle),
-      IntoGb18030(kNoHandle),
-      OutOfGb18030(kNoHandle) {
-  try {
-    OutOfGbk = OpenHandle(outsideEncoding + "//TRANSLIT", kGbk, outsideEncoding);
-  } catch (...) {
-    iconv_close(IntoGbk);
-    throw;
-  }
+      IntoGbk(kGbk, outsideEncoding, false, outsideEncoding),
+      OutOfGbk(outsideEncoding, kGbk, true, outsideEncoding) {
   const std::string_view probe = "AZaz09 ;,.\"'=<>()|+-*/_:";
   std::string in;
   std::string out;
-  AsciiCompatible = ConvertUntilError(IntoGbk, probe, in) == kAllConverted && in == probe &&
-                    ConvertUntilError(OutOfGbk, probe, out) == kAllConverted && out == probe;
+  AsciiCompatible = IntoGbk.Append(probe, in) == kAllConverted && in == probe &&
+                    OutOfGbk.Append(probe, out) == kAllConverted && out == probe;
   Utf8 = AsciiCompatible && NamesUtf8(outsideEncoding);
 }
 
-TTextCodec::~TTextCodec() {
-  iconv_close(IntoGbk);
-  iconv_close(OutOfGbk);
-  if (IntoGb18030 != kNoHandle) iconv_close(IntoGb18030);
-  if (OutOfGb18030 != kNoHandle) iconv_close(OutOfGb18030);
-}
-
-iconv_t TTextCodec::Gb18030Handle(iconv_t& handle, const std::string& to, const std::string& from) {
-  if (handle == kNoHandle) handle = OpenHandle(to, from, Outside);
-  return handle;
+TConversion& TTextCodec::Gb18030Conversion(std::unique_ptr<TConversion>& conversion, const std::string& to,
+                                           const std::string& from, bool lenient) {
+  if (!conversion) conversion = std::make_unique<TConversion>(to, from, lenient, Outside);
+  return *conversion;
 }
 
 bool TTextCodec::TryToGbkWidened(std::string_view text, std::string& gbk, std::size_t& badOffset) {
@@ -131,10 +88,10 @@ bool TTextCodec::TryToGbkWidened(std::string_view text, std::string& gbk, std::s
   gbk.clear();
   std::size_t done = 0;
   while (true) {
-    const std::size_t bad = ConvertUntilError(IntoGbk, text.substr(done), gbk);
+    const std::size_t bad = IntoGbk.Append(text.substr(done), gbk);
     if (bad == kAllConverted) return true;
     const std::string_view character = text.substr(done + bad, Utf8Length(static_cast<unsigned char>(text[done + bad])));
-    if (ConvertUntilError(Gb18030Handle(IntoGb18030, kGb18030, Outside), character, gbk) != kAllConverted) {
+    if (Gb18030Conversion(IntoGb18030, kGb18030, Outside, false).Append(character, gbk) != kAllConverted) {
       badOffset = done + bad;
       return false;
     }
@@ -148,7 +105,7 @@ bool TTextCodec::TryToGbk(std::string_view text, std::string& gbk, std::size_t& 
     gbk.assign(text);
     return true;
   }
-  badOffset = ConvertUntilError(IntoGbk, text, gbk);
+  badOffset = IntoGbk.Append(text, gbk);
   return badOffset == kAllConverted;
 }
 
@@ -177,7 +134,7 @@ bool TTextCodec::TryJoinedToGbk(const std::vector<std::string>& texts, std::vect
   }
   if (Joined.empty()) return true;
   JoinedGbk.clear();
-  if (ConvertUntilError(IntoGbk, Joined, JoinedGbk) != kAllConverted) return false;
+  if (IntoGbk.Append(Joined, JoinedGbk) != kAllConverted) return false;
   std::size_t start = 0;
   for (std::size_t i : Wide) {
     const std::size_t end = JoinedGbk.find(kJoint, start);
@@ -226,7 +183,7 @@ std::string TTextCodec::Converted(std::string_view gbk, bool showBytes) {
   std::string out;
   if (AsciiCompatible && IsAscii(gbk)) return std::string(gbk);
   while (true) {
-    const std::size_t bad = ConvertUntilError(OutOfGbk, gbk, out);
+    const std::size_t bad = OutOfGbk.Append(gbk, out);
     if (bad == kAllConverted) break;
     gbk.remove_prefix(bad);
     const std::size_t widened = ConvertedAsGb18030(gbk, out);
@@ -251,8 +208,7 @@ std::string TTextCodec::Converted(std::string_view gbk, bool showBytes) {
 std::size_t TTextCodec::ConvertedAsGb18030(std::string_view gbk, std::string& out) {
   const std::string_view character = gbk.substr(0, Gb18030Length(gbk));
   std::string converted;
-  if (ConvertUntilError(Gb18030Handle(OutOfGb18030, Outside + "//TRANSLIT", kGb18030), character, converted) !=
-      kAllConverted) {
+  if (Gb18030Conversion(OutOfGb18030, Outside, kGb18030, true).Append(character, converted) != kAllConverted) {
     return 0;
   }
   out += converted;

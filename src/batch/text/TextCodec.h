@@ -1,12 +1,12 @@
 #pragma once
 
-#include <iconv.h>
-
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "batch/text/Conversion.h"
 
 namespace rulecalc::batch {
 
@@ -19,7 +19,6 @@ class TTextCodec {
  public:
   // Throws TUsageError when the system does not know the encoding.
   explicit TTextCodec(const std::string& outsideEncoding);
-  ~TTextCodec();
   TTextCodec(const TTextCodec&) = delete;
   TTextCodec& operator=(const TTextCodec&) = delete;
 
@@ -61,15 +60,16 @@ class TTextCodec {
  private:
   std::string Converted(std::string_view gbk, bool showBytes);
   std::size_t ConvertedAsGb18030(std::string_view gbk, std::string& out);
-  iconv_t Gb18030Handle(iconv_t& handle, const std::string& to, const std::string& from);
+  TConversion& Gb18030Conversion(std::unique_ptr<TConversion>& conversion, const std::string& to,
+                                 const std::string& from, bool lenient);
   std::string ConvertedShowingControls(std::string_view gbk, bool showBytes);
   bool TryJoinedToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk);
 
   std::string Outside;
-  iconv_t IntoGbk;
-  iconv_t OutOfGbk;
-  iconv_t IntoGb18030;    // opened when first needed
-  iconv_t OutOfGb18030;
+  TConversion IntoGbk;
+  TConversion OutOfGbk;  // lenient
+  std::unique_ptr<TConversion> IntoGb18030;  // opened when first needed
+  std::unique_ptr<TConversion> OutOfGb18030;
   bool AsciiCompatible = false;  // ASCII bytes mean the same on both sides
   bool Utf8 = false;             // the outside encoding is UTF-8, which keeps no state between characters
   std::string Joined;            // TryAllToGbk's texts, each followed by kJoint

@@ -468,10 +468,6 @@ const SSheetEntry& ChosenSheet(const std::vector<SSheetEntry>& sheets, const SSh
 
 }  // namespace
 
-bool IsWorkbook(const std::string& path, std::string_view firstBytes) {
-  return firstBytes.substr(0, 4) == std::string_view("PK\3\4", 4) || EndsWith(path, ".xlsx") || EndsWith(path, ".XLSX");
-}
-
 bool DayNumberOfSerial(double serial, bool system1904, double& day) {
   if (system1904) {
     day = serial + 1462;
