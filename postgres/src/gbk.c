@@ -87,7 +87,7 @@ bool
 rc_is_ascii(const char *text, int length)
 {
 	for (int i = 0; i < length; i++)
-		if ((unsigned char) text[i] >= 0x80)
+		if ((unsigned char) text[i] >= 0x80 || text[i] == '\0')
 			return false;
 	return true;
 }

@@ -25,10 +25,16 @@ static size_t cached_bytes = 0;
 #define RC_EMPTY_CALCULATOR_BYTES (90 * 1024)
 #define RC_BYTES_PER_RULE_BYTE 360
 
+size_t
+rc_rule_cost(size_t rule_length)
+{
+	return RC_EMPTY_CALCULATOR_BYTES + (RC_BYTES_PER_RULE_BYTE + 3) * rule_length;
+}
+
 static size_t
 entry_cost(size_t rule_length, const RcLayout *layout)
 {
-	return RC_EMPTY_CALCULATOR_BYTES + (RC_BYTES_PER_RULE_BYTE + 3) * rule_length + layout->signature_length;
+	return rc_rule_cost(rule_length) + layout->signature_length;
 }
 
 static void

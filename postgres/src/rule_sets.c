@@ -2,8 +2,10 @@
  * Rule sets: many rules over one row, the row taken apart once. A set is
  * the library's rule set over the columns of one row type, built once per
  * session for each list of names and sentences, settings and row type, and
- * kept (the least recently used closed first) up to RC_MAX_RULE_SETS. Per
- * row, each column a rule names is set once, then one call runs every rule.
+ * kept, the least recently used closed first beyond RC_MAX_RULE_SETS sets
+ * or rulecalc.cache_bytes of memory (the set in use stays, whatever it
+ * takes). Per row, each column a rule names is set once, then one call runs
+ * every rule.
  */
 #include "rulecalc_pg.h"
 
@@ -55,6 +57,7 @@ struct RcRuleSet
 	int			ninputs;
 	RcSetInput *inputs;
 	uint8	   *statuses;
+	size_t		cost;			/* memory it takes, roughly, in bytes */
 };
 
 /* What a call site keeps: the set it used last, while no set has been
@@ -68,6 +71,7 @@ typedef struct RcSetSite
 static RcRuleSet *newest = NULL;
 static RcRuleSet *oldest = NULL;
 static int	nsets = 0;
+static size_t set_bytes = 0;
 static uint64 closings = 0;
 
 static void
@@ -83,6 +87,7 @@ unlink_set(RcRuleSet *set)
 		oldest = set->newer;
 	set->newer = set->older = NULL;
 	nsets--;
+	set_bytes -= set->cost;
 }
 
 static void
@@ -96,6 +101,7 @@ link_newest(RcRuleSet *set)
 	if (oldest == NULL)
 		oldest = set;
 	nsets++;
+	set_bytes += set->cost;
 }
 
 static void
@@ -195,6 +201,15 @@ text_elements(ArrayType *array, Datum **values, bool **nulls)
 }
 
 /* ---- building a set ---- */
+
+/* Closes the least recently used sets until one of this cost fits, or none
+ * is left. */
+static void
+make_room(size_t cost)
+{
+	while (oldest && (nsets >= RC_MAX_RULE_SETS || set_bytes + cost > rc_cache_budget()))
+		close_set(oldest);
+}
 
 static void
 out_of_memory(void)
@@ -324,9 +339,9 @@ build_library_set(RcRuleSet *set, const RcLayout *layout, char **gbk_sentences)
 }
 
 /* The sentences in GBK (NULL for a NULL element), checked before anything
- * is kept. */
+ * is kept, and what their analysed rules take. */
 static char **
-gbk_sentences_of(ArrayType *sentences, int *count)
+gbk_sentences_of(ArrayType *sentences, int *count, size_t *cost)
 {
 	Datum	   *values;
 	bool	   *nulls;
@@ -334,6 +349,7 @@ gbk_sentences_of(ArrayType *sentences, int *count)
 
 	*count = text_elements(sentences, &values, &nulls);
 	gbk = palloc0(sizeof(char *) * Max(*count, 1));
+	*cost = 0;
 	for (int i = 0; i < *count; i++)
 	{
 		text	   *sentence;
@@ -343,6 +359,7 @@ gbk_sentences_of(ArrayType *sentences, int *count)
 		sentence = DatumGetTextPP(values[i]);
 		rc_check_rule_size(VARSIZE_ANY_EXHDR(sentence));
 		gbk[i] = rc_to_gbk(VARDATA_ANY(sentence), VARSIZE_ANY_EXHDR(sentence), "the rule", NULL);
+		*cost += rc_rule_cost(VARSIZE_ANY_EXHDR(sentence));
 	}
 	return gbk;
 }
@@ -376,23 +393,26 @@ new_set(ArrayType *names, ArrayType *sentences, const RcLayout *layout, const Rc
 		const RcSettings *settings, uint32 hash)
 {
 	int			count;
-	char	  **gbk = gbk_sentences_of(sentences, &count);
+	size_t		cost;
+	char	  **gbk = gbk_sentences_of(sentences, &count, &cost);
 	MemoryContext memory = AllocSetContextCreate(TopMemoryContext, "rulecalc rule set", ALLOCSET_SMALL_SIZES);
 	RcRuleSet  *set = MemoryContextAllocZero(memory, sizeof(RcRuleSet));
 
+	make_room(cost);
 	set->memory = memory;
+	set->cost = cost;
 	set->hash = hash;
 	set->settings = *settings;
-	set->key.names = copy_bytes(memory, key->names, key->names_length);
-	set->key.names_length = key->names_length;
-	set->key.sentences = copy_bytes(memory, key->sentences, key->sentences_length);
-	set->key.sentences_length = key->sentences_length;
-	set->key.signature = copy_bytes(memory, key->signature, key->signature_length);
-	set->key.signature_length = key->signature_length;
 	set->nmembers = count;
-	set->members = MemoryContextAllocZero(memory, sizeof(RcSetMember) * Max(count, 1));
 	PG_TRY();
 	{
+		set->key.names = copy_bytes(memory, key->names, key->names_length);
+		set->key.names_length = key->names_length;
+		set->key.sentences = copy_bytes(memory, key->sentences, key->sentences_length);
+		set->key.sentences_length = key->sentences_length;
+		set->key.signature = copy_bytes(memory, key->signature, key->signature_length);
+		set->key.signature_length = key->signature_length;
+		set->members = MemoryContextAllocZero(memory, sizeof(RcSetMember) * Max(count, 1));
 		name_members(set, names);
 	}
 	PG_CATCH();
@@ -436,13 +456,6 @@ set_site(FunctionCallInfo fcinfo)
 	return (RcSetSite *) site->set;
 }
 
-/* Closes the least recently used sets until one more fits. */
-static void
-make_room(void)
-{
-	while (oldest && nsets >= RC_MAX_RULE_SETS)
-		close_set(oldest);
-}
 
 RcRuleSet *
 rc_rule_set(FunctionCallInfo fcinfo, ArrayType *names, ArrayType *sentences, const RcLayout *layout)
@@ -466,7 +479,6 @@ rc_rule_set(FunctionCallInfo fcinfo, ArrayType *names, ArrayType *sentences, con
 	set = find_set(&key, &settings, hash);
 	if (set == NULL)
 	{
-		make_room();
 		set = new_set(names, sentences, layout, &key, &settings, hash);
 		link_newest(set);
 	}
@@ -488,7 +500,7 @@ set_text_column(rulecalc_rules *rules, long slot, const RcColumn *column, Datum 
 		text	   *t = DatumGetTextPP(value);
 		int			length = VARSIZE_ANY_EXHDR(t);
 
-		if (rc_is_ascii(VARDATA_ANY(t), length) && memchr(VARDATA_ANY(t), '\0', length) == NULL)
+		if (rc_is_ascii(VARDATA_ANY(t), length))
 		{
 			rulecalc_rules_set_text(rules, slot, VARDATA_ANY(t), (size_t) length);
 			return;

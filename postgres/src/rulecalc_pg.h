@@ -47,7 +47,8 @@ extern void rc_raise_stop(void) pg_attribute_noreturn();
 
 /* ---- texts between the database's encoding and GBK (gbk.c) ---- */
 
-/* Whether every byte is ASCII: such a text is the same in GBK. */
+/* Whether every byte is ASCII and none is NUL: such a text is the same in
+ * GBK, and the library reads all of it. */
 extern bool rc_is_ascii(const char *text, int length);
 
 /* The text in GBK (palloc'd, NUL-terminated), or NULL when a character has
@@ -199,6 +200,8 @@ extern RcEntry *rc_cache_entry(const char *rule, size_t rule_length, const RcLay
 /* Closes the entry (after an analysis that was stopped half-way). */
 extern void rc_cache_forget(RcEntry *entry);
 extern void rc_cache_usage(int *entries, size_t *bytes);
+/* The memory an analysed rule of this length takes, roughly, in bytes. */
+extern size_t rc_rule_cost(size_t rule_length);
 extern void rc_close_all(int code, Datum arg);
 extern void rc_apply_settings(rulecalc_handle *calc, const RcSettings *settings);
 

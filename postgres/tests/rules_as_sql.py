@@ -63,8 +63,7 @@ def count_set_sql(table, path):
     print("SELECT count(*) AS rows")
     for number, (rule_id, _) in enumerate(rules, 1):
         print(f"  , count(*) FILTER (WHERE held[{number}]) AS {sql_name(rule_id)}")
-    print("FROM (SELECT rulecalc_holds_set((SELECT array_agg(sentence ORDER BY ord) FROM rules), t) AS held")
-    print(f"      FROM {table} t) verdicts;")
+    print(f"FROM {table} t, LATERAL rulecalc_holds_set((SELECT array_agg(sentence ORDER BY ord) FROM rules), t) AS v(held);")
 
 
 def main(arguments):
