@@ -320,11 +320,12 @@ find_inputs(RcRuleSet *set, const RcLayout *layout, const long *slots)
 static void
 build_library_set(RcRuleSet *set, const RcLayout *layout, char **gbk_sentences)
 {
-	set->rules = open_library_set(&set->settings);
 	PG_TRY();
 	{
-		long	   *slots = bind_columns(set->rules, layout);
+		long	   *slots;
 
+		set->rules = open_library_set(&set->settings);
+		slots = bind_columns(set->rules, layout);
 		add_rules(set, gbk_sentences);
 		find_inputs(set, layout, slots);
 		set->statuses = MemoryContextAllocZero(set->memory, Max(rulecalc_rules_count(set->rules), 1));
