@@ -63,7 +63,8 @@ INSERT INTO checks VALUES
 CREATE VIEW check_lists AS
   SELECT array_agg(name ORDER BY ord) AS names, array_agg(sentence ORDER BY ord) AS sentences FROM checks;
 SELECT a.id, v.*
-FROM applicants a, check_lists c, LATERAL rulecalc_eval_set(c.names, c.sentences, a) v
+FROM applicants a, LATERAL rulecalc_eval_set((SELECT array_agg(name ORDER BY ord) FROM checks),
+                                             (SELECT array_agg(sentence ORDER BY ord) FROM checks), a) v
 ORDER BY a.id, v.rule;
 SELECT count(*) AS verdicts,
        count(*) FILTER (WHERE (s.held, s.status, s.explanation, s.error) IS NOT DISTINCT FROM
