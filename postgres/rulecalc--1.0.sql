@@ -57,6 +57,19 @@ RETURNS SETOF text
 AS 'MODULE_PATHNAME', 'rulecalc_varname_rows'
 LANGUAGE C STABLE STRICT PARALLEL SAFE;
 
+-- Many rules over one row, the row taken apart once: one row per rule, in
+-- the order of the sentences. names may be NULL (then so is every rule).
+CREATE FUNCTION rulecalc_eval_set(names text[], sentences text[], record anyelement)
+RETURNS TABLE (rule text, held boolean, status text, explanation text, error text)
+AS 'MODULE_PATHNAME', 'rulecalc_eval_set'
+LANGUAGE C STABLE PARALLEL SAFE ROWS 10;
+
+-- Whether each rule holds over the row, in the order of the sentences.
+CREATE FUNCTION rulecalc_holds_set(sentences text[], record anyelement)
+RETURNS boolean[]
+AS 'MODULE_PATHNAME', 'rulecalc_holds_set'
+LANGUAGE C STABLE PARALLEL SAFE;
+
 -- The rules this session keeps analysed, and the memory they take (roughly).
 CREATE FUNCTION rulecalc_cache_usage(OUT rules integer, OUT bytes bigint)
 AS 'MODULE_PATHNAME', 'rulecalc_cache_usage'

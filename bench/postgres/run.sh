@@ -1,10 +1,11 @@
 #!/bin/sh
 # The extension's speed: ROWS applications (default 1,000,000) checked
-# against the nine example rules in one SELECT with rulecalc_eval, serially
-# and with two parallel workers, against the same checks written by hand as
-# SQL expressions, and against rulecalc batch over the same rows as CSV.
-# It first checks that the SELECT counts what the tool counts (and fails
-# otherwise).
+# against the nine example rules in one SELECT with rulecalc_eval (a call
+# per rule and row), with rulecalc_holds_set and rulecalc_eval_set (a call
+# per row for the nine), serially and with two parallel workers, against
+# the same checks written by hand as SQL expressions, and against rulecalc
+# batch over the same rows as CSV. It first checks that the SELECTs count
+# what the tool counts (and fails otherwise).
 #
 #   bench/postgres/run.sh [BUILD_DIR]      (as root; ROWS=... to change the size)
 #
@@ -31,6 +32,14 @@ example_tables_sql "$work/applicants.csv" "$rules_file" >"$work/load.sql"
 # the rules read by the batch engine as the tool reads them.
 RULECALC_BATCH_LIBRARY="$build/src/batch/librulecalc_batch.so.1" PYTHONPATH="$repo/bindings/python" \
   python3 "$repo/postgres/tests/rules_as_sql.py" --count applicants "$rules_file" >"$work/rules.sql"
+RULECALC_BATCH_LIBRARY="$build/src/batch/librulecalc_batch.so.1" PYTHONPATH="$repo/bindings/python" \
+  python3 "$repo/postgres/tests/rules_as_sql.py" --count-set applicants "$rules_file" >"$work/set.sql"
+# The verdict rows of the set form: the failures, counted.
+{
+  grep '^SET ' "$work/set.sql"
+  echo "SELECT count(*) FROM applicants a, LATERAL rulecalc_eval_set((SELECT array_agg(id ORDER BY ord) FROM rules),"
+  echo "  (SELECT array_agg(sentence ORDER BY ord) FROM rules), a) v WHERE NOT v.held;"
+} >"$work/eval_set.sql"
 [ "$(id -u)" != 0 ] || chown -R nobody "$work"
 server_psql -d postgres -f "$work/load.sql"
 
@@ -41,6 +50,8 @@ LC_ALL=C.UTF-8 "$build/cli/rulecalc" batch --rules "$rules_file" --data "$work/a
   --failed-only >"$work/tool.jsonl" 2>"$work/tool.err" || tool_status=$?
 [ "$tool_status" = 0 ] || { cat "$work/tool.err" >&2; echo "FAIL: rulecalc batch ended with status $tool_status" >&2; exit 1; }
 server_psql -d postgres -A -F '|' -P footer=off -f "$work/rules.sql" >"$work/counts.txt"
+server_psql -d postgres -A -F '|' -P footer=off -f "$work/set.sql" >"$work/set_counts.txt"
+cmp "$work/counts.txt" "$work/set_counts.txt" || { echo "FAIL: rulecalc_holds_set counts differ from rulecalc_eval's" >&2; exit 1; }
 /usr/bin/python3 - "$work/counts.txt" "$work/tool.jsonl" <<'PYTHON' || exit 1
 import json, sys
 with open(sys.argv[1], encoding="utf-8") as counts:
@@ -79,6 +90,10 @@ batch_ms() {
 
 ext_serial=$(query_ms "$serial" rules.sql)
 ext_parallel=$(query_ms "$parallel" rules.sql)
+set_serial=$(query_ms "$serial" set.sql)
+set_parallel=$(query_ms "$parallel" set.sql)
+eval_set_serial=$(query_ms "$serial" eval_set.sql)
+eval_set_parallel=$(query_ms "$parallel" eval_set.sql)
 sql_serial=$(query_ms "$serial" checks.sql)
 sql_parallel=$(query_ms "$parallel" checks.sql)
 cli_1=$(batch_ms 1)
@@ -88,10 +103,14 @@ echo "$rows rows x 9 rules"
 printf '%s\n' \
   "rulecalc_eval, serial|$ext_serial" \
   "rulecalc_eval, 2 parallel workers|$ext_parallel" \
+  "rulecalc_holds_set, serial|$set_serial" \
+  "rulecalc_holds_set, 2 parallel workers|$set_parallel" \
+  "rulecalc_eval_set (the failures), serial|$eval_set_serial" \
+  "rulecalc_eval_set (the failures), 2 parallel workers|$eval_set_parallel" \
   "hand-written SQL, serial|$sql_serial" \
   "hand-written SQL, 2 parallel workers|$sql_parallel" \
   "rulecalc batch --jobs 1 (CSV)|$cli_1" \
   "rulecalc batch --jobs 2 (CSV)|$cli_2" |
-  awk -F'|' -v rows="$rows" -v base="$ext_serial" '
-    BEGIN { print "| way | seconds | rows/s | time / rulecalc_eval serial |"; print "|---|---|---|---|" }
-    { printf "| %s | %.2f | %.0f | x%.2f |\n", $1, $2 / 1000, rows / ($2 / 1000), $2 / base }'
+  awk -F'|' -v rows="$rows" -v base="$ext_serial" -v sql="$sql_serial" '
+    BEGIN { print "| way | seconds | rows/s | time / rulecalc_eval serial | time / hand-written SQL serial |"; print "|---|---|---|---|---|" }
+    { printf "| %s | %.2f | %.0f | x%.2f | x%.2f |\n", $1, $2 / 1000, rows / ($2 / 1000), $2 / base, $2 / sql }'

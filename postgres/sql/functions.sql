@@ -50,3 +50,45 @@ SELECT rulecalc_check('A > 1;', NULL::jsonb);
 -- Columns whose names differ only in letter case make a variable ambiguous.
 SELECT rulecalc_eval('AGE > 1;', t) FROM (SELECT 1 AS age, 2 AS "AGE") t;
 SELECT (rulecalc_eval('AGE > 1;', t)).held FROM (SELECT 1 AS age, 2 AS "AGE") t;
+
+-- Rule sets: a rules table joined to the rows, one call per row for all the
+-- rules; the verdicts are rulecalc_eval's, rule by rule.
+CREATE TABLE checks (ord int, name text, sentence text);
+INSERT INTO checks VALUES
+  (1, 'adult_score', 'IF AGE>=18 THEN SCORE>=60 ELSE SCORE>=80;'),
+  (2, 'named', 'LENGTH(NAME) > 0;'),
+  (3, 'broken', 'IF AGE>=18 THEN SCORE >= ;'),
+  (4, 'no_column', 'HEIGHT > 1;'),
+  (5, 'no_sentence', NULL);
+CREATE VIEW check_lists AS
+  SELECT array_agg(name ORDER BY ord) AS names, array_agg(sentence ORDER BY ord) AS sentences FROM checks;
+SELECT a.id, v.*
+FROM applicants a, LATERAL rulecalc_eval_set((SELECT array_agg(name ORDER BY ord) FROM checks),
+                                             (SELECT array_agg(sentence ORDER BY ord) FROM checks), a) v
+ORDER BY a.id, v.rule;
+SELECT count(*) AS verdicts,
+       count(*) FILTER (WHERE (s.held, s.status, s.explanation, s.error) IS NOT DISTINCT FROM
+                              (e.held, e.status, e.explanation, e.error)) AS same_as_eval
+FROM applicants a, check_lists c,
+     LATERAL rulecalc_eval_set(c.names, c.sentences, a) WITH ORDINALITY s
+     JOIN checks k ON k.ord = s.ordinality,
+     LATERAL rulecalc_eval(k.sentence, a) e
+WHERE k.sentence IS NOT NULL;
+
+-- rulecalc_holds_set: a boolean per rule; NULL after a run-time error and
+-- for a NULL sentence; a rule that does not analyse is an SQL error.
+SELECT id, rulecalc_holds_set(ARRAY['AGE >= 18;', 'TODATE("x") > 1;', NULL, 'NVL(SCORE, 0) > 70;'], a)
+FROM applicants a ORDER BY id;
+SELECT rulecalc_holds_set(ARRAY['AGE > 1;', 'AGE >= ;'], a) FROM applicants a WHERE id = 1;
+
+-- NULLs and empty lists: no names, no sentences, no row.
+SELECT rule IS NULL AS unnamed, status FROM rulecalc_eval_set(NULL, ARRAY['AGE > 1;'], NULL::applicants);
+SELECT count(*) FROM rulecalc_eval_set(ARRAY['a'], NULL, NULL::applicants);
+SELECT count(*) FROM rulecalc_eval_set('{}', '{}', NULL::applicants);
+SELECT rulecalc_holds_set(NULL, ROW(1)) IS NULL AS null_list, rulecalc_holds_set('{}', ROW(1)) AS empty_list;
+
+-- Lists that do not pair up, and rows that are not rows.
+SELECT * FROM rulecalc_eval_set(ARRAY['a', 'b'], ARRAY['AGE > 1;'], NULL::applicants);
+SELECT * FROM rulecalc_eval_set(NULL, ARRAY[['AGE > 1;'], ['AGE > 2;']], NULL::applicants);
+SELECT rulecalc_holds_set(ARRAY['A > 1;'], 5);
+SELECT rulecalc_holds_set(ARRAY['AGE > 1;'], t) FROM (SELECT 1 AS age, 2 AS "AGE") t;

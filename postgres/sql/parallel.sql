@@ -26,3 +26,15 @@ CREATE TEMP TABLE parallel AS SELECT * FROM verdicts;
 
 SELECT s.rows, s.held, s.fingerprint = p.fingerprint AND s.held = p.held AND s.rows = p.rows AS same
 FROM serial s, parallel p;
+
+-- The set form, too, gives in parallel the counts it gives serially.
+CREATE VIEW set_counts AS
+  SELECT count(*) FILTER (WHERE h[1]) AS first, count(*) FILTER (WHERE h[2]) AS second
+  FROM (SELECT rulecalc_holds_set(ARRAY['IF AGE >= 18 THEN SCORE >= 60 ELSE SCORE >= 80;', 'LENGTH(NAME) > 2;'], r) h
+        FROM rows r) s;
+SET max_parallel_workers_per_gather = 0;
+CREATE TEMP TABLE set_serial AS SELECT * FROM set_counts;
+SET max_parallel_workers_per_gather = 2;
+EXPLAIN (COSTS OFF) SELECT * FROM set_counts;
+CREATE TEMP TABLE set_parallel AS SELECT * FROM set_counts;
+SELECT s.first = p.first AND s.second = p.second AS same FROM set_serial s, set_parallel p;

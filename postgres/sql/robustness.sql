@@ -45,6 +45,14 @@ SELECT rulecalc_holds(repeat('F1 > 1 AND ', 4000) || 'F1 > 1;', ROW(2)),
 SELECT rules, bytes BETWEEN 10000000 AND 20 * 1024 * 1024 AS within_budget FROM rulecalc_cache_usage();
 RESET rulecalc.cache_bytes;
 
+-- Rule sets too: with no memory to spare, two sets in one query close each
+-- other on every row and are built again, giving the same verdicts.
+SET rulecalc.cache_bytes = 0;
+SELECT count(*) FILTER (WHERE a[1]) AS above, count(*) FILTER (WHERE b[1]) AS below
+FROM generate_series(1, 500) i, LATERAL rulecalc_holds_set(ARRAY['F1 > 250;'], ROW(i)) a,
+     LATERAL rulecalc_holds_set(ARRAY['F1 <= 100;'], ROW(i)) b;
+RESET rulecalc.cache_bytes;
+
 -- A cancelled query stops the analysis and the listing of a long rule, and
 -- the half-analysed rule is not kept.
 SET rulecalc.max_rule_bytes = '16MB';

@@ -6,6 +6,7 @@
 #include "access/htup_details.h"
 #include "funcapi.h"
 #include "miscadmin.h"
+#include "catalog/pg_type.h"
 #include "utils/builtins.h"
 
 PG_FUNCTION_INFO_V1(rulecalc_eval_record);
@@ -17,6 +18,8 @@ PG_FUNCTION_INFO_V1(rulecalc_warnings_record);
 PG_FUNCTION_INFO_V1(rulecalc_token_rows);
 PG_FUNCTION_INFO_V1(rulecalc_varname_rows);
 PG_FUNCTION_INFO_V1(rulecalc_cache_usage);
+PG_FUNCTION_INFO_V1(rulecalc_eval_set);
+PG_FUNCTION_INFO_V1(rulecalc_holds_set);
 
 static const char *const outcome_words[] = {"held", "failed", "runtime error", "analysis error"};
 
@@ -214,4 +217,107 @@ rulecalc_cache_usage(PG_FUNCTION_ARGS)
 	values[0] = Int32GetDatum(entries);
 	values[1] = Int64GetDatum((int64) bytes);
 	return HeapTupleGetDatum(heap_form_tuple(BlessTupleDesc(tupdesc), values, nulls));
+}
+
+/* ---- many rules over one row ---- */
+
+/* The set of the sentences (argument sentences_arg) named by the array at
+ * names_arg (-1: none), run over the row at record_arg; NULL when there are
+ * no sentences. */
+static RcRuleSet *
+run_rule_set(FunctionCallInfo fcinfo, int names_arg, int sentences_arg, int record_arg)
+{
+	ArrayType  *names = NULL;
+	RcRow	   *row;
+	RcRuleSet  *set;
+
+	if (PG_ARGISNULL(sentences_arg))
+		return NULL;
+	if (names_arg >= 0 && !PG_ARGISNULL(names_arg))
+		names = PG_GETARG_ARRAYTYPE_P(names_arg);
+	row = rc_record_row(fcinfo, record_arg);
+	set = rc_rule_set(fcinfo, names, PG_GETARG_ARRAYTYPE_P(sentences_arg), row->layout);
+	rc_run_rule_set(set, row);
+	return set;
+}
+
+/* One row per rule, in the order of the sentences: its name, then the
+ * columns of rulecalc_verdict (all NULL for a NULL sentence). */
+static void
+put_verdict_row(ReturnSetInfo *rsinfo, const RcRuleSet *set, int member)
+{
+	Datum		values[5] = {0};
+	bool		nulls[5] = {true, true, true, true, true};
+	RcVerdict	verdict;
+	text	   *name = rc_rule_set_name(set, member);
+
+	if (name)
+	{
+		values[0] = PointerGetDatum(name);
+		nulls[0] = false;
+	}
+	if (rc_rule_set_verdict(set, member, true, &verdict))
+	{
+		bool		is_error = verdict.outcome >= RC_OUTCOME_RUNTIME_ERROR;
+
+		values[1] = BoolGetDatum(verdict.outcome == RC_OUTCOME_HELD);
+		nulls[1] = is_error;
+		values[2] = CStringGetTextDatum(outcome_words[verdict.outcome]);
+		nulls[2] = false;
+		if (verdict.message)
+		{
+			values[is_error ? 4 : 3] = CStringGetTextDatum(verdict.message);
+			nulls[is_error ? 4 : 3] = false;
+		}
+	}
+	tuplestore_putvalues(rsinfo->setResult, rsinfo->setDesc, values, nulls);
+}
+
+Datum
+rulecalc_eval_set(PG_FUNCTION_ARGS)
+{
+	ReturnSetInfo *rsinfo = (ReturnSetInfo *) fcinfo->resultinfo;
+	RcRuleSet  *set;
+
+	InitMaterializedSRF(fcinfo, MAT_SRF_USE_EXPECTED_DESC);
+	set = run_rule_set(fcinfo, 0, 1, 2);
+	for (int i = 0; set && i < rc_rule_set_size(set); i++)
+		put_verdict_row(rsinfo, set, i);
+	return (Datum) 0;
+}
+
+/* Per rule true or false; NULL after a run-time error and for a NULL
+ * sentence. A rule that does not analyse is an SQL error, as it is for
+ * rulecalc_holds. */
+Datum
+rulecalc_holds_set(PG_FUNCTION_ARGS)
+{
+	RcRuleSet  *set = run_rule_set(fcinfo, -1, 0, 1);
+	int			count;
+	Datum	   *values;
+	bool	   *nulls;
+	int			dims[1];
+	int			lbs[1] = {1};
+
+	if (set == NULL)
+		PG_RETURN_NULL();
+	count = rc_rule_set_size(set);
+	values = palloc(sizeof(Datum) * Max(count, 1));
+	nulls = palloc(sizeof(bool) * Max(count, 1));
+	for (int i = 0; i < count; i++)
+	{
+		RcVerdict	verdict;
+
+		nulls[i] = !rc_rule_set_verdict(set, i, false, &verdict) || verdict.outcome == RC_OUTCOME_RUNTIME_ERROR;
+		values[i] = BoolGetDatum(!nulls[i] && verdict.outcome == RC_OUTCOME_HELD);
+		if (!nulls[i] && verdict.outcome == RC_OUTCOME_ANALYSIS_ERROR)
+		{
+			rc_rule_set_verdict(set, i, true, &verdict);
+			ereport(ERROR,
+					(errcode(ERRCODE_SYNTAX_ERROR),
+					 errmsg("rulecalc rule %d does not analyse: %s", i + 1, verdict.message)));
+		}
+	}
+	dims[0] = count;
+	PG_RETURN_ARRAYTYPE_P(construct_md_array(values, nulls, 1, dims, lbs, BOOLOID, 1, true, TYPALIGN_CHAR));
 }

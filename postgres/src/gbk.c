@@ -83,14 +83,24 @@ copy_text(const char *text, int length)
 	return copy;
 }
 
-/* Whole text from one encoding to another, or NULL. */
+bool
+rc_is_ascii(const char *text, int length)
+{
+	for (int i = 0; i < length; i++)
+		if ((unsigned char) text[i] >= 0x80 || text[i] == '\0')
+			return false;
+	return true;
+}
+
+/* Whole text from one encoding to another, or NULL. Every server encoding
+ * and GBK spell ASCII alike, so an ASCII text needs no conversion. */
 static char *
 convert_whole(const char *text, int length, int from, int to)
 {
 	int			converted;
 	char	   *result;
 
-	if (length == 0 || from == to)
+	if (length == 0 || from == to || rc_is_ascii(text, length))
 		return copy_text(text, length);
 	if (!find_conversion(from, to)->exists && from != PG_UTF8 && to != PG_UTF8)
 	{

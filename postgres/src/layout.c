@@ -119,28 +119,59 @@ number_text(double value)
 	return text;
 }
 
-/* A time as days since 30 December 1899; before that day the fraction still
- * counts forward from the day's midnight, written after the minus sign. */
+/* A time as whole days since 30 December 1899 and the microseconds of the
+ * day after its midnight. */
+static void
+day_and_micros(Timestamp timestamp, const RcColumn *column, int64 *days, int64 *micros)
+{
+	if (TIMESTAMP_NOT_FINITE(timestamp))
+		reject_value(column, "an infinite time");
+	*days = timestamp / USECS_PER_DAY;
+	*micros = timestamp % USECS_PER_DAY;
+	if (*micros < 0)
+	{
+		*days -= 1;
+		*micros += USECS_PER_DAY;
+	}
+	*days += RC_DAYS_TO_POSTGRES_EPOCH;
+}
+
+/* The day number; before 30 December 1899 the fraction still counts
+ * forward from the day's midnight, written after the minus sign. */
+static double
+day_number(int64 days, int64 micros)
+{
+	return days >= 0 ? days + (double) micros / USECS_PER_DAY : days - (double) micros / USECS_PER_DAY;
+}
+
 static char *
 day_number_text(Timestamp timestamp, const RcColumn *column)
 {
 	int64		days;
 	int64		micros;
 
-	if (TIMESTAMP_NOT_FINITE(timestamp))
-		reject_value(column, "an infinite time");
-	days = timestamp / USECS_PER_DAY;
-	micros = timestamp % USECS_PER_DAY;
-	if (micros < 0)
-	{
-		days -= 1;
-		micros += USECS_PER_DAY;
-	}
-	days += RC_DAYS_TO_POSTGRES_EPOCH;
+	day_and_micros(timestamp, column, &days, &micros);
 	if (micros == 0)
 		return psprintf(INT64_FORMAT, days);
-	return number_text(days >= 0 ? days + (double) micros / USECS_PER_DAY
-					   : days - (double) micros / USECS_PER_DAY);
+	return number_text(day_number(days, micros));
+}
+
+static double
+day_number_value(Timestamp timestamp, const RcColumn *column)
+{
+	int64		days;
+	int64		micros;
+
+	day_and_micros(timestamp, column, &days, &micros);
+	return day_number(days, micros);
+}
+
+static Timestamp
+timestamp_of(const RcColumn *column, Datum value)
+{
+	if (column->kind == RC_KIND_TIMESTAMPTZ)
+		return DatumGetTimestamp(DirectFunctionCall1(timestamptz_timestamp, value));
+	return DatumGetTimestamp(value);
 }
 
 /* The shortest decimal that reads back as the same value: real 0.1 goes as
@@ -252,9 +283,8 @@ rc_format_value(const RcColumn *column, Datum value)
 				reject_value(column, "an infinite date");
 			return psprintf(INT64_FORMAT, (int64) DatumGetDateADT(value) + RC_DAYS_TO_POSTGRES_EPOCH);
 		case RC_KIND_TIMESTAMP:
-			return day_number_text(DatumGetTimestamp(value), column);
 		case RC_KIND_TIMESTAMPTZ:
-			return day_number_text(DatumGetTimestamp(DirectFunctionCall1(timestamptz_timestamp, value)), column);
+			return day_number_text(timestamp_of(column, value), column);
 		case RC_KIND_TEXT:
 			return text_text(column, value);
 		case RC_KIND_BPCHAR:
@@ -265,5 +295,54 @@ rc_format_value(const RcColumn *column, Datum value)
 
 				return rc_column_text(column, output, strlen(output));
 			}
+	}
+}
+
+static double
+integer_value(Datum value, Oid type)
+{
+	switch (type)
+	{
+		case INT2OID:
+			return DatumGetInt16(value);
+		case INT4OID:
+			return DatumGetInt32(value);
+		case OIDOID:
+			return DatumGetObjectId(value);
+		default:
+			return (double) DatumGetInt64(value);
+	}
+}
+
+/* Integers, doubles and dates are read straight; a real and a numeric go
+ * through the decimal text the other way writes, so that both give the
+ * library the same number. */
+double
+rc_column_number(const RcColumn *column, Datum value)
+{
+	switch (column->kind)
+	{
+		case RC_KIND_INTEGER:
+			return integer_value(value, column->base_type);
+		case RC_KIND_FLOAT:
+			if (column->base_type != FLOAT4OID)
+			{
+				double		number = DatumGetFloat8(value);
+
+				if (isnan(number) || isinf(number))
+					reject_value(column, isnan(number) ? "NaN" : "an infinite number");
+				return number;
+			}
+			return strtod(float_text(value, column), NULL);
+		case RC_KIND_NUMERIC:
+			return strtod(rc_numeric_text(column, value), NULL);
+		case RC_KIND_BOOLEAN:
+			return DatumGetBool(value) ? 1 : 0;
+		case RC_KIND_DATE:
+			if (DATE_NOT_FINITE(DatumGetDateADT(value)))
+				reject_value(column, "an infinite date");
+			return (double) DatumGetDateADT(value) + RC_DAYS_TO_POSTGRES_EPOCH;
+		default:
+			return day_number_value(timestamp_of(column, value), column);
 	}
 }

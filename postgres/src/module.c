@@ -14,6 +14,7 @@ static void
 close_calculators(int code, Datum arg)
 {
 	rc_close_all(code, arg);
+	rc_close_rule_sets();
 	rc_close_lister();
 }
 

@@ -24,6 +24,8 @@ typedef struct RcRecordState
 {
 	RcRecordLayout *record;
 	HeapTupleData tuple;		/* t_data NULL: every column is NULL */
+	Datum	   *values;			/* every attribute, once taken apart */
+	bool	   *nulls;
 } RcRecordState;
 
 static void
@@ -80,6 +82,33 @@ fetch_column(RcRow *row, int column)
 	if (state->tuple.t_data)
 		value = heap_getattr(&state->tuple, state->record->attnums[column], state->record->tupdesc, &isnull);
 	return isnull ? "" : rc_format_value(&state->record->layout.columns[column], value);
+}
+
+/* Takes the whole tuple apart in one pass, for a caller that reads many
+ * of its columns. */
+static void
+deform(RcRecordState *state)
+{
+	int			natts = state->record->tupdesc->natts;
+
+	state->values = palloc(sizeof(Datum) * Max(natts, 1));
+	state->nulls = palloc(sizeof(bool) * Max(natts, 1));
+	heap_deform_tuple(&state->tuple, state->record->tupdesc, state->values, state->nulls);
+}
+
+bool
+rc_record_datum(RcRow *row, int column, Datum *value)
+{
+	RcRecordState *state = (RcRecordState *) row->state;
+	int			attribute;
+
+	if (state == NULL || state->tuple.t_data == NULL)
+		return false;
+	if (state->values == NULL)
+		deform(state);
+	attribute = state->record->attnums[column] - 1;
+	*value = state->values[attribute];
+	return !state->nulls[attribute];
 }
 
 RcCallSite *

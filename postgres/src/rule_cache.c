@@ -25,10 +25,16 @@ static size_t cached_bytes = 0;
 #define RC_EMPTY_CALCULATOR_BYTES (90 * 1024)
 #define RC_BYTES_PER_RULE_BYTE 360
 
+size_t
+rc_rule_cost(size_t rule_length)
+{
+	return RC_EMPTY_CALCULATOR_BYTES + (RC_BYTES_PER_RULE_BYTE + 3) * rule_length;
+}
+
 static size_t
 entry_cost(size_t rule_length, const RcLayout *layout)
 {
-	return RC_EMPTY_CALCULATOR_BYTES + (RC_BYTES_PER_RULE_BYTE + 3) * rule_length + layout->signature_length;
+	return rc_rule_cost(rule_length) + layout->signature_length;
 }
 
 static void
@@ -115,14 +121,6 @@ entry_matches(const RcEntry *entry, uint32 hash, const char *rule, size_t rule_l
 		memcmp(entry->signature, layout->signature, layout->signature_length) == 0;
 }
 
-/* A column name with ASCII letters folded to capitals, as the library
- * compares names. */
-typedef struct RcFoldedName
-{
-	char	   *name;
-	int			column;
-} RcFoldedName;
-
 static char *
 folded(const char *name)
 {
@@ -140,38 +138,37 @@ compare_folded(const void *a, const void *b)
 	return strcmp(((const RcFoldedName *) a)->name, ((const RcFoldedName *) b)->name);
 }
 
-/* The row's columns sorted by folded name, for many lookups. */
-static RcFoldedName *
-sorted_columns(const RcLayout *layout, int *count)
+RcColumnIndex
+rc_index_columns(const RcLayout *layout)
 {
-	RcFoldedName *names = palloc(sizeof(RcFoldedName) * Max(layout->ncolumns, 1));
+	RcColumnIndex index;
 
-	*count = 0;
+	index.layout = layout;
+	index.names = palloc(sizeof(RcFoldedName) * Max(layout->ncolumns, 1));
+	index.count = 0;
 	for (int i = 0; i < layout->ncolumns; i++)
 	{
 		if (layout->columns[i].gbk_name == NULL)
 			continue;
-		names[*count].name = folded(layout->columns[i].gbk_name);
-		names[(*count)++].column = i;
+		index.names[index.count].name = folded(layout->columns[i].gbk_name);
+		index.names[index.count++].column = i;
 	}
-	qsort(names, *count, sizeof(RcFoldedName), compare_folded);
-	return names;
+	qsort(index.names, index.count, sizeof(RcFoldedName), compare_folded);
+	return index;
 }
 
-/* The row's column of a variable; -1 when there is none. Two columns whose
- * names differ only in letter case make the name ambiguous. */
-static int
-column_of(const RcFoldedName *names, int count, const char *name, const RcLayout *layout,
-		  const char **ambiguous)
+int
+rc_find_column(const RcColumnIndex *index, const char *name, const char **ambiguous)
 {
 	RcFoldedName key = {folded(name), -1};
-	const RcFoldedName *found = bsearch(&key, names, count, sizeof(RcFoldedName), compare_folded);
+	const RcFoldedName *names = index->names;
+	const RcFoldedName *found = bsearch(&key, names, index->count, sizeof(RcFoldedName), compare_folded);
 
 	if (found == NULL)
 		return -1;
 	if ((found > names && strcmp(found[-1].name, key.name) == 0) ||
-		(found + 1 < names + count && strcmp(found[1].name, key.name) == 0))
-		*ambiguous = layout->columns[found->column].sql_name;
+		(found + 1 < names + index->count && strcmp(found[1].name, key.name) == 0))
+		*ambiguous = index->layout->columns[found->column].sql_name;
 	return found->column;
 }
 
@@ -184,8 +181,7 @@ match_variables(RcEntry *entry, const RcLayout *layout, MemoryContext scratch)
 	const char *ambiguous = NULL;
 	char	   *copy;
 	int			capacity = 1;
-	int			ncolumns;
-	RcFoldedName *columns;
+	RcColumnIndex columns;
 	MemoryContext old;
 
 	rc_library_call_begins();
@@ -198,7 +194,7 @@ match_variables(RcEntry *entry, const RcLayout *layout, MemoryContext scratch)
 	copy = MemoryContextStrdup(entry->memory, names);
 	old = MemoryContextSwitchTo(scratch);
 
-	columns = sorted_columns(layout, &ncolumns);
+	columns = rc_index_columns(layout);
 	for (const char *p = copy; *p; p++)
 		capacity += (*p == ';');
 	entry->variable_names = MemoryContextAlloc(entry->memory, sizeof(char *) * capacity);
@@ -206,7 +202,7 @@ match_variables(RcEntry *entry, const RcLayout *layout, MemoryContext scratch)
 	entry->nvariables = 0;
 	for (char *name = strtok(copy, ";"); name && !ambiguous; name = strtok(NULL, ";"))
 	{
-		int			column = column_of(columns, ncolumns, name, layout, &ambiguous);
+		int			column = rc_find_column(&columns, name, &ambiguous);
 
 		if (column < 0)
 			continue;
@@ -217,8 +213,17 @@ match_variables(RcEntry *entry, const RcLayout *layout, MemoryContext scratch)
 	return ambiguous;
 }
 
-static void
-apply_settings(rulecalc_handle *calc, const RcSettings *settings)
+void
+rc_raise_ambiguous(const char *column)
+{
+	ereport(ERROR,
+			(errcode(ERRCODE_AMBIGUOUS_COLUMN),
+			 errmsg("variable \"%s\" of the rule matches more than one column", column),
+			 errdetail("Variable names ignore letter case; rename one of the columns.")));
+}
+
+void
+rc_apply_settings(rulecalc_handle *calc, const RcSettings *settings)
 {
 	rulecalc_set_date_order(calc, (rulecalc_date_order) settings->date_order);
 	rulecalc_set_date_separator(calc, settings->date_separator);
@@ -287,7 +292,7 @@ rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout)
 		ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory for a rulecalc calculator")));
 	}
 	rc_watch_interrupts(entry->calc);
-	apply_settings(entry->calc, &settings);
+	rc_apply_settings(entry->calc, &settings);
 	entry->gbk_rule = MemoryContextStrdup(entry->memory, gbk_rule);
 	rulecalc_set_sentence(entry->calc, gbk_rule);
 	ambiguous = match_variables(entry, layout, CurrentMemoryContext);
@@ -296,10 +301,7 @@ rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout)
 		char	   *name = pstrdup(ambiguous);
 
 		drop_entry(entry);
-		ereport(ERROR,
-				(errcode(ERRCODE_AMBIGUOUS_COLUMN),
-				 errmsg("variable \"%s\" of the rule matches more than one column", name),
-				 errdetail("Variable names ignore letter case; rename one of the columns.")));
+		rc_raise_ambiguous(name);
 	}
 	return entry;
 }

@@ -12,6 +12,7 @@
 #include "fmgr.h"
 #include "lib/stringinfo.h"
 #include "nodes/pg_list.h"
+#include "utils/array.h"
 
 #include "rulecalc.h"
 
@@ -45,6 +46,10 @@ extern bool rc_library_call_stopped(void);
 extern void rc_raise_stop(void) pg_attribute_noreturn();
 
 /* ---- texts between the database's encoding and GBK (gbk.c) ---- */
+
+/* Whether every byte is ASCII and none is NUL: such a text is the same in
+ * GBK, and the library reads all of it. */
+extern bool rc_is_ascii(const char *text, int length);
 
 /* The text in GBK (palloc'd, NUL-terminated), or NULL when a character has
  * no GBK form. */
@@ -109,6 +114,9 @@ extern void rc_classify_column(RcColumn *column, const char *name, Oid type);
 extern void rc_finish_layout(RcLayout *layout);
 extern char *rc_format_value(const RcColumn *column, Datum value);
 extern char *rc_numeric_text(const RcColumn *column, Datum value);
+/* The value of a numeric column (type RULECALC_NUMBER) as the number the
+ * library reads from rc_format_value's text. */
+extern double rc_column_number(const RcColumn *column, Datum value);
 extern char *rc_column_text(const RcColumn *column, const char *data, int length);
 
 /* What a call site keeps between rows (fn_extra). */
@@ -116,6 +124,7 @@ typedef struct RcCallSite
 {
 	void	   *record;			/* the layout of the last row type */
 	TupleDesc	result;			/* the blessed result type */
+	void	   *set;			/* the rule set used last (rule_sets.c) */
 } RcCallSite;
 
 extern RcCallSite *rc_call_site(FunctionCallInfo fcinfo);
@@ -124,6 +133,37 @@ extern RcRow *rc_empty_row(void);
 /* Rows from composite values (record_vars.c) and jsonb objects (json_vars.c). */
 extern RcRow *rc_record_row(FunctionCallInfo fcinfo, int argno);
 extern RcRow *rc_json_row(Datum jsonb);
+
+/* A column of a row from rc_record_row: false for SQL NULL, else true with
+ * the value. The first call takes the whole tuple apart; later ones read
+ * what it left. */
+extern bool rc_record_datum(RcRow *row, int column, Datum *value);
+
+/* A variable's column, looked up among many: the row's columns sorted by
+ * name with ASCII letters folded to capitals, as the library compares names
+ * (rule_cache.c). */
+typedef struct RcFoldedName
+{
+	char	   *name;
+	int			column;
+} RcFoldedName;
+
+typedef struct RcColumnIndex
+{
+	const RcLayout *layout;
+	RcFoldedName *names;
+	int			count;
+} RcColumnIndex;
+
+extern RcColumnIndex rc_index_columns(const RcLayout *layout);
+
+/* The row's column of a variable; -1 when there is none. Two columns whose
+ * names differ only in letter case make the name ambiguous: *ambiguous then
+ * names one of them. */
+extern int	rc_find_column(const RcColumnIndex *index, const char *name, const char **ambiguous);
+
+/* The SQL error (42702) for a variable that matches two columns. */
+extern void rc_raise_ambiguous(const char *column) pg_attribute_noreturn();
 
 /* ---- analysed rules, least recently used out (rule_cache.c) ---- */
 
@@ -160,7 +200,10 @@ extern RcEntry *rc_cache_entry(const char *rule, size_t rule_length, const RcLay
 /* Closes the entry (after an analysis that was stopped half-way). */
 extern void rc_cache_forget(RcEntry *entry);
 extern void rc_cache_usage(int *entries, size_t *bytes);
+/* The memory an analysed rule of this length takes, roughly, in bytes. */
+extern size_t rc_rule_cost(size_t rule_length);
 extern void rc_close_all(int code, Datum arg);
+extern void rc_apply_settings(rulecalc_handle *calc, const RcSettings *settings);
 
 /* ---- one evaluation (evaluate.c) ---- */
 
@@ -183,6 +226,25 @@ typedef struct RcVerdict
 extern RcEntry *rc_prepare(text *rule, RcRow *row);
 extern RcVerdict rc_evaluate(text *rule, RcRow *row);
 extern char *rc_analysis_message(RcEntry *entry);
+
+/* ---- many rules over one row (rule_sets.c) ---- */
+
+typedef struct RcRuleSet RcRuleSet;
+
+/* The set of the sentences (with their names, or NULL) over rows of this
+ * layout under the current settings: built the first time, then found
+ * again. The arrays are one-dimensional, of the same length when both are
+ * given, and detoasted. */
+extern RcRuleSet *rc_rule_set(FunctionCallInfo fcinfo, ArrayType *names, ArrayType *sentences,
+							  const RcLayout *layout);
+/* Sets the row's columns the rules name, each once, and runs every rule. */
+extern void rc_run_rule_set(RcRuleSet *set, RcRow *row);
+extern int	rc_rule_set_size(const RcRuleSet *set);
+extern text *rc_rule_set_name(const RcRuleSet *set, int member);
+/* A rule's verdict after the last run, with the explanation or error when
+ * asked; false for a NULL sentence. */
+extern bool rc_rule_set_verdict(const RcRuleSet *set, int member, bool with_message, RcVerdict *verdict);
+extern void rc_close_rule_sets(void);
 
 /* The library's listings (tokens, variable names) of a rule, in the
  * database's encoding (listings.c). */

@@ -210,11 +210,13 @@ RcSettings
 rc_current_settings(void)
 {
 	RcSettings	settings;
-	const RcRegional *regional = regional_settings();
 	const char *separator = date_separator_setting ? date_separator_setting : "auto";
+	bool		auto_separator = strcmp(separator, "auto") == 0;
+	/* lc_time is looked up only when a setting asks for it. */
+	const RcRegional *regional = date_order_setting == RC_DATE_ORDER_AUTO || auto_separator ? regional_settings() : NULL;
 
 	settings.date_order = date_order_setting == RC_DATE_ORDER_AUTO ? regional->date_order : date_order_setting;
-	settings.date_separator = strcmp(separator, "auto") == 0 ? regional->date_separator : separator[0];
+	settings.date_separator = auto_separator ? regional->date_separator : separator[0];
 	settings.current_year = current_year_setting;
 	settings.language = language_setting;
 	return settings;

@@ -6,7 +6,10 @@
         lines say;
     python3 rules_as_sql.py --count TABLE RULES_FILE
         one SELECT of TABLE's rows counted (column "rows") and, per rule, a
-        column named by its id: the rows for which it holds.
+        column named by its id: the rows for which it holds;
+    python3 rules_as_sql.py --count-set TABLE RULES_FILE
+        the same counts from one rulecalc_holds_set call per row over the
+        sentences of the table "rules".
 """
 
 import sys
@@ -54,10 +57,21 @@ def count_sql(table, path):
     print(f"FROM {table} t;")
 
 
+def count_set_sql(table, path):
+    rules, (order, separator) = read_rules(path)
+    settings_sql(order, separator)
+    print("SELECT count(*) AS rows")
+    for number, (rule_id, _) in enumerate(rules, 1):
+        print(f"  , count(*) FILTER (WHERE held[{number}]) AS {sql_name(rule_id)}")
+    print(f"FROM {table} t, LATERAL rulecalc_holds_set((SELECT array_agg(sentence ORDER BY ord) FROM rules), t) AS v(held);")
+
+
 def main(arguments):
     try:
         if arguments[:1] == ["--count"] and len(arguments) == 3:
             count_sql(arguments[1], arguments[2])
+        elif arguments[:1] == ["--count-set"] and len(arguments) == 3:
+            count_set_sql(arguments[1], arguments[2])
         elif len(arguments) == 1:
             load_sql(arguments[0])
         else:

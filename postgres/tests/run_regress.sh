@@ -47,10 +47,12 @@ if ! as_server_user "$pg_regress" --bindir="$bindir" --host="$work" --port=5432 
   exit 1
 fi
 
-# 2. The example rules over the example data: the same verdicts as the tool.
+# 2. The example rules over the example data: the same verdicts as the tool,
+# rule by rule (rulecalc_eval) and all at once (rulecalc_eval_set).
 {
   example_tables_sql "$work/applicants.csv" "$repo/examples/applicants.rules"
   printf '%s\n' "\\copy (SELECT a.line, r.id, CASE v.status WHEN 'held' THEN 'true' WHEN 'failed' THEN 'false' ELSE 'error' END, coalesce(v.explanation, v.error) FROM applicants a CROSS JOIN rules r, LATERAL rulecalc_eval(r.sentence, a) v ORDER BY a.line, r.ord) to '$work/extension.csv' with (format csv)"
+  printf '%s\n' "\\copy (SELECT a.line, v.rule, CASE v.status WHEN 'held' THEN 'true' WHEN 'failed' THEN 'false' ELSE 'error' END, coalesce(v.explanation, v.error) FROM applicants a, (SELECT array_agg(id ORDER BY ord) AS names, array_agg(sentence ORDER BY ord) AS sentences FROM rules) r, LATERAL rulecalc_eval_set(r.names, r.sentences, a) WITH ORDINALITY v ORDER BY a.line, v.ordinality) to '$work/set.csv' with (format csv)"
 } >"$work/examples.sql"
 server_psql -d postgres -f "$work/examples.sql"
 LC_ALL=C.UTF-8 "$cli" batch --rules "$repo/examples/applicants.rules" --data "$repo/examples/applicants.csv" \
@@ -60,7 +62,12 @@ if ! diff "$work/cli.csv" "$work/extension.csv" >"$work/examples.diff"; then
   echo "the extension's verdicts differ from rulecalc batch's"
   exit 1
 fi
-echo "example rules: $(wc -l <"$work/cli.csv") verdicts as rulecalc batch gives them"
+if ! diff "$work/cli.csv" "$work/set.csv" >"$work/examples.diff"; then
+  head -40 "$work/examples.diff"
+  echo "rulecalc_eval_set's verdicts differ from rulecalc batch's"
+  exit 1
+fi
+echo "example rules: $(wc -l <"$work/cli.csv") verdicts as rulecalc batch gives them, one rule and the set at a time"
 
 # 3. No server process crashed.
 if grep -E "terminated by signal|PANIC|terminating any other active server processes" "$work/server.log"; then
