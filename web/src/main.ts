@@ -251,6 +251,7 @@ class Page {
       this.report = checkFile(this.library, rules.text, data.text);
       this.reportError = '';
       element('report').dataset.encoding = `${rules.encoding},${data.encoding}`;
+      element('report').dataset.milliseconds = this.report.milliseconds.toFixed(1);
       this.takeColumns(this.report);
     } catch (error) {
       this.report = null;

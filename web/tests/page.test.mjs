@@ -1,0 +1,171 @@
+// The page in headless chromium: the README's rule typed, run and broken,
+// and the shipped example checked, each count equal to the tool's.
+// Usage: node page.test.mjs SITE_DIR TOOL OUTPUT_DIR
+import { execFileSync } from 'node:child_process';
+import { createReadStream, mkdirSync, readFileSync, statSync } from 'node:fs';
+import { createServer } from 'node:http';
+import { dirname, extname, join, normalize, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const [siteDir, tool, outputDir] = process.argv.slice(2).map((path) => resolve(path));
+const sourceDir = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+const rulesPath = join(sourceDir, 'examples/applicants.rules');
+const dataPath = join(sourceDir, 'examples/applicants.csv');
+mkdirSync(outputDir, { recursive: true });
+
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm' };
+
+// The built folder over loopback, as any static server gives it.
+function serve(root) {
+  const server = createServer((request, response) => {
+    const path = normalize(join(root, decodeURIComponent(new URL(request.url, 'http://x').pathname)));
+    const file = path.endsWith('/') ? join(path, 'index.html') : path;
+    if (!file.startsWith(root) || !statSync(file, { throwIfNoEntry: false })?.isFile()) {
+      response.writeHead(404).end();
+      return;
+    }
+    response.writeHead(200, { 'Content-Type': types[extname(file)] ?? 'application/octet-stream' });
+    createReadStream(file).pipe(response);
+  });
+  return new Promise((done) => server.listen(0, '127.0.0.1', () => done(server)));
+}
+
+const failures = [];
+let toolMilliseconds = 0;
+function expect(what, actual, expected) {
+  const same = JSON.stringify(actual) === JSON.stringify(expected);
+  console.log(`${same ? 'ok  ' : 'FAIL'} ${what}${same ? '' : `: ${JSON.stringify(actual)} != ${JSON.stringify(expected)}`}`);
+  if (!same) failures.push(what);
+}
+
+// The README's example rule and the explanation it prints beside it.
+function readmeExample() {
+  const readme = readFileSync(join(sourceDir, 'README.md'), 'utf8');
+  return { rule: /^IF AGE>=18 .*;$/m.exec(readme)[0], explanation: /^SCORE::.*$/m.exec(readme)[0] };
+}
+
+function csvRecords(text) {
+  const records = [];
+  let record = [], field = '', quoted = false;
+  for (let i = 0; i < text.length; ++i) {
+    const c = text[i];
+    if (quoted) {
+      if (c === '"' && text[i + 1] === '"') (field += '"'), ++i;
+      else if (c === '"') quoted = false;
+      else field += c;
+    } else if (c === '"') quoted = true;
+    else if (c === ',') record.push(field), (field = '');
+    else if (c === '\n') record.push(field), records.push(record), (record = []), (field = '');
+    else if (c !== '\r') field += c;
+  }
+  return records;
+}
+
+// Per rule the tool's held, failed and error counts from its per-row verdicts.
+function toolCounts() {
+  const started = performance.now();
+  const csv = execFileSync(tool, ['batch', '--rules', rulesPath, '--data', dataPath, '--format', 'csv'], { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'] });
+  toolMilliseconds = performance.now() - started;
+  const [, ...rows] = csvRecords(csv);
+  const counts = {};
+  for (const [, rule, result] of rows) {
+    counts[rule] ??= { held: 0, failed: 0, errors: 0 };
+    ++counts[rule][result === 'true' ? 'held' : result === 'false' ? 'failed' : 'errors'];
+  }
+  return counts;
+}
+
+async function typeRule(page, text) {
+  await page.click('.cm-content');
+  await page.keyboard.press('Control+A');
+  await page.keyboard.press('Delete');
+  await page.keyboard.type(text);
+  await page.waitForTimeout(300);
+}
+
+async function trySentence(page) {
+  const { rule, explanation } = readmeExample();
+  await typeRule(page, rule);
+  expect('the keywords are coloured', await page.locator('[data-kind=keyword]').allTextContents(), ['IF', 'THEN', 'ELSE', 'AND']);
+  expect('the variables are coloured', await page.locator('[data-kind=variable]').allTextContents(), ['AGE', 'SCORE', 'SCORE', 'NAME']);
+  expect('the variables form names them', await page.locator('#variables label').allTextContents(), ['AGE', 'SCORE', 'NAME']);
+  await page.fill('#var-AGE', '20');
+  await page.fill('#var-SCORE', '50');
+  await page.fill('#var-NAME', '张三');
+  await page.selectOption('#type-NAME', 'text');
+  await page.click('#run');
+  expect('the rule fails', await page.locator('.status').getAttribute('class'), 'status status-failed');
+  // The README shows the explanation without the blank the library leaves after a THEN branch.
+  expect('the explanation is the README\'s', (await page.locator('.explanation-text').textContent()).trimEnd(), explanation);
+  await page.screenshot({ path: join(outputDir, '1-explanation.png'), fullPage: true });
+
+  await page.fill('#var-SCORE', '70');
+  await page.click('#run');
+  expect('with SCORE 70 it holds', await page.locator('.status').getAttribute('class'), 'status status-held');
+
+  const broken = rule.replace('AGE>=18', 'AGE>=');
+  await typeRule(page, broken);
+  const mark = page.locator('.cm-lintRange-error');
+  await mark.waitFor();
+  expect('the mark is under THEN', await mark.textContent(), 'THEN');
+  const before = await mark.evaluate((node) => {
+    const range = document.createRange();
+    range.setStart(node.closest('.cm-content'), 0);
+    range.setEndBefore(node);
+    return range.toString();
+  });
+  expect('the mark starts at the token', before.length, broken.indexOf('THEN'));
+  expect('the message is shown', await page.locator('#analysis .message-error').count(), 1);
+  await page.screenshot({ path: join(outputDir, '2-analysis-error.png'), fullPage: true });
+}
+
+async function checkExample(page) {
+  await page.setInputFiles('#rules-file', rulesPath);
+  await page.setInputFiles('#data-file', dataPath);
+  await page.click('#check');
+  await page.locator('#rule-counts').waitFor();
+  const shown = await page.$$eval('#rule-counts tr[data-rule]', (rows) =>
+    Object.fromEntries(rows.map((row) => [row.dataset.rule, {
+      held: Number(row.querySelector('.held').textContent),
+      failed: Number(row.querySelector('.failed').textContent),
+      errors: Number(row.querySelector('.errors').textContent),
+    }])));
+  const expected = toolCounts();
+  for (const rule of Object.keys(expected)) expect(`the counts of ${rule}`, shown[rule], expected[rule]);
+  expect('the same rules', Object.keys(shown).sort(), Object.keys(expected).sort());
+  const pageMilliseconds = Number(await page.locator('#report').getAttribute('data-milliseconds'));
+  console.log(`the example checked: page ${pageMilliseconds} ms, the tool (a process) ${toolMilliseconds.toFixed(1)} ms`);
+  expect('the rules file analyses in the editor with the data\'s types', await page.locator('.cm-lintRange-error').count(), 0);
+  await page.screenshot({ path: join(outputDir, '3-file-check.png'), fullPage: true });
+  await page.click('#locale');
+  expect('English on the switch', await page.locator('h1').textContent(), 'Rule workbench');
+  await page.screenshot({ path: join(outputDir, '4-english.png'), fullPage: true });
+}
+
+const server = await serve(siteDir);
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--no-sandbox', '--disable-background-networking', '--disable-component-update'],
+});
+try {
+  const page = await browser.newPage({ viewport: { width: 1200, height: 900 } });
+  const outside = [];
+  page.on('request', (request) => {
+    if (!request.url().startsWith(`http://127.0.0.1:${server.address().port}/`)) outside.push(request.url());
+  });
+  page.on('pageerror', (error) => failures.push(`page error: ${error.message}`));
+  await page.goto(`http://127.0.0.1:${server.address().port}/`);
+  await page.locator('body[data-ready=true]').waitFor({ timeout: 30000 });
+  expect('Chinese by default', await page.locator('h1').textContent(), '规则编写工作台');
+  await trySentence(page);
+  await checkExample(page);
+  expect('nothing fetched from elsewhere', outside, []);
+} finally {
+  await browser.close();
+  server.close();
+}
+if (failures.length) {
+  console.error(`${failures.length} failed: ${failures.join('; ')}`);
+  process.exit(1);
+}
