@@ -70,10 +70,16 @@ inline std::string Scientific(const std::string& digits, int exponent) {
   return text + std::to_string(size);
 }
 
-inline std::string Fixed(const std::string& digits, int exponent) {
+// A whole number in fixed notation is written exactly, every digit of the
+// double, as to_chars writes it; others by their shortest digits.
+inline std::string Fixed(double magnitude, const std::string& digits, int exponent) {
   const int count = static_cast<int>(digits.size());
   if (exponent < 0) return "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
-  if (exponent >= count - 1) return digits + std::string(static_cast<std::size_t>(exponent - count + 1), '0');
+  if (exponent >= count - 1) {
+    char whole[320];
+    std::snprintf(whole, sizeof whole, "%.0f", magnitude);
+    return whole;
+  }
   return digits.substr(0, static_cast<std::size_t>(exponent + 1)) + "." +
          digits.substr(static_cast<std::size_t>(exponent + 1));
 }
@@ -119,7 +125,7 @@ inline char* ShortestDoubleText(char* first, char* last, double value) {
     std::string digits;
     int exponent = 0;
     doubletext::ShortestDigits(value < 0 ? -value : value, digits, exponent);
-    const std::string fixed = doubletext::Fixed(digits, exponent);
+    const std::string fixed = doubletext::Fixed(value < 0 ? -value : value, digits, exponent);
     const std::string scientific = doubletext::Scientific(digits, exponent);
     text = (value < 0 ? "-" : "") + (scientific.size() < fixed.size() ? scientific : fixed);
   }
