@@ -69,6 +69,19 @@ function settingsFor(library: Library, file: RulesFile): Calculator {
   return settings;
 }
 
+function csvField(text: string): string {
+  return /[",\r\n]/.test(text) ? `"${text.replace(/"/g, '""')}"` : text;
+}
+
+// The rows needing attention as CSV: row, key, rule, result (false or
+// error), explanation.
+export function attentionCsv(report: Report): string {
+  const lines = ['row,key,rule,result,explanation'];
+  for (const row of report.attention)
+    lines.push([String(row.row), row.key, row.rule, row.status === 'failed' ? 'false' : 'error', row.text].map(csvField).join(','));
+  return lines.join('\r\n') + '\r\n';
+}
+
 export function checkFile(library: Library, rulesText: string, csvText: string): Report {
   const started = performance.now();
   const file = readRulesFile(rulesText);

@@ -36,6 +36,7 @@ const texts = {
   rows: { zh: '行', en: 'rows' },
   skipped: { zh: '格式不符而跳过的行', en: 'rows skipped as malformed' },
   attention: { zh: '需要处理的行', en: 'Rows needing attention' },
+  download: { zh: '下载 CSV', en: 'Download CSV' },
   allRules: { zh: '全部规则', en: 'All rules' },
   row: { zh: '行号', en: 'Row' },
   key: { zh: '主键', en: 'Key' },

@@ -6,7 +6,7 @@ import { RangeSetBuilder, StateEffect, StateField } from '@codemirror/state';
 import { Decoration, EditorView, keymap, type DecorationSet } from '@codemirror/view';
 import { defaultKeymap, history, historyKeymap } from '@codemirror/commands';
 import { setDiagnostics, type Diagnostic } from '@codemirror/lint';
-import { checkFile, type Report } from './check';
+import { attentionCsv, checkFile, type Report } from './check';
 import { decodeFile } from './gbk';
 import { currentLocale, setLocale, t, type TextId } from './i18n';
 import { Library, type Calculator, type FailedClause, type Status, type Token, type VariableType } from './rulecalc';
@@ -285,7 +285,16 @@ class Page {
     const fill = () => table.replaceChildren(...this.attentionRows(report, filter.value));
     filter.addEventListener('change', fill);
     fill();
-    box.append(filter, table);
+    const download = make('button', { id: 'download', type: 'button' }, t('download'));
+    download.addEventListener('click', () => this.download(report));
+    box.append(filter, download, table);
+  }
+
+  private download(report: Report): void {
+    const link = make('a', { download: 'attention.csv' }) as HTMLAnchorElement;
+    link.href = URL.createObjectURL(new Blob(['\ufeff' + attentionCsv(report)], { type: 'text/csv;charset=utf-8' }));
+    link.click();
+    URL.revokeObjectURL(link.href);
   }
 
   private countsTable(report: Report): HTMLElement {

@@ -109,7 +109,10 @@ function readSentence(reader: Reader, id: string): Pick<Rule, 'sentence' | 'writ
     sentence += reader.next();
     written += c;
     if (c === '"') inText = !inText;
-    else if (c === ';' && !inText) return { sentence: sentence.trim(), written, offset };
+    else if (c === ';' && !inText) {
+      const blanks = written.length - written.trimStart().length;
+      return { sentence: sentence.trim(), written: written.slice(blanks), offset: offset + blanks };
+    }
   }
   throw new RulesFileError(reader.line, `the ';' that ends rule ${id} is missing`);
 }

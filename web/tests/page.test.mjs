@@ -33,6 +33,7 @@ function serve(root) {
 
 const failures = [];
 let toolMilliseconds = 0;
+let toolAttention = [];
 function expect(what, actual, expected) {
   const same = JSON.stringify(actual) === JSON.stringify(expected);
   console.log(`${same ? 'ok  ' : 'FAIL'} ${what}${same ? '' : `: ${JSON.stringify(actual)} != ${JSON.stringify(expected)}`}`);
@@ -69,6 +70,7 @@ function toolCounts() {
   toolMilliseconds = performance.now() - started;
   const [, ...rows] = csvRecords(csv);
   const counts = {};
+  toolAttention = rows.filter(([, , result]) => result !== 'true').map(([row, rule, result, text]) => [row, rule, result, text]);
   for (const [, rule, result] of rows) {
     counts[rule] ??= { held: 0, failed: 0, errors: 0 };
     ++counts[rule][result === 'true' ? 'held' : result === 'false' ? 'failed' : 'errors'];
@@ -134,6 +136,10 @@ async function checkExample(page) {
   const expected = toolCounts();
   for (const rule of Object.keys(expected)) expect(`the counts of ${rule}`, shown[rule], expected[rule]);
   expect('the same rules', Object.keys(shown).sort(), Object.keys(expected).sort());
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+  const downloaded = csvRecords(readFileSync(await download.path(), 'utf8').replace(/^\ufeff/, ''))
+    .slice(1).map(([row, , rule, result, text]) => [row, rule, result, text]);
+  expect('the downloaded rows are the tool\'s rows that did not hold, with its explanations', downloaded, toolAttention);
   const pageMilliseconds = Number(await page.locator('#report').getAttribute('data-milliseconds'));
   console.log(`the example checked: page ${pageMilliseconds} ms, the tool (a process) ${toolMilliseconds.toFixed(1)} ms`);
   expect('the rules file analyses in the editor with the data\'s types', await page.locator('.cm-lintRange-error').count(), 0);
