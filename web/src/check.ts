@@ -2,7 +2,6 @@
 // set: per rule the rows that held, failed and stopped with an error, and
 // the rows that need attention with their explanations.
 import { readCsv } from './csv';
-import { encodeGbk } from './gbk';
 import type { Calculator, Library, Status, VariableType } from './rulecalc';
 import { readRulesFile, type RulesFile } from './rulesfile';
 
@@ -102,7 +101,7 @@ export function checkFile(library: Library, rulesText: string, csvText: string):
     const named = file.rules.map((_, i) => new Set(set.rule(i).varnames().map((n) => n.toUpperCase())));
     const attention: AttentionRow[] = [];
     records.forEach((record, r) => {
-      record.forEach((value, c) => set.setText(slots[c], encodeGbk(value).bytes));
+      set.setTexts(slots, record);
       const unreadable = columns
         .map((column, c) => ({ column, value: record[c] }))
         .filter(({ column, value }) => column.declared && column.type === 'number' && value !== '' &&

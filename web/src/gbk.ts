@@ -50,6 +50,24 @@ export function encodeGbk(text: string): GbkText {
   return { bytes: Uint8Array.from(bytes), indexOfByte: Int32Array.from(indexOfByte) };
 }
 
+// Writes text in GBK at `at` of out (room for two bytes a character) and
+// returns the end: for values, which need no positions.
+export function writeGbk(text: string, out: Uint8Array, at: number): number {
+  const table = encodingTable();
+  for (let i = 0; i < text.length; ++i) {
+    let point = text.charCodeAt(i);
+    if (point < 0x80) {
+      out[at++] = point;
+      continue;
+    }
+    if (point >= 0xd800 && point < 0xdc00 && i + 1 < text.length) point = text.codePointAt(i++) as number;
+    const code = table.get(point);
+    if (code === undefined || code < 0x80) out[at++] = code ?? 0x3f;
+    else (out[at++] = code >> 8), (out[at++] = code & 0xff);
+  }
+  return at;
+}
+
 export function decodeGbk(bytes: Uint8Array): string {
   return decoder.decode(bytes);
 }

@@ -4,7 +4,7 @@
 // it gives is turned into an index of the string it was given.
 import createRulecalcModule, { type RulecalcWasm } from 'rulecalc-wasm/rulecalc_wasm.js';
 import wasmUrl from 'rulecalc-wasm/rulecalc_wasm.wasm?url';
-import { decodeGbk, encodeGbk, type GbkText } from './gbk';
+import { decodeGbk, encodeGbk, writeGbk, type GbkText } from './gbk';
 
 export type Status = 'held' | 'failed' | 'error';
 export type VariableType = 'number' | 'text';
@@ -37,6 +37,8 @@ const languages: Record<Language, number> = { classic: 0, extended: 1 };
 // and numbers out through a small scratch area of out-parameters.
 class Memory {
   private readonly out: number;
+  private scratch = 0;
+  private scratchSize = 0;
 
   constructor(readonly wasm: RulecalcWasm) {
     this.out = wasm._malloc(32);
@@ -56,6 +58,19 @@ class Memory {
 
   withText<T>(text: string, fn: (address: number) => T): T {
     return this.withBytes(encodeGbk(text).bytes, fn);
+  }
+
+  // The address of text, NUL-terminated, in a buffer kept for the next
+  // text: for a call that reads one text and keeps nothing of it.
+  passingText(text: string): number {
+    if (2 * text.length + 1 > this.scratchSize) {
+      this.wasm._free(this.scratch);
+      this.scratchSize = Math.max(2 * text.length + 1, 256);
+      this.scratch = this.wasm._malloc(this.scratchSize);
+    }
+    const end = writeGbk(text, this.wasm.HEAPU8, this.scratch);
+    this.wasm.HEAPU8[end] = 0;
+    return this.scratch;
   }
 
   // The address of out-parameter i (four bytes each, eight for a double).
@@ -260,23 +275,31 @@ export class Calculator {
 
   // The number a numeric variable of this text holds; null for any other text.
   readNumber(text: string): number | null {
-    const read = this.memory.withText(text, (t) => this.wasm._rulecalc_read_number(this.handle, t, this.memory.slot(2)));
+    const read = this.wasm._rulecalc_read_number(this.handle, this.memory.passingText(text), this.memory.slot(2));
     return read === 1 ? this.memory.double(2) : null;
   }
 }
 
 // Many named rules over one variable table, each rule analysed once.
 export class RuleSet {
+  private buffer = 0;
+  private bufferSize = 0;
+  private readonly statuses: number;
+
   constructor(
     private readonly memory: Memory,
     private readonly set: number,
-  ) {}
+  ) {
+    this.statuses = this.wasm._malloc(4096);
+  }
 
   private get wasm(): RulecalcWasm {
     return this.memory.wasm;
   }
 
   close(): void {
+    this.wasm._free(this.buffer);
+    this.wasm._free(this.statuses);
     this.wasm._rulecalc_rules_close(this.set);
   }
 
@@ -284,8 +307,22 @@ export class RuleSet {
     return this.memory.withText(name, (n) => this.wasm._rulecalc_rules_bind(this.set, n, typeCodes[type]));
   }
 
-  setText(slot: number, value: Uint8Array): void {
-    this.memory.withBytes(value, (v) => this.wasm._rulecalc_rules_set_text(this.set, slot, v, value.length));
+  // Gives the variable of each slot its value: a whole record at once,
+  // written in GBK into one buffer kept for the next record.
+  setTexts(slots: number[], values: string[]): void {
+    const room = values.reduce((sum, value) => sum + 2 * value.length, 0);
+    if (room > this.bufferSize) {
+      this.wasm._free(this.buffer);
+      this.bufferSize = Math.max(room, 2 * this.bufferSize);
+      this.buffer = this.wasm._malloc(this.bufferSize);
+    }
+    const heap = this.wasm.HEAPU8;
+    let at = this.buffer;
+    values.forEach((value, i) => {
+      const end = writeGbk(value, heap, at);
+      this.wasm._rulecalc_rules_set_text(this.set, slots[i], at, end - at);
+      at = end;
+    });
   }
 
   add(name: string, sentence: string): number {
@@ -299,13 +336,12 @@ export class RuleSet {
   // Runs every rule over the variables as they are: each rule's status.
   run(): Status[] {
     const count = this.count;
-    const address = this.wasm._malloc(Math.max(1, count));
-    try {
-      this.wasm._rulecalc_rules_run(this.set, address);
-      return Array.from(this.memory.bytesAt(address, count), (code) => statuses[code] ?? 'error');
-    } finally {
-      this.wasm._free(address);
-    }
+    const address = count <= 4096 ? this.statuses : this.wasm._malloc(count);
+    this.wasm._rulecalc_rules_run(this.set, address);
+    const codes = this.wasm.HEAPU8.subarray(address, address + count);
+    const result = Array.from(codes, (code) => statuses[code] ?? 'error');
+    if (address !== this.statuses) this.wasm._free(address);
+    return result;
   }
 
   text(index: number): string {

@@ -2,34 +2,16 @@
 // and the shipped example checked, each count equal to the tool's.
 // Usage: node page.test.mjs SITE_DIR TOOL OUTPUT_DIR
 import { execFileSync } from 'node:child_process';
-import { createReadStream, mkdirSync, readFileSync, statSync } from 'node:fs';
-import { createServer } from 'node:http';
-import { dirname, extname, join, normalize, resolve } from 'node:path';
+import { mkdirSync, readFileSync } from 'node:fs';
+import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
+import { checkFiles, launch, serve } from './browser.mjs';
 
 const [siteDir, tool, outputDir] = process.argv.slice(2).map((path) => resolve(path));
 const sourceDir = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
 const rulesPath = join(sourceDir, 'examples/applicants.rules');
 const dataPath = join(sourceDir, 'examples/applicants.csv');
 mkdirSync(outputDir, { recursive: true });
-
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm' };
-
-// The built folder over loopback, as any static server gives it.
-function serve(root) {
-  const server = createServer((request, response) => {
-    const path = normalize(join(root, decodeURIComponent(new URL(request.url, 'http://x').pathname)));
-    const file = path.endsWith('/') ? join(path, 'index.html') : path;
-    if (!file.startsWith(root) || !statSync(file, { throwIfNoEntry: false })?.isFile()) {
-      response.writeHead(404).end();
-      return;
-    }
-    response.writeHead(200, { 'Content-Type': types[extname(file)] ?? 'application/octet-stream' });
-    createReadStream(file).pipe(response);
-  });
-  return new Promise((done) => server.listen(0, '127.0.0.1', () => done(server)));
-}
 
 const failures = [];
 let toolMilliseconds = 0;
@@ -123,16 +105,7 @@ async function trySentence(page) {
 }
 
 async function checkExample(page) {
-  await page.setInputFiles('#rules-file', rulesPath);
-  await page.setInputFiles('#data-file', dataPath);
-  await page.click('#check');
-  await page.locator('#rule-counts').waitFor();
-  const shown = await page.$$eval('#rule-counts tr[data-rule]', (rows) =>
-    Object.fromEntries(rows.map((row) => [row.dataset.rule, {
-      held: Number(row.querySelector('.held').textContent),
-      failed: Number(row.querySelector('.failed').textContent),
-      errors: Number(row.querySelector('.errors').textContent),
-    }])));
+  const { counts: shown, milliseconds: pageMilliseconds } = await checkFiles(page, rulesPath, dataPath);
   const expected = toolCounts();
   for (const rule of Object.keys(expected)) expect(`the counts of ${rule}`, shown[rule], expected[rule]);
   expect('the same rules', Object.keys(shown).sort(), Object.keys(expected).sort());
@@ -140,7 +113,6 @@ async function checkExample(page) {
   const downloaded = csvRecords(readFileSync(await download.path(), 'utf8').replace(/^\ufeff/, ''))
     .slice(1).map(([row, , rule, result, text]) => [row, rule, result, text]);
   expect('the downloaded rows are the tool\'s rows that did not hold, with its explanations', downloaded, toolAttention);
-  const pageMilliseconds = Number(await page.locator('#report').getAttribute('data-milliseconds'));
   console.log(`the example checked: page ${pageMilliseconds} ms, the tool (a process) ${toolMilliseconds.toFixed(1)} ms`);
   expect('the rules file analyses in the editor with the data\'s types', await page.locator('.cm-lintRange-error').count(), 0);
   await page.screenshot({ path: join(outputDir, '3-file-check.png'), fullPage: true });
@@ -150,10 +122,7 @@ async function checkExample(page) {
 }
 
 const server = await serve(siteDir);
-const browser = await chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--no-sandbox', '--disable-background-networking', '--disable-component-update'],
-});
+const browser = await launch();
 try {
   const page = await browser.newPage({ viewport: { width: 1200, height: 900 } });
   const outside = [];
