@@ -95,7 +95,7 @@ export function checkFile(library: Library, rulesText: string, csvText: string):
     const counts: RuleCount[] = file.rules.map((rule) => {
       const index = set.add(rule.id, rule.sentence);
       const analysed = set.rule(index).analyse();
-      return { id: rule.id, description: rule.description, held: 0, failed: 0, errors: 0,
+      return { id: set.name(index), description: rule.description, held: 0, failed: 0, errors: 0,
         analyseError: analysed ? '' : set.text(index) };
     });
     const named = file.rules.map((_, i) => new Set(set.rule(i).varnames().map((n) => n.toUpperCase())));

@@ -199,6 +199,22 @@ export class Calculator {
     );
   }
 
+  // The slot of a variable, for setting it again and again by slot; -1 when
+  // it cannot be made.
+  bind(name: string, type: VariableType): number {
+    return this.memory.withText(name, (n) => this.wasm._rulecalc_bind_variable(this.handle, n, typeCodes[type]));
+  }
+
+  // False for a slot not bound or a number that is not finite.
+  setNumber(slot: number, value: number): boolean {
+    return this.wasm._rulecalc_set_number(this.handle, slot, value) === 0;
+  }
+
+  setText(slot: number, value: string): boolean {
+    const bytes = encodeGbk(value).bytes;
+    return this.memory.withBytes(bytes, (v) => this.wasm._rulecalc_set_text(this.handle, slot, v, bytes.length)) === 0;
+  }
+
   analyse(): boolean {
     return this.wasm._rulecalc_analyse(this.handle) === 1;
   }
@@ -325,6 +341,10 @@ export class RuleSet {
     });
   }
 
+  setNumber(slot: number, value: number): boolean {
+    return this.wasm._rulecalc_rules_set_number(this.set, slot, value) === 0;
+  }
+
   add(name: string, sentence: string): number {
     return this.memory.withText(name, (n) => this.memory.withText(sentence, (s) => this.wasm._rulecalc_rules_add(this.set, n, s)));
   }
@@ -342,6 +362,10 @@ export class RuleSet {
     const result = Array.from(codes, (code) => statuses[code] ?? 'error');
     if (address !== this.statuses) this.wasm._free(address);
     return result;
+  }
+
+  name(index: number): string {
+    return decodeGbk(this.memory.returned(this.wasm._rulecalc_rules_name(this.set, index, this.memory.slot(0))));
   }
 
   text(index: number): string {
