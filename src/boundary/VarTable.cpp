@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "common/DoubleText.h"
 #include "common/NameFold.h"
 
 namespace rulecalc {
@@ -20,9 +21,9 @@ std::string NumberAsText(double value, char decimalSeparator) {
   if (value == NullNumber) return NullNumberText;
   char buffer[64];
   const bool whole = std::fabs(value) < 1e15 && value == std::trunc(value);
-  const auto written = whole ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::int64_t>(value))
-                             : std::to_chars(buffer, buffer + sizeof buffer, value);
-  std::string text(buffer, written.ptr);
+  char* const written = whole ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::int64_t>(value)).ptr
+                             : ShortestDoubleText(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, written);
   for (char& c : text)
     if (c == '.') c = decimalSeparator;
   return text;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "common/DoubleText.h"
 #include "vm/Counts.h"
 #include "vm/DateBuiltins.h"
 #include "vm/NumberText.h"
@@ -173,8 +174,8 @@ struct SDecimal {
 
 SDecimal ShortestDecimal(double magnitude) {
   char buffer[64];
-  const auto written = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
-  const std::string_view text(buffer, static_cast<std::size_t>(written.ptr - buffer));
+  const char* written = ScientificDoubleText(buffer, buffer + sizeof buffer, magnitude);
+  const std::string_view text(buffer, static_cast<std::size_t>(written - buffer));
   const std::size_t e = text.find('e');
   SDecimal decimal;
   for (char c : text.substr(0, e))
@@ -211,8 +212,7 @@ double RoundNumber(double value, double digitsValue) {
   if (decimal.Digits[static_cast<std::size_t>(kept)] >= '5') Increment(rounded);
   rounded += "e" + std::to_string(-digits);
   double result = 0.0;
-  const auto read = std::from_chars(rounded.data(), rounded.data() + rounded.size(), result);
-  if (read.ec == std::errc::result_out_of_range) result = HUGE_VAL;  // rounded up beyond the largest double
+  if (ReadDoubleText(rounded, result) == ERANGE) result = HUGE_VAL;  // rounded up beyond the largest double
   return result == 0.0 ? 0.0 : std::copysign(result, value);
 }
 

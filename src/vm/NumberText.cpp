@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "common/DoubleText.h"
+
 namespace rulecalc {
 
 namespace {
@@ -169,11 +171,11 @@ bool ReadNumber(std::string_view text, char decimalSeparator, double& value) {
   }
   // Long or large numbers: the standard reader.
   const std::string plain = PlainNumber(parts);
-  const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), magnitude);
-  if (result.ec == std::errc::result_out_of_range) {
+  const int read = ReadDoubleText(plain, magnitude);
+  if (read == ERANGE) {
     if (SignificantExponent(parts) > 0) return false;
     magnitude = 0.0;
-  } else if (result.ec != std::errc() || result.ptr != plain.data() + plain.size()) {
+  } else if (read != 0) {
     return false;
   }
   value = parts.Negative ? -magnitude : magnitude;

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "common/DoubleText.h"
 #include "vm/Calendar.h"
 #include "vm/Counts.h"
 #include "vm/DateBuiltins.h"
@@ -57,9 +58,9 @@ std::string NumberValueText(double value) {
   if (value == NullNumber) return "NULL";
   char buffer[64];
   const bool whole = std::abs(value) < 1e15 && value == std::trunc(value);
-  const auto written = whole ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::int64_t>(value))
-                             : std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, written.ptr);
+  char* const written = whole ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::int64_t>(value)).ptr
+                             : ShortestDoubleText(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, written);
 }
 
 std::string NotANumberReason(char decimalSeparator) {

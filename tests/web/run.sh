@@ -1,0 +1,25 @@
+#!/bin/sh
+# Builds the WebAssembly module and the page (the web preset, in build-web/)
+# and runs the page's browser test against the tool.
+#   run.sh SOURCE_DIR TOOL SCREENSHOT_DIR
+# Exit 77 (skipped) when emcc, node, npm or chromium is missing, unless
+# RULECALC_REQUIRE_CHROMIUM is set (CI installs them all).
+set -eu
+source_dir=$1
+tool=$2
+screenshots=$3
+
+missing=""
+for program in emcc node npm /usr/bin/chromium; do
+  command -v "$program" >/dev/null 2>&1 || missing="$missing $program"
+done
+if [ -n "$missing" ]; then
+  echo "rulecalc_web: not found:$missing (apt-get install emscripten nodejs npm chromium)"
+  [ -n "${RULECALC_REQUIRE_CHROMIUM:-}" ] && exit 1
+  exit 77
+fi
+
+cd "$source_dir"
+cmake --preset web >/dev/null
+cmake --build --preset web
+node web/tests/page.test.mjs build-web/web/site "$tool" "$screenshots"
