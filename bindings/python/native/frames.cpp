@@ -30,19 +30,19 @@ struct RulesCloser {
 using RuleSet = std::unique_ptr<rulecalc_rules, RulesCloser>;
 
 // A column tuple: (GBK name, type code, float64 numbers or None, uint8 buffer or None, int64 starts or None).
-Column bound_column(rulecalc_rules *rules, const py::tuple &spec, size_t rows, std::vector<py::object> &kept) {
+Column bound_column(rulecalc_rules *rules, const py::tuple &described, size_t rows, std::vector<py::object> &kept) {
   Column column;
-  column.slot = rulecalc_rules_bind(rules, spec[0].cast<std::string>().c_str(), spec[1].cast<int32_t>());
+  column.slot = rulecalc_rules_bind(rules, described[0].cast<std::string>().c_str(), described[1].cast<int32_t>());
   if (column.slot < 0) throw std::bad_alloc();
-  if (!spec[2].is_none()) {
-    auto numbers = spec[2].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
+  if (!described[2].is_none()) {
+    auto numbers = described[2].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
     if (static_cast<size_t>(numbers.size()) < rows) throw py::value_error("a column is shorter than the table");
     column.numbers = numbers.data();
     kept.push_back(numbers);
     return column;
   }
-  auto buffer = spec[3].cast<py::array_t<uint8_t, py::array::c_style>>();
-  auto starts = spec[4].cast<py::array_t<int64_t, py::array::c_style | py::array::forcecast>>();
+  auto buffer = described[3].cast<py::array_t<uint8_t, py::array::c_style>>();
+  auto starts = described[4].cast<py::array_t<int64_t, py::array::c_style | py::array::forcecast>>();
   if (static_cast<size_t>(starts.size()) < rows) throw py::value_error("a column is shorter than the table");
   for (py::ssize_t row = 0; row < starts.size(); ++row) {
     if (starts.data()[row] < 0 || starts.data()[row] >= buffer.size()) throw py::value_error("a text lies outside its buffer");
@@ -119,7 +119,7 @@ void evaluate_table(Calculator &settings, const std::vector<std::pair<std::strin
   }
   std::vector<py::object> kept;
   std::vector<Column> bound;
-  for (const py::handle &spec : columns) bound.push_back(bound_column(set.get(), spec.cast<py::tuple>(), rows, kept));
+  for (const py::handle &described : columns) bound.push_back(bound_column(set.get(), described.cast<py::tuple>(), rows, kept));
   for (const auto &[name, sentence] : rules) {
     if (rulecalc_rules_add(set.get(), name.c_str(), sentence.c_str()) < 0) throw std::bad_alloc();
   }

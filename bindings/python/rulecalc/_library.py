@@ -91,10 +91,10 @@ def _load_native():
     except ImportError as error:
         missing = error
     for path in _built_modules():
-        spec = importlib.util.spec_from_file_location(f"{__package__}._native", path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
-        sys.modules[spec.name] = module
+        module_spec = importlib.util.spec_from_file_location(f"{__package__}._native", path)
+        module = importlib.util.module_from_spec(module_spec)
+        module_spec.loader.exec_module(module)
+        sys.modules[module_spec.name] = module
         return module
     raise ImportError(f"the rulecalc extension module could not be loaded ({missing}): install the rulecalc "
                       "package, or build the source tree (cmake --build) to use it from a checkout") from None
