@@ -59,6 +59,14 @@ else
 fi
 mount -t proc proc "$root/proc"
 mount --bind "$cache/apt-archives" "$root/var/cache/apt/archives"
+# This machine's own certificate authorities (a proxy's, say) go into the
+# fresh root with its resolver, so that npm reaches its registry there too.
+if ls /usr/local/share/ca-certificates/*.crt >/dev/null 2>&1; then
+  mkdir -p "$root/usr/local/share/ca-certificates"
+  cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+  in_root "update-ca-certificates >/dev/null 2>&1"
+  printf 'cafile=/etc/ssl/certs/ca-certificates.crt\n' >"$root/etc/npmrc"
+fi
 
 step "a clean clone of $(git rev-parse --short HEAD)"
 git clone -q --no-checkout --no-hardlinks . "$root/root/rulecalc"
