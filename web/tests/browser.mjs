@@ -40,10 +40,12 @@ export async function openPage(browser, server) {
 
 // The page's file check of two files: its counts per rule and its time.
 export async function checkFiles(page, rulesPath, dataPath) {
+  const checks = Number(await page.locator('#report').getAttribute('data-checks') ?? 0);
   await page.setInputFiles('#rules-file', rulesPath);
   await page.setInputFiles('#data-file', dataPath);
   await page.click('#check');
-  await page.locator('#rule-counts').waitFor({ timeout: 600000 });
+  // The previous check's table is still there until this one is done.
+  await page.locator(`#report[data-checks="${checks + 1}"] #rule-counts`).waitFor({ timeout: 600000 });
   const counts = await page.$$eval('#rule-counts tr[data-rule]', (rows) =>
     Object.fromEntries(rows.map((row) => [row.dataset.rule, {
       held: Number(row.querySelector('.held').textContent),
