@@ -156,6 +156,8 @@ class Page {
     this.showTokens(tokens);
     this.view.dispatch(setDiagnostics(this.view.state, diagnostics));
     this.renderAnalysis(error, diagnostics);
+    // The length of the text last analysed, so a script driving the page can wait for its own.
+    element('analysis').dataset.length = String(this.view.state.doc.length);
   }
 
   private showTokens(tokens: Token[]): void {

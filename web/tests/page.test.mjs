@@ -68,7 +68,7 @@ async function typeRule(page, text) {
   await page.keyboard.press('Control+A');
   await page.keyboard.press('Delete');
   await page.keyboard.type(text);
-  await page.waitForTimeout(300);
+  await page.locator(`#analysis[data-length="${text.length}"]`).waitFor();
 }
 
 async function trySentence(page) {
