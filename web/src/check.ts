@@ -1,15 +1,8 @@
-// A rules file checked against a CSV file, record by record, with one rule
-// set: per rule the rows that held, failed and stopped with an error, and
-// the rows that need attention with their explanations.
-import { readCsv } from './csv';
-import type { Calculator, Library, Status, VariableType } from './rulecalc';
-import { readRulesFile, type RulesFile } from './rulesfile';
-
-export interface Column {
-  name: string;
-  type: VariableType;
-  declared: boolean;
-}
+// A rules file checked against a data file by the tool's batch engine: per
+// rule the rows that held, failed and stopped with an error, the most common
+// explanations, and the rows that need attention.
+import { runBatch, type BatchColumn, type NamedBytes } from './batch';
+import type { Library, Status } from './rulecalc';
 
 export interface RuleCount {
   id: string;
@@ -18,6 +11,8 @@ export interface RuleCount {
   failed: number;
   errors: number;
   analyseError: string;
+  // The explanations given most often, with how many rows gave each.
+  common: Array<[string, number]>;
 }
 
 export interface AttentionRow {
@@ -31,42 +26,17 @@ export interface AttentionRow {
 export interface Report {
   rows: number;
   skipped: number;
-  columns: Column[];
-  firstRecord: string[];
+  columns: BatchColumn[];
   rules: RuleCount[];
   attention: AttentionRow[];
-  ignoredSettings: string[];
+  // What the engine said of the files: warnings, columns, skipped rows.
+  notes: string[];
+  encoding: string;
   milliseconds: number;
 }
 
-// "NAME", "NAME:text" or "NAME:num" (the suffix in any letter case).
-function readHeaderCell(cell: string, index: number): { name: string; type?: VariableType } {
-  const match = /^\s*([^:]*?)\s*(?::\s*(\w+)\s*)?$/.exec(cell);
-  const suffix = match?.[2]?.toLowerCase();
-  if (!match || !match[1]) throw new Error(`column ${index + 1} of the header: '${cell}': the variable name is missing`);
-  if (suffix === undefined) return { name: match[1] };
-  if (suffix === 'text' || suffix === 'num') return { name: match[1], type: suffix === 'num' ? 'number' : 'text' };
-  throw new Error(`column ${index + 1} of the header: '${cell}': the page reads the types :text and :num`);
-}
-
-// A column without a type is numeric when every value is empty or reads as
-// a number, text as soon as one does not.
-function columnsOf(header: string[], records: string[][], settings: Calculator): Column[] {
-  return header.map((cell, c) => {
-    const { name, type } = readHeaderCell(cell, c);
-    if (type) return { name, type, declared: true };
-    const numeric = records.every((record) => record[c] === '' || settings.readNumber(record[c]) !== null);
-    return { name, type: numeric ? 'number' : 'text', declared: false };
-  });
-}
-
-function settingsFor(library: Library, file: RulesFile): Calculator {
-  const settings = library.open();
-  settings.setLanguage(file.language);
-  if (file.dateOrder) settings.setDateOrder(file.dateOrder);
-  if (file.dateSeparator) settings.setDateSeparator(file.dateSeparator);
-  return settings;
-}
+// As many as the tool's HTML report shows.
+const commonExplanations = 5;
 
 function csvField(text: string): string {
   return /[",\r\n]/.test(text) ? `"${text.replace(/"/g, '""')}"` : text;
@@ -81,49 +51,32 @@ export function attentionCsv(report: Report): string {
   return lines.join('\r\n') + '\r\n';
 }
 
-export function checkFile(library: Library, rulesText: string, csvText: string): Report {
-  const started = performance.now();
-  const file = readRulesFile(rulesText);
-  const [header, ...body] = readCsv(csvText);
-  if (!header) throw new Error('the data file has no header');
-  const records = body.filter((record) => record.length === header.length);
-  const settings = settingsFor(library, file);
-  const columns = columnsOf(header, records, settings);
-  const set = library.openRules(settings);
-  try {
-    const slots = columns.map((column) => set.bind(column.name, column.type));
-    const counts: RuleCount[] = file.rules.map((rule) => {
-      const index = set.add(rule.id, rule.sentence);
-      const analysed = set.rule(index).analyse();
-      return { id: set.name(index), description: rule.description, held: 0, failed: 0, errors: 0,
-        analyseError: analysed ? '' : set.text(index) };
-    });
-    const named = file.rules.map((_, i) => new Set(set.rule(i).varnames().map((n) => n.toUpperCase())));
-    const attention: AttentionRow[] = [];
-    records.forEach((record, r) => {
-      set.setTexts(slots, record);
-      const unreadable = columns
-        .map((column, c) => ({ column, value: record[c] }))
-        .filter(({ column, value }) => column.declared && column.type === 'number' && value !== '' &&
-          settings.readNumber(value) === null);
-      const statuses = set.run();
-      statuses.forEach((ruleStatus, i) => {
-        const bad = unreadable.find(({ column }) => named[i].has(column.name.toUpperCase()));
-        const status: Status = bad ? 'error' : ruleStatus;
-        const count = counts[i];
-        if (status === 'held') ++count.held;
-        else if (status === 'failed') ++count.failed;
-        else ++count.errors;
-        if (status !== 'held')
-          attention.push({ row: r + 1, key: record[0], rule: count.id, status,
-            text: bad ? `${bad.column.name}=${bad.value} is not a number` : set.text(i) });
-      });
-    });
-    return { rows: records.length, skipped: body.length - records.length, columns,
-      firstRecord: records[0] ?? [], rules: counts, attention,
-      ignoredSettings: file.ignoredSettings, milliseconds: performance.now() - started };
-  } finally {
-    set.close();
-    settings.close();
+function mostCommon(rows: AttentionRow[]): Array<[string, number]> {
+  const times = new Map<string, number>();
+  for (const row of rows) times.set(row.text, (times.get(row.text) ?? 0) + 1);
+  return [...times].sort((a, b) => b[1] - a[1] || (a[0] < b[0] ? -1 : 1)).slice(0, commonExplanations);
+}
+
+export function checkFile(library: Library, rules: NamedBytes, data: NamedBytes): Report {
+  const batch = runBatch(library.memory, rules, data);
+  const attention: AttentionRow[] = batch.verdicts.map((verdict) => ({ row: verdict.row, key: verdict.key,
+    rule: verdict.rule, status: verdict.result === 'false' ? 'failed' : 'error', text: verdict.explanation }));
+  const byRule = new Map<string, AttentionRow[]>();
+  for (const row of attention) {
+    const rows = byRule.get(row.rule);
+    if (rows) rows.push(row);
+    else byRule.set(row.rule, [row]);
   }
+  return {
+    rows: batch.rowsEvaluated,
+    skipped: batch.rowsSkipped,
+    columns: batch.columns,
+    rules: batch.rules.map((rule) => ({ id: rule.rule, description: rule.description, held: rule.held,
+      failed: rule.failed, errors: rule.errors, analyseError: rule.analysisError,
+      common: mostCommon(byRule.get(rule.rule) ?? []) })),
+    attention,
+    notes: [...batch.problems.map((problem) => problem.message), ...batch.diagnostics],
+    encoding: batch.encoding,
+    milliseconds: batch.milliseconds,
+  };
 }

@@ -6,12 +6,15 @@ import { RangeSetBuilder, StateEffect, StateField } from '@codemirror/state';
 import { Decoration, EditorView, keymap, type DecorationSet } from '@codemirror/view';
 import { defaultKeymap, history, historyKeymap } from '@codemirror/commands';
 import { setDiagnostics, type Diagnostic } from '@codemirror/lint';
-import { attentionCsv, checkFile, type Report } from './check';
+import { attentionCsv, checkFile, type AttentionRow, type Report } from './check';
 import { decodeFile } from './gbk';
 import { currentLocale, setLocale, t, type TextId } from './i18n';
 import { Library, type Calculator, type FailedClause, type Status, type Token, type VariableType } from './rulecalc';
 import { readRulesFile, type Rule } from './rulesfile';
 import './style.css';
+
+// Rows of the attention table on one page.
+const rowsPerPage = 100;
 
 const setTokens = StateEffect.define<DecorationSet>();
 const tokenField = StateField.define<DecorationSet>({
@@ -231,9 +234,11 @@ class Page {
     }
   }
 
-  private async readChosen(id: string): Promise<{ text: string; encoding: string } | null> {
+  private async readChosen(id: string): Promise<{ name: string; bytes: Uint8Array; text: string; encoding: string } | null> {
     const file = element<HTMLInputElement>(id).files?.[0];
-    return file ? decodeFile(new Uint8Array(await file.arrayBuffer())) : null;
+    if (!file) return null;
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    return { name: file.name, bytes, ...decodeFile(bytes) };
   }
 
   // A rules file opened for checking goes into the editor too.
@@ -250,9 +255,9 @@ class Page {
     const data = await this.readChosen('data-file');
     if (!rules || !data) return;
     try {
-      this.report = checkFile(this.library, rules.text, data.text);
+      this.report = checkFile(this.library, rules, data);
       this.reportError = '';
-      element('report').dataset.encoding = `${rules.encoding},${data.encoding}`;
+      element('report').dataset.encoding = `${rules.encoding},${this.report.encoding}`;
       element('report').dataset.milliseconds = this.report.milliseconds.toFixed(1);
       this.takeColumns(this.report);
     } catch (error) {
@@ -265,10 +270,12 @@ class Page {
     box.dataset.checks = String(Number(box.dataset.checks ?? 0) + 1);
   }
 
-  // The variables take the data's column types, and its first record.
+  // The variables take the data's column types.
   private takeColumns(report: Report): void {
-    report.columns.forEach((column, c) =>
-      this.variables.set(column.name.toUpperCase(), { value: report.firstRecord[c] ?? '', type: column.type }));
+    for (const column of report.columns) {
+      const key = column.name.toUpperCase();
+      this.variables.set(key, { value: this.variables.get(key)?.value ?? '', type: column.type });
+    }
     this.analyseNow();
   }
 
@@ -281,18 +288,52 @@ class Page {
     box.append(make('p', { id: 'report-summary' },
       `${report.rows} ${t('rows')}; ${t('skipped')}: ${report.skipped}; ${t('encoding')}: ${box.dataset.encoding ?? ''}; ` +
       `${Math.round(report.milliseconds)} ${t('milliseconds')}`));
-    if (report.ignoredSettings.length) box.append(make('p', {}, `${t('ignored')}: ${report.ignoredSettings.join(' ')}`));
-    box.append(this.countsTable(report), make('h3', {}, t('attention')));
+    if (report.notes.length) {
+      const notes = make('ul', { id: 'report-notes' });
+      for (const note of report.notes) notes.append(make('li', {}, note));
+      box.append(notes);
+    }
+    box.append(this.countsTable(report), this.commonExplanations(report), make('h3', {}, t('attention')));
     const filter = make('select', { id: 'attention-filter', 'aria-label': t('rule') }) as HTMLSelectElement;
     filter.append(make('option', { value: '' }, t('allRules')));
     for (const rule of report.rules) filter.append(make('option', { value: rule.id }, rule.id));
     const table = make('table', { id: 'attention' });
-    const fill = () => table.replaceChildren(...this.attentionRows(report, filter.value));
-    filter.addEventListener('change', fill);
+    const pager = make('div', { id: 'pager' });
+    let page = 0;
+    const fill = () => {
+      const rows = report.attention.filter((row) => !filter.value || row.rule === filter.value);
+      const pages = Math.max(1, Math.ceil(rows.length / rowsPerPage));
+      page = Math.min(page, pages - 1);
+      table.replaceChildren(...this.attentionRows(rows.slice(page * rowsPerPage, (page + 1) * rowsPerPage)));
+      pager.replaceChildren(this.pageButton('previous', page > 0, () => (--page, fill())),
+        make('span', { id: 'page-number' }, `${page + 1} / ${pages}`),
+        this.pageButton('next', page + 1 < pages, () => (++page, fill())));
+    };
+    filter.addEventListener('change', () => ((page = 0), fill()));
     fill();
     const download = make('button', { id: 'download', type: 'button' }, t('download'));
     download.addEventListener('click', () => this.download(report));
-    box.append(filter, download, table);
+    box.append(filter, download, table, pager);
+  }
+
+  private pageButton(id: 'previous' | 'next', enabled: boolean, go: () => void): HTMLElement {
+    const button = make('button', { id: `page-${id}`, type: 'button' }, t(id)) as HTMLButtonElement;
+    button.disabled = !enabled;
+    button.addEventListener('click', go);
+    return button;
+  }
+
+  // Per rule that did not always hold, its most common explanations.
+  private commonExplanations(report: Report): HTMLElement {
+    const block = make('div', { id: 'common-explanations' });
+    block.append(make('h3', {}, t('common')));
+    for (const rule of report.rules) {
+      if (!rule.common.length) continue;
+      const list = make('ol', { 'data-rule': rule.id });
+      for (const [text, times] of rule.common) list.append(make('li', {}, `${times} × ${text}`));
+      block.append(make('h4', {}, rule.id), list);
+    }
+    return block;
   }
 
   private download(report: Report): void {
@@ -325,10 +366,9 @@ class Page {
     return table;
   }
 
-  private attentionRows(report: Report, rule: string): HTMLElement[] {
+  private attentionRows(rows: AttentionRow[]): HTMLElement[] {
     const head = make('tr');
     for (const id of ['row', 'key', 'rule', 'result', 'explanation'] as TextId[]) head.append(make('th', {}, t(id)));
-    const rows = report.attention.filter((row) => !rule || row.rule === rule).slice(0, 500);
     return [head, ...rows.map((row) => {
       const line = make('tr', { 'data-rule': row.rule });
       line.append(make('td', { class: 'count' }, String(row.row)), make('td', {}, row.key), make('td', {}, row.rule),

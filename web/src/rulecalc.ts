@@ -35,7 +35,7 @@ const languages: Record<Language, number> = { classic: 0, extended: 1 };
 
 // The module's memory as the handle functions use it: GBK texts in, texts
 // and numbers out through a small scratch area of out-parameters.
-class Memory {
+export class Memory {
   private readonly out: number;
   private scratch = 0;
   private scratchSize = 0;
@@ -379,7 +379,7 @@ export class RuleSet {
 }
 
 export class Library {
-  private constructor(private readonly memory: Memory) {}
+  private constructor(readonly memory: Memory) {}
 
   static async load(): Promise<Library> {
     const wasm = await createRulecalcModule({ locateFile: () => wasmUrl });

@@ -124,17 +124,36 @@ async function checkExample(page) {
   await page.screenshot({ path: join(outputDir, '4-english.png'), fullPage: true });
 }
 
-// A GBK file with quoted fields (a comma, a line break) and a value that is
-// no number under :num: the page and the tool count the same.
+// A GBK file with quoted fields (a comma, a line break), a value that is no
+// number under :num, and readings only the tool's engine had before: a
+// Chinese header naming a variable, a number picture, a date format.
 async function checkGbkFile(page) {
   const rules = join(outputDir, 'gbk.rules');
   const data = join(outputDir, 'gbk.csv');
-  writeFileSync(rules, 'size "大小": N > 1;\nname: LENGTH(NAME) >= 4;\n');
+  writeFileSync(rules, 'size "大小": N > 1;\nname: LENGTH(NAME) >= 4;\namount: AMOUNT < 10000;\n' +
+    'born: YEAR(BORN) < 2000;\n');
   execFileSync('/usr/bin/python3', ['-c', 'import sys; open(sys.argv[1], "wb").write(sys.argv[2].encode("gbk"))', data,
-    'NAME,N:num\r\n张三,2\r\n"李,四",abc\r\n"王\n五五",0\r\n赵,\r\n']);
+    '姓名=NAME,N:num,"金额=AMOUNT:num(#,##0.00)",BORN:date(yyyy年m月d日)\r\n张三,2,"12,345.00",1990年1月31日\r\n' +
+    '"李,四",abc,900.00,2010年5月1日\r\n"王\n五五",0,"1,000.50",1985年12月1日\r\n赵,,5.00,2001年2月3日\r\n']);
   const { counts } = await checkFiles(page, rules, data);
   expect('a GBK file counts as the tool counts it', counts, toolCounts(rules, data));
   expect('it is read as GBK', await page.locator('#report').getAttribute('data-encoding'), 'UTF-8,GBK');
+  const born = toolAttention.filter(([, rule]) => rule === 'born').map(([, , , text]) => text);
+  expect('the most common explanation of a rule is the tool\'s', await page.locator('#common-explanations ol[data-rule=born] li')
+    .first().textContent(), `${born.filter((text) => text === born[0]).length} × ${born[0]}`);
+}
+
+// 250 rows that all fail: the rows needing attention come 100 to a page.
+async function checkPaging(page) {
+  const rules = join(outputDir, 'paging.rules');
+  const data = join(outputDir, 'paging.csv');
+  writeFileSync(rules, 'positive: N > 0;\n');
+  writeFileSync(data, 'N\n' + '0\n'.repeat(250));
+  await checkFiles(page, rules, data);
+  expect('three pages', await page.locator('#page-number').textContent(), '1 / 3');
+  await page.click('#page-next');
+  expect('the second page starts at row 101', await page.locator('#attention tr[data-rule] td').first().textContent(), '101');
+  await page.screenshot({ path: join(outputDir, '5-paging.png'), fullPage: true });
 }
 
 const server = await serve(siteDir);
@@ -152,6 +171,7 @@ try {
   await trySentence(page);
   await checkExample(page);
   await checkGbkFile(page);
+  await checkPaging(page);
   expect('nothing fetched from elsewhere', outside, []);
 } finally {
   await browser.close();
