@@ -156,6 +156,28 @@ async function checkPaging(page) {
   await page.screenshot({ path: join(outputDir, '5-paging.png'), fullPage: true });
 }
 
+// Data the rules cannot run on, and bytes that are no text: the engine's
+// findings and message in the page, and the page goes on.
+async function checkUnusable(page) {
+  const rules = join(outputDir, 'paging.rules');
+  const noColumn = join(outputDir, 'no-column.csv');
+  writeFileSync(noColumn, 'M\n1\n');
+  const checks = Number(await page.locator('#report').getAttribute('data-checks'));
+  await page.setInputFiles('#rules-file', rules);
+  await page.setInputFiles('#data-file', noColumn);
+  await page.click('#check');
+  await page.locator(`#report[data-checks="${checks + 1}"]`).waitFor();
+  expect('a variable no column has is named', /\bN\b/.test(await page.locator('#report-notes').textContent()), true);
+  const binary = join(outputDir, 'binary.csv');
+  writeFileSync(binary, Buffer.from([0x4e, 0x0a, 0x00, 0xff, 0xfe, 0x81, 0x0a, 0x22, 0x0a]));
+  await page.setInputFiles('#data-file', binary);
+  await page.click('#check');
+  await page.locator(`#report[data-checks="${checks + 2}"]`).waitFor();
+  const said = await page.locator('#report').textContent();
+  expect('bytes that are no text are reported', said.length > 0, true);
+  console.log(`  (the page said: ${said.slice(0, 160)})`);
+}
+
 const server = await serve(siteDir);
 const browser = await launch();
 try {
@@ -172,6 +194,7 @@ try {
   await checkExample(page);
   await checkGbkFile(page);
   await checkPaging(page);
+  await checkUnusable(page);
   expect('nothing fetched from elsewhere', outside, []);
 } finally {
   await browser.close();
