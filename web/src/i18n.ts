@@ -25,6 +25,7 @@ const texts = {
   explanation: { zh: '说明', en: 'Explanation' },
   failedClauses: { zh: '未满足的条件', en: 'Failed clauses' },
   fileCheck: { zh: '检查数据文件', en: 'Check a data file' },
+  dropHint: { zh: '选择两个文件，或把它们一起拖到这里。', en: 'Choose both files, or drop them here together.' },
   rulesFile: { zh: '规则文件', en: 'Rules file' },
   dataFile: { zh: '数据文件 (CSV)', en: 'Data file (CSV)' },
   check: { zh: '检查', en: 'Check' },

@@ -80,6 +80,17 @@ class Page {
     element('run').addEventListener('click', () => this.run());
     element('check').addEventListener('click', () => void this.checkFiles());
     element('rules-file').addEventListener('change', () => void this.openRulesFile());
+    const section = element('check-section');
+    section.addEventListener('dragover', (event) => {
+      event.preventDefault();
+      section.classList.add('dropping');
+    });
+    section.addEventListener('dragleave', () => section.classList.remove('dropping'));
+    section.addEventListener('drop', (event) => {
+      event.preventDefault();
+      section.classList.remove('dropping');
+      if (event.dataTransfer) void this.takeDropped(event.dataTransfer.files);
+    });
     for (const radio of document.querySelectorAll<HTMLInputElement>('input[name=mode]'))
       radio.addEventListener('change', () => this.analyseNow());
     this.renderTexts();
@@ -248,6 +259,21 @@ class Page {
     document.querySelector<HTMLInputElement>('input[name=mode][value=file]')!.checked = true;
     this.view.dispatch({ changes: { from: 0, to: this.view.state.doc.length, insert: rules.text } });
     this.analyseNow();
+  }
+
+  // Files dropped on the file check go where the pickers put them: a .rules
+  // or .txt file is the rules file, any other the data file. With both
+  // chosen, they are checked.
+  private async takeDropped(files: FileList): Promise<void> {
+    for (const file of Array.from(files)) {
+      const id = /\.(rules|txt)$/i.test(file.name) ? 'rules-file' : 'data-file';
+      const transfer = new DataTransfer();
+      transfer.items.add(file);
+      element<HTMLInputElement>(id).files = transfer.files;
+      if (id === 'rules-file') await this.openRulesFile();
+    }
+    if (element<HTMLInputElement>('rules-file').files?.length && element<HTMLInputElement>('data-file').files?.length)
+      await this.checkFiles();
   }
 
   private async checkFiles(): Promise<void> {

@@ -3,7 +3,7 @@
 // Usage: node page.test.mjs SITE_DIR TOOL OUTPUT_DIR
 import { execFileSync, spawnSync } from 'node:child_process';
 import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
-import { dirname, join, resolve } from 'node:path';
+import { basename, dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { checkFiles, launch, serve } from './browser.mjs';
 
@@ -156,6 +156,21 @@ async function checkPaging(page) {
   await page.screenshot({ path: join(outputDir, '5-paging.png'), fullPage: true });
 }
 
+// The example's two files dropped on the file check together: checked as
+// the pickers' are.
+async function checkDropped(page) {
+  const checks = Number(await page.locator('#report').getAttribute('data-checks'));
+  const files = [rulesPath, dataPath].map((path) => ({ name: basename(path), text: readFileSync(path, 'utf8') }));
+  await page.evaluate((dropped) => {
+    const transfer = new DataTransfer();
+    for (const { name, text } of dropped) transfer.items.add(new File([text], name));
+    document.getElementById('check-section').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true }));
+  }, files);
+  await page.locator(`#report[data-checks="${checks + 1}"] #rule-counts`).waitFor();
+  const shown = await page.$$eval('#rule-counts tr[data-rule]', (rows) => rows.map((row) => row.dataset.rule));
+  expect('dropped files are checked', shown, Object.keys(toolCounts()));
+}
+
 // Data the rules cannot run on, and bytes that are no text: the engine's
 // findings and message in the page, and the page goes on.
 async function checkUnusable(page) {
@@ -195,6 +210,7 @@ try {
   await checkGbkFile(page);
   await checkPaging(page);
   await checkUnusable(page);
+  await checkDropped(page);
   expect('nothing fetched from elsewhere', outside, []);
 } finally {
   await browser.close();
