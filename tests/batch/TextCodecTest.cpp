@@ -4,8 +4,13 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <iconv.h>
+#endif
+
 #include "batch/Failures.h"
 #include "batch/text/ControlCharacters.h"
+#include "batch/text/Conversion.h"
 #include "batch/text/DisplayColumns.h"
 #include "batch/text/EncodingGuess.h"
 #include "batch/text/OneLine.h"
@@ -106,6 +111,54 @@ TEST(TextCodec, ConvertsAllFieldsAsOneByOne) {
     }
   }
 }
+
+#ifndef _WIN32
+// UTF-8 into GBK by the codes read from iconv gives iconv's own bytes and
+// stops where it stops: every character of the Basic Multilingual Plane and
+// some beyond, and bytes that are no UTF-8.
+TEST(TextCodec, Utf8IntoGbkIsIconvsConversion) {
+  const iconv_t handle = iconv_open("GBK", "UTF-8");
+  ASSERT_NE(handle, reinterpret_cast<iconv_t>(-1));
+  const auto byIconv = [&](const std::string& in) {
+    std::string out(4 * in.size() + 4, '\0');
+    char* inPtr = const_cast<char*>(in.data());
+    char* outPtr = out.data();
+    std::size_t inLeft = in.size();
+    std::size_t outLeft = out.size();
+    iconv(handle, nullptr, nullptr, nullptr, nullptr);
+    const bool all = iconv(handle, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+    out.resize(out.size() - outLeft);
+    return std::make_pair(all ? std::string::npos : in.size() - inLeft, out);
+  };
+  std::vector<std::string> texts = {"\x80", "\xC0\x80", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80",
+                                    "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xF8\x88\x80\x80\x80",
+                                    "\xE4\xB8", "\xE4\xB8" "a", "\xFE", "a\xC3"};
+  const auto utf8 = [](char32_t c) {
+    if (c < 0x800) return std::string{static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+    if (c < 0x10000) {
+      return std::string{static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                         static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    return std::string{static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
+                       static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+  };
+  for (char32_t c = 0x80; c < 0x10000; ++c) {
+    if (c < 0xD800 || c > 0xDFFF) texts.push_back("a" + utf8(c) + "b");
+  }
+  for (char32_t c = 0x10000; c <= 0x10FFFF; c += 0x1003) texts.push_back(utf8(c));
+  TConversion conversion("GBK", "UTF-8", false, "UTF-8");
+  for (const std::string& text : texts) {
+    std::string out;
+    const std::size_t stop = conversion.Append(text, out);
+    const auto expected = byIconv(text);
+    ASSERT_EQ(stop, expected.first) << testing::PrintToString(text);
+    if (stop == std::string::npos) {
+      ASSERT_EQ(out, expected.second) << testing::PrintToString(text);
+    }
+  }
+  iconv_close(handle);
+}
+#endif
 
 TEST(TextCodec, ShowsWhatCannotBeShownAsQuestionMarks) {
   TTextCodec codec("UTF-8");

@@ -1,13 +1,13 @@
 #include "batch/text/TextCodec.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "batch/Failures.h"
 #include "batch/text/ControlCharacters.h"
+#include "batch/text/GbkEncoder.h"
 
 namespace rulecalc::batch {
 
@@ -32,10 +32,6 @@ bool IsAscii(std::string_view text) {
   return true;
 }
 
-// Ends each text of a joined conversion: ASCII, the same byte in UTF-8 and
-// GBK, and never part of a GBK double-byte character.
-constexpr char kJoint = '\x01';
-
 // The bytes of the UTF-8 character that starts with lead (1 for a byte that
 // starts none, which then fails to convert on its own).
 std::size_t Utf8Length(unsigned char lead) {
@@ -54,14 +50,6 @@ std::size_t Gb18030Length(std::string_view text) {
   return four ? 4 : std::min<std::size_t>(2, text.size());
 }
 
-bool NamesUtf8(std::string name) {
-  std::string letters;
-  for (char c : name) {
-    if (c != '-' && c != '_') letters += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return letters == "UTF8";
-}
-
 }  // namespace
 
 TTextCodec::TTextCodec(const std::string& outsideEncoding)
@@ -73,7 +61,7 @@ TTextCodec::TTextCodec(const std::string& outsideEncoding)
   std::string out;
   AsciiCompatible = IntoGbk.Append(probe, in) == kAllConverted && in == probe &&
                     OutOfGbk.Append(probe, out) == kAllConverted && out == probe;
-  Utf8 = AsciiCompatible && NamesUtf8(outsideEncoding);
+  Utf8 = AsciiCompatible && NamesUtf8(outsideEncoding.c_str());
 }
 
 TConversion& TTextCodec::Gb18030Conversion(std::unique_ptr<TConversion>& conversion, const std::string& to,
@@ -111,38 +99,11 @@ bool TTextCodec::TryToGbk(std::string_view text, std::string& gbk, std::size_t& 
 
 bool TTextCodec::TryAllToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk) {
   gbk.resize(texts.size());
-  if (Utf8 && TryJoinedToGbk(texts, gbk)) return true;
   std::size_t badOffset = 0;
   for (std::size_t i = 0; i < texts.size(); ++i) {
     if (!TryToGbk(texts[i], gbk[i], badOffset)) return false;
   }
   return true;
-}
-
-// One conversion for all the texts that are not plain ASCII. False when it
-// fails or a text holds the joint itself (one piece too many).
-bool TTextCodec::TryJoinedToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk) {
-  Joined.clear();
-  Wide.clear();
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (IsAscii(texts[i])) {
-      gbk[i].assign(texts[i]);
-    } else {
-      Joined.append(texts[i]).push_back(kJoint);
-      Wide.push_back(i);
-    }
-  }
-  if (Joined.empty()) return true;
-  JoinedGbk.clear();
-  if (IntoGbk.Append(Joined, JoinedGbk) != kAllConverted) return false;
-  std::size_t start = 0;
-  for (std::size_t i : Wide) {
-    const std::size_t end = JoinedGbk.find(kJoint, start);
-    if (end == std::string::npos) return false;
-    gbk[i].assign(JoinedGbk, start, end - start);
-    start = end + 1;
-  }
-  return start == JoinedGbk.size();
 }
 
 std::string TTextCodec::ToGbk(std::string_view text, const std::string& what) {

@@ -32,9 +32,7 @@ class TTextCodec {
   // UTF-8; from another encoding this is TryToGbk.
   bool TryToGbkWidened(std::string_view text, std::string& gbk, std::size_t& badOffset);
 
-  // Converts every text to GBK into gbk (resized to match), the texts that
-  // are not plain ASCII in one conversion when the outside encoding is UTF-8.
-  // False when any text cannot be converted (gbk is then unspecified: convert
+  // Converts every text to GBK into gbk (resized to match). False when any text cannot be converted (gbk is then unspecified: convert
   // one by one to learn which and where).
   bool TryAllToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk);
 
@@ -63,7 +61,6 @@ class TTextCodec {
   TConversion& Gb18030Conversion(std::unique_ptr<TConversion>& conversion, const std::string& to,
                                  const std::string& from, bool lenient);
   std::string ConvertedShowingControls(std::string_view gbk, bool showBytes);
-  bool TryJoinedToGbk(const std::vector<std::string>& texts, std::vector<std::string>& gbk);
 
   std::string Outside;
   TConversion IntoGbk;
@@ -72,9 +69,6 @@ class TTextCodec {
   std::unique_ptr<TConversion> OutOfGb18030;
   bool AsciiCompatible = false;  // ASCII bytes mean the same on both sides
   bool Utf8 = false;             // the outside encoding is UTF-8, which keeps no state between characters
-  std::string Joined;            // TryAllToGbk's texts, each followed by kJoint
-  std::string JoinedGbk;         // and in GBK
-  std::vector<std::size_t> Wide;  // which texts were joined
 };
 
 }  // namespace rulecalc::batch
