@@ -7,6 +7,7 @@
 
 #include "batch/Failures.h"
 #include "batch/text/Conversion.h"
+#include "batch/text/EncodingNames.h"
 #include "batch/text/GbkEncoder.h"
 
 namespace rulecalc::batch {

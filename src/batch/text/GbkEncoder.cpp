@@ -1,7 +1,5 @@
 #include "batch/text/GbkEncoder.h"
 
-#include <cctype>
-
 namespace rulecalc::batch {
 
 namespace {
@@ -61,15 +59,6 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& length) {
   }
   length = size;
   return character;
-}
-
-// Upper case, without '-' and '_': "gb-18030" and "GB18030" are one name.
-std::string Folded(const char* name) {
-  std::string folded;
-  for (const char* c = name; *c; ++c) {
-    if (*c != '-' && *c != '_') folded += static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
-  }
-  return folded;
 }
 
 }  // namespace
@@ -157,17 +146,5 @@ std::size_t TGbkCodes::AppendUtf8(std::string_view utf8, std::string& out) {
   out.resize(static_cast<std::size_t>(to - out.data()));
   return stop;
 }
-
-bool NamesGbkFamily(const char* name) {
-  const std::string folded = Folded(name);
-  return folded == "GBK" || folded == "CP936" || folded == "GB2312" || folded == "GB18030";
-}
-
-bool NamesGbk(const char* name) {
-  const std::string folded = Folded(name);
-  return folded == "GBK" || folded == "CP936";
-}
-
-bool NamesUtf8(const char* name) { return Folded(name) == "UTF8"; }
 
 }  // namespace rulecalc::batch

@@ -40,11 +40,4 @@ class TGbkCodes {
   iconv_t Encoder;
 };
 
-// Whether an encoding name names GBK or a superset of it written the same
-// way in its double-byte part ("GBK", "CP936", "GB2312", "GB18030"); GBK
-// itself ("GBK", "CP936"); UTF-8.
-bool NamesGbkFamily(const char* name);
-bool NamesGbk(const char* name);
-bool NamesUtf8(const char* name);
-
 }  // namespace rulecalc::batch

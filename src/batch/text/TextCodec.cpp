@@ -7,7 +7,7 @@
 
 #include "batch/Failures.h"
 #include "batch/text/ControlCharacters.h"
-#include "batch/text/GbkEncoder.h"
+#include "batch/text/EncodingNames.h"
 
 namespace rulecalc::batch {
 
