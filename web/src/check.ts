@@ -11,6 +11,9 @@ export interface RuleCount {
   failed: number;
   errors: number;
   analyseError: string;
+  // The rule's @max-failed limit ("" for none) and whether its failures crossed it.
+  maxFailed: string;
+  maxFailedCrossed: boolean;
   // The explanations given most often, with how many rows gave each.
   common: Array<[string, number]>;
 }
@@ -73,6 +76,7 @@ export function checkFile(library: Library, rules: NamedBytes, data: NamedBytes)
     columns: batch.columns,
     rules: batch.rules.map((rule) => ({ id: rule.rule, description: rule.description, held: rule.held,
       failed: rule.failed, errors: rule.errors, analyseError: rule.analysisError,
+      maxFailed: rule.maxFailed, maxFailedCrossed: rule.maxFailedCrossed,
       common: mostCommon(byRule.get(rule.rule) ?? []) })),
     attention,
     notes: [...batch.problems.map((problem) => problem.message), ...batch.diagnostics],

@@ -34,6 +34,8 @@ const texts = {
   heldCount: { zh: '成立', en: 'Held' },
   failedCount: { zh: '不成立', en: 'Failed' },
   errorCount: { zh: '错误', en: 'Errors' },
+  limit: { zh: '失败上限', en: 'Most failures allowed' },
+  crossed: { zh: '已超过', en: 'crossed' },
   rows: { zh: '行', en: 'rows' },
   skipped: { zh: '格式不符而跳过的行', en: 'rows skipped as malformed' },
   attention: { zh: '需要处理的行', en: 'Rows needing attention' },

@@ -372,7 +372,7 @@ class Page {
   private countsTable(report: Report): HTMLElement {
     const table = make('table', { id: 'rule-counts' });
     const head = make('tr');
-    for (const id of ['rule', 'description', 'heldCount', 'failedCount', 'errorCount'] as TextId[]) head.append(make('th', {}, t(id)));
+    for (const id of ['rule', 'description', 'heldCount', 'failedCount', 'errorCount', 'limit'] as TextId[]) head.append(make('th', {}, t(id)));
     head.append(make('th'));
     table.append(head);
     for (const rule of report.rules) {
@@ -383,7 +383,9 @@ class Page {
         bar.append(make('span', { class: part, style: `width:${(100 * rule[part]) / total}%` }));
       row.append(make('td', {}, rule.id), make('td', {}, rule.analyseError || rule.description),
         make('td', { class: 'count held' }, String(rule.held)), make('td', { class: 'count failed' }, String(rule.failed)),
-        make('td', { class: 'count errors' }, String(rule.errors)));
+        make('td', { class: 'count errors' }, String(rule.errors)),
+        make('td', { class: `limit${rule.maxFailedCrossed ? ' crossed' : ''}` },
+          rule.maxFailed ? `${rule.maxFailed}${rule.maxFailedCrossed ? ` (${t('crossed')})` : ''}` : ''));
       const cell = make('td');
       cell.append(bar);
       row.append(cell);

@@ -48,10 +48,11 @@ function csvRecords(text) {
 // Per rule the tool's held, failed and error counts from its per-row verdicts.
 function toolCounts(rules = rulesPath, data = dataPath) {
   const started = performance.now();
-  // Status 2 says a row stopped with an error; the verdicts are there all the same.
+  // Status 1 says a threshold was crossed, 2 that a row stopped with an
+  // error; the verdicts are there all the same.
   const { stdout: csv, status } = spawnSync(tool, ['batch', '--rules', rules, '--data', data, '--format', 'csv'],
     { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'] });
-  if (status !== 0 && status !== 2) throw new Error(`${tool} batch: status ${status}`);
+  if (![0, 1, 2].includes(status)) throw new Error(`${tool} batch: status ${status}`);
   toolMilliseconds = performance.now() - started;
   const [, ...rows] = csvRecords(csv);
   const counts = {};
@@ -130,7 +131,7 @@ async function checkExample(page) {
 async function checkGbkFile(page) {
   const rules = join(outputDir, 'gbk.rules');
   const data = join(outputDir, 'gbk.csv');
-  writeFileSync(rules, 'size "大小": N > 1;\nname: LENGTH(NAME) >= 4;\namount: AMOUNT < 10000;\n' +
+  writeFileSync(rules, '@max-failed size 1\nsize "大小": N > 1;\nname: LENGTH(NAME) >= 4;\namount: AMOUNT < 10000;\n' +
     'born: YEAR(BORN) < 2000;\n');
   execFileSync('/usr/bin/python3', ['-c', 'import sys; open(sys.argv[1], "wb").write(sys.argv[2].encode("gbk"))', data,
     '姓名=NAME,N:num,"金额=AMOUNT:num(#,##0.00)",BORN:date(yyyy年m月d日)\r\n张三,2,"12,345.00",1990年1月31日\r\n' +
@@ -138,6 +139,7 @@ async function checkGbkFile(page) {
   const { counts } = await checkFiles(page, rules, data);
   expect('a GBK file counts as the tool counts it', counts, toolCounts(rules, data));
   expect('it is read as GBK', await page.locator('#report').getAttribute('data-encoding'), 'UTF-8,GBK');
+  expect('a crossed @max-failed is marked', await page.locator('#rule-counts tr[data-rule=size] .limit.crossed').count(), 1);
   const born = toolAttention.filter(([, rule]) => rule === 'born').map(([, , , text]) => text);
   expect('the most common explanation of a rule is the tool\'s', await page.locator('#common-explanations ol[data-rule=born] li')
     .first().textContent(), `${born.filter((text) => text === born[0]).length} × ${born[0]}`);
