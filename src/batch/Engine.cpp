@@ -31,6 +31,8 @@ constexpr std::size_t kRowsPerChunk = 256;
 constexpr std::size_t kChunksInFlightPerWorker = 4;
 constexpr std::uint64_t kHtmlVerdictCap = 1000;
 constexpr std::uint64_t kRecordsPerProgress = 256;
+// A type pass with more than one job scans blocks of about this size.
+constexpr std::uint64_t kBytesPerScan = 1u << 20;
 
 // ---- Options ----------------------------------------------------------------
 
@@ -792,6 +794,71 @@ void TBatchEngine::CompareTestRow(const STestRow& row, TBatchWorker& worker) {
 // ---- One process ---------------------------------------------------------------------
 
 // The first pass: every record of every file, for the column types left open.
+// The column types left open, settled as one pass over the data settles
+// them: with more than one job the files are cut into blocks, scanned side
+// by side and folded in file order, as on a cluster (a workbook, read
+// through its sheet, is read in one pass).
+std::vector<SColumnEvidence> TBatchEngine::InferColumns(std::size_t jobs, const TShowProgress& progress) {
+  const bool workbook = std::any_of(BatchPlan.Files.begin(), BatchPlan.Files.end(),
+                                    [](const SPlanFile& file) { return file.Workbook; });
+  return jobs > 1 && !workbook ? InferInBlocks(jobs, progress) : InferInOneProcess(progress);
+}
+
+namespace {
+
+// A byte range of a data file to scan.
+struct SScanRange {
+  std::size_t File = 0;
+  std::uint64_t Start = 0;
+  std::uint64_t Stop = 0;
+};
+
+// Every data file cut into ranges of about kBytesPerScan, at least one each.
+std::vector<SScanRange> ScanRanges(const SBatchPlan& plan) {
+  std::vector<SScanRange> ranges;
+  for (std::size_t f = 0; f < plan.Files.size(); ++f) {
+    const SPlanFile& file = plan.Files[f];
+    const std::uint64_t bytes = file.Size > file.DataStart ? file.Size - file.DataStart : 0;
+    const std::uint64_t pieces = std::max<std::uint64_t>(1, bytes / kBytesPerScan);
+    for (std::uint64_t i = 0; i < pieces; ++i) {
+      ranges.push_back(SScanRange{f, file.DataStart + bytes * i / pieces, file.DataStart + bytes * (i + 1) / pieces});
+    }
+  }
+  return ranges;
+}
+
+}  // namespace
+
+std::vector<SColumnEvidence> TBatchEngine::InferInBlocks(std::size_t jobs, const TShowProgress& progress) {
+  const std::vector<SScanRange> ranges = ScanRanges(BatchPlan);
+  const SOpenContext context{&OpenFiles};
+  const std::uint64_t total = TotalBytes();
+  std::vector<SBlockScan> scans;
+  scans.reserve(ranges.size());
+  std::uint64_t rows = 0;
+  std::uint64_t bytesDone = 0;
+  std::size_t next = 0;
+  auto produce = [&](SScanRange& range) {
+    if (next == ranges.size()) return false;
+    range = ranges[next++];
+    return true;
+  };
+  auto work = [&](const SScanRange& range, std::size_t) {
+    return ScanBlock(BatchPlan, range.File, range.Start, range.Stop, OpenPlanFile, &context);
+  };
+  auto consume = [&](SBlockScan& scan) {
+    bytesDone += scan.Stop - scan.Start;
+    rows += scan.Readings[0].Rows;
+    scans.push_back(std::move(scan));
+    if (progress && !progress(0, bytesDone, total, rows)) throw TStopped("stopped by the progress callback");
+  };
+  RunOrdered<SScanRange, SBlockScan>(jobs, jobs * kChunksInFlightPerWorker, produce, work, consume);
+  if (progress && !progress(0, total, total, rows)) throw TStopped("stopped by the progress callback");
+  std::vector<SColumnEvidence> evidence;
+  FoldInFileOrder(scans, evidence);
+  return evidence;
+}
+
 std::vector<SColumnEvidence> TBatchEngine::InferInOneProcess(const TShowProgress& progress) {
   std::vector<SColumn> columns = BatchPlan.Columns;
   std::vector<SColumnEvidence> evidence(columns.size());
@@ -896,7 +963,7 @@ void TBatchEngine::Run(std::size_t jobs, const TWriteReport& write, const TShowP
   Require(!Options.Tests, "tests files are run by a test, not by a run");
   Require(!Options.FailedRows || FailedRowsWriter, "a run with the option failed-rows needs their writer");
   Stage = EMStage::Running;
-  SettleColumns(AllDeclared(BatchPlan.Columns) ? std::vector<SColumnEvidence>() : InferInOneProcess(progress));
+  SettleColumns(AllDeclared(BatchPlan.Columns) ? std::vector<SColumnEvidence>() : InferColumns(jobs, progress));
   RefuseRulesWithoutColumns(PrepareRules());
   if (Options.FailedRows && !FailedRowsWriter(FailedRowsHeading())) throw TStopped("stopped by the write callback");
   Stage = EMStage::Running;
@@ -1111,8 +1178,26 @@ std::string TBatchEngine::Scan(std::size_t file, std::uint64_t start, std::uint6
 void TBatchEngine::FoldScans(const std::vector<std::string_view>& scans) {
   Require(Stage == EMStage::Data && !ReceivedFingerprint, "the scans are folded once, on the handle that added the data");
   const std::uint64_t fingerprint = PlanFingerprint();
+  std::vector<SBlockScan> read;
+  read.reserve(scans.size());
+  for (std::string_view bytes : scans) {
+    TByteReader in(bytes.data(), bytes.size(), EMByteStringKind::Scan);
+    if (in.U64() != fingerprint) throw TForeignBytes("a scan of another plan");
+    read.push_back(ReadScan(in, BatchPlan));
+  }
+  std::vector<SColumnEvidence> evidence;
+  Blocks = FoldInFileOrder(read, evidence);
+  SettleColumns(evidence);
+  Stage = EMStage::Folded;
+}
+
+// The scans of every block of every file, in file order: where each block's
+// first record starts (inside a quoted field or not), its first row and
+// line, and the evidence of all of them, each part's rows numbered on.
+std::vector<SSettledBlock> TBatchEngine::FoldInFileOrder(const std::vector<SBlockScan>& scans,
+                                                         std::vector<SColumnEvidence>& evidence) const {
   std::vector<SSettledBlock> blocks;
-  std::vector<SColumnEvidence> evidence(BatchPlan.Columns.size());
+  evidence.assign(BatchPlan.Columns.size(), SColumnEvidence());
   std::uint64_t rowsBefore = 0;
   std::size_t next = 0;
   for (std::size_t f = 0; f < BatchPlan.Files.size(); ++f) {
@@ -1120,11 +1205,8 @@ void TBatchEngine::FoldScans(const std::vector<std::string_view>& scans) {
     std::uint64_t at = file.DataStart;
     std::uint64_t lines = file.HeaderLines;
     bool inside = false;
-    for (; next < scans.size(); ++next) {
-      TByteReader in(scans[next].data(), scans[next].size(), EMByteStringKind::Scan);
-      if (in.U64() != fingerprint) throw TForeignBytes("a scan of another plan");
-      const SBlockScan scan = ReadScan(in, BatchPlan);
-      if (scan.File != f) break;
+    for (; next < scans.size() && scans[next].File == f; ++next) {
+      const SBlockScan& scan = scans[next];
       if (scan.Start != at) throw TBadCall("the scans do not follow each other through '" + file.Path + "'");
       const SReading& reading = scan.Readings[inside ? 1 : 0];
       blocks.push_back(SSettledBlock{f, scan.Start, scan.Stop, inside, rowsBefore + 1, lines});
@@ -1137,9 +1219,7 @@ void TBatchEngine::FoldScans(const std::vector<std::string_view>& scans) {
     if (at < file.Size) throw TBadCall("the scans do not reach the end of '" + file.Path + "'");
   }
   if (next != scans.size()) throw TBadCall("the scans are not in file order");
-  Blocks = std::move(blocks);
-  SettleColumns(evidence);
-  Stage = EMStage::Folded;
+  return blocks;
 }
 
 void TBatchEngine::Prepare() {

@@ -26,6 +26,7 @@
 namespace rulecalc::batch {
 
 class TBatchWorker;
+struct SBlockScan;
 
 // A call the engine cannot take now or with these arguments.
 class TBadCall : public std::runtime_error {
@@ -158,7 +159,11 @@ class TBatchEngine {
   void RefuseRulesWithoutColumns(std::size_t rules);
   void RefuseFailedRowsOfMixedEncodings() const;
   void NoticeUnusedColumns();
+  std::vector<SColumnEvidence> InferColumns(std::size_t jobs, const TShowProgress& progress);
   std::vector<SColumnEvidence> InferInOneProcess(const TShowProgress& progress);
+  std::vector<SColumnEvidence> InferInBlocks(std::size_t jobs, const TShowProgress& progress);
+  std::vector<SSettledBlock> FoldInFileOrder(const std::vector<SBlockScan>& scans,
+                                             std::vector<SColumnEvidence>& evidence) const;
   void EvaluateInOneProcess(std::size_t jobs, const TWriteReport& write, const TShowProgress& progress);
   // Reads the rows of a settled block into result.
   void EvaluateBlock(const SSettledBlock& block, SChunkResult& result);

@@ -89,10 +89,12 @@ int Append(void* host, const char* bytes, size_t length) {
   return 0;
 }
 
-SOutcome OnePass(rulecalc_batch* batch) {
+// With one job the types are settled in one pass over the data; with more,
+// from blocks scanned side by side.
+SOutcome OnePass(rulecalc_batch* batch, size_t jobs = 1) {
   SOutcome outcome;
   EXPECT_EQ(rulecalc_batch_failed_rows_writer(batch, Append, &outcome.FailedRows), RULECALC_BATCH_OK);
-  EXPECT_EQ(rulecalc_batch_run(batch, 2, Append, nullptr, &outcome.Report), RULECALC_BATCH_OK)
+  EXPECT_EQ(rulecalc_batch_run(batch, jobs, Append, nullptr, &outcome.Report), RULECALC_BATCH_OK)
       << rulecalc_batch_message(batch, nullptr);
   outcome.Diagnostics = Drained(batch);
   outcome.Summary = rulecalc_batch_summary_text(batch, nullptr);
@@ -272,6 +274,34 @@ TEST(Blocks, OutOfOrderInOtherProcessesEqualOnePass) {
         EXPECT_EQ(blocks.Notes, expected.Notes);
       }
     }
+  }
+}
+
+// A file of several scan blocks, with quoted line breaks throughout and a
+// column that turns out text only near its end: two jobs settle the types
+// in blocks side by side and report what one job reports.
+TEST(Blocks, TypesSettledSideBySideEqualOnePass) {
+  TTempFolder folder;
+  const std::string rules = folder.Write("r.rules", kRules);
+  std::string data = "ID,AGE,NOTE\n";
+  for (int row = 1; row <= 60000; ++row) {
+    data += std::to_string(row) + "," + (row == 59000 ? std::string("unknown") : std::to_string(row % 90)) +
+            ",\"first line\nsecond, line " + std::to_string(row) + "\"\n";
+  }
+  const std::string path = folder.Write("big.csv", data);
+  const SCase c{"several scan blocks", {data}, {{"failed-only", "1"}}};
+  for (const std::string format : {"text", "csv"}) {
+    rulecalc_batch* one = Client(c, format, rules, {path});
+    const SOutcome expected = OnePass(one, 1);
+    rulecalc_batch_free(one);
+    EXPECT_NE(expected.Diagnostics.find("59000"), std::string::npos) << expected.Diagnostics;
+    rulecalc_batch* two = Client(c, format, rules, {path});
+    const SOutcome sideBySide = OnePass(two, 2);
+    rulecalc_batch_free(two);
+    EXPECT_EQ(sideBySide.Report, expected.Report) << format;
+    EXPECT_EQ(sideBySide.Diagnostics, expected.Diagnostics) << format;
+    EXPECT_EQ(sideBySide.Summary, expected.Summary) << format;
+    EXPECT_EQ(sideBySide.Status, expected.Status) << format;
   }
 }
 
