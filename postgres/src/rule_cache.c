@@ -10,9 +10,7 @@
 #include "common/hashfn.h"
 #include "utils/memutils.h"
 
-static RcEntry *newest = NULL;
-static RcEntry *oldest = NULL;
-static int	nentries = 0;
+static RcLru entries_used = {NULL, NULL, 0};
 static size_t cached_bytes = 0;
 
 /*
@@ -37,45 +35,17 @@ entry_cost(size_t rule_length, const RcLayout *layout)
 	return rc_rule_cost(rule_length) + layout->signature_length;
 }
 
-static void
-unlink_entry(RcEntry *entry)
-{
-	if (entry->newer)
-		entry->newer->older = entry->older;
-	else
-		newest = entry->older;
-	if (entry->older)
-		entry->older->newer = entry->newer;
-	else
-		oldest = entry->newer;
-	entry->newer = entry->older = NULL;
-	nentries--;
-}
-
-static void
-link_newest(RcEntry *entry)
-{
-	entry->older = newest;
-	entry->newer = NULL;
-	if (newest)
-		newest->newer = entry;
-	newest = entry;
-	if (oldest == NULL)
-		oldest = entry;
-	nentries++;
-}
-
 void
 rc_cache_usage(int *entries, size_t *bytes)
 {
-	*entries = nentries;
+	*entries = entries_used.count;
 	*bytes = cached_bytes;
 }
 
 static void
 drop_entry(RcEntry *entry)
 {
-	unlink_entry(entry);
+	rc_lru_unlink(&entries_used, &entry->node);
 	cached_bytes -= entry->cost;
 	rulecalc_close(entry->calc);
 	entry->calc = NULL;
@@ -91,8 +61,8 @@ rc_cache_forget(RcEntry *entry)
 void
 rc_close_all(int code, Datum arg)
 {
-	while (oldest)
-		drop_entry(oldest);
+	while (entries_used.oldest)
+		drop_entry((RcEntry *) entries_used.oldest);
 }
 
 static uint32
@@ -256,8 +226,9 @@ new_entry(uint32 hash, const char *rule, size_t rule_length, const RcLayout *lay
 static void
 make_room(size_t cost)
 {
-	while (oldest && (nentries >= rc_cache_capacity() || cached_bytes + cost > rc_cache_budget()))
-		drop_entry(oldest);
+	while (entries_used.oldest &&
+		   (entries_used.count >= rc_cache_capacity() || cached_bytes + cost > rc_cache_budget()))
+		drop_entry((RcEntry *) entries_used.oldest);
 }
 
 RcEntry *
@@ -271,18 +242,18 @@ rc_cache_entry(const char *rule, size_t rule_length, const RcLayout *layout)
 
 	rc_check_rule_size(rule_length);
 	hash = key_hash(rule, rule_length, layout, &settings);
-	for (entry = newest; entry; entry = entry->older)
+	for (RcLruNode *node = entries_used.newest; node; node = node->older)
 	{
+		entry = (RcEntry *) node;
 		if (!entry_matches(entry, hash, rule, rule_length, layout, &settings))
 			continue;
-		unlink_entry(entry);
-		link_newest(entry);
+		rc_lru_touch(&entries_used, node);
 		return entry;
 	}
 	gbk_rule = rc_to_gbk(rule, (int) rule_length, "the rule", NULL);
 	make_room(entry_cost(rule_length, layout));
 	entry = new_entry(hash, rule, rule_length, layout, &settings);
-	link_newest(entry);
+	rc_lru_link_newest(&entries_used, &entry->node);
 	entry->cost = entry_cost(rule_length, layout);
 	cached_bytes += entry->cost;
 	entry->calc = rulecalc_open();

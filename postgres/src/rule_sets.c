@@ -45,8 +45,7 @@ typedef struct RcSetKey
 
 struct RcRuleSet
 {
-	struct RcRuleSet *newer;
-	struct RcRuleSet *older;
+	RcLruNode	node;			/* first: see RcLruNode */
 	MemoryContext memory;		/* holds the set and its texts */
 	uint32		hash;
 	RcSettings	settings;
@@ -68,46 +67,15 @@ typedef struct RcSetSite
 	uint64		closings;
 } RcSetSite;
 
-static RcRuleSet *newest = NULL;
-static RcRuleSet *oldest = NULL;
-static int	nsets = 0;
+static RcLru sets_used = {NULL, NULL, 0};
 static size_t set_bytes = 0;
 static uint64 closings = 0;
 
 static void
-unlink_set(RcRuleSet *set)
-{
-	if (set->newer)
-		set->newer->older = set->older;
-	else
-		newest = set->older;
-	if (set->older)
-		set->older->newer = set->newer;
-	else
-		oldest = set->newer;
-	set->newer = set->older = NULL;
-	nsets--;
-	set_bytes -= set->cost;
-}
-
-static void
-link_newest(RcRuleSet *set)
-{
-	set->older = newest;
-	set->newer = NULL;
-	if (newest)
-		newest->newer = set;
-	newest = set;
-	if (oldest == NULL)
-		oldest = set;
-	nsets++;
-	set_bytes += set->cost;
-}
-
-static void
 close_set(RcRuleSet *set)
 {
-	unlink_set(set);
+	rc_lru_unlink(&sets_used, &set->node);
+	set_bytes -= set->cost;
 	closings++;
 	rulecalc_rules_close(set->rules);
 	MemoryContextDelete(set->memory);
@@ -116,8 +84,8 @@ close_set(RcRuleSet *set)
 void
 rc_close_rule_sets(void)
 {
-	while (oldest)
-		close_set(oldest);
+	while (sets_used.oldest)
+		close_set((RcRuleSet *) sets_used.oldest);
 }
 
 static uint32
@@ -155,12 +123,13 @@ set_matches(const RcRuleSet *set, const RcSetKey *key, const RcSettings *setting
 static RcRuleSet *
 find_set(const RcSetKey *key, const RcSettings *settings, uint32 hash)
 {
-	for (RcRuleSet *set = newest; set; set = set->older)
+	for (RcLruNode *node = sets_used.newest; node; node = node->older)
 	{
+		RcRuleSet  *set = (RcRuleSet *) node;
+
 		if (set->hash != hash || !set_matches(set, key, settings))
 			continue;
-		unlink_set(set);
-		link_newest(set);
+		rc_lru_touch(&sets_used, node);
 		return set;
 	}
 	return NULL;
@@ -207,8 +176,8 @@ text_elements(ArrayType *array, Datum **values, bool **nulls)
 static void
 make_room(size_t cost)
 {
-	while (oldest && (nsets >= RC_MAX_RULE_SETS || set_bytes + cost > rc_cache_budget()))
-		close_set(oldest);
+	while (sets_used.oldest && (sets_used.count >= RC_MAX_RULE_SETS || set_bytes + cost > rc_cache_budget()))
+		close_set((RcRuleSet *) sets_used.oldest);
 }
 
 static void
@@ -481,7 +450,8 @@ rc_rule_set(FunctionCallInfo fcinfo, ArrayType *names, ArrayType *sentences, con
 	if (set == NULL)
 	{
 		set = new_set(names, sentences, layout, &key, &settings, hash);
-		link_newest(set);
+		rc_lru_link_newest(&sets_used, &set->node);
+		set_bytes += set->cost;
 	}
 	site->set = set;
 	site->closings = closings;

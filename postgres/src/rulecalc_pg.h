@@ -165,6 +165,28 @@ extern int	rc_find_column(const RcColumnIndex *index, const char *name, const ch
 /* The SQL error (42702) for a variable that matches two columns. */
 extern void rc_raise_ambiguous(const char *column) pg_attribute_noreturn();
 
+/* ---- the least recently used out (lru.c) ---- */
+
+/* A thing on the list holds its node as its first member, so that a node
+ * is the thing. */
+typedef struct RcLruNode
+{
+	struct RcLruNode *newer;
+	struct RcLruNode *older;
+} RcLruNode;
+
+typedef struct RcLru
+{
+	RcLruNode  *newest;
+	RcLruNode  *oldest;
+	int			count;
+} RcLru;
+
+extern void rc_lru_unlink(RcLru *list, RcLruNode *node);
+extern void rc_lru_link_newest(RcLru *list, RcLruNode *node);
+/* Moves node to the newest end. */
+extern void rc_lru_touch(RcLru *list, RcLruNode *node);
+
 /* ---- analysed rules, least recently used out (rule_cache.c) ---- */
 
 typedef enum RcAnalysis
@@ -176,8 +198,7 @@ typedef enum RcAnalysis
 
 typedef struct RcEntry
 {
-	struct RcEntry *newer;
-	struct RcEntry *older;
+	RcLruNode	node;			/* first: see RcLruNode */
 	MemoryContext memory;		/* holds the entry and its texts */
 	uint32		hash;
 	RcSettings	settings;
