@@ -3,7 +3,11 @@
 import datetime
 import decimal
 import enum
+import importlib.machinery
 import os
+import subprocess
+import sys
+import tempfile
 import unittest
 
 import rulecalc
@@ -133,6 +137,17 @@ class Loading(unittest.TestCase):
                                 (rulecalc.batch_library_path, "RULECALC_BATCH_LIBRARY")):
             with self.subTest(variable=variable):
                 self.assertEqual(found(), os.environ.get(variable, found()))
+
+    def test_a_build_that_cannot_load_gives_way_to_the_next(self):
+        with tempfile.TemporaryDirectory() as folder:
+            unloadable = os.path.join(folder, "_native" + importlib.machinery.EXTENSION_SUFFIXES[0])
+            with open(unloadable, "wb") as stub:
+                stub.write(b"not a shared object")
+            code = ("import rulecalc, rulecalc._library as library; built = library._built_modules(); "
+                    f"library._built_modules = lambda: [{unloadable!r}] + built; "
+                    "print(rulecalc.Rule('A>1;').evaluate(A=2).held)")
+            run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, env=os.environ)
+        self.assertEqual((run.returncode, run.stdout.strip()), (0, "True"), run.stderr)
 
 
 if __name__ == "__main__":

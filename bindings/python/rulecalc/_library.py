@@ -91,9 +91,15 @@ def _load_native():
     except ImportError as error:
         missing = error
     for path in _built_modules():
+        # A build that cannot load here (a sanitized one, which needs its
+        # runtime in the process) gives way to the next newest.
         module_spec = importlib.util.spec_from_file_location(f"{__package__}._native", path)
-        module = importlib.util.module_from_spec(module_spec)
-        module_spec.loader.exec_module(module)
+        try:
+            module = importlib.util.module_from_spec(module_spec)
+            module_spec.loader.exec_module(module)
+        except ImportError as error:
+            missing = error
+            continue
         sys.modules[module_spec.name] = module
         return module
     raise ImportError(f"the rulecalc extension module could not be loaded ({missing}): install the rulecalc "
