@@ -63,9 +63,15 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& length) {
 
 }  // namespace
 
-TGbkCodes::TGbkCodes() : Codes(0x10000, kNotAsked), Encoder(iconv_open("GBK", "UTF-32LE")) {
-  if (Encoder != kNoHandle) return;
-  Codes.assign(Codes.size(), kNoCode);
+TGbkCodes::TGbkCodes() : Encoder(iconv_open("GBK", "UTF-32LE")) {}
+
+// The table, made on the first character above ASCII: most texts have none.
+void TGbkCodes::MakeTable() {
+  if (Encoder != kNoHandle) {
+    Codes.assign(0x10000, kNotAsked);
+    return;
+  }
+  Codes.assign(0x10000, kNoCode);
   if (const iconv_t decoder = iconv_open("UTF-32LE", "GBK"); decoder != kNoHandle) {
     ReadDecoder(decoder);
     iconv_close(decoder);
@@ -106,6 +112,7 @@ std::uint16_t TGbkCodes::Encode(char32_t character) {
 // The code of a character above ASCII, kNoCode for none.
 std::uint16_t TGbkCodes::Lookup(char32_t character) {
   if (character > 0xFFFF) return kNoCode;
+  if (Codes.empty()) MakeTable();
   std::uint16_t& code = Codes[character];
   if (code == kNotAsked) code = Encode(character);
   return code;

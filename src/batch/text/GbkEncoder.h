@@ -13,7 +13,7 @@ namespace rulecalc::batch {
 // The GBK codes of characters (Unicode code points) as the C library's own
 // GBK encoder gives them, each asked of it once and kept; a C library that
 // decodes GBK but cannot encode it (musl, and emscripten's) has them all
-// read from its decoder at the start instead. For one thread at a time.
+// read from its decoder at the first such character instead. For one thread at a time.
 class TGbkCodes {
  public:
   TGbkCodes();
@@ -34,9 +34,10 @@ class TGbkCodes {
  private:
   std::uint16_t Lookup(char32_t character);
   std::uint16_t Encode(char32_t character);
+  void MakeTable();
   void ReadDecoder(iconv_t decoder);
 
-  std::vector<std::uint16_t> Codes;  // by code point of the Basic Multilingual Plane
+  std::vector<std::uint16_t> Codes;  // by code point of the Basic Multilingual Plane; empty until needed
   iconv_t Encoder;
 };
 
