@@ -303,6 +303,16 @@ TEST(Blocks, TypesSettledSideBySideEqualOnePass) {
     EXPECT_EQ(sideBySide.Summary, expected.Summary) << format;
     EXPECT_EQ(sideBySide.Status, expected.Status) << format;
   }
+  // A progress callback that asks to stop ends the type pass, one job or two,
+  // before anything is written.
+  for (const size_t jobs : {size_t{1}, size_t{2}}) {
+    rulecalc_batch* stopped = Client(c, "csv", rules, {path});
+    std::string report;
+    const rulecalc_batch_progress stop = [](void*, int, uint64_t, uint64_t, uint64_t) { return 1; };
+    EXPECT_EQ(rulecalc_batch_run(stopped, jobs, Append, stop, &report), RULECALC_BATCH_STOPPED) << jobs;
+    EXPECT_EQ(report, "") << jobs;
+    rulecalc_batch_free(stopped);
+  }
 }
 
 // Cut, changed or misplaced byte strings are refused, never read.
